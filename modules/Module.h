@@ -1,0 +1,171 @@
+#pragma once
+// The two module families. Every operator and modulator derives from one of
+// them; the engine drives them only through these operations, in this order
+// of a module's life: parameters, control tick (update), per sample
+// (processSample), reset and sample-rate handling.
+
+#include "modules/Conversions.h"
+
+namespace vh {
+
+// What a module may ask of whoever owns it. The engine implements it; tests
+// can implement it to watch the edits a module sends.
+class ModuleHost {
+public:
+    virtual ~ModuleHost() = default;
+    // An edit made by the module's own controls: the host is told and the
+    // value comes back through the engine's setParameter.
+    virtual void automateParameter(int globalIndex, float value) = 0;
+    // A control of the module was pressed (used to finish a modulation-cord
+    // assignment in the editor).
+    virtual void moduleControlClicked(int /*globalIndex*/) {}
+};
+
+// Operations and state common to both families; Capacity is the number of
+// parameter slots (16 for operators, 38 for modulators).
+template <int Capacity>
+class ModuleCore {
+public:
+    static constexpr int kCapacity = Capacity;
+
+    ModuleCore(int slot, ModuleHost* owner) : mSlot(slot), mOwner(owner) {
+        for (int i = 0; i < Capacity; ++i) mBase[i] = mModL[i] = mModR[i] = 0.0f;
+    }
+    virtual ~ModuleCore() = default;
+    ModuleCore(const ModuleCore&) = delete;
+    ModuleCore& operator=(const ModuleCore&) = delete;
+
+    // --- control tick -----------------------------------------------------
+    virtual void setTempo(float /*bpm*/) {}
+    void resetModulation() {
+        for (int i = 0; i < Capacity; ++i) mModL[i] = mModR[i] = mBase[i];
+    }
+    void addModulation(int index, float left, float right) {
+        if (index < 0 || index >= Capacity) return;
+        mModL[index] += left;
+        mModR[index] += right;
+    }
+    void clampModulation(int index) {
+        if (index < 0 || index >= Capacity) return;
+        mModL[index] = clampUnit(mModL[index]);
+        mModR[index] = clampUnit(mModR[index]);
+    }
+    // Turns the modulated values into targets and increments.
+    virtual void update() = 0;
+    // Every smoothed quantity jumps to its target.
+    virtual void resetSmoothing() {}
+    virtual bool isModulatable(int index) = 0;
+    virtual void setModulationPreview(int mode) {
+        mPreviewMode = mode;
+        if (mode == 0)
+            for (int i = 0; i < Capacity; ++i) setParameter(i, mBase[i]);
+    }
+    virtual void getTypeName(char* out) = 0;
+
+    // --- set-up and reset -------------------------------------------------
+    virtual void setSampleRate(float rate) {
+        mSampleRate = rate;
+        mRampFactor = kRampFactor;
+        resetModulation();
+        update();
+        resetSmoothing();
+    }
+    // Host suspend: forget phases, histories and detector memories.
+    virtual void clearState() {}
+
+    // --- parameters ---------------------------------------------------------
+    virtual void setParameter(int index, float value) {
+        if (index < 0 || index >= Capacity) return;
+        mBase[index] = value;
+    }
+    float getParameter(int index) const { return (index >= 0 && index < Capacity) ? mBase[index] : 0.0f; }
+    virtual float getParameterDefault(int index) = 0;
+    virtual int getNumParameters() { return 0; }
+    virtual void getParameterName(int index, char* out) = 0;
+    virtual void getParameterLabel(int index, char* out) = 0;
+    virtual void getParameterDisplay(int index, char* out) = 0;
+
+    // --- editor-facing descriptors ---------------------------------------
+    // Long title of the parameter's control ("attenuation"); empty by default.
+    virtual void getParameterTitle(int /*index*/, char* out) { out[0] = 0; }
+    // Native value with its unit, as the editor shows it. `mode` selects the
+    // second display of controls that have two (tempo or time, Hz or rhythm).
+    virtual void formatEditorValue(int index, float value, char* out, int /*mode*/ = 0) {
+        (void)value;
+        getParameterDisplay(index, out);
+    }
+    // Typed text to a normalised value; false when the text means nothing.
+    virtual bool parseEditorValue(int /*index*/, const char* /*text*/, float& /*value*/, int /*mode*/ = 0) {
+        return false;
+    }
+    // A control of the module's panel was edited (value already normalised).
+    // Modules whose controls convert other parameters override this.
+    virtual void valueChanged(int localIndex, float value) {
+        if (mOwner) mOwner->automateParameter(globalIndex(localIndex), value);
+    }
+    virtual int globalIndex(int localIndex) const = 0;
+
+    // Editing and highlight flags, set by the module's controls.
+    void setEditing(bool editing) { mEditing = editing; }
+    bool isEditing() const { return mEditing; }
+    void setDestinationHighlight(bool on) { mDestinationHighlight = on; }
+    bool isDestinationTag(int tag) {
+        if (!mDestinationHighlight) return false;
+        return isModulatable(tag - globalIndex(0));
+    }
+
+    int slot() const { return mSlot; }
+    float sampleRate() const { return mSampleRate; }
+    int previewMode() const { return mPreviewMode; }
+    float modulatedLeft(int index) const { return mModL[index]; }
+    float modulatedRight(int index) const { return mModR[index]; }
+
+protected:
+    float mRampFactor = kRampFactor;
+    float mSampleRate = 44100.0f;
+    int mPreviewMode = 0;
+    float mBase[Capacity];
+    float mModL[Capacity];
+    float mModR[Capacity];
+    int mSlot;
+    bool mEditing = false;
+    ModuleHost* mOwner;
+    bool mDestinationHighlight = false;
+};
+
+// An audio effect in one of the four operator slots: transforms a stereo
+// sample pair in place.
+class Operator : public ModuleCore<16> {
+public:
+    using ModuleCore<16>::ModuleCore;
+    virtual void processSample(float* left, float* right) = 0;
+    virtual void getDestinationName(int index, char* out) { getParameterName(index, out); }
+    // The engine's tap arrays for this sample (7 floats per channel).
+    virtual void setInputs(const float* /*left*/, const float* /*right*/) {}
+    int globalIndex(int localIndex) const override { return 16 + 16 * mSlot + localIndex; }
+};
+
+// A modulation source in one of the four modulator slots: writes a stereo
+// pair of control values per sample.
+class Modulator : public ModuleCore<38> {
+public:
+    using ModuleCore<38>::ModuleCore;
+    float getParameterDefault(int /*index*/) override { return 0.0f; }
+    virtual void processSample(float* outLeft, float* outRight) = 0;
+    virtual void setInputs(const float* /*left*/, const float* /*right*/) {}
+    // Host musical position in quarter notes, once per block.
+    virtual void setSongPosition(float /*ppq*/) {}
+    virtual void getDestinationName(int index, char* out) { getParameterName(index, out); }
+    int globalIndex(int localIndex) const override { return 84 + 38 * mSlot + localIndex; }
+};
+
+// Indices of the tap arrays handed to setInputs.
+enum TapIndex {
+    kTapInput = 0,
+    kTapOp1 = 1,
+    kTapWetSum = 5,
+    kTapSideChain = 6,
+    kNumTaps = 7,
+};
+
+}  // namespace vh

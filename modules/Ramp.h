@@ -1,0 +1,31 @@
+#pragma once
+// A linear per-sample ramp towards a target set once per control tick.
+
+#include "modules/Conversions.h"
+
+namespace vh {
+
+struct Ramp {
+    float current = 0.0f;
+    float target = 0.0f;
+    float increment = 0.0f;
+
+    explicit Ramp(float start = 0.0f) : current(start), target(start) {}
+
+    // Reaches the target after 1/rampFactor samples (one control tick).
+    void setTarget(float newTarget, float rampFactor) {
+        target = newTarget;
+        increment = smoothingIncrement(target, current, rampFactor);
+    }
+    void snap() {
+        current = target;
+        increment = 0.0f;
+    }
+    // Advances first, then returns: the value to use for this sample.
+    float next() {
+        current += increment;
+        return current;
+    }
+};
+
+}  // namespace vh

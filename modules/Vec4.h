@@ -1,0 +1,56 @@
+#pragma once
+// Four single-precision lanes, the one vector type every module uses.
+// GCC vector extensions compile to SSE on x86-64 and to plain scalar code
+// elsewhere, so no module needs intrinsics of its own.
+
+#include <cstring>
+
+namespace vh {
+
+typedef float Float4Raw __attribute__((vector_size(16)));
+
+struct alignas(16) Vec4 {
+    Float4Raw v;
+
+    Vec4() : v{0.0f, 0.0f, 0.0f, 0.0f} {}
+    explicit Vec4(float s) : v{s, s, s, s} {}
+    Vec4(float a, float b, float c, float d) : v{a, b, c, d} {}
+    Vec4(Float4Raw raw) : v(raw) {}
+
+    static Vec4 load(const float* p) {
+        Vec4 r;
+        std::memcpy(&r.v, p, sizeof(r.v));
+        return r;
+    }
+    void store(float* p) const { std::memcpy(p, &v, sizeof(v)); }
+
+    float operator[](int i) const { return v[i]; }
+    void set(int i, float x) { v[i] = x; }
+
+    Vec4& operator+=(Vec4 o) { v += o.v; return *this; }
+    Vec4& operator-=(Vec4 o) { v -= o.v; return *this; }
+    Vec4& operator*=(Vec4 o) { v *= o.v; return *this; }
+
+    friend Vec4 operator+(Vec4 a, Vec4 b) { return Vec4(a.v + b.v); }
+    friend Vec4 operator-(Vec4 a, Vec4 b) { return Vec4(a.v - b.v); }
+    friend Vec4 operator*(Vec4 a, Vec4 b) { return Vec4(a.v * b.v); }
+    friend Vec4 operator/(Vec4 a, Vec4 b) { return Vec4(a.v / b.v); }
+    friend Vec4 operator-(Vec4 a) { return Vec4(-a.v); }
+
+    float sum() const { return v[0] + v[1] + v[2] + v[3]; }
+};
+
+inline Vec4 min(Vec4 a, Vec4 b) { return Vec4(a.v < b.v ? a.v : b.v); }
+inline Vec4 max(Vec4 a, Vec4 b) { return Vec4(a.v > b.v ? a.v : b.v); }
+inline Vec4 clamp(Vec4 x, Vec4 lo, Vec4 hi) { return min(max(x, lo), hi); }
+
+inline Vec4 abs(Vec4 a) {
+    typedef int Int4Raw __attribute__((vector_size(16)));
+    Int4Raw bits = reinterpret_cast<Int4Raw&>(a.v) & Int4Raw{0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
+    return Vec4(reinterpret_cast<Float4Raw&>(bits));
+}
+
+// a * b + c, spelled once so a fused form can be dropped in later.
+inline Vec4 mulAdd(Vec4 a, Vec4 b, Vec4 c) { return a * b + c; }
+
+}  // namespace vh

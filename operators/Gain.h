@@ -1,0 +1,42 @@
+#pragma once
+// Attenuation: a cubic gain curve, ramped per channel.
+
+#include "modules/Module.h"
+#include "modules/Ramp.h"
+
+namespace vh {
+
+class Gain final : public Operator {
+public:
+    Gain(int slot, ModuleHost* owner);
+
+    float getParameterDefault(int index) override { return index == 0 ? 1.0f : 0.0f; }
+    int getNumParameters() override { return 1; }
+    void getParameterName(int index, char* out) override;
+    void getParameterLabel(int index, char* out) override;
+    void getParameterDisplay(int index, char* out) override;
+    void getParameterTitle(int index, char* out) override;
+    void formatEditorValue(int index, float value, char* out, int mode) override;
+    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
+    bool isModulatable(int index) override { return index == 0; }
+    void getTypeName(char* out) override { copyText(out, kTextSize, "GAIN"); }
+
+    void update() override;
+    void processSample(float* left, float* right) override {
+        *left *= mGainL.next();
+        *right *= mGainR.next();
+    }
+    void resetSmoothing() override;
+    void clearState() override { resetSmoothing(); }
+
+    // Linear gain of the normalised attenuation value: v^3.
+    static float gainOf(float v) { return v * v * v; }
+    // Inverse of gainOf for a typed decibel value.
+    static float valueOfDb(double db);
+
+private:
+    Ramp mGainL{1.0f};
+    Ramp mGainR{1.0f};
+};
+
+}  // namespace vh

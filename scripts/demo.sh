@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what the build needs, builds the plug-in, installs it to ~/.vst/
+# and renders a demo through a factory preset with the command-line host.
+#   scripts/demo.sh [input.wav] [output.wav]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVH_TESTS=OFF -DVH_BENCH=OFF > /dev/null
+cmake --build build -j "$(nproc)" --target VornHalyx vornhost
+
+mkdir -p "$HOME/.vst"
+install -m 0755 build/VornHalyx.so "$HOME/.vst/VornHalyx.so"
+echo "Installed $HOME/.vst/VornHalyx.so"
+
+input=${1:-}
+output=${2:-demo.wav}
+args=(--plugin "$HOME/.vst/VornHalyx.so" --out "$output")
+if [[ -n "$input" ]]; then args+=(--in "$input"); else args+=(--seconds 6); fi
+build/tools/vornhost render "${args[@]}" --preset "${VH_DEMO_PRESET:-0:0}"
+echo "Wrote $output"
