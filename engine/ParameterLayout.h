@@ -1,0 +1,65 @@
+#pragma once
+// The flat parameter index space of the engine. Indices 0..306 are the
+// host's automatable parameters, 307..415 further values kept with every
+// preset, 416 and above editor settings that presets do not keep.
+
+namespace vh {
+
+constexpr int kNumOperatorSlots = 4;
+constexpr int kNumModulatorSlots = 4;
+constexpr int kOperatorParams = 16;
+constexpr int kModulatorParams = 38;
+constexpr int kNumModSlots = 16;
+constexpr int kNumKnobs = 8;
+constexpr int kKnobNameLength = 8;
+constexpr int kNumCcAssignments = 11;  // KNOB1..8, Input, Mix, Output
+
+namespace param {
+constexpr int kPower = 0;
+constexpr int kInput = 1;
+constexpr int kMix = 2;
+constexpr int kOutput = 3;
+constexpr int kKnob1 = 4;                // ..11
+constexpr int kOpType1 = 12;             // ..15
+constexpr int kOpParams = 16;            // 16 + 16*s + i, ..79
+constexpr int kModType1 = 80;            // ..83
+constexpr int kModParams = 84;           // 84 + 38*s + i, ..235
+constexpr int kSlotSens1 = 236;          // ..251
+constexpr int kDryDly = 252;
+constexpr int kInToOp1 = 253;            // ..256
+constexpr int kOpToOp = 257;             // 257 + 4*(a) + (b), ..272
+constexpr int kOpToOut1 = 273;           // ..276
+constexpr int kTempo = 277;
+constexpr int kPpqOffset = 278;
+constexpr int kReserved = 279;           // ..306, kept in presets only
+constexpr int kNumAutomatable = 307;
+constexpr int kOpBypass1 = 307;          // ..310
+constexpr int kModBypass1 = 311;         // ..314
+constexpr int kSlotSource1 = 315;        // ..330
+constexpr int kSlotDest1 = 331;          // ..346
+constexpr int kKnobNames = 347;          // 347 + 8*knob + char, ..410
+constexpr int kOutLimiter = 411;
+constexpr int kTempoSync = 412;
+constexpr int kOpLrMs = 413;
+constexpr int kOpInv = 414;
+constexpr int kSlotStatus = 415;
+constexpr int kNumPresetValues = 416;    // a preset keeps indices 0..415
+constexpr int kCurrOp = 417;
+constexpr int kCurrMain = 418;
+constexpr int kCurrMod = 419;
+constexpr int kMeterHold = 420;
+constexpr int kMeterFalloff = 421;
+constexpr int kSaveAsDefault = 435;
+constexpr int kModulationPreview = 436;
+constexpr int kNumIndices = 437;
+
+constexpr int opParam(int slot, int i) { return kOpParams + kOperatorParams * slot + i; }
+constexpr int modParam(int slot, int i) { return kModParams + kModulatorParams * slot + i; }
+}  // namespace param
+
+constexpr int kNumSources = 149;
+constexpr int kSourceNone = 148;
+constexpr int kNumDestinations = 260;
+constexpr int kDestinationNone = 259;
+
+}  // namespace vh
