@@ -44,11 +44,7 @@ inline Vec4 min(Vec4 a, Vec4 b) { return Vec4(a.v < b.v ? a.v : b.v); }
 inline Vec4 max(Vec4 a, Vec4 b) { return Vec4(a.v > b.v ? a.v : b.v); }
 inline Vec4 clamp(Vec4 x, Vec4 lo, Vec4 hi) { return min(max(x, lo), hi); }
 
-inline Vec4 abs(Vec4 a) {
-    typedef int Int4Raw __attribute__((vector_size(16)));
-    Int4Raw bits = reinterpret_cast<Int4Raw&>(a.v) & Int4Raw{0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
-    return Vec4(reinterpret_cast<Float4Raw&>(bits));
-}
+inline Vec4 abs(Vec4 a) { return max(a, -a); }
 
 // a * b + c, spelled once so a fused form can be dropped in later.
 inline Vec4 mulAdd(Vec4 a, Vec4 b, Vec4 c) { return a * b + c; }

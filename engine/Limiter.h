@@ -1,0 +1,69 @@
+#pragma once
+// Output peak limiter with lookahead: the signal is delayed by N samples while
+// a max-tree tracks the largest peak of the last N samples; four one-pole
+// envelope stages with staggered attack and release times follow that peak,
+// and the delayed signal is divided by the largest of them (never below 1).
+
+#include <array>
+
+namespace vh {
+
+class Limiter {
+public:
+    static constexpr int kMaxLookahead = 512;
+
+    // Lookahead length by rate (128 below 80 kHz, 256 below 170 kHz, else
+    // 512) and the attack coefficients.
+    void setSampleRate(float rate);
+    // Release time in ms of the slowest stage; the stages spread down to 2 ms.
+    void setReleaseTime(float releaseMs);
+    void reset();
+
+    int lookahead() const { return mLength; }
+
+    void process(float inL, float inR, float& outL, float& outR) {
+        float delayedL = mBufferL[mPos];
+        float delayedR = mBufferR[mPos];
+        mBufferL[mPos] = inL;
+        mBufferR[mPos] = inR;
+        if (++mPos >= mLength) mPos = 0;
+
+        float p = inL < 0 ? -inL : inL;
+        float pr = inR < 0 ? -inR : inR;
+        if (pr > p) p = pr;
+        if (!(p > kPeakFloor)) p = kPeakFloor;  // also replaces NaN
+        float windowMax = pushPeak(p);
+
+        float g = 1.0f;
+        for (int k = 0; k < kStages; ++k) {
+            float c = windowMax >= mEnv[k] ? mAttack[k] : mRelease[k];
+            mEnv[k] += c * (windowMax - mEnv[k]);
+            if (mEnv[k] > g) g = mEnv[k];
+        }
+        float inv = 1.0f / g;
+        outL = delayedL * inv;
+        outR = delayedR * inv;
+    }
+
+private:
+    static constexpr int kStages = 4;
+    static constexpr float kPeakFloor = 0.00001f;
+    static constexpr float kSentinel = 1e10f;
+
+    // Replaces the oldest leaf with v and returns the maximum of the window.
+    float pushPeak(float v);
+
+    std::array<float, kMaxLookahead> mBufferL{};
+    std::array<float, kMaxLookahead> mBufferR{};
+    std::array<float, 2 * kMaxLookahead> mTree{};
+    int mPos = 0;
+    int mTreePos = 0;
+    int mLength = 128;
+    float mRate = 44100.0f;
+    float mReleaseMs = 70.0f;
+    float mAttack[kStages] = {};
+    float mRelease[kStages] = {};
+    float mEnv[kStages] = {};
+};
+
+}  // namespace vh

@@ -1,0 +1,373 @@
+// The modulation engine: sources resolved once per block, the control tick
+// every 32 samples, MIDI input and controller learning, and the names of
+// sources and destinations.
+
+#include <cstring>
+
+#include "engine/Plugin.h"
+#include "modules/ModuleTypes.h"
+
+namespace vh {
+
+namespace {
+constexpr int kSourceKnob1 = 4;
+constexpr int kSourceCc0 = 12;
+constexpr int kSourceNoteOn = 141;
+constexpr int kDestOps = 3;
+constexpr int kDestMods = 67;
+constexpr int kDestInToOp = 219;
+constexpr int kDestOpToOp = 223;
+constexpr int kDestOpToOut = 239;
+constexpr int kDestSens = 243;
+
+const char* controllerName(int c, char* buffer) {
+    switch (c) {
+        case 0: return "bank sel MSB";
+        case 1: return "modulation";
+        case 2: return "breath";
+        case 4: return "foot";
+        case 5: return "portamento";
+        case 6: return "data ent MSB";
+        case 7: return "main volume";
+        case 8: return "balance";
+        case 10: return "pan";
+        case 11: return "expression";
+        case 16: return "gen purp 1";
+        case 17: return "gen purp 2";
+        case 18: return "gen purp 3";
+        case 19: return "gen purp 4";
+        case 32: return "bank sel LSB";
+        case 33: return "modul. LSB";
+        case 34: return "breath LSB";
+        case 36: return "foot LSB";
+        case 37: return "porta LSB";
+        case 38: return "data ent LSB";
+        case 39: return "main vol LSB";
+        case 40: return "balance LSB";
+        case 42: return "pan LSB";
+        case 43: return "express. LSB";
+        case 64: return "sustain";
+        case 65: return "porta on/off";
+        case 66: return "sostenuto";
+        case 67: return "soft pedal";
+        case 68: return "legato FS";
+        case 69: return "hold 2";
+        case 70: return "sound var";
+        case 71: return "harmonic";
+        case 72: return "release time";
+        case 73: return "attack time";
+        case 74: return "brightness";
+        case 80: return "gen purp 5";
+        case 81: return "gen purp 6";
+        case 82: return "gen purp 7";
+        case 83: return "gen purp 8";
+        case 84: return "porta ctrl";
+        case 91: return "ext FX";
+        case 92: return "tremolo";
+        case 93: return "chorus";
+        case 94: return "detune";
+        case 95: return "phaser";
+        case 96: return "data incr";
+        case 97: return "data decr";
+        case 98: return "NRPN LSB";
+        case 99: return "NRPN MSB";
+        case 100: return "RPN LSB";
+        case 101: return "RPN MSB";
+        case 120: return "all snd off";
+        case 121: return "reset ctrl";
+        case 122: return "local ctrl";
+        case 123: return "all note off";
+        case 124: return "omni off";
+        case 125: return "omni on";
+        case 126: return "mono mode on";
+        case 127: return "poly mode on";
+        case 128: return "not assigned";
+        default: VH_TEXT(buffer, "control %d", c); return buffer;
+    }
+}
+
+const char* const kMidiLongNames[7] = {"MIDI note on",   "MIDI note no",    "MIDI note freq",   "MIDI pitchbend",
+                                       "MIDI velocity", "MIDI aftertouch", "MIDI chn pressure"};
+const char* const kMidiShortNames[7] = {"NOTE ON",  "NOTE NUMBER", "NOTE FREQ",   "PITCHBEND",
+                                        "VELOCITY", "AFTERTOUCH",  "CHN PRESSURE"};
+}  // namespace
+
+int32_t Plugin::processEvents(vst::VstEvents* events) {
+    mPendingEvents = events;
+    return 1;
+}
+
+// Orders the block's MIDI events by sample offset (stable, so events of one
+// offset keep their list order) and drops what can never apply.
+void Plugin::sortPendingEvents() {
+    mNumOrderedEvents = 0;
+    if (mPendingEvents == nullptr) return;
+    int count = mPendingEvents->numEvents;
+    if (count > kMaxEventsPerBlock) count = kMaxEventsPerBlock;
+    for (int i = 0; i < count; ++i) {
+        const vst::VstEvent* event = mPendingEvents->events[i];
+        if (event == nullptr || event->type != vst::kVstMidiType || event->deltaFrames < 0) continue;
+        int j = mNumOrderedEvents++;
+        while (j > 0 && mPendingEvents->events[mEventOrder[j - 1]]->deltaFrames > event->deltaFrames) {
+            mEventOrder[j] = mEventOrder[j - 1];
+            --j;
+        }
+        mEventOrder[j] = i;
+    }
+}
+
+void Plugin::applyMidi(const vst::VstMidiEvent& event) {
+    int status = static_cast<unsigned char>(event.midiData[0]) & 0xF0;
+    int data1 = event.midiData[1] & 0x7F;
+    int data2 = event.midiData[2] & 0x7F;
+    switch (status) {
+        case 0x90:
+            if (data2 > 0) {
+                if (!mNoteHeld[data1]) {
+                    mNoteHeld[data1] = true;
+                    ++mHeldCount;
+                    mLastNote = data1;
+                    mNoteNumber = data1 / 127.0f;
+                    mNoteFreq = (data1 - 9) / 96.0f;
+                    mVelocity = data2 / 127.0f;
+                    mNoteOn = 1.0f;
+                }
+                break;
+            }
+            [[fallthrough]];
+        case 0x80:
+            if (mNoteHeld[data1]) {
+                mNoteHeld[data1] = false;
+                if (--mHeldCount < 1) {
+                    mHeldCount = 0;
+                    mNoteOn = mVelocity = mAftertouch = mChannelPressure = 0.0f;
+                }
+            }
+            break;
+        case 0xA0:
+            if (data1 == mLastNote) mAftertouch = data2 / 127.0f;
+            break;
+        case 0xB0: handleController(data1, data2); break;
+        case 0xD0: mChannelPressure = data1 / 127.0f; break;
+        case 0xE0: mPitchBend = (128 * data2 + data1) * (1.0f / 8192.0f) - 1.0f; break;
+        default: break;  // program change, system messages
+    }
+}
+
+void Plugin::handleController(int controller, int value) {
+    int target = mLearnTarget.load(std::memory_order_relaxed);
+    if (target != 0) {
+        if (target == 1) {
+            if (mListener) mListener->learnController(controller);
+        } else if (target >= 2 && target <= 12) {
+            mCcAssign[target - 2].store(controller, std::memory_order_relaxed);
+        }
+        mLearnTarget.store(0, std::memory_order_relaxed);
+        if (mListener) mListener->learnEnded();
+    }
+    float v = value / 127.0f;
+    mControllers[controller] = v;
+    // KNOB1..8, then Input, Mix, Output.
+    static constexpr int kAssignedParameter[kNumCcAssignments] = {4, 5, 6, 7, 8, 9, 10, 11, 1, 2, 3};
+    for (int e = 0; e < kNumCcAssignments; ++e)
+        if (mCcAssign[e].load(std::memory_order_relaxed) == controller) setParameterAutomated(kAssignedParameter[e], v);
+}
+
+void Plugin::resolveSources() {
+    for (ModSlot& slot : mSlots) {
+        int s = slot.source;
+        const float* l = &kZero;
+        const float* r = &kZero;
+        if (s >= 0 && s < kNumModulatorSlots) {
+            l = &mModOutL[s];
+            r = &mModOutR[s];
+        } else if (s >= kSourceKnob1 && s < kSourceCc0) {
+            l = r = &mKnobSmoothed[s - kSourceKnob1];
+        } else if (s >= kSourceCc0 && s < kSourceNoteOn) {
+            l = r = &mControllers[s - kSourceCc0];
+        } else if (s >= kSourceNoteOn && s < kSourceNone) {
+            const float* midi[7] = {&mNoteOn,   &mNoteNumber, &mNoteFreq,       &mPitchBend,
+                                    &mVelocity, &mAftertouch, &mChannelPressure};
+            l = r = midi[s - kSourceNoteOn];
+        }
+        slot.sourceL = l;
+        slot.sourceR = r;
+    }
+}
+
+void Plugin::computeMainTargets() {
+    for (int c = 0; c < 2; ++c) {
+        if (mPowerOn) {
+            mInputGain[c].setTarget(4.0f * mInputMod[c] * mInputMod[c], kRampFactor);
+            mOutputGain[c].setTarget(4.0f * mOutputMod[c] * mOutputMod[c], kRampFactor);
+            mMixGain[c].setTarget(mMixMod[c], kRampFactor);
+        } else {
+            // Off: the operators keep running, but only the dry signal is heard.
+            mInputGain[c].setTarget(1.0f, kRampFactor);
+            mOutputGain[c].setTarget(1.0f, kRampFactor);
+            mMixGain[c].setTarget(0.0f, kRampFactor);
+        }
+    }
+}
+
+void Plugin::controlTick() {
+    for (auto& op : mOps) op->resetModulation();
+    for (auto& mod : mMods) mod->resetModulation();
+    for (int c = 0; c < 2; ++c) std::memcpy(mMatrixMod[c], mMatrixBase, sizeof(mMatrixBase));
+    for (ModSlot& slot : mSlots) slot.sensMod[0] = slot.sensMod[1] = slot.sens;
+    for (int c = 0; c < 2; ++c) {
+        mInputMod[c] = mInputSmoothed;
+        mMixMod[c] = mMixSmoothed;
+        mOutputMod[c] = mOutputSmoothed;
+    }
+
+    for (int k = 0; k < kNumModSlots; ++k) {
+        ModSlot& slot = mSlots[k];
+        int d = slot.destination;
+        if (d == kDestinationNone) continue;
+        float amountL = (2.0f * slot.sensEff[0] - 1.0f) * *slot.sourceL * mSlotActive[k];
+        float amountR = (2.0f * slot.sensEff[1] - 1.0f) * *slot.sourceR * mSlotActive[k];
+        if (d >= kDestOps && d < kDestMods) {
+            mOps[(d - kDestOps) / 16]->addModulation((d - kDestOps) % 16, amountL, amountR);
+        } else if (d >= kDestMods && d < kDestInToOp) {
+            mMods[(d - kDestMods) / 38]->addModulation((d - kDestMods) % 38, amountL, amountR);
+        } else if (d >= kDestInToOp && d < kDestSens) {
+            mMatrixMod[0][d - kDestInToOp] += amountL;
+            mMatrixMod[1][d - kDestInToOp] += amountR;
+        } else if (d >= kDestSens && d < kDestinationNone) {
+            mSlots[d - kDestSens].sensMod[0] += amountL;
+            mSlots[d - kDestSens].sensMod[1] += amountR;
+        } else if (d == 0) {
+            mInputMod[0] += amountL;
+            mInputMod[1] += amountR;
+        } else if (d == 1) {
+            mMixMod[0] += amountL;
+            mMixMod[1] += amountR;
+        } else if (d == 2) {
+            mOutputMod[0] += amountL;
+            mOutputMod[1] += amountR;
+        }
+    }
+
+    for (int k = 0; k < kNumModSlots; ++k) {
+        int d = mSlots[k].destination;
+        float* pair[2] = {nullptr, nullptr};
+        if (d >= kDestOps && d < kDestMods) {
+            mOps[(d - kDestOps) / 16]->clampModulation((d - kDestOps) % 16);
+        } else if (d >= kDestMods && d < kDestInToOp) {
+            mMods[(d - kDestMods) / 38]->clampModulation((d - kDestMods) % 38);
+        } else if (d >= kDestInToOp && d < kDestSens) {
+            pair[0] = &mMatrixMod[0][d - kDestInToOp];
+            pair[1] = &mMatrixMod[1][d - kDestInToOp];
+        } else if (d >= kDestSens && d < kDestinationNone) {
+            pair[0] = &mSlots[d - kDestSens].sensMod[0];
+            pair[1] = &mSlots[d - kDestSens].sensMod[1];
+        } else if (d == 0) {
+            pair[0] = &mInputMod[0];
+            pair[1] = &mInputMod[1];
+        } else if (d == 1) {
+            pair[0] = &mMixMod[0];
+            pair[1] = &mMixMod[1];
+        } else if (d == 2) {
+            pair[0] = &mOutputMod[0];
+            pair[1] = &mOutputMod[1];
+        }
+        if (pair[0]) {
+            *pair[0] = clampUnit(*pair[0]);
+            *pair[1] = clampUnit(*pair[1]);
+        }
+    }
+
+    for (auto& op : mOps) op->update();
+    for (auto& mod : mMods) mod->update();
+
+    for (int c = 0; c < 2; ++c)
+        for (int e = 0; e < kMatrixSize; ++e) {
+            float m = mMatrixMod[c][e];
+            mMatrixInc[c][e] = smoothingIncrement(m * m, mMatrixGain[c][e], kRampFactor);
+        }
+    computeMainTargets();
+    for (int s = 0; s < kNumOperatorSlots; ++s)
+        mOpActive[s].setTarget(discreteIndex(mOpBypass[s], 2) >= 1 ? 0.0f : 1.0f, kRampFactor);
+    for (int s = 0; s < kNumModulatorSlots; ++s)
+        mModActive[s].setTarget(discreteIndex(mModBypass[s], 2) >= 1 ? 0.0f : 1.0f, kRampFactor);
+
+    for (ModSlot& slot : mSlots) {
+        slot.sensEff[0] = slot.sensMod[0];
+        slot.sensEff[1] = slot.sensMod[1];
+    }
+}
+
+void Plugin::getSourceName(int slot, char* longName, char* shortName) {
+    longName[0] = shortName[0] = 0;
+    if (slot < 0 || slot >= kNumModSlots) {
+        VH_TEXT(longName, "error");
+        VH_TEXT(shortName, "error");
+        return;
+    }
+    int s = mSlots[slot].source;
+    char buffer[kTextSize];
+    if (s >= 0 && s < kNumModulatorSlots) {
+        mMods[s]->getTypeName(buffer);
+        VH_TEXT(longName, "MOD %d: %s", s + 1, buffer);
+        VH_TEXT(shortName, "MOD%d %s", s + 1, buffer);
+    } else if (s >= kSourceKnob1 && s < kSourceCc0) {
+        VH_TEXT(longName, "KNOB %d", s - kSourceKnob1 + 1);
+        VH_TEXT(shortName, "KNOB%d", s - kSourceKnob1 + 1);
+    } else if (s >= kSourceCc0 && s < kSourceNoteOn) {
+        int c = s - kSourceCc0;
+        VH_TEXT(longName, "MIDI CC %s", controllerName(c, buffer));
+        VH_TEXT(shortName, "MIDI CC%03d", c);
+    } else if (s >= kSourceNoteOn && s < kSourceNone) {
+        VH_TEXT(longName, "%s", kMidiLongNames[s - kSourceNoteOn]);
+        VH_TEXT(shortName, "%s", kMidiShortNames[s - kSourceNoteOn]);
+    }
+}
+
+void Plugin::getDestinationName(int slot, char* text) {
+    text[0] = 0;
+    if (slot < 0 || slot >= kNumModSlots) {
+        VH_TEXT(text, "error");
+        return;
+    }
+    int d = mSlots[slot].destination;
+    char buffer[kTextSize];
+    if (d == 0)
+        VH_TEXT(text, "MAIN INPUT");
+    else if (d == 1)
+        VH_TEXT(text, "MAIN MIX");
+    else if (d == 2)
+        VH_TEXT(text, "MAIN OUTPUT");
+    else if (d >= kDestOps && d < kDestMods) {
+        int s = (d - kDestOps) / 16, i = (d - kDestOps) % 16;
+        if (mOps[s]->isModulatable(i))
+            mOps[s]->getDestinationName(i, buffer);
+        else
+            VH_TEXT(buffer, "---");
+        VH_TEXT(text, "OP%d %s", s + 1, buffer);
+    } else if (d >= kDestMods && d < kDestInToOp) {
+        int s = (d - kDestMods) / 38, i = (d - kDestMods) % 38;
+        mMods[s]->getDestinationName(i, buffer);
+        VH_TEXT(text, "MOD%d %s", s + 1, buffer);
+    } else if (d >= kDestInToOp && d < kDestOpToOp)
+        VH_TEXT(text, "IN->OP%d", d - kDestInToOp + 1);
+    else if (d >= kDestOpToOp && d < kDestOpToOut)
+        VH_TEXT(text, "OP%d->OP%d", (d - kDestOpToOp) / 4 + 1, (d - kDestOpToOp) % 4 + 1);
+    else if (d >= kDestOpToOut && d < kDestSens)
+        VH_TEXT(text, "OP%d->OUT", d - kDestOpToOut + 1);
+    else if (d >= kDestSens && d < kDestinationNone)
+        VH_TEXT(text, "SLOT%d SENS", d - kDestSens + 1);
+}
+
+void Plugin::getKnobName(int knob, char* text) {
+    text[0] = 0;
+    if (knob < 0 || knob >= kNumKnobs) return;
+    for (int c = 0; c < kKnobNameLength; ++c) {
+        int code = discreteIndex(mPreset[param::kKnobNames + 8 * knob + c], 128);
+        text[c] = static_cast<char>(code);
+        if (code == 0) return;
+    }
+    text[kKnobNameLength] = 0;
+}
+
+}  // namespace vh

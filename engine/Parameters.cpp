@@ -1,0 +1,318 @@
+// The engine's parameter list: what each index does to the engine, and its
+// name, label and display text for the host.
+
+#include <cmath>
+#include <cstring>
+
+#include "engine/ParameterNames.h"
+#include "engine/Plugin.h"
+#include "modules/ModuleTypes.h"
+
+namespace vh {
+
+using namespace param;
+
+namespace {
+bool inRange(int index, int first, int count) { return index >= first && index < first + count; }
+
+// Input and output gain of a normalised value: 4v^2 (+12 dB at the top).
+float mainGainOf(float v) { return 4.0f * v * v; }
+float manualTempoOf(float v) { return 30.0f + 270.0f * v; }
+int meterHoldMs(float v) { return 1000 + static_cast<int>(4000.0f * v); }
+int meterFalloffDbPerSecond(float v) { return 6 + static_cast<int>(54.0f * v); }
+
+// Release time of the slowest limiter stage per mode; other modes keep the
+// previous time.
+float limiterReleaseMs(int mode, float previous) {
+    switch (mode) {
+        case 1: return 200.0f;
+        case 2: return 70.0f;
+        case 3: return 30.0f;
+        default: return previous;
+    }
+}
+
+const char* const kMainPages[4] = {"OP ROUTING", "LIBRARY", "PREFERENCES", "MOD ROUTING"};
+const char* const kLimiterModes[4] = {"disabled", "slow", "moderate", "fast"};
+}  // namespace
+
+int Plugin::dryDelayLength(float value) const {
+    int n = static_cast<int>(32769.0f * value);
+    if (n > 32768) n = 32768;
+    if (n < 0) n = 0;
+    if (mSampleRate < 80000.0f) return n / 4;
+    if (mSampleRate < 170000.0f) return n / 2;
+    return n;
+}
+
+void Plugin::updateDryLength() { mDryLength = dryDelayLength(mDryDly); }
+
+void Plugin::updateLimiterRelease() {
+    mReleaseMs = limiterReleaseMs(mLimiterMode, mReleaseMs);
+    mLimiter.setReleaseTime(mReleaseMs);
+}
+
+// Operator s: encoder rows (a, b, c, d) and decoder rows (e, f, g, h) from the
+// mid/side bits; 0.70710677 is 1/sqrt(2) in single precision.
+void Plugin::updateChannelModes() {
+    int bits = discreteIndex(mLrMs, 256);
+    constexpr float k = 0.70710677f;
+    for (int s = 0; s < kNumOperatorSlots; ++s) {
+        bool msIn = (bits >> s) & 1;
+        bool msOut = (bits >> (s + 4)) & 1;
+        float* enc = mEncode[s];
+        float* dec = mDecode[s];
+        if (msIn) {
+            enc[0] = enc[1] = enc[2] = k;
+            enc[3] = -k;
+        } else {
+            enc[0] = enc[3] = 1.0f;
+            enc[1] = enc[2] = 0.0f;
+        }
+        if (msOut) {
+            dec[0] = dec[1] = dec[2] = k;
+            dec[3] = -k;
+        } else {
+            dec[0] = dec[3] = 1.0f;
+            dec[1] = dec[2] = 0.0f;
+        }
+    }
+}
+
+void Plugin::setParameter(int32_t index, float value) {
+    if (index < 0 || index >= kNumIndices) return;
+    // Host and file input is clamped here, so nothing beyond sees NaN or a
+    // value outside 0..1.
+    float v = sanitizeUnit(value);
+
+    if (index == kPower) {
+        mPower = v;
+        mPowerOn = discreteIndex(v, 2);
+    } else if (index == kInput) {
+        mInput = v;
+    } else if (index == kMix) {
+        mMix = v;
+    } else if (index == kOutput) {
+        mOutput = v;
+    } else if (inRange(index, kKnob1, kNumKnobs)) {
+        mKnob[index - kKnob1] = v;
+    } else if (inRange(index, kOpType1, kNumOperatorSlots)) {
+        int s = index - kOpType1;
+        mOpTypeValue[s] = v;
+        int type = discreteIndex(v, kNumTypeSteps);
+        if (type != mOpType[s]) replaceOperator(s, type);
+    } else if (inRange(index, kOpParams, kNumOperatorSlots * kOperatorParams)) {
+        int s = (index - kOpParams) / kOperatorParams, i = (index - kOpParams) % kOperatorParams;
+        mOpMirror[s][i] = v;
+        mOps[s]->setParameter(i, v);
+        opMemory(s, mOpType[s], i) = v;
+    } else if (inRange(index, kModType1, kNumModulatorSlots)) {
+        int s = index - kModType1;
+        mModTypeValue[s] = v;
+        int type = discreteIndex(v, kNumTypeSteps);
+        if (type != mModType[s]) replaceModulator(s, type);
+    } else if (inRange(index, kModParams, kNumModulatorSlots * kModulatorParams)) {
+        int s = (index - kModParams) / kModulatorParams, i = (index - kModParams) % kModulatorParams;
+        mModMirror[s][i] = v;
+        mMods[s]->setParameter(i, v);
+        modMemory(s, mModType[s], i) = v;
+    } else if (inRange(index, kSlotSens1, kNumModSlots)) {
+        mSlots[index - kSlotSens1].sens = v;
+    } else if (index == kDryDly) {
+        mDryDly = v;
+        updateDryLength();
+    } else if (inRange(index, kInToOp1, kMatrixSize)) {
+        mMatrixBase[index - kInToOp1] = v;
+    } else if (index == kTempo) {
+        mTempo = v;
+    } else if (index == kPpqOffset) {
+        mPpqOffset = v;
+    } else if (inRange(index, kOpBypass1, kNumOperatorSlots)) {
+        mOpBypass[index - kOpBypass1] = v;
+    } else if (inRange(index, kModBypass1, kNumModulatorSlots)) {
+        mModBypass[index - kModBypass1] = v;
+    } else if (inRange(index, kSlotSource1, kNumModSlots)) {
+        ModSlot& slot = mSlots[index - kSlotSource1];
+        slot.sourceValue = v;
+        slot.source = discreteIndex(v, kNumSources);
+        if (mListener) mListener->refresh();
+    } else if (inRange(index, kSlotDest1, kNumModSlots)) {
+        ModSlot& slot = mSlots[index - kSlotDest1];
+        slot.destinationValue = v;
+        slot.destination = discreteIndex(v, kNumDestinations);
+    } else if (index == kOutLimiter) {
+        mOutLimiter = v;
+        mLimiterMode = discreteIndex(v, 16);
+        updateLimiterRelease();
+    } else if (index == kTempoSync) {
+        mTempoSync = v;
+        mTempoSyncMode = discreteIndex(v, 4);
+    } else if (index == kOpLrMs) {
+        mLrMs = v;
+        updateChannelModes();
+    } else if (index == kOpInv) {
+        mOpInvValue = v;
+        int bits = discreteIndex(v, 16);
+        for (int s = 0; s < kNumOperatorSlots; ++s) mOpSign[s] = ((bits >> s) & 1) ? -1.0f : 1.0f;
+    } else if (index == kSlotStatus) {
+        mSlotStatus = v;
+        int bits = discreteIndex(v, 65536);
+        for (int k = 0; k < kNumModSlots; ++k) mSlotActive[k] = ((bits >> k) & 1) ? 0.0f : 1.0f;
+    } else if (index == kCurrOp) {
+        mCurrOp = discreteIndex(v, 4);
+    } else if (index == kCurrMain) {
+        mCurrMain = discreteIndex(v, 4);
+    } else if (index == kCurrMod) {
+        mCurrMod = discreteIndex(v, 4);
+    } else if (index == kMeterHold) {
+        mMeterHold = v;
+    } else if (index == kMeterFalloff) {
+        mMeterFalloff = v;
+    } else if (index == kModulationPreview) {
+        mPreviewMode = discreteIndex(v, 3);
+        for (auto& op : mOps) op->setModulationPreview(mPreviewMode);
+        for (auto& mod : mMods) mod->setModulationPreview(mPreviewMode);
+    }
+    // Knob names and reserved indices live in the preset only.
+
+    if (index < kNumPresetValues) mPreset[index] = v;
+    if (mListener) mListener->parameterChanged(index, v);
+}
+
+float Plugin::getParameter(int32_t index) {
+    if (index < 0 || index >= kNumIndices) return 0.0f;
+    if (index == kPower) return mPower;
+    if (index == kInput) return mInput;
+    if (index == kMix) return mMix;
+    if (index == kOutput) return mOutput;
+    if (inRange(index, kKnob1, kNumKnobs)) return mKnob[index - kKnob1];
+    if (inRange(index, kOpType1, 4)) return mOpTypeValue[index - kOpType1];
+    if (inRange(index, kOpParams, 64)) return mOpMirror[(index - kOpParams) / 16][(index - kOpParams) % 16];
+    if (inRange(index, kModType1, 4)) return mModTypeValue[index - kModType1];
+    if (inRange(index, kModParams, 152)) return mModMirror[(index - kModParams) / 38][(index - kModParams) % 38];
+    if (inRange(index, kSlotSens1, 16)) return mSlots[index - kSlotSens1].sens;
+    if (index == kDryDly) return mDryDly;
+    if (inRange(index, kInToOp1, kMatrixSize)) return mMatrixBase[index - kInToOp1];
+    if (index == kTempo) return mTempo;
+    if (index == kPpqOffset) return mPpqOffset;
+    if (inRange(index, kOpBypass1, 4)) return mOpBypass[index - kOpBypass1];
+    if (inRange(index, kModBypass1, 4)) return mModBypass[index - kModBypass1];
+    if (inRange(index, kSlotSource1, 16)) return mSlots[index - kSlotSource1].sourceValue;
+    if (inRange(index, kSlotDest1, 16)) return mSlots[index - kSlotDest1].destinationValue;
+    if (index == kOutLimiter) return mOutLimiter;
+    if (index == kTempoSync) return mTempoSync;
+    if (index == kOpLrMs) return mLrMs;
+    if (index == kOpInv) return mOpInvValue;
+    if (index == kSlotStatus) return mSlotStatus;
+    if (index == kCurrOp) return (mCurrOp + 0.5f) / 4.0f;
+    if (index == kCurrMain) return (mCurrMain + 0.5f) / 4.0f;
+    if (index == kCurrMod) return (mCurrMod + 0.5f) / 4.0f;
+    if (index == kMeterHold) return mMeterHold;
+    if (index == kMeterFalloff) return mMeterFalloff;
+    if (index < kNumPresetValues) return mPreset[index];
+    return 0.0f;
+}
+
+void Plugin::getParameterName(int32_t index, char* text) {
+    text[0] = 0;
+    if (index < 0 || index >= kNumIndices) return;
+    if (engineParameterName(index, text)) return;
+    char name[kTextSize];
+    if (inRange(index, kOpParams, 64)) {
+        int s = (index - kOpParams) / 16;
+        mOps[s]->getParameterName((index - kOpParams) % 16, name);
+        VH_TEXT(text, "OP%d %s", s + 1, name);
+    } else {
+        int s = (index - kModParams) / 38;
+        mMods[s]->getParameterName((index - kModParams) % 38, name);
+        VH_TEXT(text, "MOD%d %s", s + 1, name);
+    }
+}
+
+void Plugin::getParameterLabel(int32_t index, char* text) {
+    text[0] = 0;
+    if (index == kInput || index == kOutput || inRange(index, kInToOp1, kMatrixSize))
+        VH_TEXT(text, "dB");
+    else if (index == kMix)
+        VH_TEXT(text, "%%");
+    else if (index == kDryDly)
+        VH_TEXT(text, "smpl/ms");
+    else if (index == kTempo)
+        VH_TEXT(text, "bpm");
+    else if (index == kMeterHold)
+        VH_TEXT(text, "ms");
+    else if (index == kMeterFalloff)
+        VH_TEXT(text, "dB/sec");
+    else if (inRange(index, kOpParams, 64))
+        mOps[(index - kOpParams) / 16]->getParameterLabel((index - kOpParams) % 16, text);
+    else if (inRange(index, kModParams, 152))
+        mMods[(index - kModParams) / 38]->getParameterLabel((index - kModParams) % 38, text);
+}
+
+void Plugin::getParameterDisplay(int32_t index, char* text) {
+    text[0] = 0;
+    if (index < 0 || index >= kNumIndices) return;
+    float v = getParameter(index);
+    if (index == kPower) {
+        VH_TEXT(text, "%s", mPowerOn ? "on" : "off");
+    } else if (index == kInput || index == kOutput) {
+        levelText(mainGainOf(v), text, 0);
+    } else if (index == kMix) {
+        VH_TEXT(text, "%.2f", 100.0f * v);
+    } else if (inRange(index, kKnob1, kNumKnobs)) {
+        VH_TEXT(text, "%.1f", 100.0f * v);
+    } else if (inRange(index, kOpType1, 4)) {
+        mOps[index - kOpType1]->getTypeName(text);
+    } else if (inRange(index, kModType1, 4)) {
+        mMods[index - kModType1]->getTypeName(text);
+    } else if (inRange(index, kOpParams, 64)) {
+        mOps[(index - kOpParams) / 16]->getParameterDisplay((index - kOpParams) % 16, text);
+    } else if (inRange(index, kModParams, 152)) {
+        mMods[(index - kModParams) / 38]->getParameterDisplay((index - kModParams) % 38, text);
+    } else if (inRange(index, kSlotSens1, 16)) {
+        VH_TEXT(text, "%.1f", 200.0f * v - 100.0f);
+    } else if (inRange(index, kSlotSource1, 16)) {
+        char shortName[kTextSize];
+        getSourceName(index - kSlotSource1, text, shortName);
+    } else if (inRange(index, kSlotDest1, 16)) {
+        getDestinationName(index - kSlotDest1, text);
+    } else if (index == kDryDly) {
+        VH_TEXT(text, "%d (%.1f ms)", mDryLength, 1000.0 * mDryLength / mSampleRate);
+    } else if (inRange(index, kInToOp1, kMatrixSize)) {
+        levelText(v * v, text, 0);
+    } else if (index == kTempo) {
+        if (mTempoSyncMode == 1)
+            VH_TEXT(text, "auto");
+        else
+            VH_TEXT(text, "%.2f", manualTempoOf(v));
+    } else if (index == kPpqOffset) {
+        VH_TEXT(text, "%d", static_cast<int>(16.0f * v));
+    } else if (inRange(index, kOpBypass1, 8)) {
+        VH_TEXT(text, "%s", discreteIndex(v, 2) >= 1 ? "bypass" : "process");
+    } else if (index == kOutLimiter) {
+        VH_TEXT(text, "%s", mLimiterMode < 4 ? kLimiterModes[mLimiterMode] : "n/a");
+    } else if (index == kTempoSync) {
+        VH_TEXT(text, "%s", mTempoSyncMode == 0 ? "off" : mTempoSyncMode == 1 ? "on" : "n/a");
+    } else if (index == kOpLrMs) {
+        VH_TEXT(text, "%d", discreteIndex(v, 256));
+    } else if (index == kOpInv) {
+        VH_TEXT(text, "%d", discreteIndex(v, 16));
+    } else if (index == kSlotStatus) {
+        VH_TEXT(text, "%d", discreteIndex(v, 65536));
+    } else if (index == kCurrOp) {
+        VH_TEXT(text, "OP%d", mCurrOp + 1);
+    } else if (index == kCurrMain) {
+        VH_TEXT(text, "%s", kMainPages[mCurrMain]);
+    } else if (index == kCurrMod) {
+        VH_TEXT(text, "MOD%d", mCurrMod + 1);
+    } else if (index == kMeterHold) {
+        if (v >= 1.0f)
+            VH_TEXT(text, "oo");
+        else
+            VH_TEXT(text, "%d", meterHoldMs(v));
+    } else if (index == kMeterFalloff) {
+        VH_TEXT(text, "%d", meterFalloffDbPerSecond(v));
+    }
+}
+
+}  // namespace vh

@@ -1,0 +1,328 @@
+#include "engine/Plugin.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "modules/ModuleTypes.h"
+
+namespace vh {
+
+namespace {
+constexpr int kNumBanks = 3;
+constexpr int kPresetsPerBank = 64;
+constexpr float kDefaultRate = 44100.0f;
+// 2*pi*30 Hz in single precision: the main controls' one-pole smoothing.
+constexpr float kTwoPiThirtyHz = 188.49556f;
+}  // namespace
+
+Plugin::ProcessLock::ProcessLock(Plugin& plugin) : mPlugin(plugin) {
+    mOwned = plugin.mLockOwner.load() != std::this_thread::get_id();
+    if (mOwned) {
+        plugin.mProcessMutex.lock();
+        plugin.mLockOwner.store(std::this_thread::get_id());
+    }
+}
+
+Plugin::ProcessLock::~ProcessLock() {
+    if (mOwned) {
+        mPlugin.mLockOwner.store(std::thread::id());
+        mPlugin.mProcessMutex.unlock();
+    }
+}
+
+Plugin::Plugin(vst::HostCallback host) : AudioEffectX(host, 1, param::kNumAutomatable) {
+    setNumInputs(4);
+    setNumOutputs(2);
+    setUniqueID(kUniqueId);
+    canProcessReplacing();
+    canDoubleReplacing();
+    programsAreChunks();
+    mSampleRate = kDefaultRate;
+
+    for (auto& cc : mCcAssign) cc.store(-1);
+    for (auto& m : mMeters) m.store(0.0f);
+
+    // Parameter memory starts from every type's defaults.
+    mOpMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumOperatorSlots * 64 * kOperatorParams, 0.0f);
+    mModMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumModulatorSlots * 64 * kModulatorParams, 0.0f);
+    for (int type = 0; type < kNumOperatorTypes; ++type) {
+        auto op = createOperator(type, 0, nullptr);
+        for (int bank = 0; bank < kNumBanks; ++bank)
+            for (int preset = 0; preset < kPresetsPerBank; ++preset)
+                for (int slot = 0; slot < kNumOperatorSlots; ++slot)
+                    for (int i = 0; i < kOperatorParams; ++i)
+                        mOpMemory[(((size_t(bank) * kPresetsPerBank + preset) * kNumOperatorSlots + slot) * 64 + type) *
+                                      kOperatorParams + i] = op->getParameterDefault(i);
+    }
+    for (int type = 0; type < kNumModulatorTypes; ++type) {
+        auto mod = createModulator(type, 0, nullptr);
+        for (int bank = 0; bank < kNumBanks; ++bank)
+            for (int preset = 0; preset < kPresetsPerBank; ++preset)
+                for (int slot = 0; slot < kNumModulatorSlots; ++slot)
+                    for (int i = 0; i < kModulatorParams; ++i)
+                        mModMemory[(((size_t(bank) * kPresetsPerBank + preset) * kNumModulatorSlots + slot) * 64 +
+                                    type) * kModulatorParams + i] = mod->getParameterDefault(i);
+    }
+
+    for (int s = 0; s < kNumOperatorSlots; ++s) {
+        mOps[s] = createOperator(kOpGain, s, this);
+        mOps[s]->setSampleRate(mSampleRate);
+        mOpTypeValue[s] = 0.5f / 64.0f;
+        mOpBypass[s] = 0.25f;
+        mOpActive[s] = Ramp(1.0f);
+    }
+    for (int s = 0; s < kNumModulatorSlots; ++s) {
+        mMods[s] = createModulator(kModEmpty, s, this);
+        mMods[s]->setSampleRate(mSampleRate);
+        mModTypeValue[s] = 0.5f / 64.0f;
+        mModBypass[s] = 0.25f;
+        mModActive[s] = Ramp(1.0f);
+    }
+    for (auto& slot : mSlots) {
+        slot.sourceValue = discreteValue(kSourceNone, kNumSources);
+        slot.destinationValue = discreteValue(kDestinationNone, kNumDestinations);
+    }
+    for (float& a : mSlotActive) a = 1.0f;
+
+    // A serial chain: input -> OP1 -> OP2 -> OP3 -> OP4 -> output.
+    mMatrixBase[0] = 1.0f;
+    mMatrixBase[kMatrixOpToOp + 4 * 0 + 1] = 1.0f;
+    mMatrixBase[kMatrixOpToOp + 4 * 1 + 2] = 1.0f;
+    mMatrixBase[kMatrixOpToOp + 4 * 2 + 3] = 1.0f;
+    mMatrixBase[kMatrixOut + 3] = 1.0f;
+    updateChannelModes();
+
+    mDryL.assign(kDryRing, 0.0f);
+    mDryR.assign(kDryRing, 0.0f);
+    mLimiter.setSampleRate(mSampleRate);
+    mLimiter.setReleaseTime(mReleaseMs);
+    mSmoothing30 = 1.0f - std::exp(-kTwoPiThirtyHz / mSampleRate);
+    mInvRate = 1.0f / mSampleRate;
+
+    // The first preset sets every parameter, which creates its modules.
+    std::snprintf(mPresetName, sizeof(mPresetName), "[flat]");
+    mPreset[param::kPower] = 1.0f;
+    mPreset[param::kInput] = 0.5f;
+    mPreset[param::kMix] = 1.0f;
+    mPreset[param::kOutput] = 0.5f;
+    for (int s = 0; s < 4; ++s) {
+        mPreset[param::kOpType1 + s] = 0.5f / 64.0f;
+        mPreset[param::kModType1 + s] = 0.5f / 64.0f;
+        mPreset[param::kOpBypass1 + s] = 0.25f;
+        mPreset[param::kModBypass1 + s] = 0.25f;
+        for (int i = 0; i < kOperatorParams; ++i) mPreset[param::opParam(s, i)] = opMemory(s, 0, i);
+    }
+    for (int k = 0; k < kNumModSlots; ++k) {
+        mPreset[param::kSlotSens1 + k] = 0.5f;
+        mPreset[param::kSlotSource1 + k] = 1.0f;
+        mPreset[param::kSlotDest1 + k] = 1.0f;
+    }
+    mPreset[param::kInToOp1] = 1.0f;
+    for (int a = 0; a < 3; ++a) mPreset[param::kOpToOp + 4 * a + a + 1] = 1.0f;
+    mPreset[param::kOpToOut1 + 3] = 1.0f;
+    mPreset[param::kTempo] = 1.0f / 3.0f;
+    mPreset[param::kDryDly] = 0.00038f;
+    mPreset[param::kOutLimiter] = 0.09375f;
+    mPreset[param::kTempoSync] = 0.375f;
+    {
+        mLoading = true;
+        float values[param::kNumPresetValues];
+        std::memcpy(values, mPreset, sizeof(values));
+        for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, values[i]);
+        mLoading = false;
+    }
+
+    fullReset();
+}
+
+Plugin::~Plugin() = default;
+
+float& Plugin::opMemory(int slot, int type, int i) {
+    size_t index = (((size_t(mCurrentBank) * kPresetsPerBank + mCurrentPreset) * kNumOperatorSlots + slot) * 64 + type) *
+                       kOperatorParams + i;
+    return mOpMemory[index];
+}
+
+float& Plugin::modMemory(int slot, int type, int i) {
+    size_t index = (((size_t(mCurrentBank) * kPresetsPerBank + mCurrentPreset) * kNumModulatorSlots + slot) * 64 + type) *
+                       kModulatorParams + i;
+    return mModMemory[index];
+}
+
+void Plugin::suspend() {
+    ProcessLock lock(*this);
+    fullReset();
+}
+
+void Plugin::resume() { wantEvents(1); }
+
+void Plugin::setSampleRate(float rate) {
+    // Some hosts announce 0 before the real rate; a rate we cannot use is
+    // ignored, anything else is brought into the range the modules support.
+    if (!(rate >= 1.0f)) return;
+    if (rate < kMinSampleRate) rate = kMinSampleRate;
+    if (rate > kMaxSampleRate) rate = kMaxSampleRate;
+    ProcessLock lock(*this);
+    mSampleRate = rate;
+    for (auto& op : mOps) op->setSampleRate(rate);
+    for (auto& mod : mMods) mod->setSampleRate(rate);
+    mLimiter.setSampleRate(rate);
+    mSmoothing30 = 1.0f - std::exp(-kTwoPiThirtyHz / rate);
+    mInvRate = 1.0f / rate;
+    updateDryLength();
+}
+
+// Everything that carries sound or state from before the suspend goes back
+// to rest, and every ramp to its target, so resuming starts clean.
+void Plugin::fullReset() {
+    for (int c = 0; c < 2; ++c) {
+        mInputMod[c] = mInputSmoothed = mInput;
+        mMixMod[c] = mMixSmoothed = mMix;
+        mOutputMod[c] = mOutputSmoothed = mOutput;
+    }
+    computeMainTargets();
+    for (int c = 0; c < 2; ++c) {
+        mInputGain[c].snap();
+        mMixGain[c].snap();
+        mOutputGain[c].snap();
+    }
+    mWetL = mWetR = 0.0f;
+    for (int s = 0; s < kNumOperatorSlots; ++s) {
+        mOpOutL[s] = mOpOutR[s] = 0.0f;
+        mOps[s]->clearState();
+        mOpActive[s].target = discreteIndex(mOpBypass[s], 2) >= 1 ? 0.0f : 1.0f;
+        mOpActive[s].snap();
+    }
+    for (int s = 0; s < kNumModulatorSlots; ++s) {
+        mModOutL[s] = mModOutR[s] = 0.0f;
+        mMods[s]->clearState();
+        mModActive[s].target = discreteIndex(mModBypass[s], 2) >= 1 ? 0.0f : 1.0f;
+        mModActive[s].snap();
+    }
+    for (auto& slot : mSlots)
+        for (int c = 0; c < 2; ++c) slot.sensMod[c] = slot.sensEff[c] = slot.sens;
+    for (int c = 0; c < 2; ++c)
+        for (int e = 0; e < kMatrixSize; ++e) {
+            mMatrixMod[c][e] = mMatrixBase[e];
+            mMatrixGain[c][e] = mMatrixBase[e] * mMatrixBase[e];
+            mMatrixInc[c][e] = 0.0f;
+        }
+
+    std::memset(mNoteHeld, 0, sizeof(mNoteHeld));
+    mHeldCount = 0;
+    mLastNote = 45;
+    mNoteNumber = 45.0f / 127.0f;
+    mNoteFreq = 0.375f;
+    mNoteOn = mVelocity = mPitchBend = mAftertouch = mChannelPressure = 0.0f;
+    std::memset(mControllers, 0, sizeof(mControllers));
+    mPendingEvents = nullptr;
+    mNumOrderedEvents = 0;
+
+    for (auto& m : mMeters) m.store(0.0f);
+    std::fill(mDryL.begin(), mDryL.end(), 0.0f);
+    std::fill(mDryR.begin(), mDryR.end(), 0.0f);
+    mDryPos = 0;
+    mLimiter.reset();
+    for (int k = 0; k < kNumKnobs; ++k) mKnobSmoothed[k] = mKnob[k];
+    mSongPosition = 0.0;
+}
+
+void Plugin::resetDestinationsOf(int first, int last, bool keep) {
+    if (keep) return;
+    float none = discreteValue(kDestinationNone, kNumDestinations);
+    for (int k = 0; k < kNumModSlots; ++k) {
+        ModSlot& slot = mSlots[k];
+        if (slot.destination < first || slot.destination > last) continue;
+        slot.destination = kDestinationNone;
+        slot.destinationValue = none;
+        if (!mLoading) mPreset[param::kSlotDest1 + k] = none;
+    }
+}
+
+namespace {
+// Filters whose parameters line up closely enough that modulation aimed at
+// one still makes sense on another.
+bool isFilterType(int type) { return type >= kOpBiquad && type <= kOpEq; }
+}  // namespace
+
+// The new module is built and sized before the lock is taken, so audio
+// stalls only for the swap; the old one is destroyed after the lock is gone.
+void Plugin::replaceOperator(int slot, int type) {
+    auto op = createOperator(type, slot, this);
+    op->setSampleRate(mSampleRate);
+    if (mListener) op->setModulationPreview(mListener->modulationPreviewMode());
+    {
+        ProcessLock lock(*this);
+        int first = 3 + 16 * slot;
+        resetDestinationsOf(first, first + 15, isFilterType(mOpType[slot]) && isFilterType(type));
+        if (op->sampleRate() != mSampleRate) op->setSampleRate(mSampleRate);
+        std::swap(mOps[slot], op);
+        mOpType[slot] = type;
+    }
+}
+
+void Plugin::replaceModulator(int slot, int type) {
+    auto mod = createModulator(type, slot, this);
+    mod->setSampleRate(mSampleRate);
+    if (mListener) mod->setModulationPreview(mListener->modulationPreviewMode());
+    {
+        ProcessLock lock(*this);
+        int first = 67 + 38 * slot;
+        resetDestinationsOf(first, first + 37, false);
+        if (mod->sampleRate() != mSampleRate) mod->setSampleRate(mSampleRate);
+        std::swap(mMods[slot], mod);
+        mModType[slot] = type;
+    }
+}
+
+void Plugin::restoreRememberedParameters(bool modulatorSlot, int slot) {
+    if (slot < 0 || slot > 3) return;
+    if (modulatorSlot) {
+        for (int i = 0; i < kModulatorParams; ++i)
+            setParameter(param::modParam(slot, i), modMemory(slot, mModType[slot], i));
+    } else {
+        for (int i = 0; i < kOperatorParams; ++i)
+            setParameter(param::opParam(slot, i), opMemory(slot, mOpType[slot], i));
+    }
+}
+
+void Plugin::setProgramName(const char* name) {
+    if (name == nullptr) return;
+    copyText(mPresetName, sizeof(mPresetName), name);
+    if (mListener) mListener->refresh();
+}
+
+void Plugin::getProgramName(char* name) { copyText(name, vst::kVstMaxProgNameLen + 1, mPresetName); }
+
+int32_t Plugin::canDo(const char* text) {
+    if (text && std::strcmp(text, "receiveVstMidiEvent") == 0) return canHostDo("sendVstMidiEvent") == 1 ? 1 : 0;
+    return 0;
+}
+
+intptr_t Plugin::vendorSpecific(int32_t index, intptr_t value, void* ptr, float) {
+    if (index != kVendorCommand) return 0;
+    (void)value;
+    (void)ptr;
+    return 0;
+}
+
+void Plugin::readMeters(float peaks[4]) {
+    for (int i = 0; i < 4; ++i) peaks[i] = mMeters[i].exchange(0.0f, std::memory_order_relaxed);
+}
+
+bool Plugin::isModulatable(int slot, int index) {
+    if (slot < 0 || slot > 3) return false;
+    return mOps[slot]->isModulatable(index);
+}
+
+int Plugin::getCcAssignment(int entry) const {
+    return (entry >= 0 && entry < kNumCcAssignments) ? mCcAssign[entry].load(std::memory_order_relaxed) : -1;
+}
+
+void Plugin::setCcAssignment(int entry, int controller) {
+    if (entry < 0 || entry >= kNumCcAssignments) return;
+    if (controller < -1 || controller > 127) controller = -1;
+    mCcAssign[entry].store(controller, std::memory_order_relaxed);
+}
+
+}  // namespace vh

@@ -1,0 +1,266 @@
+#pragma once
+// The engine: the host-facing object that owns the eight modules, the routing
+// matrix, the modulation slots, MIDI state, the main section (dry delay,
+// limiter, meters) and the preset store.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/EngineListener.h"
+#include "engine/Limiter.h"
+#include "engine/ParameterLayout.h"
+#include "modules/Module.h"
+#include "modules/Ramp.h"
+#include "vst/AudioEffect.h"
+
+namespace vh {
+
+constexpr int32_t kUniqueId = vst::fourCharacters('V', 'R', 'H', 'X');
+constexpr int32_t kVendorVersion = 0x01000000;
+constexpr float kMinSampleRate = 8000.0f;
+constexpr float kMaxSampleRate = 384000.0f;
+
+// Vendor-specific calls (effVendorSpecific with index kVendorCommand) through
+// which the command-line host reaches the preset library.
+constexpr int32_t kVendorCommand = kUniqueId;
+enum VendorCall : intptr_t {
+    kVendorSelectPreset = 1,   // ptr: int32_t[2] {bank, preset}
+    kVendorGetPresetName,      // ptr: VendorPresetName
+    kVendorLoadPresetFile,     // ptr: path
+    kVendorSavePresetFile,     // ptr: path
+    kVendorLoadBankFile,       // ptr: VendorBankFile
+    kVendorSaveBankFile,       // ptr: VendorBankFile
+    kVendorCopyPreset,
+    kVendorPastePreset,
+    kVendorSaveDefaultBank,    // ptr: int32_t bank
+    kVendorRemoveDefaultBank,  // ptr: int32_t bank
+    kVendorGetSelection,       // ptr: int32_t[2] receives {bank, preset}
+};
+struct VendorPresetName {
+    int32_t bank;
+    int32_t preset;
+    char name[32];
+};
+struct VendorBankFile {
+    int32_t bank;
+    const char* path;
+};
+
+class Plugin final : public vst::AudioEffectX, public ModuleHost {
+public:
+    explicit Plugin(vst::HostCallback host);
+    ~Plugin() override;
+
+    // --- host adapter -------------------------------------------------------
+    void suspend() override;
+    void resume() override;
+    void setSampleRate(float rate) override;
+    void processReplacing(float** inputs, float** outputs, int32_t frames) override;
+    void processDoubleReplacing(double** inputs, double** outputs, int32_t frames) override;
+    int32_t getProgram() override { return 0; }
+    void setProgramName(const char* name) override;
+    void getProgramName(char* name) override;
+    int32_t processEvents(vst::VstEvents* events) override;
+    int32_t canDo(const char* text) override;
+    int32_t getVendorVersion() override { return kVendorVersion; }
+    intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
+    bool setProcessPrecision(int32_t) override { return true; }
+
+    // --- parameters ---------------------------------------------------------
+    void setParameter(int32_t index, float value) override;
+    float getParameter(int32_t index) override;
+    void getParameterName(int32_t index, char* text) override;
+    void getParameterLabel(int32_t index, char* text) override;
+    void getParameterDisplay(int32_t index, char* text) override;
+    bool canParameterBeAutomated(int32_t index) override { return index >= 0 && index < param::kNumAutomatable; }
+    // Re-sends the remembered values of the slot's current type (after the
+    // editor changed the type).
+    void restoreRememberedParameters(bool modulatorSlot, int slot);
+
+    // --- ModuleHost ---------------------------------------------------------
+    void automateParameter(int globalIndex, float value) override { setParameterAutomated(globalIndex, value); }
+
+    // --- modulation ---------------------------------------------------------
+    // Long and short names of a source; "error" for a slot above 15.
+    void getSourceName(int slot, char* longName, char* shortName);
+    void getDestinationName(int slot, char* text);
+    void getKnobName(int knob, char* text);
+    void setLearnTarget(int target) { mLearnTarget.store(target, std::memory_order_relaxed); }
+    int getLearnTarget() const { return mLearnTarget.load(std::memory_order_relaxed); }
+    int getCcAssignment(int entry) const;
+    void setCcAssignment(int entry, int controller);
+
+    // --- editor services ----------------------------------------------------
+    void setListener(EngineListener* listener) { mListener = listener; }
+    // Reads the four meter peaks (input L/R, output L/R) and clears them.
+    void readMeters(float peaks[4]);
+    float getCurrentTempoValue() const { return (mCurrentTempo - 30.0f) / 270.0f; }
+    bool isModulatable(int slot, int index);
+    Operator* getOperator(int slot) { return (slot >= 0 && slot < kNumOperatorSlots) ? mOps[slot].get() : nullptr; }
+    Modulator* getModulator(int slot) {
+        return (slot >= 0 && slot < kNumModulatorSlots) ? mMods[slot].get() : nullptr;
+    }
+    int limiterLatency() const { return mLimiter.lookahead(); }
+
+private:
+    template <typename Sample>
+    void processBlock(Sample** inputs, Sample** outputs, int32_t frames);
+    void readTransport(int32_t frames);
+    void controlTick();
+    void resolveSources();
+    void applyMidi(const vst::VstMidiEvent& event);
+    void handleController(int controller, int value);
+    void sortPendingEvents();
+
+    void replaceOperator(int slot, int type);
+    void replaceModulator(int slot, int type);
+    void resetDestinationsOf(int first, int last, bool keep);
+    void fullReset();
+    void updateChannelModes();
+    void updateLimiterRelease();
+    void updateDryLength();
+    void computeMainTargets();
+    int dryDelayLength(float value) const;
+
+    // Holds the processing lock unless this thread already does (a preset
+    // being applied replaces modules from inside the lock).
+    class ProcessLock {
+    public:
+        explicit ProcessLock(Plugin& plugin);
+        ~ProcessLock();
+
+    private:
+        Plugin& mPlugin;
+        bool mOwned;
+    };
+
+    std::mutex mProcessMutex;
+    std::atomic<std::thread::id> mLockOwner{};
+    EngineListener* mListener = nullptr;
+
+    // Main section.
+    float mPower = 0.75f;
+    int mPowerOn = 1;
+    float mInput = 0.5f, mMix = 1.0f, mOutput = 0.5f;
+    float mInputSmoothed = 0.5f, mMixSmoothed = 1.0f, mOutputSmoothed = 0.5f;
+    float mInputMod[2] = {}, mMixMod[2] = {}, mOutputMod[2] = {};
+    Ramp mInputGain[2], mMixGain[2], mOutputGain[2];
+    float mDryDly = 0.0f;
+    int mDryLength = 3;
+    float mTempo = 1.0f / 3.0f;
+    float mPpqOffset = 0.0f;
+    float mTempoSync = 0.375f;
+    int mTempoSyncMode = 1;
+    float mOutLimiter = 2.5f / 16.0f;
+    int mLimiterMode = 2;
+    float mReleaseMs = 70.0f;
+    float mMeterHold = 0.25f, mMeterFalloff = 1.0f / 3.0f;
+    int mCurrOp = 0, mCurrMain = 1, mCurrMod = 0;
+    int mPreviewMode = 0;
+
+    // Module slots.
+    std::unique_ptr<Operator> mOps[kNumOperatorSlots];
+    float mOpTypeValue[kNumOperatorSlots] = {};
+    int mOpType[kNumOperatorSlots] = {};
+    float mOpBypass[kNumOperatorSlots] = {};
+    Ramp mOpActive[kNumOperatorSlots];
+    std::unique_ptr<Modulator> mMods[kNumModulatorSlots];
+    float mModTypeValue[kNumModulatorSlots] = {};
+    int mModType[kNumModulatorSlots] = {};
+    float mModBypass[kNumModulatorSlots] = {};
+    Ramp mModActive[kNumModulatorSlots];
+    float mOpMirror[kNumOperatorSlots][kOperatorParams] = {};
+    float mModMirror[kNumModulatorSlots][kModulatorParams] = {};
+    // Last value of every module parameter per bank, preset, slot and type.
+    std::vector<float> mOpMemory;
+    std::vector<float> mModMemory;
+    float& opMemory(int slot, int type, int i);
+    float& modMemory(int slot, int type, int i);
+
+    // Routing matrix: 0..3 IN->OP, 4 + 4a + b OP(a)->OP(b), 20..23 OP->OUT.
+    static constexpr int kMatrixSize = 24;
+    static constexpr int kMatrixOpToOp = 4;
+    static constexpr int kMatrixOut = 20;
+    float mMatrixBase[kMatrixSize] = {};
+    float mMatrixMod[2][kMatrixSize] = {};
+    alignas(16) float mMatrixGain[2][kMatrixSize] = {};
+    alignas(16) float mMatrixInc[2][kMatrixSize] = {};
+
+    // Channel modes: mid/side encode and decode rows per operator, polarity.
+    float mLrMs = 0.0f;
+    float mEncode[kNumOperatorSlots][4] = {};
+    float mDecode[kNumOperatorSlots][4] = {};
+    float mOpInvValue = 0.0f;
+    float mOpSign[kNumOperatorSlots] = {1, 1, 1, 1};
+
+    // Signals of the current sample.
+    alignas(16) float mOpOutL[kNumOperatorSlots] = {};
+    alignas(16) float mOpOutR[kNumOperatorSlots] = {};
+    float mModOutL[kNumModulatorSlots] = {};
+    float mModOutR[kNumModulatorSlots] = {};
+    float mTapL[kNumTaps] = {};
+    float mTapR[kNumTaps] = {};
+    float mWetL = 0.0f, mWetR = 0.0f;
+
+    // Modulation slots.
+    struct ModSlot {
+        float sourceValue = 1.0f;
+        float destinationValue = 1.0f;
+        int source = kSourceNone;
+        int destination = kDestinationNone;
+        float sens = 0.5f;
+        float sensMod[2] = {0.5f, 0.5f};
+        float sensEff[2] = {0.5f, 0.5f};
+        const float* sourceL = nullptr;
+        const float* sourceR = nullptr;
+    };
+    ModSlot mSlots[kNumModSlots];
+    float mSlotStatus = 0.0f;
+    float mSlotActive[kNumModSlots] = {};
+    int mTickCounter = 0;
+    static constexpr float kZero = 0.0f;
+
+    // MIDI state.
+    bool mNoteHeld[128] = {};
+    int mHeldCount = 0;
+    int mLastNote = 45;
+    float mNoteOn = 0.0f, mNoteNumber = 45.0f / 127.0f, mNoteFreq = 0.375f;
+    float mPitchBend = 0.0f, mVelocity = 0.0f, mAftertouch = 0.0f, mChannelPressure = 0.0f;
+    float mControllers[129] = {};
+    vst::VstEvents* mPendingEvents = nullptr;
+    static constexpr int kMaxEventsPerBlock = 4096;
+    int mEventOrder[kMaxEventsPerBlock] = {};
+    int mNumOrderedEvents = 0;
+
+    // Knobs and MIDI assignments.
+    float mKnob[kNumKnobs] = {};
+    float mKnobSmoothed[kNumKnobs] = {};
+    std::atomic<int> mCcAssign[kNumCcAssignments];
+    std::atomic<int> mLearnTarget{0};
+
+    // Dry delay.
+    static constexpr int kDryRing = 32770;
+    std::vector<float> mDryL, mDryR;
+    int mDryPos = 0;
+
+    Limiter mLimiter;
+    std::atomic<float> mMeters[4];
+
+    // Transport.
+    float mCurrentTempo = 120.0f;
+    double mSongPosition = 0.0;
+    float mInvRate = 1.0f / 44100.0f;
+    float mSmoothing30 = 0.0f;
+
+    // The current preset's 416 values; every parameter write lands here.
+    float mPreset[param::kNumPresetValues] = {};
+    char mPresetName[vst::kVstMaxProgNameLen + 1] = "";
+    bool mLoading = false;
+    int mCurrentBank = 0;
+    int mCurrentPreset = 0;
+};
+
+}  // namespace vh

@@ -1,0 +1,388 @@
+// vornhost: a small VST 2.4 host for the shell and the tests. It loads a
+// plug-in through dlopen and VSTPluginMain and drives it only through the
+// dispatcher, like a DAW would.
+//
+//   vornhost info     --plugin P
+//   vornhost params   --plugin P [setup options]
+//   vornhost presets  --plugin P [--bank B]
+//   vornhost render   --plugin P --out F [--in F | --seconds S] [setup options]
+//
+// Setup options, applied in the order given:
+//   --rate HZ  --block N  --double  --sidechain F.wav
+//   --preset B:P            select preset P (0..63) of bank B (0..2)
+//   --set NAME=VALUE        parameter by host name, normalised value
+//   --param INDEX=VALUE     parameter by index
+//   --load-preset F  --load-bank B:F  --chunk-in F  --paste
+//   --tempo BPM  --playing  --ppq POS     transport the host reports
+//   --no-time               the host answers no time information
+//   --midi SAMPLE:STATUS:DATA1:DATA2      (numbers decimal or 0x hex)
+// After rendering: --save-preset F  --save-bank B:F  --chunk-out F  --copy
+
+#include <dlfcn.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/Plugin.h"
+#include "tools/TestSignal.h"
+#include "tools/Wav.h"
+#include "vst/aeffect.h"
+
+using namespace vst;
+
+namespace {
+
+struct HostState {
+    double sampleRate = 44100.0;
+    int blockSize = 512;
+    double tempo = 120.0;
+    double ppq = 0.0;
+    bool playing = false;
+    bool answerTime = true;
+    VstTimeInfo time{};
+    int automations = 0;
+};
+HostState gHost;
+
+intptr_t hostCallback(AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    switch (opcode) {
+        case audioMasterVersion: return 2400;
+        case audioMasterGetTime:
+            if (!gHost.answerTime) return 0;
+            gHost.time = VstTimeInfo{};
+            gHost.time.sampleRate = gHost.sampleRate;
+            gHost.time.tempo = gHost.tempo;
+            gHost.time.ppqPos = gHost.ppq;
+            gHost.time.timeSigNumerator = 4;
+            gHost.time.timeSigDenominator = 4;
+            gHost.time.flags = kVstTempoValid | kVstPpqPosValid | kVstTimeSigValid |
+                               (gHost.playing ? kVstTransportPlaying : 0);
+            return reinterpret_cast<intptr_t>(&gHost.time);
+        case audioMasterPinConnected: return 0;  // every pin connected
+        case audioMasterGetSampleRate: return static_cast<intptr_t>(gHost.sampleRate);
+        case audioMasterGetBlockSize: return gHost.blockSize;
+        case audioMasterCanDo:
+            return (ptr && std::strcmp(static_cast<const char*>(ptr), "sendVstMidiEvent") == 0) ? 1 : 0;
+        case audioMasterAutomate: ++gHost.automations; return 0;
+        case audioMasterWantMidi: return 1;
+        default: (void)index; (void)value; (void)opt; return 0;
+    }
+}
+
+struct MidiNote {
+    long sample;
+    unsigned char bytes[3];
+};
+
+class Host {
+public:
+    bool load(const std::string& path) {
+        mLibrary = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!mLibrary) {
+            std::fprintf(stderr, "vornhost: %s\n", dlerror());
+            return false;
+        }
+        using Entry = AEffect* (*)(HostCallback);
+        auto entry = reinterpret_cast<Entry>(dlsym(mLibrary, "VSTPluginMain"));
+        if (!entry) {
+            std::fprintf(stderr, "vornhost: no VSTPluginMain in %s\n", path.c_str());
+            return false;
+        }
+        mEffect = entry(hostCallback);
+        if (!mEffect || mEffect->magic != kEffectMagic) {
+            std::fprintf(stderr, "vornhost: the plug-in refused to start\n");
+            return false;
+        }
+        call(effOpen);
+        return true;
+    }
+    ~Host() {
+        if (mEffect) {
+            call(effMainsChanged, 0, 0);
+            call(effClose);
+        }
+        if (mLibrary) dlclose(mLibrary);
+    }
+    intptr_t call(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f) {
+        return mEffect->dispatcher(mEffect, opcode, index, value, ptr, opt);
+    }
+    intptr_t vendor(intptr_t command, void* ptr = nullptr) { return call(effVendorSpecific, vh::kVendorCommand, command, ptr); }
+    AEffect* effect() { return mEffect; }
+
+    std::string text(int32_t opcode, int index) {
+        char buffer[256] = {};
+        call(opcode, index, 0, buffer);
+        return buffer;
+    }
+    int findParameter(const std::string& name) {
+        for (int i = 0; i < mEffect->numParams; ++i)
+            if (text(effGetParamName, i) == name) return i;
+        return -1;
+    }
+
+private:
+    void* mLibrary = nullptr;
+    AEffect* mEffect = nullptr;
+};
+
+bool readFile(const std::string& path, std::vector<char>& data) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) return false;
+    data.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    return true;
+}
+
+bool parseBankPath(const std::string& arg, int& bank, std::string& path) {
+    size_t colon = arg.find(':');
+    if (colon == std::string::npos) return false;
+    bank = std::atoi(arg.substr(0, colon).c_str());
+    path = arg.substr(colon + 1);
+    return true;
+}
+
+long number(const std::string& s) { return std::strtol(s.c_str(), nullptr, 0); }
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "vornhost: %s\n", message.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: vornhost info|params|presets|render --plugin PATH [options]\n");
+        return 2;
+    }
+    std::string command = argv[1];
+    std::vector<std::string> args(argv + 2, argv + argc);
+    std::string pluginPath, inPath, outPath, sidePath;
+    double seconds = 4.0;
+    bool useDouble = false;
+    int listBank = -1;
+    for (size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "--plugin") pluginPath = args[i + 1];
+        if (args[i] == "--rate") gHost.sampleRate = std::atof(args[i + 1].c_str());
+        if (args[i] == "--block") gHost.blockSize = std::atoi(args[i + 1].c_str());
+    }
+    if (pluginPath.empty()) return fail("--plugin is required");
+
+    Host host;
+    if (!host.load(pluginPath)) return 1;
+    host.call(effSetSampleRate, 0, 0, nullptr, static_cast<float>(gHost.sampleRate));
+    host.call(effSetBlockSize, 0, gHost.blockSize);
+    host.call(effMainsChanged, 0, 1);
+
+    std::vector<MidiNote> midi;
+    std::vector<std::function<int()>> after;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto next = [&]() -> std::string { return i + 1 < args.size() ? args[++i] : std::string(); };
+        if (a == "--plugin" || a == "--rate" || a == "--block") {
+            ++i;
+        } else if (a == "--in") {
+            inPath = next();
+        } else if (a == "--out") {
+            outPath = next();
+        } else if (a == "--sidechain") {
+            sidePath = next();
+        } else if (a == "--seconds") {
+            seconds = std::atof(next().c_str());
+        } else if (a == "--double") {
+            useDouble = true;
+        } else if (a == "--bank") {
+            listBank = std::atoi(next().c_str());
+        } else if (a == "--preset") {
+            std::string v = next();
+            int32_t selection[2] = {0, 0};
+            if (std::sscanf(v.c_str(), "%d:%d", &selection[0], &selection[1]) != 2) return fail("--preset wants BANK:PRESET");
+            if (!host.vendor(vh::kVendorSelectPreset, selection)) return fail("preset " + v + " does not exist");
+        } else if (a == "--set" || a == "--param") {
+            std::string v = next();
+            size_t eq = v.rfind('=');
+            if (eq == std::string::npos) return fail(a + " wants NAME=VALUE");
+            int index = a == "--set" ? host.findParameter(v.substr(0, eq)) : std::atoi(v.substr(0, eq).c_str());
+            if (index < 0) return fail("no parameter named " + v.substr(0, eq));
+            host.effect()->setParameter(host.effect(), index, static_cast<float>(std::atof(v.substr(eq + 1).c_str())));
+        } else if (a == "--load-preset") {
+            std::string path = next();
+            if (!host.vendor(vh::kVendorLoadPresetFile, const_cast<char*>(path.c_str())))
+                return fail("could not load preset " + path);
+        } else if (a == "--load-bank") {
+            vh::VendorBankFile file{};
+            std::string path;
+            if (!parseBankPath(next(), file.bank, path)) return fail("--load-bank wants BANK:FILE");
+            file.path = path.c_str();
+            if (!host.vendor(vh::kVendorLoadBankFile, &file)) return fail("could not load bank " + path);
+        } else if (a == "--chunk-in") {
+            std::vector<char> data;
+            std::string path = next();
+            if (!readFile(path, data)) return fail("cannot read " + path);
+            intptr_t result = host.call(effSetChunk, 0, static_cast<intptr_t>(data.size()), data.data());
+            std::printf("setChunk: %ld\n", static_cast<long>(result));
+        } else if (a == "--paste") {
+            if (!host.vendor(vh::kVendorPastePreset)) return fail("nothing to paste");
+        } else if (a == "--tempo") {
+            gHost.tempo = std::atof(next().c_str());
+        } else if (a == "--playing") {
+            gHost.playing = true;
+        } else if (a == "--no-time") {
+            gHost.answerTime = false;
+        } else if (a == "--ppq") {
+            gHost.ppq = std::atof(next().c_str());
+        } else if (a == "--midi") {
+            std::string v = next();
+            std::vector<std::string> parts;
+            size_t start = 0;
+            for (size_t p = 0; p <= v.size(); ++p)
+                if (p == v.size() || v[p] == ':') {
+                    parts.push_back(v.substr(start, p - start));
+                    start = p + 1;
+                }
+            if (parts.size() != 4) return fail("--midi wants SAMPLE:STATUS:DATA1:DATA2");
+            midi.push_back({number(parts[0]), {static_cast<unsigned char>(number(parts[1])),
+                                               static_cast<unsigned char>(number(parts[2])),
+                                               static_cast<unsigned char>(number(parts[3]))}});
+        } else if (a == "--save-preset") {
+            std::string path = next();
+            after.push_back([&host, path] {
+                return host.vendor(vh::kVendorSavePresetFile, const_cast<char*>(path.c_str())) ? 0 : fail("could not save " + path);
+            });
+        } else if (a == "--save-bank") {
+            std::string spec = next();
+            after.push_back([&host, spec] {
+                vh::VendorBankFile file{};
+                std::string path;
+                if (!parseBankPath(spec, file.bank, path)) return fail("--save-bank wants BANK:FILE");
+                file.path = path.c_str();
+                return host.vendor(vh::kVendorSaveBankFile, &file) ? 0 : fail("could not save " + path);
+            });
+        } else if (a == "--copy") {
+            after.push_back([&host] { return host.vendor(vh::kVendorCopyPreset) ? 0 : fail("copy failed"); });
+        } else if (a == "--chunk-out") {
+            std::string path = next();
+            after.push_back([&host, path] {
+                void* data = nullptr;
+                intptr_t size = host.call(effGetChunk, 0, 0, &data);
+                std::ofstream f(path, std::ios::binary);
+                if (!data || size <= 0 || !f) return fail("getChunk failed");
+                f.write(static_cast<const char*>(data), size);
+                return 0;
+            });
+        } else {
+            return fail("unknown option " + a);
+        }
+    }
+
+    AEffect* e = host.effect();
+    if (command == "info") {
+        char id[5] = {char(e->uniqueID >> 24), char(e->uniqueID >> 16), char(e->uniqueID >> 8), char(e->uniqueID), 0};
+        std::printf("uniqueID %s\nversion %d\nnumParams %d\nnumPrograms %d\nnumInputs %d\nnumOutputs %d\nflags 0x%x\n"
+                    "vendorVersion 0x%lx\nvstVersion %ld\n",
+                    id, e->version, e->numParams, e->numPrograms, e->numInputs, e->numOutputs, e->flags,
+                    static_cast<long>(host.call(effGetVendorVersion)), static_cast<long>(host.call(effGetVstVersion)));
+        std::printf("program \"%s\"\n", host.text(effGetProgramName, 0).c_str());
+    } else if (command == "params") {
+        for (int i = 0; i < e->numParams; ++i)
+            std::printf("%d\t%s\t%s\t%s\t%.6f\n", i, host.text(effGetParamName, i).c_str(),
+                        host.text(effGetParamDisplay, i).c_str(), host.text(effGetParamLabel, i).c_str(),
+                        e->getParameter(e, i));
+    } else if (command == "presets") {
+        int32_t selection[2] = {0, 0};
+        host.vendor(vh::kVendorGetSelection, selection);
+        int first = listBank >= 0 ? listBank : 0, last = listBank >= 0 ? listBank : 2;
+        for (int b = first; b <= last; ++b)
+            for (int p = 0; p < 64; ++p) {
+                vh::VendorPresetName name{b, p, {}};
+                if (!host.vendor(vh::kVendorGetPresetName, &name)) return fail("no such bank");
+                std::printf("%d:%02d\t%s%s\n", b, p, name.name, (b == selection[0] && p == selection[1]) ? "\t*" : "");
+            }
+    } else if (command == "render") {
+        if (outPath.empty()) return fail("render needs --out");
+        vhtool::Audio input, side;
+        std::string error;
+        if (!inPath.empty()) {
+            if (!vhtool::readWav(inPath, input, error)) return fail(error);
+            if (input.channels.size() == 1) input.channels.push_back(input.channels[0]);
+        } else {
+            input = vhtool::makeTestSignal(static_cast<int>(gHost.sampleRate), seconds);
+        }
+        if (!sidePath.empty()) {
+            if (!vhtool::readWav(sidePath, side, error)) return fail(error);
+            if (side.channels.size() == 1) side.channels.push_back(side.channels[0]);
+        }
+        size_t frames = input.frames();
+        vhtool::Audio output;
+        output.sampleRate = input.sampleRate;
+        output.channels.assign(2, std::vector<float>(frames, 0.0f));
+        int block = gHost.blockSize > 0 ? gHost.blockSize : 512;
+        std::vector<double> din[4], dout[2];
+        std::vector<float> sideL(block), sideR(block);
+        std::vector<VstMidiEvent> events(midi.size());
+        std::vector<char> eventList(sizeof(VstEvents) + sizeof(VstEvent*) * (midi.size() + 2));
+        for (size_t pos = 0; pos < frames; pos += block) {
+            int n = static_cast<int>(std::min<size_t>(block, frames - pos));
+            auto* list = reinterpret_cast<VstEvents*>(eventList.data());
+            list->numEvents = 0;
+            for (size_t k = 0; k < midi.size(); ++k)
+                if (midi[k].sample >= long(pos) && midi[k].sample < long(pos + n)) {
+                    VstMidiEvent& ev = events[k];
+                    ev = VstMidiEvent{};
+                    ev.type = kVstMidiType;
+                    ev.byteSize = sizeof(VstMidiEvent);
+                    ev.deltaFrames = static_cast<int32_t>(midi[k].sample - long(pos));
+                    std::memcpy(ev.midiData, midi[k].bytes, 3);
+                    list->events[list->numEvents++] = reinterpret_cast<VstEvent*>(&ev);
+                }
+            if (list->numEvents > 0) host.call(effProcessEvents, 0, 0, list);
+            for (int k = 0; k < n; ++k) {
+                sideL[k] = side.frames() > pos + k ? side.channels[0][pos + k] : 0.0f;
+                sideR[k] = side.frames() > pos + k ? side.channels[1][pos + k] : 0.0f;
+            }
+            float* in[4] = {&input.channels[0][pos], &input.channels[1][pos], sideL.data(), sideR.data()};
+            if (sidePath.empty()) in[2] = in[0], in[3] = in[1];
+            float* out[2] = {&output.channels[0][pos], &output.channels[1][pos]};
+            if (useDouble) {
+                double* dIn[4];
+                double* dOut[2];
+                for (int c = 0; c < 4; ++c) {
+                    din[c].assign(in[c], in[c] + n);
+                    dIn[c] = din[c].data();
+                }
+                for (int c = 0; c < 2; ++c) {
+                    dout[c].assign(n, 0.0);
+                    dOut[c] = dout[c].data();
+                }
+                e->processDoubleReplacing(e, dIn, dOut, n);
+                for (int c = 0; c < 2; ++c)
+                    for (int k = 0; k < n; ++k) out[c][k] = static_cast<float>(dout[c][k]);
+            } else {
+                e->processReplacing(e, in, out, n);
+            }
+            gHost.ppq += n / gHost.sampleRate * gHost.tempo / 60.0;
+        }
+        if (!vhtool::writeWav(outPath, output, error)) return fail(error);
+        double peak = 0, sum = 0;
+        bool finite = true;
+        for (auto& ch : output.channels)
+            for (float x : ch) {
+                finite = finite && std::isfinite(x);
+                peak = std::max(peak, double(std::fabs(x)));
+                sum += double(x) * x;
+            }
+        std::printf("rendered %zu frames at %d Hz, peak %.4f, rms %.4f%s\n", frames, output.sampleRate, peak,
+                    std::sqrt(sum / std::max<size_t>(1, 2 * frames)), finite ? "" : ", NON-FINITE SAMPLES");
+    } else {
+        return fail("unknown command " + command);
+    }
+    for (auto& action : after)
+        if (int rc = action()) return rc;
+    return 0;
+}
