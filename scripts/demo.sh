@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVH_TESTS=OFF -DVH_BENCH=OFF > /dev/null
-cmake --build build -j "$(nproc)" --target VornHalyx vornhost
+cmake --build build -j "$(nproc)" --target VornHalyx halyx
 
 mkdir -p "$HOME/.vst"
 install -m 0755 build/VornHalyx.so "$HOME/.vst/VornHalyx.so"
@@ -15,7 +15,5 @@ echo "Installed $HOME/.vst/VornHalyx.so"
 
 input=${1:-}
 output=${2:-demo.wav}
-args=(--plugin "$HOME/.vst/VornHalyx.so" --out "$output")
-if [[ -n "$input" ]]; then args+=(--in "$input"); else args+=(--seconds 6); fi
-build/tools/vornhost render "${args[@]}" --preset "${VH_DEMO_PRESET:-0:0}"
+build/halyx render "$HOME/.vst/VornHalyx.so" ${input:+"$input"} "$output" --preset "${VH_DEMO_PRESET:-0:0}"
 echo "Wrote $output"

@@ -3,7 +3,7 @@
 # test suite needs. Does nothing when everything is already there.
 set -euo pipefail
 
-packages=(g++ cmake make pkg-config libcairo2-dev libxcb1-dev libpng-dev zenity)
+packages=(g++ cmake make pkg-config libsndfile1-dev libcairo2-dev libxcb1-dev libpng-dev zenity)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth)
 fi

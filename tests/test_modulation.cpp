@@ -301,6 +301,7 @@ namespace {
 thread_local bool gCountAllocations = false;
 thread_local int gAllocations = 0;
 }  // namespace
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(size_t size) {
     if (gCountAllocations) ++gAllocations;
     void* p = std::malloc(size ? size : 1);

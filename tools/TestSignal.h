@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/Wav.h"
+#include "tools/AudioFile.h"
 
 namespace vhtool {
 

@@ -1,17 +1,16 @@
-// vornhost: a small VST 2.4 host for the shell and the tests. It loads a
+// halyx: a small VST 2.4 host for the shell and the tests. It loads any
 // plug-in through dlopen and VSTPluginMain and drives it only through the
 // dispatcher, like a DAW would.
 //
-//   vornhost info     --plugin P
-//   vornhost params   --plugin P [setup options]
-//   vornhost presets  --plugin P [--bank B]
-//   vornhost render   --plugin P --out F [--in F | --seconds S] [setup options]
+//   halyx info    PLUGIN.so [setup options]       identity and every parameter
+//   halyx presets PLUGIN.so [--bank B]            the preset library (VornHalyx)
+//   halyx render  PLUGIN.so [IN.wav] OUT.wav [setup options]
 //
+// Without IN.wav a built-in demo phrase is rendered (--seconds, default 6).
 // Setup options, applied in the order given:
-//   --rate HZ  --block N  --double  --sidechain F.wav
+//   --rate HZ  --block N  --double  --sidechain F.wav  --seconds S
+//   --set INDEX=VALUE       parameter by index (or by host name), normalised
 //   --preset B:P            select preset P (0..63) of bank B (0..2)
-//   --set NAME=VALUE        parameter by host name, normalised value
-//   --param INDEX=VALUE     parameter by index
 //   --load-preset F  --load-bank B:F  --chunk-in F  --paste
 //   --tempo BPM  --playing  --ppq POS     transport the host reports
 //   --no-time               the host answers no time information
@@ -20,9 +19,11 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -32,7 +33,7 @@
 
 #include "engine/Plugin.h"
 #include "tools/TestSignal.h"
-#include "tools/Wav.h"
+#include "tools/AudioFile.h"
 #include "vst/aeffect.h"
 
 using namespace vst;
@@ -86,18 +87,18 @@ public:
     bool load(const std::string& path) {
         mLibrary = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!mLibrary) {
-            std::fprintf(stderr, "vornhost: %s\n", dlerror());
+            std::fprintf(stderr, "halyx: %s\n", dlerror());
             return false;
         }
         using Entry = AEffect* (*)(HostCallback);
         auto entry = reinterpret_cast<Entry>(dlsym(mLibrary, "VSTPluginMain"));
         if (!entry) {
-            std::fprintf(stderr, "vornhost: no VSTPluginMain in %s\n", path.c_str());
+            std::fprintf(stderr, "halyx: no VSTPluginMain in %s\n", path.c_str());
             return false;
         }
         mEffect = entry(hostCallback);
         if (!mEffect || mEffect->magic != kEffectMagic) {
-            std::fprintf(stderr, "vornhost: the plug-in refused to start\n");
+            std::fprintf(stderr, "halyx: the plug-in refused to start\n");
             return false;
         }
         call(effOpen);
@@ -150,29 +151,52 @@ bool parseBankPath(const std::string& arg, int& bank, std::string& path) {
 long number(const std::string& s) { return std::strtol(s.c_str(), nullptr, 0); }
 
 int fail(const std::string& message) {
-    std::fprintf(stderr, "vornhost: %s\n", message.c_str());
+    std::fprintf(stderr, "halyx: %s\n", message.c_str());
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: vornhost info|params|presets|render --plugin PATH [options]\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: halyx info|presets|render PLUGIN.so [IN.wav] [OUT.wav] [options]\n");
         return 2;
     }
     std::string command = argv[1];
-    std::vector<std::string> args(argv + 2, argv + argc);
-    std::string pluginPath, inPath, outPath, sidePath;
-    double seconds = 4.0;
+    std::string pluginPath = argv[2];
+    std::vector<std::string> args(argv + 3, argv + argc);
+    std::vector<std::string> positional;
+    std::string inPath, outPath, sidePath;
+    double seconds = 6.0;
     bool useDouble = false;
     int listBank = -1;
-    for (size_t i = 0; i + 1 < args.size(); ++i) {
-        if (args[i] == "--plugin") pluginPath = args[i + 1];
-        if (args[i] == "--rate") gHost.sampleRate = std::atof(args[i + 1].c_str());
-        if (args[i] == "--block") gHost.blockSize = std::atoi(args[i + 1].c_str());
+    // Options taking a value, so positional file names can be told apart.
+    const std::vector<std::string> withValue = {"--rate", "--block", "--sidechain", "--seconds", "--bank", "--preset",
+                                                "--set", "--load-preset", "--load-bank", "--chunk-in", "--tempo",
+                                                "--ppq", "--midi", "--save-preset", "--save-bank", "--chunk-out"};
+    for (size_t i = 0; i < args.size(); ++i) {
+        bool takesValue = std::find(withValue.begin(), withValue.end(), args[i]) != withValue.end();
+        if (args[i] == "--rate" && i + 1 < args.size()) gHost.sampleRate = std::atof(args[i + 1].c_str());
+        if (args[i] == "--block" && i + 1 < args.size()) gHost.blockSize = std::atoi(args[i + 1].c_str());
+        if (takesValue)
+            ++i;
+        else if (args[i].rfind("--", 0) != 0)
+            positional.push_back(args[i]);
     }
-    if (pluginPath.empty()) return fail("--plugin is required");
+    if (command == "render") {
+        if (positional.empty() || positional.size() > 2) return fail("render wants [IN.wav] OUT.wav");
+        outPath = positional.back();
+        if (positional.size() == 2) inPath = positional[0];
+    }
+    // An input file sets the rate the plug-in runs at unless --rate says otherwise.
+    vhtool::Audio input;
+    if (!inPath.empty()) {
+        std::string error;
+        if (!vhtool::readAudio(inPath, input, error)) return fail(error);
+        if (input.channels.size() == 1) input.channels.push_back(input.channels[0]);
+        if (std::find(args.begin(), args.end(), "--rate") == args.end()) gHost.sampleRate = input.sampleRate;
+    }
+    if (!(gHost.sampleRate > 0)) return fail("--rate must be positive");
 
     Host host;
     if (!host.load(pluginPath)) return 1;
@@ -185,12 +209,10 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto next = [&]() -> std::string { return i + 1 < args.size() ? args[++i] : std::string(); };
-        if (a == "--plugin" || a == "--rate" || a == "--block") {
+        if (a == "--rate" || a == "--block") {
             ++i;
-        } else if (a == "--in") {
-            inPath = next();
-        } else if (a == "--out") {
-            outPath = next();
+        } else if (a.rfind("--", 0) != 0) {
+            continue;  // a file name
         } else if (a == "--sidechain") {
             sidePath = next();
         } else if (a == "--seconds") {
@@ -204,11 +226,13 @@ int main(int argc, char** argv) {
             int32_t selection[2] = {0, 0};
             if (std::sscanf(v.c_str(), "%d:%d", &selection[0], &selection[1]) != 2) return fail("--preset wants BANK:PRESET");
             if (!host.vendor(vh::kVendorSelectPreset, selection)) return fail("preset " + v + " does not exist");
-        } else if (a == "--set" || a == "--param") {
+        } else if (a == "--set") {
             std::string v = next();
             size_t eq = v.rfind('=');
             if (eq == std::string::npos) return fail(a + " wants NAME=VALUE");
-            int index = a == "--set" ? host.findParameter(v.substr(0, eq)) : std::atoi(v.substr(0, eq).c_str());
+            std::string key = v.substr(0, eq);
+            bool numeric = !key.empty() && key.find_first_not_of("0123456789") == std::string::npos;
+            int index = numeric ? std::atoi(key.c_str()) : host.findParameter(key);
             if (index < 0) return fail("no parameter named " + v.substr(0, eq));
             host.effect()->setParameter(host.effect(), index, static_cast<float>(std::atof(v.substr(eq + 1).c_str())));
         } else if (a == "--load-preset") {
@@ -289,7 +313,7 @@ int main(int argc, char** argv) {
                     id, e->version, e->numParams, e->numPrograms, e->numInputs, e->numOutputs, e->flags,
                     static_cast<long>(host.call(effGetVendorVersion)), static_cast<long>(host.call(effGetVstVersion)));
         std::printf("program \"%s\"\n", host.text(effGetProgramName, 0).c_str());
-    } else if (command == "params") {
+        std::printf("index\tname\tdisplay\tlabel\tvalue\n");
         for (int i = 0; i < e->numParams; ++i)
             std::printf("%d\t%s\t%s\t%s\t%.6f\n", i, host.text(effGetParamName, i).c_str(),
                         host.text(effGetParamDisplay, i).c_str(), host.text(effGetParamLabel, i).c_str(),
@@ -305,17 +329,13 @@ int main(int argc, char** argv) {
                 std::printf("%d:%02d\t%s%s\n", b, p, name.name, (b == selection[0] && p == selection[1]) ? "\t*" : "");
             }
     } else if (command == "render") {
-        if (outPath.empty()) return fail("render needs --out");
-        vhtool::Audio input, side;
+                vhtool::Audio side;
         std::string error;
-        if (!inPath.empty()) {
-            if (!vhtool::readWav(inPath, input, error)) return fail(error);
-            if (input.channels.size() == 1) input.channels.push_back(input.channels[0]);
-        } else {
+        if (inPath.empty()) {
             input = vhtool::makeTestSignal(static_cast<int>(gHost.sampleRate), seconds);
         }
         if (!sidePath.empty()) {
-            if (!vhtool::readWav(sidePath, side, error)) return fail(error);
+            if (!vhtool::readAudio(sidePath, side, error)) return fail(error);
             if (side.channels.size() == 1) side.channels.push_back(side.channels[0]);
         }
         size_t frames = input.frames();
@@ -327,6 +347,7 @@ int main(int argc, char** argv) {
         std::vector<float> sideL(block), sideR(block);
         std::vector<VstMidiEvent> events(midi.size());
         std::vector<char> eventList(sizeof(VstEvents) + sizeof(VstEvent*) * (midi.size() + 2));
+        double processSeconds = 0.0;
         for (size_t pos = 0; pos < frames; pos += block) {
             int n = static_cast<int>(std::min<size_t>(block, frames - pos));
             auto* list = reinterpret_cast<VstEvents*>(eventList.data());
@@ -349,6 +370,7 @@ int main(int argc, char** argv) {
             float* in[4] = {&input.channels[0][pos], &input.channels[1][pos], sideL.data(), sideR.data()};
             if (sidePath.empty()) in[2] = in[0], in[3] = in[1];
             float* out[2] = {&output.channels[0][pos], &output.channels[1][pos]};
+            auto started = std::chrono::steady_clock::now();
             if (useDouble) {
                 double* dIn[4];
                 double* dOut[2];
@@ -366,9 +388,10 @@ int main(int argc, char** argv) {
             } else {
                 e->processReplacing(e, in, out, n);
             }
+            processSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             gHost.ppq += n / gHost.sampleRate * gHost.tempo / 60.0;
         }
-        if (!vhtool::writeWav(outPath, output, error)) return fail(error);
+        if (!vhtool::writeAudio(outPath, output, error)) return fail(error);
         double peak = 0, sum = 0;
         bool finite = true;
         for (auto& ch : output.channels)
@@ -377,8 +400,13 @@ int main(int argc, char** argv) {
                 peak = std::max(peak, double(std::fabs(x)));
                 sum += double(x) * x;
             }
-        std::printf("rendered %zu frames at %d Hz, peak %.4f, rms %.4f%s\n", frames, output.sampleRate, peak,
-                    std::sqrt(sum / std::max<size_t>(1, 2 * frames)), finite ? "" : ", NON-FINITE SAMPLES");
+        std::printf("rendered %zu frames at %d Hz to %s: peak %.4f, rms %.4f%s\n", frames, output.sampleRate,
+                    outPath.c_str(), peak, std::sqrt(sum / std::max<size_t>(1, 2 * frames)),
+                    finite ? "" : ", NON-FINITE SAMPLES");
+        double audioSeconds = double(frames) / gHost.sampleRate;
+        std::printf("process: %.1f ns per stereo sample, real-time factor %.1f\n",
+                    frames ? processSeconds * 1e9 / double(frames) : 0.0,
+                    processSeconds > 0 ? audioSeconds / processSeconds : 0.0);
     } else {
         return fail("unknown command " + command);
     }
