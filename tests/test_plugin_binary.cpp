@@ -252,3 +252,54 @@ TEST(PluginBinary, InPlaceBuffersAreAllowed) {
     host.effect->processReplacing(host.effect, in, out, 512);
     for (size_t i = 3; i < 512; ++i) ASSERT_NEAR(l[i], s[i - 3], 1e-4f);
 }
+
+TEST(PluginBinary, LoudNoiseThroughMaximalFeedbackStaysFinite) {
+    // A minute of +20 dBFS noise with every matrix gain at maximum, in
+    // blocks of 8192, at the extremes of the supported rates.
+    for (float rate : {8000.0f, 384000.0f}) {
+        PluginHost host;
+        ASSERT_TRUE(host.open(rate, 8192));
+        for (int i = 253; i <= 276; ++i) host.set(i, 1.0f);
+        host.set(param::kInput, 1.0f);
+        host.set(param::kOutput, 1.0f);
+        size_t n = static_cast<size_t>(rate * (rate > 100000 ? 5 : 60));
+        auto s = noise(n, 10.0);
+        std::vector<float> l = s, r = s;
+        host.process(l, r, 8192);
+        EXPECT_TRUE(allFinite(l));
+        EXPECT_TRUE(allFinite(r));
+        EXPECT_LE(peak(l), 1.5);  // the limiter holds it near full scale
+    }
+}
+
+TEST(PluginBinary, AbsurdTransportIsAbsorbed) {
+    PluginHost host;
+    ASSERT_TRUE(host.open());
+    auto s = noise(4096, 0.5);
+    for (double position : {-1e9, double(NAN), 1e300, double(INFINITY)}) {
+        for (double tempo : {-5.0, 0.0, double(NAN), 1e12}) {
+            host.ppq = position;
+            host.tempo = tempo;
+            host.playing = true;
+            std::vector<float> l = s, r = s;
+            host.process(l, r, 1024);
+            ASSERT_TRUE(allFinite(l));
+        }
+    }
+    host.answerTime = false;
+    std::vector<float> l = s, r = s;
+    host.process(l, r, 1024);
+    EXPECT_TRUE(allFinite(l));
+}
+
+TEST(PluginBinary, EventsWithoutProcessAreForgottenSafely) {
+    PluginHost host;
+    ASSERT_TRUE(host.open());
+    for (int i = 0; i < 3; ++i) host.sendMidi({{{0, 0x90, 200, 300}}, {{1, 0xB0, 255, 255}}});
+    host.call(vst::effProcessEvents, 0, 0, nullptr);
+    host.call(vst::effMainsChanged, 0, 0);  // suspend drops the pending list
+    host.call(vst::effMainsChanged, 0, 1);
+    std::vector<float> l(256, 0.1f), r(256, 0.1f);
+    host.process(l, r);
+    EXPECT_TRUE(allFinite(l));
+}
