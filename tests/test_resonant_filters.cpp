@@ -480,9 +480,8 @@ TEST_P(ByRate, MoogIsAFourPoleLowPass) {
     float rate = GetParam();
     auto moog = prepared<Moog>(rate, {{Moog::kCutoff, hz(1000.0)}});
     EXPECT_NEAR(gainDb(*moog, 100.0, rate), 0.0, 0.3);
-    double atCutoff = gainDb(*moog, 1000.0, rate);
-    EXPECT_LT(atCutoff, -6.0);
-    EXPECT_GT(atCutoff, -15.0);
+    // The tuning correction keeps each of the four poles 3 dB down at the cutoff.
+    EXPECT_NEAR(gainDb(*moog, 1000.0, rate), -12.0, 1.0);
     // Two octaves up a four-pole slope is past -40 dB.
     EXPECT_LT(gainDb(*moog, 4000.0, rate), -40.0);
 }
@@ -497,7 +496,7 @@ TEST(MoogFilter, FullEmphasisApproachesSelfOscillation) {
         // How much of the ring survives from 0.1 s to 0.5 s.
         return rms(s.left, 22050, 26460) / rms(s.left, 4410, 8820);
     };
-    EXPECT_GT(ringing(1.0f), 0.1);
+    EXPECT_GT(ringing(1.0f), 0.05);  // a decay time of seconds
     EXPECT_LT(ringing(0.5f), 1e-6);
 
     // A resonant peak far above the pass band.
