@@ -93,7 +93,6 @@ void Moog::update() {
     mS3 = flushed(mS3);
     mS4 = flushed(mS4);
     mP4 = flushed(mP4);
-    mY = flushed(mY);
 }
 
 // --- reset ----------------------------------------------------------------------
@@ -105,7 +104,7 @@ void Moog::resetSmoothing() {
 }
 
 void Moog::clearState() {
-    mS1 = mS2 = mS3 = mS4 = mP4 = mY = Vec4(0.0f);
+    mS1 = mS2 = mS3 = mS4 = mP4 = Vec4(0.0f);
     resetSmoothing();
 }
 

@@ -41,16 +41,30 @@ public:
         Vec4 x(0.0f, 0.0f, *right, *left);
         // 2 r y is 4 r times the mean of the last two stage-4 outputs.
         Vec4 feedback = mR + mR;
+        // Each stage s += g (in - s) written as h s + g in with h = 1 - g; the
+        // feedback term -gF s4 (gF = 2 r g) is carried through the later
+        // stages as -g^k gF s4, so within a pass no stage waits for the one
+        // before it to finish, only for its partial sum.
+        Vec4 hold = Vec4(1.0f) - mG;
+        Vec4 gx = mG * x;
+        Vec4 c1 = mG * feedback;
+        Vec4 c2 = mG * c1;
+        Vec4 c3 = mG * c2;
+        Vec4 c4 = mG * c3;
         for (int pass = 0; pass < 2; ++pass) {
-            mS1 += mG * (x - feedback * mY - mS1);
-            mS2 += mG * (mS1 - mS2);
-            mS3 += mG * (mS2 - mS3);
-            mS4 += mG * (mS3 - mS4);
-            mY = mS4 + mP4;
+            Vec4 a = hold * mS1 + gx - c1 * mP4;
+            Vec4 b = hold * mS2 + mG * a;
+            Vec4 c = hold * mS3 + mG * b;
+            Vec4 d = hold * mS4 + mG * c;
             mP4 = mS4;
+            mS1 = a - c1 * mS4;
+            mS2 = b - c2 * mS4;
+            mS3 = c - c3 * mS4;
+            mS4 = d - c4 * mS4;
         }
+        Vec4 sum = mS4 + mP4;
         // (4 r + 1) times the mean: makes up the feedback's loss at DC.
-        Vec4 y = (feedback + Vec4(0.5f)) * mY;
+        Vec4 y = (feedback + Vec4(0.5f)) * sum;
         *left = y[kLaneLeft];
         *right = y[kLaneRight];
     }
@@ -61,7 +75,8 @@ private:
     // Lanes 0 and 1 carry nothing.
     enum Lane { kLaneRight = 2, kLaneLeft = 3 };
 
-    Vec4 mS1, mS2, mS3, mS4, mP4, mY;
+    // The four stages and the previous stage-4 output.
+    Vec4 mS1, mS2, mS3, mS4, mP4;
     // Smoothed one-pole gain g and resonance r.
     Vec4 mG, mGTarget, mGInc;
     Vec4 mR, mRTarget, mRInc;
