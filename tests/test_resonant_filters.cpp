@@ -433,6 +433,15 @@ TEST(SvfFilter, TypeSwitchChangesOnlyWhichOutputIsRead) {
     for (size_t i = 31; i < tail.size(); ++i) ASSERT_EQ(switchedTail.left[i], all.left[1024 + i]) << i;
 }
 
+TEST(SvfFilter, TuningAboveHalfTheSampleRateIsHeldBelowIt) {
+    // Untamed, 20 kHz at 8 kHz would give F = 1.85, far outside the region
+    // where the four-times filter is stable.
+    auto lp = prepared<SVF>(8000.0f, {{SVF::kFreqA, 1.0f}});
+    EXPECT_NEAR(gainDb(*lp, 500.0, 8000.0), 0.0, 0.5);
+    auto hp = prepared<SVF>(8000.0f, {{SVF::kFreqA, 1.0f}, {SVF::kTypeA, type(filter::kHighPass)}});
+    EXPECT_LT(gainDb(*hp, 500.0, 8000.0), -30.0);
+}
+
 // --- Moog ----------------------------------------------------------------------
 
 TEST(MoogFilter, DescriptorsAndTexts) {
@@ -539,6 +548,31 @@ TEST(ResonantFilters, RegisteredInTheTypeTable) {
         op->getTypeName(text);
         EXPECT_STREQ(text, label);
         EXPECT_STREQ(operatorTypeLabel(t), label);
+    }
+}
+
+TEST(ResonantFilters, UnclampedModulationSumsStayFinite) {
+    // The engine clamps a modulated value only when a slot targets it; a sum
+    // far outside 0..1 must not reach the filters as a negative damping or a
+    // cutoff beyond the range.
+    std::unique_ptr<Operator> ops[] = {std::make_unique<Biquad>(0, nullptr), std::make_unique<SVF>(0, nullptr),
+                                       std::make_unique<Moog>(0, nullptr)};
+    for (auto& op : ops) {
+        op->setSampleRate(44100.0f);
+        StereoBuffer s = stereoNoise(44100, 10.0);
+        int counter = 0;
+        for (size_t i = 0; i < s.size(); ++i) {
+            if (++counter >= kControlTick) {
+                counter = 0;
+                op->resetModulation();
+                for (int p = 0; p < op->getNumParameters(); ++p) op->addModulation(p, 5.0f, -5.0f);
+                op->update();
+            }
+            op->processSample(&s.left[i], &s.right[i]);
+        }
+        EXPECT_TRUE(allFinite(s.left));
+        EXPECT_TRUE(allFinite(s.right));
+        EXPECT_LT(peak(s.left), 1e4);
     }
 }
 
