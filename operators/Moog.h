@@ -52,7 +52,7 @@ public:
         Vec4 c3 = mG * c2;
         Vec4 c4 = mG * c3;
         for (int pass = 0; pass < 2; ++pass) {
-            Vec4 a = hold * mS1 + gx - c1 * mP4;
+            Vec4 a = hold * mS1 + (gx - c1 * mP4);
             Vec4 b = hold * mS2 + mG * a;
             Vec4 c = hold * mS3 + mG * b;
             Vec4 d = hold * mS4 + mG * c;
