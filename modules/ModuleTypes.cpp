@@ -1,10 +1,13 @@
 #include "modules/ModuleTypes.h"
 
 #include "modules/Empty.h"
+#include "operators/Biquad.h"
 #include "operators/Gain.h"
+#include "operators/Moog.h"
 #include "operators/Panner.h"
 #include "operators/PhaseInv.h"
 #include "operators/Rectifier.h"
+#include "operators/SVF.h"
 #include "operators/SideMix.h"
 #include "operators/Stereo.h"
 
@@ -64,6 +67,9 @@ const char* modulatorMenuLine(int type) {
 
 std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) {
     switch (type) {
+        case kOpBiquad: return std::make_unique<Biquad>(slot, owner);
+        case kOpSvf: return std::make_unique<SVF>(slot, owner);
+        case kOpMoog: return std::make_unique<Moog>(slot, owner);
         case kOpStereo: return std::make_unique<Stereo>(slot, owner);
         case kOpPanner: return std::make_unique<Panner>(slot, owner);
         case kOpPhaseInv: return std::make_unique<PhaseInv>(slot, owner);

@@ -1,0 +1,194 @@
+#include "operators/Biquad.h"
+
+#include <cmath>
+#include <initializer_list>
+
+namespace vh {
+
+namespace {
+constexpr float kTwoPi = 6.2831855f;
+// log2(100 * sqrt 2), single precision as stored: the Q curve spans 2^-0.5..2^6.64.
+constexpr float kResoOctaves = 7.143856f;
+constexpr float kMinQ = 0.70710677f;
+constexpr float kMaxQ = 100.0f;
+// Notch curve: 2^(8v - 4), 1/16 to 16.
+constexpr float kNotchOctaves = 8.0f;
+constexpr float kNotchOffset = 4.0f;
+
+const char* const kNames[Biquad::kNumParams] = {"freqA", "resoA", "typeA", "freqB", "resoB", "typeB", "morph"};
+
+bool isFrequency(int index) { return index == Biquad::kFreqA || index == Biquad::kFreqB; }
+bool isResonance(int index) { return index == Biquad::kResoA || index == Biquad::kResoB; }
+bool isType(int index) { return index == Biquad::kTypeA || index == Biquad::kTypeB; }
+
+Vec4 flushed(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
+}  // namespace
+
+Biquad::Biquad(int slot, ModuleHost* owner) : Operator(slot, owner) {
+    for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
+    // Start tuned as at 44.1 kHz with the defaults (20 kHz, Q 0.7071) until
+    // the host gives the rate.
+    resetModulation();
+    update();
+    resetSmoothing();
+}
+
+// --- parameters ---------------------------------------------------------------
+
+float Biquad::getParameterDefault(int index) {
+    switch (index) {
+        case kFreqA:
+        case kFreqB: return 1.0f;
+        case kTypeA:
+        case kTypeB: return discreteValue(filter::kLowPass, filter::kNumFilterTypes);
+        default: return 0.0f;
+    }
+}
+
+bool Biquad::isModulatable(int index) { return index >= 0 && index < kNumParams && !isType(index); }
+
+void Biquad::getParameterName(int index, char* out) {
+    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
+}
+
+void Biquad::getParameterLabel(int index, char* out) {
+    const char* label = "";
+    if (isFrequency(index)) label = "Hz";
+    if (index == kMorph) label = "%";
+    copyText(out, kTextSize, label);
+}
+
+float Biquad::resonanceQ(float v) { return std::exp2(kResoOctaves * v - 0.5f); }
+float Biquad::notchQ(float v) { return std::exp2(kNotchOctaves * v - kNotchOffset); }
+
+float Biquad::resonanceValue(double q) {
+    if (!(q > kMinQ)) return 0.0f;
+    if (q > kMaxQ) q = kMaxQ;
+    float v = static_cast<float>((std::log2(q) + 0.5) / kResoOctaves);
+    return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+}
+
+void Biquad::getParameterDisplay(int index, char* out) {
+    if (index < 0 || index >= kNumParams) {
+        copyText(out, kTextSize, "---");
+        return;
+    }
+    float v = mBase[index];
+    if (isFrequency(index))
+        filter::frequencyDisplay(v, out);
+    else if (isResonance(index))
+        VH_TEXT(out, "%.2f", resonanceQ(v));  // also while the filter is a notch
+    else if (isType(index))
+        copyText(out, kTextSize, filter::filterTypeName(filter::filterTypeOf(v)));
+    else
+        filter::morphDisplay(v, out);
+}
+
+void Biquad::formatEditorValue(int index, float value, char* out, int) {
+    if (index < 0 || index >= kNumParams) {
+        out[0] = 0;
+        return;
+    }
+    if (isFrequency(index))
+        filter::frequencyEditorText(value, out);
+    else if (isResonance(index))
+        VH_TEXT(out, "%.2f", resonanceQ(value));
+    else if (isType(index))
+        copyText(out, kTextSize, filter::filterTypeName(filter::filterTypeOf(value)));
+    else
+        filter::morphEditorText(value, out);
+}
+
+bool Biquad::parseEditorValue(int index, const char* text, float& value, int) {
+    if (index < 0 || index >= kNumParams || text == nullptr) return false;
+    if (isFrequency(index))
+        value = filter::parseFrequencyText(text);
+    else if (isResonance(index))
+        value = resonanceValue(readNumber(text));
+    else if (isType(index))
+        return filter::parseFilterTypeText(text, value);
+    else
+        value = filter::parseMorphText(text);
+    return true;
+}
+
+// --- control tick -------------------------------------------------------------
+
+void Biquad::setTypeWeights(int laneRight, int laneLeft, filter::FilterType type) {
+    // b0/n = edgeBase + edgeSlope c + bandWeight Q alpha, b2/n the same with
+    // the band term negated, b1/n = midBase + midSlope c.
+    float edgeBase = 0.0f, edgeSlope = 0.0f, midBase = 0.0f, midSlope = 0.0f, bandWeight = 0.0f;
+    switch (type) {
+        case filter::kLowPass: edgeBase = 0.5f, edgeSlope = -0.5f, midBase = 1.0f, midSlope = -1.0f; break;
+        case filter::kBandPass: bandWeight = 1.0f; break;  // peak gain Q
+        case filter::kNotch: edgeBase = 1.0f, midSlope = -2.0f; break;
+        case filter::kHighPass: edgeBase = 0.5f, edgeSlope = 0.5f, midBase = -1.0f, midSlope = -1.0f; break;
+        default: break;
+    }
+    for (int lane : {laneRight, laneLeft}) {
+        mEdgeBase.set(lane, edgeBase);
+        mEdgeSlope.set(lane, edgeSlope);
+        mMidBase.set(lane, midBase);
+        mMidSlope.set(lane, midSlope);
+        mBandWeight.set(lane, bandWeight);
+    }
+}
+
+void Biquad::update() {
+    // Types follow the base values: modulation never switches a response.
+    mTypeA = filter::filterTypeOf(mBase[kTypeA]);
+    mTypeB = filter::filterTypeOf(mBase[kTypeB]);
+    setTypeWeights(kLaneARight, kLaneALeft, mTypeA);
+    setTypeWeights(kLaneBRight, kLaneBLeft, mTypeB);
+
+    struct LaneSource {
+        int lane;
+        const float* modulated;
+        int freq, reso;
+        filter::FilterType type;
+    };
+    const LaneSource lanes[4] = {
+        {kLaneBRight, mModR, kFreqB, kResoB, mTypeB},
+        {kLaneBLeft, mModL, kFreqB, kResoB, mTypeB},
+        {kLaneARight, mModR, kFreqA, kResoA, mTypeA},
+        {kLaneALeft, mModL, kFreqA, kResoA, mTypeA},
+    };
+    for (const LaneSource& s : lanes) {
+        float freqHz = filter::tunedFrequencyHz(filter::frequencyHz(clampUnit(s.modulated[s.freq])), mSampleRate);
+        float reso = clampUnit(s.modulated[s.reso]);
+        float q = s.type == filter::kNotch ? notchQ(reso) : resonanceQ(reso);
+        float w = kTwoPi * freqHz / mSampleRate;
+        mCosTarget.set(s.lane, std::cos(w));
+        mAlphaTarget.set(s.lane, std::sin(w) / (2.0f * q));
+        mQTarget.set(s.lane, q);
+    }
+    mMorphTarget = Vec4(0.0f, 0.0f, clampUnit(mModR[kMorph]), clampUnit(mModL[kMorph]));
+
+    Vec4 ramp(mRampFactor);
+    mCosInc = (mCosTarget - mCos) * ramp;
+    mAlphaInc = (mAlphaTarget - mAlpha) * ramp;
+    mQInc = (mQTarget - mQ) * ramp;
+    mMorphInc = (mMorphTarget - mMorph) * ramp;
+
+    // Without flush-to-zero (tests, hosts that forget it) a decaying output
+    // history would sink into denormals; once per tick is enough to stop that.
+    mY1 = flushed(mY1);
+    mY2 = flushed(mY2);
+}
+
+// --- reset ----------------------------------------------------------------------
+
+void Biquad::resetSmoothing() {
+    mCos = mCosTarget;
+    mAlpha = mAlphaTarget;
+    mQ = mQTarget;
+    mMorph = mMorphTarget;
+    mCosInc = mAlphaInc = mQInc = mMorphInc = Vec4(0.0f);
+}
+
+void Biquad::clearState() {
+    mX1 = mX2 = mY1 = mY2 = Vec4(0.0f);
+    resetSmoothing();
+}
+
+}  // namespace vh

@@ -1,0 +1,48 @@
+#pragma once
+// Controls shared by the resonant filter operators (Biquad, SVF, Moog): the
+// cutoff curve with its texts and typed entry, the response-type choice and
+// the A/B morph texts. One definition each, so update, host text and editor
+// text can never disagree.
+
+namespace vh::filter {
+
+// Cutoff curve: 20 Hz at 0 to 20 kHz at 1, ten octaves minus a hair.
+constexpr float kMinFreqHz = 20.0f;
+constexpr float kMaxFreqHz = 20000.0f;
+constexpr float kFreqOctaves = 9.965784f;  // log2(1000), single precision as stored
+
+// The cutoff range reaches above half the sample rate below 40 kHz. Every
+// filter caps its tuning at this fraction of the rate: the nearest point to
+// the Nyquist frequency where all three designs are still well inside their
+// stable region (the biquad's sin w > 0, the four-times SVF's F^2 + 2Fd < 4,
+// the ladder's tuning polynomials still calibrated).
+constexpr float kMaxFreqRatio = 0.49f;
+
+// Normalised value -> Hz: 20 * 2^(9.965784 v).
+float frequencyHz(float v);
+// Hz -> normalised value, the range limited to 20..20000 Hz.
+float frequencyValue(double freqHz);
+// The frequency a filter is actually tuned to at this rate.
+float tunedFrequencyHz(float freqHz, float sampleRate);
+
+// Host text "%.0f" and editor text "%.0f Hz" of a normalised value.
+void frequencyDisplay(float v, char* out);
+void frequencyEditorText(float v, char* out);
+// Typed cutoff: a number, times 1000 when the text ends in "k" or (being
+// longer than three characters) in "khz", either case; limited to 20..20000.
+float parseFrequencyText(const char* text);
+
+// Response types of the morphing filters; four-way choice.
+enum FilterType { kLowPass = 0, kBandPass, kNotch, kHighPass, kNumFilterTypes };
+FilterType filterTypeOf(float v);
+const char* filterTypeName(int type);
+// A typed type name ("lp", "NOTCH"): true with the item's value.
+bool parseFilterTypeText(const char* text, float& v);
+
+// Morph between filter A and filter B: host text "A:B" in whole percent,
+// editor text "%.1f" of the percent, typed percent limited to 0..100.
+void morphDisplay(float v, char* out);
+void morphEditorText(float v, char* out);
+float parseMorphText(const char* text);
+
+}  // namespace vh::filter

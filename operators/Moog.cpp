@@ -1,0 +1,111 @@
+#include "operators/Moog.h"
+
+#include <cmath>
+
+namespace vh {
+
+namespace {
+constexpr float kPi = 3.1415927f;
+// Just below the feedback where the ladder oscillates on its own (4 r = 4).
+constexpr float kMaxResonance = 0.99f;
+constexpr float kMaxEmphasisShown = 10.0f;
+
+// Tuning corrections of the oversampled discrete ladder, fitted against the
+// cutoff as a fraction fc of the sample rate: the stage pole moves by fcr,
+// the feedback needed for a given resonance by acr.
+float frequencyCorrection(float fc) { return ((1.873f * fc + 0.4955f) * fc - 0.649f) * fc + 0.9988f; }
+float resonanceCorrection(float fc) { return (-3.9364f * fc + 1.8409f) * fc + 0.9968f; }
+
+Vec4 flushed(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
+}  // namespace
+
+Moog::Moog(int slot, ModuleHost* owner) : Operator(slot, owner) {
+    mBase[kCutoff] = getParameterDefault(kCutoff);
+    mBase[kEmphasis] = getParameterDefault(kEmphasis);
+    update();
+    resetSmoothing();
+}
+
+// --- parameters ---------------------------------------------------------------
+
+void Moog::getParameterName(int index, char* out) {
+    const char* name = "---";
+    if (index == kCutoff) name = "cutoff";
+    if (index == kEmphasis) name = "emphasis";
+    copyText(out, kTextSize, name);
+}
+
+void Moog::getParameterLabel(int index, char* out) { copyText(out, kTextSize, index == kCutoff ? "Hz" : ""); }
+
+float Moog::emphasisValue(double shown) {
+    if (shown > kMaxEmphasisShown) return 1.0f;
+    if (!(shown > 0.0)) return 0.0f;
+    return static_cast<float>(shown / kMaxEmphasisShown);
+}
+
+void Moog::getParameterDisplay(int index, char* out) {
+    if (index == kCutoff)
+        filter::frequencyDisplay(mBase[kCutoff], out);
+    else if (index == kEmphasis)
+        VH_TEXT(out, "%.2f", emphasisShown(mBase[kEmphasis]));
+    else
+        copyText(out, kTextSize, "---");
+}
+
+void Moog::formatEditorValue(int index, float value, char* out, int) {
+    if (index == kCutoff)
+        filter::frequencyEditorText(value, out);
+    else if (index == kEmphasis)
+        VH_TEXT(out, "%.2f", emphasisShown(value));
+    else
+        out[0] = 0;
+}
+
+bool Moog::parseEditorValue(int index, const char* text, float& value, int) {
+    if (text == nullptr) return false;
+    if (index == kCutoff)
+        value = filter::parseFrequencyText(text);
+    else if (index == kEmphasis)
+        value = emphasisValue(readNumber(text));
+    else
+        return false;
+    return true;
+}
+
+// --- control tick -------------------------------------------------------------
+
+void Moog::update() {
+    const float* modulated[2] = {mModR, mModL};
+    const int lanes[2] = {kLaneRight, kLaneLeft};
+    for (int c = 0; c < 2; ++c) {
+        float freqHz = filter::tunedFrequencyHz(filter::frequencyHz(clampUnit(modulated[c][kCutoff])), mSampleRate);
+        float fc = freqHz / mSampleRate;
+        mGTarget.set(lanes[c], 1.0f - std::exp(-kPi * fc * frequencyCorrection(fc)));
+        mRTarget.set(lanes[c], kMaxResonance * clampUnit(modulated[c][kEmphasis]) * resonanceCorrection(fc));
+    }
+    Vec4 ramp(mRampFactor);
+    mGInc = (mGTarget - mG) * ramp;
+    mRInc = (mRTarget - mR) * ramp;
+
+    // Keeps decaying stages out of denormals when flush-to-zero is off.
+    mS1 = flushed(mS1);
+    mS2 = flushed(mS2);
+    mS3 = flushed(mS3);
+    mS4 = flushed(mS4);
+    mP4 = flushed(mP4);
+}
+
+// --- reset ----------------------------------------------------------------------
+
+void Moog::resetSmoothing() {
+    mG = mGTarget;
+    mR = mRTarget;
+    mGInc = mRInc = Vec4(0.0f);
+}
+
+void Moog::clearState() {
+    mS1 = mS2 = mS3 = mS4 = mP4 = Vec4(0.0f);
+    resetSmoothing();
+}
+
+}  // namespace vh

@@ -1,0 +1,85 @@
+#pragma once
+// Four-pole low-pass ladder: four one-pole stages in series with negative
+// feedback from the last stage to the input, polynomial tuning corrections
+// that keep cutoff and resonance calibrated across the range, twofold
+// oversampling, and an output gain that rises with resonance so the pass
+// band stays at unity. Left and right run in two lanes of one vector, each
+// with its own modulated cutoff and emphasis. The stages are linear.
+
+#include "modules/Module.h"
+#include "modules/Vec4.h"
+#include "operators/FilterControls.h"
+
+namespace vh {
+
+class Moog final : public Operator {
+public:
+    enum Param { kCutoff = 0, kEmphasis, kNumParams };
+
+    Moog(int slot, ModuleHost* owner);
+
+    float getParameterDefault(int index) override { return index == kCutoff ? 1.0f : 0.0f; }
+    int getNumParameters() override { return kNumParams; }
+    void getParameterName(int index, char* out) override;
+    void getParameterLabel(int index, char* out) override;
+    void getParameterDisplay(int index, char* out) override;
+    void getParameterTitle(int index, char* out) override { getParameterName(index, out); }
+    void formatEditorValue(int index, float value, char* out, int mode) override;
+    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
+    bool isModulatable(int index) override { return index == kCutoff || index == kEmphasis; }
+    void getTypeName(char* out) override { copyText(out, kTextSize, "MOOG"); }
+
+    // Emphasis as shown and typed: 0 to 10.
+    static float emphasisShown(float v) { return 10.0f * v; }
+    static float emphasisValue(double shown);
+
+    void update() override;
+    void processSample(float* left, float* right) override {
+        mG += mGInc;
+        mR += mRInc;
+
+        Vec4 x(0.0f, 0.0f, *right, *left);
+        // 2 r y is 4 r times the mean of the last two stage-4 outputs.
+        Vec4 feedback = mR + mR;
+        // Each stage s += g (in - s) written as h s + g in with h = 1 - g; the
+        // feedback term -gF s4 (gF = 2 r g) is carried through the later
+        // stages as -g^k gF s4, so within a pass no stage waits for the one
+        // before it to finish, only for its partial sum.
+        Vec4 hold = Vec4(1.0f) - mG;
+        Vec4 gx = mG * x;
+        Vec4 c1 = mG * feedback;
+        Vec4 c2 = mG * c1;
+        Vec4 c3 = mG * c2;
+        Vec4 c4 = mG * c3;
+        for (int pass = 0; pass < 2; ++pass) {
+            Vec4 a = hold * mS1 + (gx - c1 * mP4);
+            Vec4 b = hold * mS2 + mG * a;
+            Vec4 c = hold * mS3 + mG * b;
+            Vec4 d = hold * mS4 + mG * c;
+            mP4 = mS4;
+            mS1 = a - c1 * mS4;
+            mS2 = b - c2 * mS4;
+            mS3 = c - c3 * mS4;
+            mS4 = d - c4 * mS4;
+        }
+        Vec4 sum = mS4 + mP4;
+        // (4 r + 1) times the mean: makes up the feedback's loss at DC.
+        Vec4 y = (feedback + Vec4(0.5f)) * sum;
+        *left = y[kLaneLeft];
+        *right = y[kLaneRight];
+    }
+    void resetSmoothing() override;
+    void clearState() override;
+
+private:
+    // Lanes 0 and 1 carry nothing.
+    enum Lane { kLaneRight = 2, kLaneLeft = 3 };
+
+    // The four stages and the previous stage-4 output.
+    Vec4 mS1, mS2, mS3, mS4, mP4;
+    // Smoothed one-pole gain g and resonance r.
+    Vec4 mG, mGTarget, mGInc;
+    Vec4 mR, mRTarget, mRInc;
+};
+
+}  // namespace vh

@@ -1,0 +1,178 @@
+#include "operators/SVF.h"
+
+#include <cmath>
+#include <initializer_list>
+
+namespace vh {
+
+namespace {
+constexpr float kPi = 3.1415927f;
+constexpr int kOversampling = 4;
+// Above this the shown Q would pass 100: v where 0.5 / (1 - v^(1/4)) = 100.
+constexpr float kInfiniteQThreshold = 0.9801495f;
+constexpr double kMaxTypedQ = 100.0;
+constexpr double kMinQ = 0.5;
+
+const char* const kNames[SVF::kNumParams] = {"freqA", "resoA", "typeA", "freqB", "resoB", "typeB", "morph"};
+
+bool isFrequency(int index) { return index == SVF::kFreqA || index == SVF::kFreqB; }
+bool isResonance(int index) { return index == SVF::kResoA || index == SVF::kResoB; }
+bool isType(int index) { return index == SVF::kTypeA || index == SVF::kTypeB; }
+
+Vec4 flushed(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
+}  // namespace
+
+SVF::SVF(int slot, ModuleHost* owner) : Operator(slot, owner) {
+    for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
+    setOutputWeights(kLaneARight, kLaneALeft, filter::kLowPass);
+    setOutputWeights(kLaneBRight, kLaneBLeft, filter::kLowPass);
+}
+
+// --- parameters ---------------------------------------------------------------
+
+float SVF::getParameterDefault(int index) {
+    switch (index) {
+        case kFreqA:
+        case kFreqB: return 1.0f;
+        case kTypeA:
+        case kTypeB: return discreteValue(filter::kLowPass, filter::kNumFilterTypes);
+        default: return 0.0f;
+    }
+}
+
+bool SVF::isModulatable(int index) { return index >= 0 && index < kNumParams && !isType(index); }
+
+void SVF::getParameterName(int index, char* out) {
+    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
+}
+
+void SVF::getParameterLabel(int index, char* out) {
+    const char* label = "";
+    if (isFrequency(index)) label = "Hz";
+    if (index == kMorph) label = "%";
+    copyText(out, kTextSize, label);
+}
+
+float SVF::damping(float v) { return 2.0f * (1.0f - std::sqrt(std::sqrt(v))); }
+
+void SVF::resonanceText(float v, char* out) {
+    if (v > kInfiniteQThreshold)
+        copyText(out, kTextSize, "oo");
+    else
+        VH_TEXT(out, "%.2f", 1.0f / damping(v));
+}
+
+float SVF::resonanceValue(double q) {
+    if (q > kMaxTypedQ) return 1.0f;
+    if (!(q > kMinQ)) return 0.0f;  // also catches NaN
+    double root = 1.0 - kMinQ / q;
+    return static_cast<float>(root * root * root * root);
+}
+
+void SVF::getParameterDisplay(int index, char* out) {
+    if (index < 0 || index >= kNumParams) {
+        copyText(out, kTextSize, "---");
+        return;
+    }
+    float v = mBase[index];
+    if (isFrequency(index))
+        filter::frequencyDisplay(v, out);
+    else if (isResonance(index))
+        resonanceText(v, out);
+    else if (isType(index))
+        copyText(out, kTextSize, filter::filterTypeName(filter::filterTypeOf(v)));
+    else
+        filter::morphDisplay(v, out);
+}
+
+void SVF::formatEditorValue(int index, float value, char* out, int) {
+    if (index < 0 || index >= kNumParams) {
+        out[0] = 0;
+        return;
+    }
+    if (isFrequency(index))
+        filter::frequencyEditorText(value, out);
+    else if (isResonance(index))
+        resonanceText(value, out);
+    else if (isType(index))
+        copyText(out, kTextSize, filter::filterTypeName(filter::filterTypeOf(value)));
+    else
+        filter::morphEditorText(value, out);
+}
+
+bool SVF::parseEditorValue(int index, const char* text, float& value, int) {
+    if (index < 0 || index >= kNumParams || text == nullptr) return false;
+    if (isFrequency(index))
+        value = filter::parseFrequencyText(text);
+    else if (isResonance(index))
+        value = resonanceValue(readNumber(text));
+    else if (isType(index))
+        return filter::parseFilterTypeText(text, value);
+    else
+        value = filter::parseMorphText(text);
+    return true;
+}
+
+// --- control tick -------------------------------------------------------------
+
+void SVF::setOutputWeights(int laneRight, int laneLeft, filter::FilterType type) {
+    constexpr float kAverage = 1.0f / kOversampling;
+    for (int lane : {laneRight, laneLeft}) {
+        mLowWeight.set(lane, type == filter::kLowPass ? kAverage : 0.0f);
+        mBandWeight.set(lane, type == filter::kBandPass ? kAverage : 0.0f);
+        mNotchWeight.set(lane, type == filter::kNotch ? kAverage : 0.0f);
+        mHighWeight.set(lane, type == filter::kHighPass ? kAverage : 0.0f);
+    }
+}
+
+void SVF::update() {
+    // Types follow the base values and only choose the output that is heard.
+    mTypeA = filter::filterTypeOf(mBase[kTypeA]);
+    mTypeB = filter::filterTypeOf(mBase[kTypeB]);
+    setOutputWeights(kLaneARight, kLaneALeft, mTypeA);
+    setOutputWeights(kLaneBRight, kLaneBLeft, mTypeB);
+
+    mMorphL.setTarget(clampUnit(mModL[kMorph]), mRampFactor);
+    mMorphR.setTarget(clampUnit(mModR[kMorph]), mRampFactor);
+
+    struct LaneSource {
+        int lane;
+        const float* modulated;
+        int freq, reso;
+    };
+    const LaneSource lanes[4] = {
+        {kLaneBRight, mModR, kFreqB, kResoB},
+        {kLaneBLeft, mModL, kFreqB, kResoB},
+        {kLaneARight, mModR, kFreqA, kResoA},
+        {kLaneALeft, mModL, kFreqA, kResoA},
+    };
+    for (const LaneSource& s : lanes) {
+        float freqHz = filter::tunedFrequencyHz(filter::frequencyHz(clampUnit(s.modulated[s.freq])), mSampleRate);
+        mFTarget.set(s.lane, 2.0f * std::sin(kPi * freqHz / (kOversampling * mSampleRate)));
+        mDTarget.set(s.lane, damping(clampUnit(s.modulated[s.reso])));
+    }
+    Vec4 ramp(mRampFactor);
+    mFInc = (mFTarget - mF) * ramp;
+    mDInc = (mDTarget - mD) * ramp;
+
+    // Keeps a decaying state out of denormals when flush-to-zero is off.
+    mLow = flushed(mLow);
+    mBand = flushed(mBand);
+}
+
+// --- reset ----------------------------------------------------------------------
+
+void SVF::resetSmoothing() {
+    mF = mFTarget;
+    mD = mDTarget;
+    mFInc = mDInc = Vec4(0.0f);
+    mMorphL.snap();
+    mMorphR.snap();
+}
+
+void SVF::clearState() {
+    mLow = mBand = Vec4(0.0f);
+    resetSmoothing();
+}
+
+}  // namespace vh
