@@ -46,6 +46,18 @@ void syncFolder(const std::string& folder) {
     ::close(fd);
 }
 
+// The process's umask without changing it (umask() would, racing other
+// threads that create files). Linux reports it in /proc since 4.7.
+unsigned currentUmask() {
+    std::vector<std::uint8_t> status;
+    if (readFileUpTo("/proc/self/status", 1 << 16, status)) {
+        std::string text(status.begin(), status.end());
+        std::size_t at = text.find("\nUmask:");
+        if (at != std::string::npos) return static_cast<unsigned>(std::strtoul(text.c_str() + at + 7, nullptr, 8)) & 0777;
+    }
+    return 022;
+}
+
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, const void* data, std::size_t size, unsigned mode) {
@@ -59,7 +71,10 @@ bool writeFileAtomically(const std::string& path, const void* data, std::size_t 
     int fd = ::mkstemp(name.data());
     if (fd < 0) return false;
     struct stat existing {};
+    // mkstemp creates owner-only files: give a new file the mode the user's
+    // umask allows, a replaced one the mode it had.
     if (::stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
+    else mode &= ~currentUmask();
     bool ok = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
     ok = ok && writeAll(fd, static_cast<const std::uint8_t*>(data), size);
     ok = ok && ::fsync(fd) == 0;
@@ -75,17 +90,26 @@ bool writeFileAtomically(const std::string& path, const void* data, std::size_t 
 
 bool readFileUpTo(const std::string& path, std::size_t maxSize, std::vector<std::uint8_t>& out) {
     out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking so a FIFO planted at the path cannot hang us in open();
+    // it is refused just below. Regular files ignore the flag.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         return false;
     }
-    std::size_t expected = static_cast<std::size_t>(info.st_size);
-    out.resize(expected < maxSize ? expected : maxSize);
+    // The size is only a first guess: files in /proc report 0, and a file may
+    // grow while we read it.
+    const std::size_t guess = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 4096;
+    out.resize(guess < maxSize ? guess : maxSize);
     std::size_t got = 0;
-    while (got < out.size()) {
+    for (;;) {
+        if (got == out.size()) {
+            if (out.size() >= maxSize) break;
+            std::size_t grown = out.size() * 2 + 1;
+            out.resize(grown < maxSize ? grown : maxSize);
+        }
         ssize_t n = ::read(fd, out.data() + got, out.size() - got);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -93,7 +117,7 @@ bool readFileUpTo(const std::string& path, std::size_t maxSize, std::vector<std:
             out.clear();
             return false;
         }
-        if (n == 0) break;  // the file shrank while we read it
+        if (n == 0) break;
         got += static_cast<std::size_t>(n);
     }
     out.resize(got);

@@ -12,8 +12,8 @@ namespace vh {
 // Writes data to path so that a reader only ever sees the old content or the
 // complete new one: temporary file in the same folder, fsync, rename over the
 // target, fsync of the folder. On failure the old file is untouched and no
-// temporary file is left behind. A new file gets `mode`; a replaced one keeps
-// its permissions.
+// temporary file is left behind. A new file gets `mode` less the umask; a
+// replaced one keeps its permissions.
 [[nodiscard]] bool writeFileAtomically(const std::string& path, const void* data, std::size_t size,
                                        unsigned mode = 0644);
 
