@@ -185,6 +185,13 @@ const PresetRecord* PresetStore::record(int bank, int preset) const {
     return &mBanks[bank].presets[preset];
 }
 
+bool PresetStore::copyValues(int bank, int preset, float* out) const {
+    const PresetRecord* r = record(bank, preset);
+    if (r == nullptr) return false;
+    std::memcpy(out, r->values, sizeof r->values);
+    return true;
+}
+
 void PresetStore::setName(int bank, int preset, const char* text) {
     if (PresetRecord* r = record(bank, preset)) r->setName(text);
 }

@@ -15,9 +15,9 @@
 //    writes a reset modulation destination into the preset only when
 //    `loading()` is false.
 //  - Applying preset p of the current bank: take the processing mutex;
-//    `selectPreset(p)`; `setLoading(true)`; copy the record's 416 values
-//    (`current()`) to a local array first, because every setParameter writes
-//    back into the same record; setParameter for index 0..415 in ascending
+//    `selectPreset(p)`; `setLoading(true)`; `copyValues` of the record into a
+//    local array first, because every setParameter writes back into the
+//    same record; setParameter for index 0..415 in ascending
 //    order (types 12..15 and 80..83 come before their modules' parameters);
 //    `setLoading(false)`; zero the operators' input/output pairs; release the
 //    mutex; tell the host and the editor.
@@ -40,6 +40,15 @@
 //  - Bank file load into bank b (also a stored default): `loadBankImage`; if
 //    b is the current bank, apply preset 0 afterwards.
 //  - Bank file save / save as default: `writeBankImage(b, out)`.
+//  - Files go through platform/FileIo.h: `readFileUpTo(path, kPresetFileSize
+//    or kBankFileSize, bytes)` (short files are fine, the decoders zero-fill)
+//    and `writeFileAtomically`, so a failed save never destroys a good file.
+//  - Settings (platform/SettingsStore.h): copy writes the preset-file image
+//    to setting::kClipboard, paste reads it back (readBinary with
+//    kPresetFileSize) and loads it like a preset file; save as default writes
+//    the bank image to setting::defaultBankName(b), remove default removes
+//    it; CurrDir, CurrBank and CurrPreset are read at construction and
+//    written at destruction.
 //
 // Everything read from a chunk or a file is sanitised on the way in: values
 // NaN -> 0 and clamped to 0..1, names cut to 24 characters and terminated,
@@ -161,6 +170,8 @@ public:
     PresetRecord& current() { return mBanks[currentBank()].presets[currentPreset()]; }
     const PresetRecord& current() const { return mBanks[currentBank()].presets[currentPreset()]; }
     const char* currentName() const { return current().name; }
+    // The 416 values of a record into out; false (out untouched) when out of range.
+    bool copyValues(int bank, int preset, float* out) const;
 
     // Out-of-range bank, preset or index: ignored (set) or empty / 0 (get).
     void setName(int bank, int preset, const char* text);

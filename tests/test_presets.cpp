@@ -181,6 +181,17 @@ TEST(PresetStore, CurrentValueWritesGoIntoTheSelectedPreset) {
     EXPECT_EQ(store->value(0, 9, param::kSlotStatus), 0.0f);
 }
 
+TEST(PresetStore, CopyValuesGivesTheRecordOrNothing) {
+    auto store = busyStore();
+    float values[param::kNumPresetValues];
+    ASSERT_TRUE(store->copyValues(2, 63, values));
+    EXPECT_EQ(0, std::memcmp(values, store->record(2, 63)->values, sizeof values));
+    values[0] = -5.0f;
+    EXPECT_FALSE(store->copyValues(3, 0, values));
+    EXPECT_FALSE(store->copyValues(0, -1, values));
+    EXPECT_EQ(values[0], -5.0f);
+}
+
 TEST(PresetStore, StoredValuesAreSanitised) {
     auto store = std::make_unique<PresetStore>();
     store->setValue(0, 0, 0, std::numeric_limits<float>::quiet_NaN());
