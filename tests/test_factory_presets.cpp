@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -110,6 +112,19 @@ TEST(FactoryPresets, ShippedBanksParseWithoutErrors) {
         EXPECT_TRUE(parseFactoryBank(factoryBankText(b), b, *bank, errors)) << describe(errors);
     }
     EXPECT_EQ(factoryBankText(3), nullptr);
+}
+
+// The build embeds the text files; a stale embedding would ship presets the
+// sound designer never wrote.
+TEST(FactoryPresets, EmbeddedTextMatchesTheFilesInTheSourceTree) {
+    for (int b = 0; b < kNumBanks; ++b) {
+        const std::string path = std::string(VH_SOURCE_DIR) + "/resources/presets/bank" + std::to_string(b + 1) + ".txt";
+        std::ifstream file(path, std::ios::binary);
+        ASSERT_TRUE(file.good()) << path;
+        std::stringstream text;
+        text << file.rdbuf();
+        EXPECT_EQ(text.str(), factoryBankText(b)) << path;
+    }
 }
 
 TEST(FactoryPresets, AllNamesAreExact) {
