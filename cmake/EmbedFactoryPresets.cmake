@@ -20,7 +20,4 @@ foreach(input IN LISTS INPUTS)
   string(APPEND content "R\"${delimiter}(${text})${delimiter}\",\n")
 endforeach()
 string(APPEND content "};\n}  // namespace vh\n")
-# Only touch the output when it changed, so unrelated builds do not recompile it.
-file(WRITE "${OUTPUT}.new" "${content}")
-execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different "${OUTPUT}.new" "${OUTPUT}")
-file(REMOVE "${OUTPUT}.new")
+file(WRITE "${OUTPUT}" "${content}")
