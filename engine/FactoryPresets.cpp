@@ -218,6 +218,10 @@ private:
             error(entry.line, "knob name longer than 8 characters");
             return true;
         }
+        if (mExplicit[param::kKnobNames + kKnobNameLength * knob]) {
+            error(entry.line, "'" + entry.key + "' set twice");
+            return true;
+        }
         for (int c = 0; c < kKnobNameLength; ++c) {
             const int index = param::kKnobNames + kKnobNameLength * knob + c;
             int code = c < static_cast<int>(name.size()) ? static_cast<unsigned char>(name[c]) : 0;

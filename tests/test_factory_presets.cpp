@@ -267,6 +267,10 @@ TEST(FactoryPresets, MistakesAreReportedWithTheirLine) {
     EXPECT_NE(errorOf("MeterHold = 0.5").find("not kept in presets"), std::string::npos);
     EXPECT_NE(errorOf("preset Unquoted").find("double quotes"), std::string::npos);
 
+    Parsed knobTwice = parse(bankText("KNOB3 name = \"A\"\nKNOB3 name = \"B\"\n"));
+    ASSERT_EQ(knobTwice.errors.size(), 1u) << describe(knobTwice.errors);
+    EXPECT_EQ(knobTwice.errors[0].line, 3);
+
     Parsed twice = parse(bankText("Mix = 0.5\nMix = 0.25\n"));
     ASSERT_EQ(twice.errors.size(), 1u);
     EXPECT_EQ(twice.errors[0].line, 3);
