@@ -1,5 +1,7 @@
 #include "engine/ParameterNames.h"
 
+#include <cstring>
+
 #include "engine/ParameterLayout.h"
 #include "modules/Conversions.h"
 
@@ -10,39 +12,49 @@ bool engineParameterName(int index, char* out) {
     out[0] = 0;
     if (index >= kOpParams && index < kModType1) return false;
     if (index >= kModParams && index < kSlotSens1) return false;
-    switch (index) {
-        case kPower: VH_TEXT(out, "Power"); return true;
-        case kInput: VH_TEXT(out, "Input"); return true;
-        case kMix: VH_TEXT(out, "Mix"); return true;
-        case kOutput: VH_TEXT(out, "Output"); return true;
-        case kDryDly: VH_TEXT(out, "DryDly"); return true;
-        case kTempo: VH_TEXT(out, "Tempo"); return true;
-        case kPpqOffset: VH_TEXT(out, "PPQOffset"); return true;
-        case kOutLimiter: VH_TEXT(out, "OutLimiter"); return true;
-        case kTempoSync: VH_TEXT(out, "TempoSync"); return true;
-        case kOpLrMs: VH_TEXT(out, "OP_LR_MS"); return true;
-        case kOpInv: VH_TEXT(out, "OP_Inv"); return true;
-        case kSlotStatus: VH_TEXT(out, "SLOTStatus"); return true;
-        case kCurrOp: VH_TEXT(out, "Curr OP"); return true;
-        case kCurrMain: VH_TEXT(out, "Curr MAIN"); return true;
-        case kCurrMod: VH_TEXT(out, "Curr MOD"); return true;
-        case kMeterHold: VH_TEXT(out, "MeterHold"); return true;
-        case kMeterFalloff: VH_TEXT(out, "MeterFalloff"); return true;
-        default: break;
-    }
-    if (index >= kKnob1 && index < kKnob1 + 8) VH_TEXT(out, "KNOB%d", index - kKnob1 + 1);
-    else if (index >= kOpType1 && index < kOpType1 + 4) VH_TEXT(out, "OP%d type", index - kOpType1 + 1);
-    else if (index >= kModType1 && index < kModType1 + 4) VH_TEXT(out, "MOD%d type", index - kModType1 + 1);
-    else if (index >= kSlotSens1 && index < kSlotSens1 + 16) VH_TEXT(out, "SLOT%d SENS", index - kSlotSens1 + 1);
-    else if (index >= kInToOp1 && index < kInToOp1 + 4) VH_TEXT(out, "IN->OP%d", index - kInToOp1 + 1);
-    else if (index >= kOpToOp && index < kOpToOp + 16)
+
+    if (index == kPower) copyText(out, kTextSize, "Power");
+    else if (index == kInput) copyText(out, kTextSize, "Input");
+    else if (index == kMix) copyText(out, kTextSize, "Mix");
+    else if (index == kOutput) copyText(out, kTextSize, "Output");
+    else if (index >= kKnob1 && index < kKnob1 + kNumKnobs) VH_TEXT(out, "KNOB%d", index - kKnob1 + 1);
+    else if (index >= kOpType1 && index < kOpType1 + kNumOperatorSlots) VH_TEXT(out, "OP%d type", index - kOpType1 + 1);
+    else if (index >= kModType1 && index < kModType1 + kNumModulatorSlots)
+        VH_TEXT(out, "MOD%d type", index - kModType1 + 1);
+    else if (index >= kSlotSens1 && index < kSlotSens1 + kNumModSlots) VH_TEXT(out, "SLOT%d SENS", index - kSlotSens1 + 1);
+    else if (index == kDryDly) copyText(out, kTextSize, "DryDly");
+    else if (index >= kInToOp1 && index < kInToOp1 + kNumOperatorSlots) VH_TEXT(out, "IN->OP%d", index - kInToOp1 + 1);
+    else if (index >= kOpToOp && index < kOpToOp + kNumOperatorSlots * kNumOperatorSlots)
         VH_TEXT(out, "OP%d->OP%d", (index - kOpToOp) / 4 + 1, (index - kOpToOp) % 4 + 1);
-    else if (index >= kOpToOut1 && index < kOpToOut1 + 4) VH_TEXT(out, "OP%d->OUT", index - kOpToOut1 + 1);
-    else if (index >= kOpBypass1 && index < kOpBypass1 + 4) VH_TEXT(out, "OP%d bypass", index - kOpBypass1 + 1);
-    else if (index >= kModBypass1 && index < kModBypass1 + 4) VH_TEXT(out, "MOD%d bypass", index - kModBypass1 + 1);
-    else if (index >= kSlotSource1 && index < kSlotSource1 + 16) VH_TEXT(out, "SLOT%d SRC", index - kSlotSource1 + 1);
-    else if (index >= kSlotDest1 && index < kSlotDest1 + 16) VH_TEXT(out, "SLOT%d DST", index - kSlotDest1 + 1);
-    return true;  // reserved, knob-name and editor-only indices have an empty name
+    else if (index >= kOpToOut1 && index < kOpToOut1 + kNumOperatorSlots) VH_TEXT(out, "OP%d->OUT", index - kOpToOut1 + 1);
+    else if (index == kTempo) copyText(out, kTextSize, "Tempo");
+    else if (index == kPpqOffset) copyText(out, kTextSize, "PPQOffset");
+    else if (index >= kOpBypass1 && index < kOpBypass1 + kNumOperatorSlots)
+        VH_TEXT(out, "OP%d bypass", index - kOpBypass1 + 1);
+    else if (index >= kModBypass1 && index < kModBypass1 + kNumModulatorSlots)
+        VH_TEXT(out, "MOD%d bypass", index - kModBypass1 + 1);
+    else if (index >= kSlotSource1 && index < kSlotSource1 + kNumModSlots) VH_TEXT(out, "SLOT%d SRC", index - kSlotSource1 + 1);
+    else if (index >= kSlotDest1 && index < kSlotDest1 + kNumModSlots) VH_TEXT(out, "SLOT%d DST", index - kSlotDest1 + 1);
+    else if (index == kOutLimiter) copyText(out, kTextSize, "OutLimiter");
+    else if (index == kTempoSync) copyText(out, kTextSize, "TempoSync");
+    else if (index == kOpLrMs) copyText(out, kTextSize, "OP_LR_MS");
+    else if (index == kOpInv) copyText(out, kTextSize, "OP_Inv");
+    else if (index == kSlotStatus) copyText(out, kTextSize, "SLOTStatus");
+    else if (index == kCurrOp) copyText(out, kTextSize, "Curr OP");
+    else if (index == kCurrMain) copyText(out, kTextSize, "Curr MAIN");
+    else if (index == kCurrMod) copyText(out, kTextSize, "Curr MOD");
+    else if (index == kMeterHold) copyText(out, kTextSize, "MeterHold");
+    else if (index == kMeterFalloff) copyText(out, kTextSize, "MeterFalloff");
+    return true;
+}
+
+int engineParameterIndex(const char* name) {
+    if (name == nullptr || name[0] == 0) return -1;
+    char candidate[kTextSize];
+    for (int index = 0; index < param::kNumIndices; ++index) {
+        if (engineParameterName(index, candidate) && std::strcmp(candidate, name) == 0) return index;
+    }
+    return -1;
 }
 
 }  // namespace vh

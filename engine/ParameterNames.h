@@ -1,11 +1,17 @@
 #pragma once
-// Host names of the engine's own parameters (everything that is not a
-// module parameter).
+// Host names of the engine's own parameters ("Power", "OP%d type",
+// "SLOT%d SENS", ...). Module parameters are named by their module.
 
 namespace vh {
 
-// Writes the name of an engine-level index into out (kTextSize bytes).
-// False for module-parameter indices, whose names come from the module.
+// Writes the name of parameter `index` into out (kTextSize bytes) and returns
+// true, or returns false for an operator or modulator parameter index
+// (16..79, 84..235), whose name comes from the module in the slot. Indices
+// that have no name (reserved values, knob name characters, unused editor
+// tags, anything outside the index space) give an empty string.
 bool engineParameterName(int index, char* out);
+
+// The index whose engine name is exactly `name`, or -1. Empty names never match.
+int engineParameterIndex(const char* name);
 
 }  // namespace vh
