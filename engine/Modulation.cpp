@@ -363,7 +363,7 @@ void Plugin::getKnobName(int knob, char* text) {
     text[0] = 0;
     if (knob < 0 || knob >= kNumKnobs) return;
     for (int c = 0; c < kKnobNameLength; ++c) {
-        int code = discreteIndex(mPreset[param::kKnobNames + 8 * knob + c], 128);
+        int code = discreteIndex(mStore->current().values[param::kKnobNames + 8 * knob + c], 128);
         text[c] = static_cast<char>(code);
         if (code == 0) return;
     }

@@ -175,7 +175,7 @@ void Plugin::setParameter(int32_t index, float value) {
     }
     // Knob names and reserved indices live in the preset only.
 
-    if (index < kNumPresetValues) mPreset[index] = v;
+    mStore->setCurrentValue(index, v);
     if (mListener) mListener->parameterChanged(index, v);
 }
 
@@ -209,7 +209,7 @@ float Plugin::getParameter(int32_t index) {
     if (index == kCurrMod) return (mCurrMod + 0.5f) / 4.0f;
     if (index == kMeterHold) return mMeterHold;
     if (index == kMeterFalloff) return mMeterFalloff;
-    if (index < kNumPresetValues) return mPreset[index];
+    if (index < kNumPresetValues) return mStore->current().values[index];
     return 0.0f;
 }
 

@@ -2,14 +2,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <unistd.h>
 
 #include "modules/ModuleTypes.h"
 
 namespace vh {
 
 namespace {
-constexpr int kNumBanks = 3;
-constexpr int kPresetsPerBank = 64;
 constexpr float kDefaultRate = 44100.0f;
 // 2*pi*30 Hz in single precision: the main controls' one-pole smoothing.
 constexpr float kTwoPiThirtyHz = 188.49556f;
@@ -30,7 +29,8 @@ Plugin::ProcessLock::~ProcessLock() {
     }
 }
 
-Plugin::Plugin(vst::HostCallback host) : AudioEffectX(host, 1, param::kNumAutomatable) {
+Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
+    : AudioEffectX(host, 1, param::kNumAutomatable), mSettings(std::move(settingsFolder)) {
     setNumInputs(4);
     setNumOutputs(2);
     setUniqueID(kUniqueId);
@@ -99,52 +99,41 @@ Plugin::Plugin(vst::HostCallback host) : AudioEffectX(host, 1, param::kNumAutoma
     mSmoothing30 = 1.0f - std::exp(-kTwoPiThirtyHz / mSampleRate);
     mInvRate = 1.0f / mSampleRate;
 
+    // The library: factory banks, replaced by the user's default banks.
+    mStore = std::make_unique<PresetStore>();
+    mStore->loadFactory();
+    for (int bank = 0; bank < kNumBanks; ++bank) {
+        auto image = mSettings.readBinary(setting::defaultBankName(bank).c_str(), kBankFileSize);
+        if (image) mStore->loadBankImage(bank, image->data(), image->size());
+    }
+    mChunk.assign(kChunkSize, 0);
+    char cwd[1024];
+    if (getcwd(cwd, sizeof(cwd))) mCurrDir = cwd;
+    if (auto dir = mSettings.readString(setting::kCurrDir, 1023)) mCurrDir = *dir;
+    if (auto bank = mSettings.readString(setting::kCurrBank, 511)) mLastBankFile = *bank;
+    if (auto preset = mSettings.readString(setting::kCurrPreset, 511)) mLastPresetFile = *preset;
+
     // The first preset sets every parameter, which creates its modules.
-    std::snprintf(mPresetName, sizeof(mPresetName), "[flat]");
-    mPreset[param::kPower] = 1.0f;
-    mPreset[param::kInput] = 0.5f;
-    mPreset[param::kMix] = 1.0f;
-    mPreset[param::kOutput] = 0.5f;
-    for (int s = 0; s < 4; ++s) {
-        mPreset[param::kOpType1 + s] = 0.5f / 64.0f;
-        mPreset[param::kModType1 + s] = 0.5f / 64.0f;
-        mPreset[param::kOpBypass1 + s] = 0.25f;
-        mPreset[param::kModBypass1 + s] = 0.25f;
-        for (int i = 0; i < kOperatorParams; ++i) mPreset[param::opParam(s, i)] = opMemory(s, 0, i);
-    }
-    for (int k = 0; k < kNumModSlots; ++k) {
-        mPreset[param::kSlotSens1 + k] = 0.5f;
-        mPreset[param::kSlotSource1 + k] = 1.0f;
-        mPreset[param::kSlotDest1 + k] = 1.0f;
-    }
-    mPreset[param::kInToOp1] = 1.0f;
-    for (int a = 0; a < 3; ++a) mPreset[param::kOpToOp + 4 * a + a + 1] = 1.0f;
-    mPreset[param::kOpToOut1 + 3] = 1.0f;
-    mPreset[param::kTempo] = 1.0f / 3.0f;
-    mPreset[param::kDryDly] = 0.00038f;
-    mPreset[param::kOutLimiter] = 0.09375f;
-    mPreset[param::kTempoSync] = 0.375f;
-    {
-        mLoading = true;
-        float values[param::kNumPresetValues];
-        std::memcpy(values, mPreset, sizeof(values));
-        for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, values[i]);
-        mLoading = false;
-    }
+    applyCurrentPreset();
 
     fullReset();
 }
 
-Plugin::~Plugin() = default;
+Plugin::~Plugin() {
+    // Nothing to do about a failure here: the folders are a convenience.
+    (void)mSettings.writeString(setting::kCurrDir, mCurrDir);
+    (void)mSettings.writeString(setting::kCurrBank, mLastBankFile);
+    (void)mSettings.writeString(setting::kCurrPreset, mLastPresetFile);
+}
 
 float& Plugin::opMemory(int slot, int type, int i) {
-    size_t index = (((size_t(mCurrentBank) * kPresetsPerBank + mCurrentPreset) * kNumOperatorSlots + slot) * 64 + type) *
+    size_t index = (((size_t(mStore->currentBank()) * kPresetsPerBank + mStore->currentPreset()) * kNumOperatorSlots + slot) * 64 + type) *
                        kOperatorParams + i;
     return mOpMemory[index];
 }
 
 float& Plugin::modMemory(int slot, int type, int i) {
-    size_t index = (((size_t(mCurrentBank) * kPresetsPerBank + mCurrentPreset) * kNumModulatorSlots + slot) * 64 + type) *
+    size_t index = (((size_t(mStore->currentBank()) * kPresetsPerBank + mStore->currentPreset()) * kNumModulatorSlots + slot) * 64 + type) *
                        kModulatorParams + i;
     return mModMemory[index];
 }
@@ -235,7 +224,7 @@ void Plugin::resetDestinationsOf(int first, int last, bool keep) {
         if (slot.destination < first || slot.destination > last) continue;
         slot.destination = kDestinationNone;
         slot.destinationValue = none;
-        if (!mLoading) mPreset[param::kSlotDest1 + k] = none;
+        if (!mStore->loading()) mStore->setCurrentValue(param::kSlotDest1 + k, none);
     }
 }
 
@@ -288,21 +277,14 @@ void Plugin::restoreRememberedParameters(bool modulatorSlot, int slot) {
 
 void Plugin::setProgramName(const char* name) {
     if (name == nullptr) return;
-    copyText(mPresetName, sizeof(mPresetName), name);
+    mStore->setName(mStore->currentBank(), mStore->currentPreset(), name);
     if (mListener) mListener->refresh();
 }
 
-void Plugin::getProgramName(char* name) { copyText(name, vst::kVstMaxProgNameLen + 1, mPresetName); }
+void Plugin::getProgramName(char* name) { copyText(name, kPresetNameLength + 1, mStore->currentName()); }
 
 int32_t Plugin::canDo(const char* text) {
     if (text && std::strcmp(text, "receiveVstMidiEvent") == 0) return canHostDo("sendVstMidiEvent") == 1 ? 1 : 0;
-    return 0;
-}
-
-intptr_t Plugin::vendorSpecific(int32_t index, intptr_t value, void* ptr, float) {
-    if (index != kVendorCommand) return 0;
-    (void)value;
-    (void)ptr;
     return 0;
 }
 

@@ -12,8 +12,10 @@
 #include "engine/EngineListener.h"
 #include "engine/Limiter.h"
 #include "engine/ParameterLayout.h"
+#include "engine/PresetStore.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
+#include "platform/SettingsStore.h"
 #include "vst/AudioEffect.h"
 
 namespace vh {
@@ -51,7 +53,8 @@ struct VendorBankFile {
 
 class Plugin final : public vst::AudioEffectX, public ModuleHost {
 public:
-    explicit Plugin(vst::HostCallback host);
+    // User settings come from `settingsFolder`, by default the user's.
+    explicit Plugin(vst::HostCallback host, std::string settingsFolder = SettingsStore::userFolder());
     ~Plugin() override;
 
     // --- host adapter -------------------------------------------------------
@@ -67,6 +70,8 @@ public:
     int32_t canDo(const char* text) override;
     int32_t getVendorVersion() override { return kVendorVersion; }
     intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
+    int32_t getChunk(void** data, bool isPreset) override;
+    int32_t setChunk(void* data, int32_t size, bool isPreset) override;
     bool setProcessPrecision(int32_t) override { return true; }
 
     // --- parameters ---------------------------------------------------------
@@ -92,6 +97,27 @@ public:
     int getLearnTarget() const { return mLearnTarget.load(std::memory_order_relaxed); }
     int getCcAssignment(int entry) const;
     void setCcAssignment(int entry, int controller);
+
+    // --- preset library ------------------------------------------------------
+    int currentBank() const { return mStore->currentBank(); }
+    int currentPreset() const { return mStore->currentPreset(); }
+    // Applies preset p (0..63) of the current bank; out of range: ignored.
+    void selectPreset(int preset);
+    void selectBank(int bank) { mStore->selectBank(bank); }
+    void getPresetName(int bank, int preset, char* out) const { mStore->getName(bank, preset, out); }
+    void setPresetName(int bank, int preset, const char* name);
+    // File operations answer whether they succeeded; a refused file changes nothing.
+    bool loadPresetFile(const std::string& path);
+    bool savePresetFile(const std::string& path);
+    bool loadBankFile(int bank, const std::string& path);
+    bool saveBankFile(int bank, const std::string& path);
+    bool copyPreset();
+    bool pastePreset();
+    bool saveDefaultBank(int bank);
+    bool removeDefaultBank(int bank);
+    const std::string& currentDirectory() const { return mCurrDir; }
+    const std::string& lastBankFile() const { return mLastBankFile; }
+    const std::string& lastPresetFile() const { return mLastPresetFile; }
 
     // --- editor services ----------------------------------------------------
     void setListener(EngineListener* listener) { mListener = listener; }
@@ -178,6 +204,9 @@ private:
     std::vector<float> mOpMemory;
     std::vector<float> mModMemory;
     float& opMemory(int slot, int type, int i);
+    void applyCurrentPreset();
+    bool applyPresetImage(const void* data, std::size_t size);
+    void rememberFile(const std::string& path, std::string& lastName);
     float& modMemory(int slot, int type, int i);
 
     // Routing matrix: 0..3 IN->OP, 4 + 4a + b OP(a)->OP(b), 20..23 OP->OUT.
@@ -255,12 +284,11 @@ private:
     float mInvRate = 1.0f / 44100.0f;
     float mSmoothing30 = 0.0f;
 
-    // The current preset's 416 values; every parameter write lands here.
-    float mPreset[param::kNumPresetValues] = {};
-    char mPresetName[vst::kVstMaxProgNameLen + 1] = "";
-    bool mLoading = false;
-    int mCurrentBank = 0;
-    int mCurrentPreset = 0;
+    // The preset library; its current preset mirrors every parameter write.
+    std::unique_ptr<PresetStore> mStore;
+    std::vector<std::uint8_t> mChunk;
+    SettingsStore mSettings;
+    std::string mCurrDir, mLastBankFile, mLastPresetFile;
 };
 
 }  // namespace vh

@@ -1,0 +1,192 @@
+// The engine's side of the preset library: applying presets, the host's
+// state chunk, preset and bank files, the clipboard and default banks.
+
+#include <cstring>
+
+#include "engine/Plugin.h"
+#include "platform/FileIo.h"
+
+namespace vh {
+
+// Applies the current preset of the current bank under the processing lock,
+// in ascending index order so every slot's type is set before its
+// module's parameters.
+void Plugin::applyCurrentPreset() {
+    {
+        ProcessLock lock(*this);
+        // Every setParameter writes back into the same record, so work on a copy.
+        float values[param::kNumPresetValues];
+        mStore->copyValues(mStore->currentBank(), mStore->currentPreset(), values);
+        mStore->setLoading(true);
+        for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, values[i]);
+        mStore->setLoading(false);
+        for (int s = 0; s < kNumOperatorSlots; ++s) mOpOutL[s] = mOpOutR[s] = 0.0f;
+    }
+    updateDisplay();
+    if (mListener) mListener->refresh();
+}
+
+void Plugin::selectPreset(int preset) {
+    if (preset < 0 || preset >= kPresetsPerBank) return;
+    mStore->selectPreset(preset);
+    applyCurrentPreset();
+}
+
+void Plugin::setPresetName(int bank, int preset, const char* name) {
+    mStore->setName(bank, preset, name);
+    if (mListener) mListener->refresh();
+}
+
+int32_t Plugin::getChunk(void** data, bool) {
+    int32_t cc[kNumCcAssignments];
+    for (int e = 0; e < kNumCcAssignments; ++e) cc[e] = getCcAssignment(e);
+    mStore->writeChunk(cc, mChunk.data());
+    *data = mChunk.data();
+    return static_cast<int32_t>(mChunk.size());
+}
+
+int32_t Plugin::setChunk(void* data, int32_t size, bool) {
+    if (data == nullptr || size <= 0) return -1;
+    auto content = std::make_unique<ChunkContent>();
+    if (readChunk(data, static_cast<std::size_t>(size), *content) != ReadStatus::kOk) return -1;
+    {
+        ProcessLock lock(*this);
+        mStore->takeChunk(*content);
+        for (int e = 0; e < kNumCcAssignments; ++e) setCcAssignment(e, content->ccAssignments[e]);
+        // Applied even when the chunk's selection was out of range and the old
+        // selection stayed: the engine must follow the new store's copy.
+        applyCurrentPreset();
+    }
+    return 0;
+}
+
+// A preset-file image (a file or the clipboard) becomes the current preset:
+// its name, then its values through the ordinary parameter path.
+bool Plugin::applyPresetImage(const void* data, std::size_t size) {
+    PresetRecord record;
+    if (readPresetFile(data, size, record) != ReadStatus::kOk) return false;
+    mStore->setName(mStore->currentBank(), mStore->currentPreset(), record.name);
+    updateDisplay();
+    {
+        ProcessLock lock(*this);
+        for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, record.values[i]);
+    }
+    if (mListener) mListener->refresh();
+    return true;
+}
+
+void Plugin::rememberFile(const std::string& path, std::string& lastName) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        lastName = path;
+    } else {
+        mCurrDir = path.substr(0, slash == 0 ? 1 : slash);
+        lastName = path.substr(slash + 1);
+    }
+}
+
+bool Plugin::loadPresetFile(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    if (!readFileUpTo(path, kPresetFileSize, bytes)) return false;
+    if (!applyPresetImage(bytes.data(), bytes.size())) return false;
+    rememberFile(path, mLastPresetFile);
+    return true;
+}
+
+bool Plugin::savePresetFile(const std::string& path) {
+    float values[param::kNumPresetValues];
+    for (int i = 0; i < param::kNumPresetValues; ++i) values[i] = getParameter(i);
+    std::vector<std::uint8_t> bytes(kPresetFileSize);
+    writePresetFile(mStore->currentName(), values, bytes.data());
+    if (!writeFileAtomically(path, bytes.data(), bytes.size())) return false;
+    rememberFile(path, mLastPresetFile);
+    return true;
+}
+
+bool Plugin::loadBankFile(int bank, const std::string& path) {
+    if (bank < 0 || bank >= kNumBanks) return false;
+    std::vector<std::uint8_t> bytes;
+    if (!readFileUpTo(path, kBankFileSize, bytes)) return false;
+    if (!mStore->loadBankImage(bank, bytes.data(), bytes.size())) return false;
+    rememberFile(path, mLastBankFile);
+    if (bank == mStore->currentBank()) selectPreset(0);
+    if (mListener) mListener->refresh();
+    return true;
+}
+
+bool Plugin::saveBankFile(int bank, const std::string& path) {
+    if (bank < 0 || bank >= kNumBanks) return false;
+    std::vector<std::uint8_t> bytes(kBankFileSize);
+    mStore->writeBankImage(bank, bytes.data());
+    if (!writeFileAtomically(path, bytes.data(), bytes.size())) return false;
+    rememberFile(path, mLastBankFile);
+    return true;
+}
+
+bool Plugin::copyPreset() {
+    float values[param::kNumPresetValues];
+    for (int i = 0; i < param::kNumPresetValues; ++i) values[i] = getParameter(i);
+    std::vector<std::uint8_t> bytes(kPresetFileSize);
+    writePresetFile(mStore->currentName(), values, bytes.data());
+    return mSettings.writeBinary(setting::kClipboard, bytes.data(), bytes.size());
+}
+
+bool Plugin::pastePreset() {
+    auto bytes = mSettings.readBinary(setting::kClipboard, kPresetFileSize);
+    return bytes && applyPresetImage(bytes->data(), bytes->size());
+}
+
+bool Plugin::saveDefaultBank(int bank) {
+    if (bank < 0 || bank >= kNumBanks) return false;
+    std::vector<std::uint8_t> bytes(kBankFileSize);
+    mStore->writeBankImage(bank, bytes.data());
+    return mSettings.writeBinary(setting::defaultBankName(bank).c_str(), bytes.data(), bytes.size());
+}
+
+bool Plugin::removeDefaultBank(int bank) {
+    if (bank < 0 || bank >= kNumBanks) return false;
+    return mSettings.remove(setting::defaultBankName(bank).c_str());
+}
+
+intptr_t Plugin::vendorSpecific(int32_t index, intptr_t value, void* ptr, float) {
+    if (index != kVendorCommand) return 0;
+    auto* ints = static_cast<int32_t*>(ptr);
+    auto* path = static_cast<const char*>(ptr);
+    switch (value) {
+        case kVendorSelectPreset:
+            if (!ints || ints[0] < 0 || ints[0] >= kNumBanks || ints[1] < 0 || ints[1] >= kPresetsPerBank) return 0;
+            selectBank(ints[0]);
+            selectPreset(ints[1]);
+            return 1;
+        case kVendorGetSelection:
+            if (!ints) return 0;
+            ints[0] = currentBank();
+            ints[1] = currentPreset();
+            return 1;
+        case kVendorGetPresetName: {
+            auto* request = static_cast<VendorPresetName*>(ptr);
+            if (!request || request->bank < 0 || request->bank >= kNumBanks || request->preset < 0 ||
+                request->preset >= kPresetsPerBank)
+                return 0;
+            getPresetName(request->bank, request->preset, request->name);
+            return 1;
+        }
+        case kVendorLoadPresetFile: return path && loadPresetFile(path) ? 1 : 0;
+        case kVendorSavePresetFile: return path && savePresetFile(path) ? 1 : 0;
+        case kVendorLoadBankFile:
+        case kVendorSaveBankFile: {
+            auto* request = static_cast<VendorBankFile*>(ptr);
+            if (!request || !request->path) return 0;
+            bool ok = value == kVendorLoadBankFile ? loadBankFile(request->bank, request->path)
+                                                   : saveBankFile(request->bank, request->path);
+            return ok ? 1 : 0;
+        }
+        case kVendorCopyPreset: return copyPreset() ? 1 : 0;
+        case kVendorPastePreset: return pastePreset() ? 1 : 0;
+        case kVendorSaveDefaultBank: return ints && saveDefaultBank(ints[0]) ? 1 : 0;
+        case kVendorRemoveDefaultBank: return ints && removeDefaultBank(ints[0]) ? 1 : 0;
+        default: return 0;
+    }
+}
+
+}  // namespace vh
