@@ -1,6 +1,8 @@
 #include "modules/ModuleTypes.h"
 
 #include "modules/Empty.h"
+#include "operators/CompExp.h"
+#include "operators/Distortion.h"
 #include "operators/Gain.h"
 #include "operators/Panner.h"
 #include "operators/PhaseInv.h"
@@ -64,6 +66,8 @@ const char* modulatorMenuLine(int type) {
 
 std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) {
     switch (type) {
+        case kOpDistortion: return std::make_unique<Distortion>(slot, owner);
+        case kOpCompExp: return std::make_unique<CompExp>(slot, owner);
         case kOpStereo: return std::make_unique<Stereo>(slot, owner);
         case kOpPanner: return std::make_unique<Panner>(slot, owner);
         case kOpPhaseInv: return std::make_unique<PhaseInv>(slot, owner);

@@ -1,0 +1,334 @@
+#include "operators/Distortion.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace vh {
+
+namespace {
+
+constexpr const char* kNames[Distortion::kNumParams] = {"drive", "freq", "bandwidth", "type", "diffuse", "xover"};
+constexpr const char* kCurveNames[Distortion::kNumCurves] = {"sym A", "sym B", "sym C", "asym A",
+                                                             "asym B", "asym C", "clip"};
+constexpr const char* kOffOn[2] = {"off", "on"};
+
+// 10^0.75 - 1 in single precision: the drive reaches 120 dB at v = 1.
+constexpr float kDriveShape = 4.6234130859375f;
+// log2(1000) in single precision: the centre spans 20 Hz..20 kHz.
+constexpr float kCentreOctaves = 9.965784072875977f;
+constexpr float kLowestCentreHz = 20.0f;
+// 2 pi in single precision.
+constexpr double kTwoPi = 6.2831854820251465;
+// Highest usable band centre as a share of the rate. Above half the rate the
+// sine term turns negative and the band-pass poles leave the unit circle; at
+// 44.1 kHz and above the 20 kHz centre stays below it.
+constexpr float kMaxCentreShare = 0.49f;
+// Keeps the symmetric curves defined at zero input.
+constexpr float kCurveEpsilon = 1e-15f;
+// Symmetric curve knees: sym A, B, C.
+constexpr float kSymKnee[3] = {6.0f, 4.0f, 2.0f};
+// Asymmetric curves: output scale, steepness and input offset per type.
+struct AsymShape {
+    double scale, steep, offset;
+};
+constexpr AsymShape kAsymShapes[3] = {
+    {1.385122751, 2.0, -0.8},
+    {1.332023709, 4.0, -0.6},
+    {1.445650638, 6.0, -0.4},
+};
+// Below this |e t| the asymmetric curve t / (1 - exp(-e t)) is taken from its
+// series 1/e + t/2: the quotient itself would divide by an exact zero.
+constexpr double kAsymSeriesLimit = 1e-6;
+// Diffuser on from this "diffuse" value; allpass gain 0.7 per unit of it.
+constexpr float kDiffuseOn = 0.01f;
+constexpr float kDiffuseGain = 0.7f;
+// DC blocker corner, 2 pi * 10 Hz, and the Butterworth sqrt 2.
+constexpr double kDcCornerRadians = 62.831854820251465;
+constexpr double kSqrt2 = 1.41421356237309;
+
+float clampFloat(double x, double lo, double hi) { return static_cast<float>(x < lo ? lo : (x > hi ? hi : x)); }
+
+// |x| as max(x, -x): the shared Vec4 abs type-puns through a reference,
+// which the optimiser may read as uninitialised.
+Vec4 absLanes(Vec4 x) { return max(x, -x); }
+
+Vec4 sqrtLanes(Vec4 x) {
+    return Vec4(std::sqrt(x[0]), std::sqrt(x[1]), std::sqrt(x[2]), std::sqrt(x[3]));
+}
+
+void diffuseText(float v, char* out) {
+    if (v < kDiffuseOn)
+        copyText(out, kTextSize, "off");
+    else
+        VH_TEXT(out, "%.1f", 100.0f * v);
+}
+
+bool endsWithIgnoreCase(const char* text, std::size_t length, const char* suffix) {
+    std::size_t n = std::strlen(suffix);
+    return length >= n && equalsIgnoreCase(text + length - n, suffix);
+}
+
+}  // namespace
+
+Distortion::Distortion(int slot, ModuleHost* owner) : Operator(slot, owner) {
+    for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
+    // Coefficients for the default rate, so that even a module that never
+    // sees setSampleRate shapes with a drive of 1 rather than dividing by 0.
+    setSampleRate(mSampleRate);
+}
+
+// --- parameters and their texts ---------------------------------------------
+
+float Distortion::getParameterDefault(int index) {
+    switch (index) {
+        case kFreq: return 0.56632334f;  // 1000 Hz
+        case kType: return discreteValue(kSymA, kNumTypeStates);
+        case kXover: return discreteValue(0, 2);
+        default: return 0.0f;  // drive 0 dB, bandwidth 0.2, diffuse off
+    }
+}
+
+void Distortion::getParameterName(int index, char* out) {
+    copyText(out, kTextSize, index >= 0 && index < kNumParams ? kNames[index] : "---");
+}
+
+void Distortion::getParameterLabel(int index, char* out) {
+    copyText(out, kTextSize, index == kDrive ? "dB" : (index == kFreq ? "Hz" : ""));
+}
+
+float Distortion::driveGain(float v) {
+    float d = 1.0f + kDriveShape * (v * v);
+    d *= d;
+    d *= d;
+    return d * d;
+}
+
+float Distortion::centreHz(float v) { return kLowestCentreHz * std::exp2(kCentreOctaves * v); }
+
+float Distortion::crossoverSine(float v, float rate) {
+    float f = centreHz(v);
+    if (f > kMaxCentreShare * rate) f = kMaxCentreShare * rate;
+    return static_cast<float>(std::sin(kTwoPi * f / rate));
+}
+
+void Distortion::getParameterDisplay(int index, char* out) {
+    float v = index >= 0 && index < kNumParams ? mBase[index] : 0.0f;
+    switch (index) {
+        case kDrive: levelText(driveGain(v), out, 0); return;
+        case kFreq: VH_TEXT(out, "%.0f", centreHz(v)); return;
+        case kBandwidth: VH_TEXT(out, "%.2f", bandwidthOf(v)); return;
+        case kType: VH_TEXT(out, "%d", discreteIndex(v, kNumTypeStates)); return;
+        case kDiffuse: diffuseText(v, out); return;
+        case kXover: copyText(out, kTextSize, kOffOn[discreteIndex(v, 2)]); return;
+        default: copyText(out, kTextSize, "---");
+    }
+}
+
+void Distortion::formatEditorValue(int index, float value, char* out, int) {
+    switch (index) {
+        case kDrive: {
+            char level[kTextSize];
+            levelText(driveGain(value), level, 1);
+            VH_TEXT(out, "%s dB", level);
+            return;
+        }
+        case kFreq: VH_TEXT(out, "%.0f Hz", centreHz(value)); return;
+        case kBandwidth: VH_TEXT(out, "%.1f", bandwidthOf(value)); return;
+        case kType: {
+            int type = discreteIndex(value, kNumTypeStates);
+            copyText(out, kTextSize, type < kNumCurves ? kCurveNames[type] : "---");
+            return;
+        }
+        case kDiffuse: diffuseText(value, out); return;
+        case kXover: copyText(out, kTextSize, kOffOn[discreteIndex(value, 2)]); return;
+        default: out[0] = 0;
+    }
+}
+
+bool Distortion::parseEditorValue(int index, const char* text, float& value, int) {
+    if (text == nullptr) return false;
+    switch (index) {
+        case kDrive: {
+            double db = clampFloat(readNumber(text), 0.0, 120.0);
+            value = clampFloat(std::sqrt((std::pow(std::pow(10.0, db / 20.0), 0.125) - 1.0) / kDriveShape), 0.0, 1.0);
+            return true;
+        }
+        case kFreq: {
+            double f = readNumber(text);
+            std::size_t length = std::strlen(text);
+            while (length > 0 && text[length - 1] == ' ') --length;
+            if (endsWithIgnoreCase(text, length, "k") || endsWithIgnoreCase(text, length, "khz")) f *= 1000.0;
+            f = clampFloat(f, kLowestCentreHz, 20000.0);
+            value = clampFloat(std::log(f / kLowestCentreHz) / (std::log(2.0) * kCentreOctaves), 0.0, 1.0);
+            return true;
+        }
+        case kBandwidth: {
+            double b = clampFloat(readNumber(text), 0.2, 20.0);
+            value = clampFloat(std::sqrt((5.0 * b - 1.0) / 99.0), 0.0, 1.0);
+            return true;
+        }
+        case kType:
+            for (int i = 0; i < kNumCurves; ++i) {
+                if (equalsIgnoreCase(text, kCurveNames[i])) {
+                    value = discreteValue(i, kNumTypeStates);
+                    return true;
+                }
+            }
+            return false;
+        case kDiffuse:
+            value = equalsIgnoreCase(text, "off") ? 0.0f : clampFloat(readNumber(text), 0.0, 100.0) / 100.0f;
+            return true;
+        case kXover:
+            for (int i = 0; i < 2; ++i) {
+                if (equalsIgnoreCase(text, kOffOn[i])) {
+                    value = discreteValue(i, 2);
+                    return true;
+                }
+            }
+            return false;
+        default: return false;
+    }
+}
+
+// --- control tick ------------------------------------------------------------
+
+void Distortion::update() {
+    mType = discreteIndex(mBase[kType], kNumTypeStates);
+    if (mType >= kAsymA && mType <= kAsymC) {
+        const AsymShape& shapeOfType = kAsymShapes[mType - kAsymA];
+        mAsymScale = shapeOfType.scale;
+        mAsymSteep = shapeOfType.steep;
+        mAsymOffset = shapeOfType.offset;
+    }
+    mXover = discreteIndex(mBase[kXover], 2) == 1;
+    // Switching the diffuser in or out would otherwise replay stale filter
+    // memories into the band.
+    bool diffuserOn = mBase[kDiffuse] >= kDiffuseOn;
+    if (diffuserOn != mDiffuserOn) {
+        clearFilterMemories();
+        mDiffuserOn = diffuserOn;
+    }
+    mDrive.setTarget(Vec4(1.0f, 1.0f, driveGain(mModR[kDrive]), driveGain(mModL[kDrive])), mRampFactor);
+    mSine.setTarget(Vec4(0.0f, 0.0f, crossoverSine(mModR[kFreq], mSampleRate), crossoverSine(mModL[kFreq], mSampleRate)),
+                    mRampFactor);
+    mWidth.setTarget(Vec4(0.2f, 0.2f, bandwidthOf(mModR[kBandwidth]), bandwidthOf(mModL[kBandwidth])), mRampFactor);
+}
+
+// --- audio -------------------------------------------------------------------
+
+Vec4 Distortion::shapeAsymmetric(Vec4 band) {
+    Vec4 out;
+    const int lanes[2] = {3, 2};  // left, right
+    for (int channel = 0; channel < 2; ++channel) {
+        int lane = lanes[channel];
+        double drive = mDrive.current[lane];
+        double t = drive * band[lane] + static_cast<double>(kCurveEpsilon) - mAsymOffset;
+        double et = mAsymSteep * t;
+        double f = std::fabs(et) < kAsymSeriesLimit ? 1.0 / mAsymSteep + 0.5 * t : t / (1.0 - std::exp(-et));
+        double u = mAsymScale * (f + 1e-15) / drive;
+        DcBlocker& dc = mDc[channel];
+        double y = mB0 * u + mB1 * dc.x1 + mB2 * dc.x2 - mA1 * dc.y1 - mA2 * dc.y2;
+        dc.x2 = dc.x1;
+        dc.x1 = u;
+        dc.y2 = dc.y1;
+        dc.y1 = flushDenormal(y);
+        out.set(lane, static_cast<float>(y));
+    }
+    return out;
+}
+
+Vec4 Distortion::shape(Vec4 band) {
+    Vec4 drive = mDrive.current;
+    switch (mType) {
+        case kSymA:
+        case kSymB:
+        case kSymC: {
+            Vec4 knee(kSymKnee[mType]);
+            Vec4 a = mulAdd(drive, absLanes(band), Vec4(kCurveEpsilon));
+            return band * (knee + drive) / (knee + a);
+        }
+        case kClip: {
+            Vec4 a = mulAdd(drive, absLanes(band), Vec4(kCurveEpsilon));
+            return band * drive * min(a, Vec4(1.0f)) / a;
+        }
+        case kAsymA:
+        case kAsymB:
+        case kAsymC: return shapeAsymmetric(band);
+        default: return band;
+    }
+}
+
+void Distortion::processSample(float* left, float* right) {
+    mDrive.current += mDrive.increment;
+    Vec4 x(0.0f, 0.0f, *right, *left);
+    Vec4 band = x;
+    Vec4 rest;
+    if (mXover) {
+        // Band-pass around the centre; its feed-forward is alpha rather than
+        // alpha / (1 + alpha), so the band peaks at 1 + alpha. Band and rest
+        // still sum back to the input.
+        mSine.current += mSine.increment;
+        mWidth.current += mWidth.increment;
+        Vec4 s = mSine.current;
+        Vec4 one(1.0f);
+        Vec4 alpha = s / (Vec4(2.0f) * mWidth.current);
+        Vec4 q = one / (one + alpha);
+        Vec4 c = Vec4(-2.0f) * sqrtLanes(max(one - s * s, Vec4())) * q;
+        Vec4 y = alpha * x - alpha * mX2 - c * mY1 - (one - alpha) * q * mY2;
+        mX2 = mX1;
+        mX1 = x;
+        mY2 = mY1;
+        mY1 = flushLanes(y);
+        band = y;
+        rest = x - y;
+    }
+    band = shape(band);
+    if (mDiffuserOn) {
+        Vec4 g(mBase[kDiffuse] * kDiffuseGain);
+        band = mDiffuser4.process(mDiffuser3.process(mDiffuser2.process(mDiffuser1.process(band, g), g), g), g);
+    }
+    Vec4 out = band + rest;
+    *left = out[3];
+    *right = out[2];
+}
+
+// --- reset and sample rate -----------------------------------------------------
+
+void Distortion::clearFilterMemories() {
+    mX1 = mX2 = mY1 = mY2 = Vec4();
+    mDc[0] = mDc[1] = DcBlocker();
+    mDiffuser1.clear();
+    mDiffuser2.clear();
+    mDiffuser3.clear();
+    mDiffuser4.clear();
+}
+
+void Distortion::resetSmoothing() {
+    mDrive.snap();
+    mSine.snap();
+    mWidth.snap();
+}
+
+void Distortion::clearState() {
+    resetSmoothing();
+    clearFilterMemories();
+    mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
+}
+
+void Distortion::setSampleRate(float rate) {
+    // Second-order Butterworth high-pass at 10 Hz, in double precision.
+    double w = kDcCornerRadians / rate;
+    double cs = std::cos(w);
+    double alpha = std::sin(w) / kSqrt2;
+    double q = 1.0 / (1.0 + alpha);
+    mA1 = -2.0 * cs * q;
+    mA2 = (1.0 - alpha) * q;
+    mB0 = (1.0 + cs) * 0.5 * q;
+    mB1 = -2.0 * mB0;
+    mB2 = mB0;
+    clearFilterMemories();
+    mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
+    Operator::setSampleRate(rate);
+}
+
+}  // namespace vh
