@@ -46,7 +46,8 @@ constexpr float kDiffuseGain = 0.7f;
 constexpr double kDcCornerRadians = 62.831854820251465;
 constexpr double kSqrt2 = 1.41421356237309;
 
-float clampFloat(double x, double lo, double hi) { return static_cast<float>(x < lo ? lo : (x > hi ? hi : x)); }
+double clampDouble(double x, double lo, double hi) { return x < lo ? lo : (x > hi ? hi : x); }
+float clampFloat(double x, double lo, double hi) { return static_cast<float>(clampDouble(x, lo, hi)); }
 
 // |x| as max(x, -x): the shared Vec4 abs type-puns through a reference,
 // which the optimiser may read as uninitialised.
@@ -149,7 +150,7 @@ bool Distortion::parseEditorValue(int index, const char* text, float& value, int
     if (text == nullptr) return false;
     switch (index) {
         case kDrive: {
-            double db = clampFloat(readNumber(text), 0.0, 120.0);
+            double db = clampDouble(readNumber(text), 0.0, 120.0);
             value = clampFloat(std::sqrt((std::pow(std::pow(10.0, db / 20.0), 0.125) - 1.0) / kDriveShape), 0.0, 1.0);
             return true;
         }
@@ -158,12 +159,12 @@ bool Distortion::parseEditorValue(int index, const char* text, float& value, int
             std::size_t length = std::strlen(text);
             while (length > 0 && text[length - 1] == ' ') --length;
             if (endsWithIgnoreCase(text, length, "k") || endsWithIgnoreCase(text, length, "khz")) f *= 1000.0;
-            f = clampFloat(f, kLowestCentreHz, 20000.0);
+            f = clampDouble(f, kLowestCentreHz, 20000.0);
             value = clampFloat(std::log(f / kLowestCentreHz) / (std::log(2.0) * kCentreOctaves), 0.0, 1.0);
             return true;
         }
         case kBandwidth: {
-            double b = clampFloat(readNumber(text), 0.2, 20.0);
+            double b = clampDouble(readNumber(text), 0.2, 20.0);
             value = clampFloat(std::sqrt((5.0 * b - 1.0) / 99.0), 0.0, 1.0);
             return true;
         }
