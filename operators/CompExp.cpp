@@ -212,14 +212,6 @@ float CompExp::detectorCoefficient(float seconds, float rate) {
     return 1.0f - std::exp(-1.0f / samples);
 }
 
-void CompExp::updateChannel(Channel& channel, const float* modulated) {
-    channel.threshold.setTarget(thresholdDb(modulated[kThreshold]), mRampFactor);
-    channel.makeup.setTarget(makeupDb(modulated[kMakeup]), mRampFactor);
-    channel.ratio.setTarget(modulated[kRatio], mRampFactor);
-    channel.attack = detectorCoefficient(timeSeconds(modulated[kAttack]), mSampleRate);
-    channel.release = detectorCoefficient(timeSeconds(modulated[kRelease]), mSampleRate);
-}
-
 void CompExp::update() {
     // The switches are never modulated: read from the plain values.
     mAutoMakeup = discreteIndex(mBase[kAutoMakeup], 2) == 1;
@@ -227,65 +219,57 @@ void CompExp::update() {
     mSourceIndex = discreteIndex(mBase[kSource], kNumSources);
     mRms = discreteIndex(mBase[kPeakRms], 2) == 1;
     mListen = discreteIndex(mBase[kListen], 2) == 1;
-    updateChannel(mChannel[0], mModL);
-    updateChannel(mChannel[1], mModR);
+    auto lanes = [](float left, float right) { return Vec4(left, right, left, right); };
+    mThreshold.setTarget(lanes(thresholdDb(mModL[kThreshold]), thresholdDb(mModR[kThreshold])), mRampFactor);
+    mRatio.setTarget(lanes(mModL[kRatio], mModR[kRatio]), mRampFactor);
+    mMakeup.setTarget(lanes(makeupDb(mModL[kMakeup]), makeupDb(mModR[kMakeup])), mRampFactor);
+    mAttack = lanes(detectorCoefficient(timeSeconds(mModL[kAttack]), mSampleRate),
+                    detectorCoefficient(timeSeconds(mModR[kAttack]), mSampleRate));
+    mRelease = lanes(detectorCoefficient(timeSeconds(mModL[kRelease]), mSampleRate),
+                     detectorCoefficient(timeSeconds(mModR[kRelease]), mSampleRate));
 }
 
 // --- audio -------------------------------------------------------------------
 
-float CompExp::channelGain(Channel& c) {
-    float x = std::fabs(c.key);
-    if (!(x >= kKeyFloor)) x = kKeyFloor;  // NaN keys count as silence
-    if (x > kKeyCeiling) x = kKeyCeiling;
-    float levelDb;
-    if (mRms) {
-        float power = x * x;
-        c.envelope += (power - c.envelope) * (c.envelope <= power ? c.attack : c.release);
-        levelDb = kDbPerLog2Power * fastLog2(c.envelope);
-    } else {
-        c.envelope += (x - c.envelope) * (c.envelope <= x ? c.attack : c.release);
-        levelDb = kDbPerLog2Amplitude * fastLog2(c.envelope);
-    }
-    float g = gainDb(levelDb, c.threshold.current, c.ratio.current, c.makeup.current, mMode, mAutoMakeup);
-    return fastExp2(g * kLog2PerDb);
-}
-
 void CompExp::processSample(float* left, float* right) {
-    for (Channel& c : mChannel) {
-        c.threshold.next();
-        c.ratio.next();
-        c.makeup.next();
-    }
-    if (mSourceIndex == 0) {
-        mChannel[0].key = *left;
-        mChannel[1].key = *right;
-    }
+    mThreshold.next();
+    mRatio.next();
+    mMakeup.next();
+    Vec4 in(*left, *right, 0.0f, 0.0f);
+    if (mSourceIndex == 0) mKey = in;
     if (mListen) {
-        *left = mChannel[0].key;
-        *right = mChannel[1].key;
+        *left = mKey[0];
+        *right = mKey[1];
         return;
     }
-    *left *= channelGain(mChannel[0]);
-    *right *= channelGain(mChannel[1]);
+    Float4Raw x = max(mKey, -mKey).v;
+    x = x >= kKeyFloor ? x : Float4Raw{kKeyFloor, kKeyFloor, kKeyFloor, kKeyFloor};  // NaN keys count as silence
+    x = x < kKeyCeiling ? x : Float4Raw{kKeyCeiling, kKeyCeiling, kKeyCeiling, kKeyCeiling};
+    if (mRms) x *= x;
+    // Attack while the envelope is at or below the new value, release above it.
+    Float4Raw e = mEnvelope.v;
+    e += (x - e) * (e <= x ? mAttack.v : mRelease.v);
+    mEnvelope = Vec4(e);
+    Vec4 levelDb = fastLog2(mEnvelope) * Vec4(mRms ? kDbPerLog2Power : kDbPerLog2Amplitude);
+    Vec4 g = gainDb(levelDb, mThreshold.current, mRatio.current, mMakeup.current, mMode, mAutoMakeup);
+    Vec4 out = in * fastExp2(g * Vec4(kLog2PerDb));
+    *left = out[0];
+    *right = out[1];
 }
 
 // --- reset and sample rate -----------------------------------------------------
 
 void CompExp::resetSmoothing() {
-    for (Channel& c : mChannel) {
-        c.threshold.snap();
-        c.ratio.snap();
-        c.makeup.snap();
-    }
+    mThreshold.snap();
+    mRatio.snap();
+    mMakeup.snap();
 }
 
 void CompExp::clearState() {
     // The detector restarts at 0 dBFS: the first samples count as loud and the
     // gain recovers along the release.
-    for (Channel& c : mChannel) {
-        c.key = 0.0f;
-        c.envelope = 1.0f;
-    }
+    mKey = Vec4();
+    mEnvelope = Vec4(1.0f);
     resetSmoothing();
 }
 

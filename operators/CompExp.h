@@ -6,7 +6,8 @@
 // has its own detector, modulated settings and gain.
 
 #include "modules/Module.h"
-#include "modules/Ramp.h"
+#include "modules/Vec4.h"
+#include "operators/LaneRamp.h"
 
 namespace vh {
 
@@ -60,22 +61,21 @@ public:
     // Typed ratio ("4:1", "oo") back to the normalised value for a mode.
     static float parseRatio(const char* text, int mode);
     // Gain in dB the static curve applies at a detected level, with the
-    // threshold T, normalised ratio v and makeup M of one channel.
-    static float gainDb(float levelDb, float thresholdDb, float ratio, float makeupDb, int mode, bool autoMakeup) {
-        float outDb, autoAmount;
+    // threshold T, normalised ratio v and makeup M of each lane.
+    static Vec4 gainDb(Vec4 level, Vec4 threshold, Vec4 ratio, Vec4 makeup, int mode, bool autoMakeup) {
+        Float4Raw d = level.v, t = threshold.v, v = ratio.v;
+        Float4Raw out, autoAmount;
         if (mode == kCompress) {
-            float slope = 1.0f - ratio;
-            outDb = thresholdDb < levelDb ? thresholdDb + (levelDb - thresholdDb) * slope : levelDb;
-            autoAmount = ratio * thresholdDb;
+            out = t < d ? t + (d - t) * (1.0f - v) : d;
+            autoAmount = v * t;
         } else if (mode == kExpand) {
-            float slope = 1.0f + 4.0f * ratio;
-            outDb = thresholdDb >= levelDb ? thresholdDb + (levelDb - thresholdDb) * slope : levelDb;
-            autoAmount = 0.0f;
+            out = t >= d ? t + (d - t) * (1.0f + 4.0f * v) : d;
+            autoAmount = Float4Raw{};
         } else {
-            outDb = 0.0f;
-            autoAmount = 1.0f;
+            out = Float4Raw{};
+            autoAmount = Float4Raw{1.0f, 1.0f, 1.0f, 1.0f};
         }
-        return outDb - levelDb + (autoMakeup ? -autoAmount : makeupDb);
+        return Vec4(out - d + (autoMakeup ? -autoAmount : makeup.v));
     }
 
     // --- control tick and audio -------------------------------------------
@@ -83,8 +83,7 @@ public:
     void setInputs(const float* left, const float* right) override {
         if (mSourceIndex == 0) return;  // keyed by the own input in processSample
         int tap = mSourceIndex == kNumSources - 1 ? kTapSideChain : mSourceIndex;
-        mChannel[0].key = left[tap];
-        mChannel[1].key = right[tap];
+        mKey = Vec4(left[tap], right[tap], 0.0f, 0.0f);
     }
     void processSample(float* left, float* right) override;
 
@@ -93,21 +92,12 @@ public:
     void clearState() override;
 
 private:
-    struct Channel {
-        Ramp threshold{0.0f};
-        Ramp ratio{0.0f};
-        Ramp makeup{0.0f};
-        float attack = 0.0f;
-        float release = 0.0f;
-        // Linear amplitude in peak mode, power in RMS mode.
-        float envelope = 1.0f;
-        float key = 0.0f;
-    };
-
-    void updateChannel(Channel& channel, const float* modulated);
-    float channelGain(Channel& channel);
-
-    Channel mChannel[2];
+    // Left in lane 0, right in lane 1; lanes 2 and 3 idle along.
+    LaneRamp mThreshold, mRatio, mMakeup;
+    Vec4 mAttack, mRelease;
+    // Linear amplitude in peak mode, power in RMS mode.
+    Vec4 mEnvelope{1.0f};
+    Vec4 mKey;
     bool mAutoMakeup = true;
     int mMode = kCompress;
     int mSourceIndex = 0;

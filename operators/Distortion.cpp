@@ -37,8 +37,9 @@ constexpr AsymShape kAsymShapes[3] = {
     {1.445650638, 6.0, -0.4},
 };
 // Below this |e t| the asymmetric curve t / (1 - exp(-e t)) is taken from its
-// series 1/e + t/2: the quotient itself would divide by an exact zero.
-constexpr double kAsymSeriesLimit = 1e-6;
+// series 1/e + t/2 + e t^2/12 (next term 1e-11 relative): near t = 0 the
+// quotient would cancel its digits away and at t = 0 divide 0 by 0.
+constexpr double kAsymSeriesLimit = 1e-2;
 // Diffuser on from this "diffuse" value; allpass gain 0.7 per unit of it.
 constexpr float kDiffuseOn = 0.01f;
 constexpr float kDiffuseGain = 0.7f;
@@ -53,8 +54,14 @@ float clampFloat(double x, double lo, double hi) { return static_cast<float>(cla
 // which the optimiser may read as uninitialised.
 Vec4 absLanes(Vec4 x) { return max(x, -x); }
 
+// Lanes must be non-negative. One packed square root where SSE exists; the
+// portable form otherwise (it also sets errno, so it is not vectorised).
 Vec4 sqrtLanes(Vec4 x) {
+#if defined(__SSE__)
+    return Vec4(__builtin_ia32_sqrtps(x.v));
+#else
     return Vec4(std::sqrt(x[0]), std::sqrt(x[1]), std::sqrt(x[2]), std::sqrt(x[3]));
+#endif
 }
 
 void diffuseText(float v, char* out) {
@@ -62,6 +69,37 @@ void diffuseText(float v, char* out) {
         copyText(out, kTextSize, "off");
     else
         VH_TEXT(out, "%.1f", 100.0f * v);
+}
+
+typedef double Double2 __attribute__((vector_size(16)));
+typedef long long Int2 __attribute__((vector_size(16)));
+
+// e^x on two double lanes, x limited to -708..708 so the result stays a
+// finite normal double (NaN counts as the lower end). x = n ln 2 + r with
+// |r| <= ln 2 / 2; e^r from its Taylor series to the ninth power (error
+// below 1e-11, far finer than the float the curve ends in); 2^n built in the
+// exponent field. Rounding uses the 1.5 * 2^52 trick: adding it leaves n in
+// the low mantissa bits.
+Double2 expLanes(Double2 x) {
+    constexpr double kLimit = 708.0;
+    constexpr double kLog2E = 1.4426950408889634;
+    constexpr double kLn2High = 0.6931471803691238;  // ln 2 split so n * high is exact
+    constexpr double kLn2Low = 1.9082149292705877e-10;
+    constexpr double kRoundMagic = 6755399441055744.0;
+    constexpr long long kMagicBits = 0x4338000000000000LL;
+    x = x > -kLimit ? x : Double2{-kLimit, -kLimit};
+    x = x < kLimit ? x : Double2{kLimit, kLimit};
+    Double2 shifted = x * kLog2E + kRoundMagic;
+    Double2 n = shifted - kRoundMagic;
+    Int2 whole = reinterpret_cast<Int2>(shifted) - kMagicBits;
+    Double2 r = (x - n * kLn2High) - n * kLn2Low;
+    Double2 r2 = r * r;
+    Double2 r4 = r2 * r2;
+    Double2 low = (1.0 + r) + r2 * (1.0 / 2 + r * (1.0 / 6));
+    Double2 mid = (1.0 / 24 + r * (1.0 / 120)) + r2 * (1.0 / 720 + r * (1.0 / 5040));
+    Double2 high = 1.0 / 40320 + r * (1.0 / 362880);
+    Double2 p = low + r4 * (mid + r4 * high);
+    return p * reinterpret_cast<Double2>((whole + 1023) << 52);
 }
 
 bool endsWithIgnoreCase(const char* text, std::size_t length, const char* suffix) {
@@ -200,6 +238,7 @@ void Distortion::update() {
         mAsymScale = shapeOfType.scale;
         mAsymSteep = shapeOfType.steep;
         mAsymOffset = shapeOfType.offset;
+        mAsymInverseSteep = 1.0 / shapeOfType.steep;
     }
     mXover = discreteIndex(mBase[kXover], 2) == 1;
     // Switching the diffuser in or out would otherwise replay stale filter
@@ -218,24 +257,26 @@ void Distortion::update() {
 // --- audio -------------------------------------------------------------------
 
 Vec4 Distortion::shapeAsymmetric(Vec4 band) {
-    Vec4 out;
-    const int lanes[2] = {3, 2};  // left, right
-    for (int channel = 0; channel < 2; ++channel) {
-        int lane = lanes[channel];
-        double drive = mDrive.current[lane];
-        double t = drive * band[lane] + static_cast<double>(kCurveEpsilon) - mAsymOffset;
-        double et = mAsymSteep * t;
-        double f = std::fabs(et) < kAsymSeriesLimit ? 1.0 / mAsymSteep + 0.5 * t : t / (1.0 - std::exp(-et));
-        double u = mAsymScale * (f + 1e-15) / drive;
-        DcBlocker& dc = mDc[channel];
-        double y = mB0 * u + mB1 * dc.x1 + mB2 * dc.x2 - mA1 * dc.y1 - mA2 * dc.y2;
-        dc.x2 = dc.x1;
-        dc.x1 = u;
-        dc.y2 = dc.y1;
-        dc.y1 = flushDenormal(y);
-        out.set(lane, static_cast<float>(y));
-    }
-    return out;
+    Double2 drive = {mDrive.current[3], mDrive.current[2]};
+    Double2 u = {band[3], band[2]};
+    Double2 t = drive * u + static_cast<double>(kCurveEpsilon) - mAsymOffset;
+    Double2 et = mAsymSteep * t;
+    // s (F + 1e-15) / D with F = t / (1 - exp(-e t)), as one division:
+    // s (t + 1e-15 (1 - exp(-e t))) / ((1 - exp(-e t)) D).
+    Double2 oneMinusExp = 1.0 - expLanes(-et);
+    Double2 numerator = t + 1e-15 * oneMinusExp;
+    Double2 denominator = oneMinusExp * drive;
+    auto small = et < kAsymSeriesLimit && et > -kAsymSeriesLimit;
+    numerator = small ? mAsymInverseSteep + t * (0.5 + mAsymSteep * t * (1.0 / 12)) + 1e-15 : numerator;
+    denominator = small ? drive : denominator;
+    Double2 shaped = mAsymScale * numerator / denominator;
+    // 10 Hz high-pass: the curve's offset leaves a DC component behind.
+    Double2 y = mB0 * shaped + mB1 * mDc.x1 + mB2 * mDc.x2 - mA1 * mDc.y1 - mA2 * mDc.y2;
+    mDc.x2 = mDc.x1;
+    mDc.x1 = shaped;
+    mDc.y2 = mDc.y1;
+    mDc.y1 = (y + 1e-18) - 1e-18;  // the stored state is flushed of vanishing values
+    return Vec4(0.0f, 0.0f, static_cast<float>(y[1]), static_cast<float>(y[0]));
 }
 
 Vec4 Distortion::shape(Vec4 band) {
@@ -248,10 +289,10 @@ Vec4 Distortion::shape(Vec4 band) {
             Vec4 a = mulAdd(drive, absLanes(band), Vec4(kCurveEpsilon));
             return band * (knee + drive) / (knee + a);
         }
-        case kClip: {
-            Vec4 a = mulAdd(drive, absLanes(band), Vec4(kCurveEpsilon));
-            return band * drive * min(a, Vec4(1.0f)) / a;
-        }
+        case kClip:
+            // D u min(D |u| + eps, 1) / (D |u| + eps) is D u clipped to +-1;
+            // the clamp gives the same without a division.
+            return clamp(drive * band, Vec4(-1.0f), Vec4(1.0f));
         case kAsymA:
         case kAsymB:
         case kAsymC: return shapeAsymmetric(band);
@@ -272,8 +313,11 @@ void Distortion::processSample(float* left, float* right) {
         mWidth.current += mWidth.increment;
         Vec4 s = mSine.current;
         Vec4 one(1.0f);
-        Vec4 alpha = s / (Vec4(2.0f) * mWidth.current);
-        Vec4 q = one / (one + alpha);
+        // alpha = s / 2B and q = 1 / (1 + alpha) from one division.
+        Vec4 twoB = Vec4(2.0f) * mWidth.current;
+        Vec4 r = one / (twoB * (twoB + s));
+        Vec4 alpha = s * (twoB + s) * r;
+        Vec4 q = twoB * twoB * r;
         Vec4 c = Vec4(-2.0f) * sqrtLanes(max(one - s * s, Vec4())) * q;
         Vec4 y = alpha * x - alpha * mX2 - c * mY1 - (one - alpha) * q * mY2;
         mX2 = mX1;
@@ -297,7 +341,7 @@ void Distortion::processSample(float* left, float* right) {
 
 void Distortion::clearFilterMemories() {
     mX1 = mX2 = mY1 = mY2 = Vec4();
-    mDc[0] = mDc[1] = DcBlocker();
+    mDc = DcBlocker();
     mDiffuser1.clear();
     mDiffuser2.clear();
     mDiffuser3.clear();

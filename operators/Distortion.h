@@ -81,8 +81,12 @@ private:
         void clear() { buffer.fill(Vec4()); }
     };
 
+    // Two double lanes: left in lane 0, right in lane 1.
+    typedef double Double2 __attribute__((vector_size(16)));
+
+    // Memories of the 10 Hz high-pass, both channels side by side.
     struct DcBlocker {
-        double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+        Double2 x1{}, x2{}, y1{}, y2{};
     };
 
     static Vec4 flushLanes(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
@@ -95,10 +99,10 @@ private:
     // Crossover band-pass memories.
     Vec4 mX1, mX2, mY1, mY2;
     // Asymmetric curve: scale, steepness and offset of the chosen type.
-    double mAsymScale = 1.0, mAsymSteep = 2.0, mAsymOffset = 0.0;
+    double mAsymScale = 1.0, mAsymSteep = 2.0, mAsymOffset = 0.0, mAsymInverseSteep = 0.5;
     // 10 Hz second-order high-pass after the asymmetric curves.
     double mB0 = 1.0, mB1 = 0.0, mB2 = 0.0, mA1 = 0.0, mA2 = 0.0;
-    DcBlocker mDc[2];
+    DcBlocker mDc;
     Allpass<51> mDiffuser1;
     Allpass<71> mDiffuser2;
     Allpass<93> mDiffuser3;

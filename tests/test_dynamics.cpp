@@ -650,6 +650,32 @@ TEST(Distortion, AsymmetricCurvesMakeEvenHarmonicsAndTheirDcIsRemoved) {
     }
 }
 
+TEST(Distortion, AsymmetricTransferMatchesTheCurveAtSeveralLevels) {
+    // The first sample after a reset passes the DC blocker scaled by its b0,
+    // so a single sample shows the curve itself.
+    const double rate = 44100.0;
+    double w = 2.0 * kPi * 10.0 / rate, alpha = std::sin(w) / std::sqrt(2.0);
+    double b0 = (1.0 + std::cos(w)) * 0.5 / (1.0 + alpha);
+    const double shapes[3][3] = {{1.385122751, 2.0, -0.8}, {1.332023709, 4.0, -0.6}, {1.445650638, 6.0, -0.4}};
+    for (int k = 0; k < 3; ++k) {
+        auto [scale, steep, offset] = shapes[k];
+        for (double drive : {1.0, 31.6227766}) {
+            auto d = shaper(Distortion::kAsymA + k, driveValue(drive));
+            for (double u : {-2.0, -0.5, -0.1, -1e-3, 0.0, 1e-3, 0.05, 0.3, 1.0, 4.0, offset / drive + 1e-4}) {
+                d->clearState();
+                float l = static_cast<float>(u), r = static_cast<float>(u);
+                d->processSample(&l, &r);
+                double dr = static_cast<float>(drive == 1.0 ? 1.0 : Distortion::driveGain(driveValue(drive)));
+                double t = dr * static_cast<float>(u) + 1e-15 - offset;
+                double f = t == 0.0 ? 1.0 / steep : t / -std::expm1(-steep * t);
+                double expected = b0 * scale * (f + 1e-15) / dr;
+                EXPECT_NEAR(l, expected, 2e-6 * std::max(1.0, std::fabs(expected))) << k << " " << drive << " " << u;
+                EXPECT_EQ(l, r);
+            }
+        }
+    }
+}
+
 TEST(Distortion, AsymmetricCurveStaysFiniteWhereItsArgumentCrossesZero) {
     // asym A: t = D u + 0.8, zero for u = -0.8 / D; nearby values once divided
     // by 1 - exp(-2t) == 0.
