@@ -85,23 +85,30 @@ class CompExpRates : public ::testing::TestWithParam<float> {};
 
 // --- CompExp -------------------------------------------------------------------
 
-TEST(CompExp, ParametersTextsAndDefaults) {
+TEST(CompExp, ParametersTextsAndEditorConversions) {
     CompExp comp(1, nullptr);
-    EXPECT_EQ(comp.getNumParameters(), 10);
     char text[kTextSize];
     comp.getTypeName(text);
     EXPECT_STREQ(text, "COMP/EXP");
-    const char* names[] = {"threshold", "ratio", "makeup", "auto makeup", "mode", "source", "attack", "release",
-                           "peak/rms", "listen"};
-    const char* displays[] = {"0", "1.00:1", "0", "on", "compress", "op in", "10.0", "10.0", "RMS", "off"};
-    const char* labels[] = {"dB", "", "dB", "", "", "", "ms", "ms", "", ""};
+    ASSERT_EQ(comp.getNumParameters(), 10);
+    // name, title, label and host text of the default of each parameter
+    const char* rows[10][4] = {
+        {"threshold", "threshold", "dB", "0"},     {"ratio", "ratio", "", "1.00:1"},
+        {"makeup", "makeup", "dB", "0"},           {"auto makeup", "auto makeup", "", "on"},
+        {"mode", "type", "", "compress"},          {"source", "env src", "", "op in"},
+        {"attack", "attack", "ms", "10.0"},        {"release", "release", "ms", "10.0"},
+        {"peak/rms", "env mode", "", "RMS"},       {"listen", "listen", "", "off"},
+    };
     for (int i = 0; i < 10; ++i) {
+        comp.setParameter(i, comp.getParameterDefault(i));
         comp.getParameterName(i, text);
-        EXPECT_STREQ(text, names[i]);
-        comp.getParameterDisplay(i, text);
-        EXPECT_STREQ(text, displays[i]) << i;
+        EXPECT_STREQ(text, rows[i][0]);
+        comp.getParameterTitle(i, text);
+        EXPECT_STREQ(text, rows[i][1]);
         comp.getParameterLabel(i, text);
-        EXPECT_STREQ(text, labels[i]);
+        EXPECT_STREQ(text, rows[i][2]);
+        comp.getParameterDisplay(i, text);
+        EXPECT_STREQ(text, rows[i][3]) << i;
         EXPECT_EQ(comp.isModulatable(i), i == 0 || i == 1 || i == 2 || i == 6 || i == 7) << i;
     }
     comp.getParameterName(10, text);
@@ -109,94 +116,53 @@ TEST(CompExp, ParametersTextsAndDefaults) {
     EXPECT_NEAR(comp.getParameterDefault(CompExp::kAttack), 0.21544346f, 1e-7);
     EXPECT_FLOAT_EQ(comp.getParameterDefault(CompExp::kSource), 1.0f / 12.0f);
 
-    comp.setParameter(CompExp::kRatio, 1.0f);
-    comp.getParameterDisplay(CompExp::kRatio, text);
-    EXPECT_STREQ(text, "oo:1");
-    comp.setParameter(CompExp::kRatio, 0.95f);
-    comp.getParameterDisplay(CompExp::kRatio, text);
-    EXPECT_STREQ(text, "20.0:1");
-    comp.setParameter(CompExp::kRatio, 0.75f);
-    comp.getParameterDisplay(CompExp::kRatio, text);
-    EXPECT_STREQ(text, "4.00:1");
-    comp.setParameter(CompExp::kMode, modeValue(CompExp::kExpand));
-    comp.getParameterDisplay(CompExp::kRatio, text);
-    EXPECT_STREQ(text, "4.00:1");  // 1 + 4 * 0.75
-    comp.setParameter(CompExp::kMode, modeValue(2));
-    comp.getParameterDisplay(CompExp::kRatio, text);
-    EXPECT_STREQ(text, "---");
-    comp.getParameterDisplay(CompExp::kMode, text);
-    EXPECT_STREQ(text, "---");
-    comp.setParameter(CompExp::kSource, sourceValue(5));
-    comp.getParameterDisplay(CompExp::kSource, text);
-    EXPECT_STREQ(text, "side in");
-    comp.setParameter(CompExp::kThreshold, thresholdValue(-24.0));
-    comp.getParameterDisplay(CompExp::kThreshold, text);
-    EXPECT_STREQ(text, "-24");
-}
-
-TEST(CompExp, EditorConversionsFollowTheMode) {
-    CompExp comp(0, nullptr);
-    char text[kTextSize];
-    float v = -1.0f;
-    comp.getParameterTitle(CompExp::kMode, text);
-    EXPECT_STREQ(text, "type");
-    comp.getParameterTitle(CompExp::kSource, text);
-    EXPECT_STREQ(text, "env src");
-    comp.getParameterTitle(CompExp::kPeakRms, text);
-    EXPECT_STREQ(text, "env mode");
-
-    comp.formatEditorValue(CompExp::kThreshold, 0.5f, text, 0);
-    EXPECT_STREQ(text, "-30.0 dB");
-    ASSERT_TRUE(comp.parseEditorValue(CompExp::kThreshold, "-45", v, 0));
-    EXPECT_FLOAT_EQ(v, 0.25f);
-    ASSERT_TRUE(comp.parseEditorValue(CompExp::kThreshold, "12", v, 0));
-    EXPECT_FLOAT_EQ(v, 1.0f);
-    comp.formatEditorValue(CompExp::kMakeup, 0.75f, text, 0);
-    EXPECT_STREQ(text, "30.0 dB");
-    ASSERT_TRUE(comp.parseEditorValue(CompExp::kMakeup, "-90", v, 0));
-    EXPECT_FLOAT_EQ(v, 0.0f);
-    comp.formatEditorValue(CompExp::kAttack, 0.21544346f, text, 0);
-    EXPECT_STREQ(text, "10ms");
-    ASSERT_TRUE(comp.parseEditorValue(CompExp::kRelease, "125", v, 0));
-    EXPECT_NEAR(v, 0.5f, 1e-6);
-    ASSERT_TRUE(comp.parseEditorValue(CompExp::kRelease, "5000", v, 0));
-    EXPECT_FLOAT_EQ(v, 1.0f);
-    comp.formatEditorValue(CompExp::kPeakRms, 0.75f, text, 0);
-    EXPECT_STREQ(text, "rms");
-    comp.formatEditorValue(CompExp::kSource, sourceValue(3), text, 0);
-    EXPECT_STREQ(text, "op3 out");
-    ASSERT_TRUE(comp.parseEditorValue(CompExp::kSource, "Side In", v, 0));
-    EXPECT_FLOAT_EQ(v, sourceValue(5));
+    // The ratio's host and editor texts and its parsing follow the mode.
+    struct RatioRow {
+        int mode;
+        float v;
+        const char *host, *editor;
+    };
+    for (const RatioRow& r : {RatioRow{0, 1.0f, "oo:1", "oo:1"}, RatioRow{0, 0.95f, "20.0:1", "20.0:1"},
+                              RatioRow{0, 0.75f, "4.00:1", "4.00:1"}, RatioRow{1, 0.5f, "3.00:1", "3.00:1"},
+                              RatioRow{2, 0.5f, "---", "error"}, RatioRow{3, 0.5f, "---", "error"}}) {
+        comp.setParameter(CompExp::kMode, modeValue(r.mode));
+        comp.setParameter(CompExp::kRatio, r.v);
+        comp.getParameterDisplay(CompExp::kRatio, text);
+        EXPECT_STREQ(text, r.host);
+        comp.formatEditorValue(CompExp::kRatio, r.v, text, 0);
+        EXPECT_STREQ(text, r.editor);
+    }
+    struct ParseRow {
+        int mode, index;
+        const char* text;
+        float v;
+    };
+    const ParseRow parses[] = {
+        {0, CompExp::kRatio, "oo:1", 1.0f}, {0, CompExp::kRatio, "OO", 1.0f}, {0, CompExp::kRatio, "oO:", 1.0f},
+        {0, CompExp::kRatio, "4:1", 0.75f}, {0, CompExp::kRatio, "0", 0.0f},
+        // Below 1:1 (and negative) stays at 1:1 instead of turning into the limiter.
+        {0, CompExp::kRatio, "-2:1", 0.0f}, {1, CompExp::kRatio, "2:1", 0.25f}, {1, CompExp::kRatio, "9:1", 1.0f},
+        {0, CompExp::kThreshold, "-45", 0.25f}, {0, CompExp::kThreshold, "12", 1.0f},
+        {0, CompExp::kMakeup, "-90", 0.0f}, {0, CompExp::kRelease, "125", 0.5f}, {0, CompExp::kRelease, "5000", 1.0f},
+        {0, CompExp::kSource, "Side In", sourceValue(5)}, {0, CompExp::kPeakRms, "rms", kOn},
+    };
+    for (const ParseRow& p : parses) {
+        comp.setParameter(CompExp::kMode, modeValue(p.mode));
+        float v = -1.0f;
+        ASSERT_TRUE(comp.parseEditorValue(p.index, p.text, v, 0)) << p.text;
+        EXPECT_NEAR(v, p.v, 1e-6) << p.text;
+    }
+    float v;
     EXPECT_FALSE(comp.parseEditorValue(CompExp::kSource, "op9 out", v, 0));
     EXPECT_FALSE(comp.parseEditorValue(CompExp::kNumParams, "1", v, 0));
-
-    // Compress: "oo" in any spelling is the limiter; "r:1" is cut at the colon.
-    for (const char* limiter : {"oo:1", "OO", "oO:"}) {
-        ASSERT_TRUE(comp.parseEditorValue(CompExp::kRatio, limiter, v, 0));
-        EXPECT_EQ(v, 1.0f) << limiter;
+    const std::pair<int, float> editorTexts[] = {{CompExp::kThreshold, 0.5f}, {CompExp::kMakeup, 0.75f},
+                                                 {CompExp::kAttack, 0.21544346f}, {CompExp::kPeakRms, 0.75f},
+                                                 {CompExp::kSource, sourceValue(3)}};
+    const char* expected[] = {"-30.0 dB", "30.0 dB", "10ms", "rms", "op3 out"};
+    for (int i = 0; i < 5; ++i) {
+        comp.formatEditorValue(editorTexts[i].first, editorTexts[i].second, text, 0);
+        EXPECT_STREQ(text, expected[i]);
     }
-    ASSERT_TRUE(comp.parseEditorValue(CompExp::kRatio, "4:1", v, 0));
-    EXPECT_FLOAT_EQ(v, 0.75f);
-    ASSERT_TRUE(comp.parseEditorValue(CompExp::kRatio, "0", v, 0));
-    EXPECT_EQ(v, 0.0f);
-    // Ratios below 1:1 and negative ones stay at 1:1 instead of jumping to the limiter.
-    ASSERT_TRUE(comp.parseEditorValue(CompExp::kRatio, "-2:1", v, 0));
-    EXPECT_EQ(v, 0.0f);
-    comp.formatEditorValue(CompExp::kRatio, 0.5f, text, 0);
-    EXPECT_STREQ(text, "2.00:1");
-    comp.formatEditorValue(CompExp::kRatio, 1.0f, text, 0);
-    EXPECT_STREQ(text, "oo:1");
-
-    comp.setParameter(CompExp::kMode, modeValue(CompExp::kExpand));
-    comp.formatEditorValue(CompExp::kRatio, 0.5f, text, 0);
-    EXPECT_STREQ(text, "3.00:1");
-    ASSERT_TRUE(comp.parseEditorValue(CompExp::kRatio, "2:1", v, 0));
-    EXPECT_FLOAT_EQ(v, 0.25f);
-    ASSERT_TRUE(comp.parseEditorValue(CompExp::kRatio, "9:1", v, 0));
-    EXPECT_FLOAT_EQ(v, 1.0f);
-    comp.setParameter(CompExp::kMode, modeValue(3));
-    comp.formatEditorValue(CompExp::kRatio, 0.5f, text, 0);
-    EXPECT_STREQ(text, "error");
 }
 
 // The detector's logarithm and the gain's power are fast approximations; the
@@ -352,87 +318,53 @@ TEST(CompExp, OperatorSourcesKeyFromTheirOwnTapOnly) {
     }
 }
 
-TEST(CompExp, ExpanderAndGateAttenuateOnlyBelowTheThreshold) {
-    auto instant = [](float ratio, float makeup, float autoMakeup) {
-        return prepared<CompExp>({{CompExp::kThreshold, thresholdValue(-20.0)},
-                                  {CompExp::kRatio, ratio},
-                                  {CompExp::kMakeup, makeup},
-                                  {CompExp::kAutoMakeup, autoMakeup},
-                                  {CompExp::kMode, modeValue(CompExp::kExpand)},
-                                  {CompExp::kPeakRms, kOff},
-                                  {CompExp::kAttack, 0.0f},
-                                  {CompExp::kRelease, 0.0f}});
+// Points of the static curve with an instant peak detector.
+TEST(CompExp, ExpanderGateLimiterAndPinnedModesAtSteadyLevels) {
+    struct Row {
+        const char* what;
+        int mode;
+        double thresholdDb;
+        float ratio;
+        double makeupDb;
+        bool autoMakeup, sideChain;
+        double inDb, outDb;
     };
-    auto expander = instant(0.25f, makeupValue(0.0), kOff);  // 2:1
-    EXPECT_NEAR(toDb(steadyOutput(*expander, dbValue(-40.0))), -60.0, 0.001);
-    EXPECT_NEAR(toDb(steadyOutput(*expander, dbValue(-25.0))), -30.0, 0.001);
-    EXPECT_NEAR(toDb(steadyOutput(*expander, dbValue(-10.0))), -10.0, 0.001);
-    auto gate = instant(1.0f, makeupValue(0.0), kOff);  // 5:1
-    EXPECT_NEAR(toDb(steadyOutput(*gate, dbValue(-30.0))), -70.0, 0.001);
-    EXPECT_NEAR(toDb(steadyOutput(*gate, dbValue(-6.0))), -6.0, 0.001);
-    // Auto makeup in expand mode ignores the manual makeup.
-    auto automatic = instant(0.25f, makeupValue(12.0), kOn);
-    EXPECT_NEAR(toDb(steadyOutput(*automatic, dbValue(-10.0))), -10.0, 0.001);
-    auto manual = instant(0.25f, makeupValue(12.0), kOff);
-    EXPECT_NEAR(toDb(steadyOutput(*manual, dbValue(-10.0))), 2.0, 0.001);
-}
-
-TEST(CompExp, SilentSideChainNeverCompressesButExpandsFully) {
-    auto key = [](int mode) {
-        return prepared<CompExp>({{CompExp::kThreshold, 0.0f},
-                                  {CompExp::kRatio, 1.0f},
-                                  {CompExp::kAutoMakeup, kOff},
-                                  {CompExp::kMode, modeValue(mode)},
-                                  {CompExp::kSource, sourceValue(5)},
-                                  {CompExp::kPeakRms, kOff},
-                                  {CompExp::kAttack, 0.0f},
-                                  {CompExp::kRelease, 0.0f}});
+    const Row rows[] = {
+        {"expander 2:1 below", 1, -20, 0.25f, 0, false, false, -40, -60},
+        {"expander 2:1 below", 1, -20, 0.25f, 0, false, false, -25, -30},
+        {"expander 2:1 above", 1, -20, 0.25f, 0, false, false, -10, -10},
+        {"gate 5:1 below", 1, -20, 1.0f, 0, false, false, -30, -70},
+        {"gate 5:1 above", 1, -20, 1.0f, 0, false, false, -6, -6},
+        {"expand: auto makeup ignores makeup", 1, -20, 0.25f, 12, true, false, -10, -10},
+        {"expand: manual makeup", 1, -20, 0.25f, 12, false, false, -10, 2},
+        {"limiter, auto makeup, 0 dB in", 0, -50, 1.0f, 0, true, false, 0, 0},
+        {"limiter, auto makeup, 0 dB in", 0, -5, 1.0f, 0, true, false, 0, 0},
+        {"limiter, auto makeup, above", 0, -20, 1.0f, 0, true, false, -10, 0},
+        {"1:1 with auto makeup", 0, -33, 0.0f, 60, true, false, -40, -40},
+        {"1:1 with auto makeup", 1, -33, 0.0f, 60, true, false, -40, -40},
+        {"pinned", 2, 0, 0.5f, -20, false, false, -6, -20},
+        {"pinned", 3, 0, 0.5f, -20, false, false, -50, -20},
+        {"pinned, auto makeup", 2, 0, 0.5f, -20, true, false, -34, -1},
+        // A silent side-chain reads -140 dB: no compression, full expansion
+        // (-60 + (-80) * 5 = -460 dB of level, -320 dB of gain).
+        {"silent key, compress", 0, -60, 1.0f, 0, false, true, -6, -6},
+        {"silent key, expand", 1, -60, 1.0f, 0, false, true, -6, -326},
     };
-    EXPECT_FLOAT_EQ(steadyOutput(*key(CompExp::kCompress), 0.5f), 0.5f);
-    // -60 + (-140 + 60) * 5 = -460 dB of level, i.e. -320 dB of gain: silence, but finite.
-    float out = steadyOutput(*key(CompExp::kExpand), 0.5f);
-    ASSERT_GT(out, 0.0f);
-    EXPECT_NEAR(toDb(out / 0.5f), -320.0, 0.01);
-}
-
-TEST(CompExp, AutoMakeupKeepsZeroDecibelsAtZeroDecibels) {
-    for (float thresholdDb : {-50.0f, -20.0f, -5.0f}) {
-        auto limiter = prepared<CompExp>({{CompExp::kThreshold, thresholdValue(thresholdDb)},
-                                          {CompExp::kRatio, 1.0f},
-                                          {CompExp::kPeakRms, kOff},
-                                          {CompExp::kAttack, 0.0f},
-                                          {CompExp::kRelease, 0.0f}});
-        char text[kTextSize];
-        limiter->getParameterDisplay(CompExp::kRatio, text);
-        EXPECT_STREQ(text, "oo:1");
-        EXPECT_NEAR(steadyOutput(*limiter, 1.0f), 1.0f, 1e-4);
-        EXPECT_NEAR(steadyOutput(*limiter, -1.0f), -1.0f, 1e-4);
-        // Everything above the threshold comes out at 0 dB.
-        EXPECT_NEAR(steadyOutput(*limiter, dbValue(thresholdDb / 2)), 1.0f, 1e-4);
-    }
-    // 1:1 with auto makeup: no gain change whatever the threshold, in both modes.
-    for (int mode : {CompExp::kCompress, CompExp::kExpand}) {
-        auto unity = prepared<CompExp>({{CompExp::kThreshold, thresholdValue(-33.0)},
-                                        {CompExp::kRatio, 0.0f},
-                                        {CompExp::kMakeup, 1.0f},
-                                        {CompExp::kMode, modeValue(mode)}});
-        for (float level : {0.001f, 0.1f, 3.0f}) EXPECT_NEAR(steadyOutput(*unity, level, 2000) / level, 1.0f, 1e-4);
-    }
-}
-
-TEST(CompExp, PinnedModesHoldTheOutputAtTheMakeupLevel) {
-    for (int mode : {2, 3}) {
-        auto pinned = prepared<CompExp>({{CompExp::kMakeup, makeupValue(-20.0)},
-                                         {CompExp::kAutoMakeup, kOff},
-                                         {CompExp::kMode, modeValue(mode)},
-                                         {CompExp::kPeakRms, kOff},
-                                         {CompExp::kAttack, 0.0f},
-                                         {CompExp::kRelease, 0.0f}});
-        EXPECT_NEAR(steadyOutput(*pinned, 0.5f), 0.1f, 1e-5);
-        EXPECT_NEAR(steadyOutput(*pinned, 0.003f), 0.1f, 1e-5);
-        pinned->setParameter(CompExp::kAutoMakeup, kOn);
-        pinned->update();
-        EXPECT_NEAR(toDb(steadyOutput(*pinned, 0.02f)), -1.0, 0.001);
+    for (const Row& r : rows) {
+        auto comp = prepared<CompExp>({{CompExp::kThreshold, thresholdValue(r.thresholdDb)},
+                                       {CompExp::kRatio, r.ratio},
+                                       {CompExp::kMakeup, makeupValue(r.makeupDb)},
+                                       {CompExp::kAutoMakeup, r.autoMakeup ? kOn : kOff},
+                                       {CompExp::kMode, modeValue(r.mode)},
+                                       {CompExp::kSource, sourceValue(r.sideChain ? 5 : 0)},
+                                       {CompExp::kPeakRms, kOff},
+                                       {CompExp::kAttack, 0.0f},
+                                       {CompExp::kRelease, 0.0f}});
+        for (float sign : {1.0f, -1.0f}) {
+            float out = sign * steadyOutput(*comp, sign * dbValue(r.inDb));
+            ASSERT_GT(out, 0.0f) << r.what;
+            EXPECT_NEAR(toDb(out), r.outDb, 0.001) << r.what << " at " << r.inDb << " dB";
+        }
     }
 }
 
@@ -517,74 +449,64 @@ TEST(Distortion, ParametersTextsAndEditorConversions) {
     char text[kTextSize];
     dist.getTypeName(text);
     EXPECT_STREQ(text, "DISTORTION");
-    EXPECT_EQ(dist.getNumParameters(), 6);
-    const char* names[] = {"drive", "freq", "bandwidth", "type", "diffuse", "xover"};
-    const char* displays[] = {"0", "1000", "0.20", "0", "off", "off"};
-    const char* labels[] = {"dB", "Hz", "", "", "", ""};
+    ASSERT_EQ(dist.getNumParameters(), 6);
+    // name (also the editor title), label, host text of the default
+    const char* rows[6][3] = {{"drive", "dB", "0"},   {"freq", "Hz", "1000"}, {"bandwidth", "", "0.20"},
+                              {"type", "", "0"},      {"diffuse", "", "off"}, {"xover", "", "off"}};
     for (int i = 0; i < 6; ++i) {
         dist.getParameterName(i, text);
-        EXPECT_STREQ(text, names[i]);
+        EXPECT_STREQ(text, rows[i][0]);
         dist.getParameterTitle(i, text);
-        EXPECT_STREQ(text, names[i]);
-        dist.getParameterDisplay(i, text);
-        EXPECT_STREQ(text, displays[i]) << i;
+        EXPECT_STREQ(text, rows[i][0]);
         dist.getParameterLabel(i, text);
-        EXPECT_STREQ(text, labels[i]);
+        EXPECT_STREQ(text, rows[i][1]);
+        dist.getParameterDisplay(i, text);
+        EXPECT_STREQ(text, rows[i][2]) << i;
         EXPECT_EQ(dist.isModulatable(i), i < 3);
     }
     dist.getParameterName(6, text);
     EXPECT_STREQ(text, "---");
-    dist.setParameter(Distortion::kDrive, 1.0f);
-    dist.getParameterDisplay(Distortion::kDrive, text);
-    EXPECT_STREQ(text, "120");
-    dist.setParameter(Distortion::kType, typeValue(11));
-    dist.getParameterDisplay(Distortion::kType, text);
-    EXPECT_STREQ(text, "11");
-    dist.setParameter(Distortion::kDiffuse, 0.5f);
-    dist.getParameterDisplay(Distortion::kDiffuse, text);
-    EXPECT_STREQ(text, "50.0");
-
-    dist.formatEditorValue(Distortion::kDrive, 1.0f, text, 0);
-    EXPECT_STREQ(text, "120.0 dB");
-    dist.formatEditorValue(Distortion::kFreq, 1.0f, text, 0);
-    EXPECT_STREQ(text, "20000 Hz");
-    dist.formatEditorValue(Distortion::kBandwidth, 1.0f, text, 0);
-    EXPECT_STREQ(text, "20.0");
-    dist.formatEditorValue(Distortion::kType, typeValue(Distortion::kAsymB), text, 0);
-    EXPECT_STREQ(text, "asym B");
-    dist.formatEditorValue(Distortion::kType, typeValue(9), text, 0);
-    EXPECT_STREQ(text, "---");
-    dist.formatEditorValue(Distortion::kDiffuse, 0.005f, text, 0);
-    EXPECT_STREQ(text, "off");
-    dist.formatEditorValue(Distortion::kXover, 0.75f, text, 0);
-    EXPECT_STREQ(text, "on");
-
-    float v = -1.0f;
-    ASSERT_TRUE(dist.parseEditorValue(Distortion::kDrive, "120", v, 0));
-    EXPECT_NEAR(v, 1.0f, 1e-6);
-    ASSERT_TRUE(dist.parseEditorValue(Distortion::kDrive, "-10", v, 0));
-    EXPECT_EQ(v, 0.0f);
+    struct TextRow {
+        int index;
+        float v;
+        const char *host, *editor;
+    };
+    for (const TextRow& r : {TextRow{Distortion::kDrive, 1.0f, "120", "120.0 dB"},
+                             TextRow{Distortion::kFreq, 1.0f, "20000", "20000 Hz"},
+                             TextRow{Distortion::kBandwidth, 1.0f, "20.00", "20.0"},
+                             TextRow{Distortion::kType, typeValue(Distortion::kAsymB), "4", "asym B"},
+                             TextRow{Distortion::kType, typeValue(11), "11", "---"},
+                             TextRow{Distortion::kDiffuse, 0.005f, "off", "off"},
+                             TextRow{Distortion::kDiffuse, 0.5f, "50.0", "50.0"},
+                             TextRow{Distortion::kXover, 0.75f, "on", "on"}}) {
+        dist.setParameter(r.index, r.v);
+        dist.getParameterDisplay(r.index, text);
+        EXPECT_STREQ(text, r.host);
+        dist.formatEditorValue(r.index, r.v, text, 0);
+        EXPECT_STREQ(text, r.editor);
+    }
+    struct ParseRow {
+        int index;
+        const char* text;
+        float v;
+    };
+    const ParseRow parses[] = {
+        {Distortion::kDrive, "120", 1.0f},          {Distortion::kDrive, "-10", 0.0f},
+        {Distortion::kFreq, "1k", 0.56632334f},     {Distortion::kFreq, "2.5 KHz", freqValue(2500.0)},
+        {Distortion::kFreq, "440 Hz", freqValue(440.0)}, {Distortion::kFreq, "5", 0.0f},
+        {Distortion::kBandwidth, "20", 1.0f},       {Distortion::kBandwidth, "0", 0.0f},
+        {Distortion::kType, "CLIP", typeValue(Distortion::kClip)},
+        {Distortion::kDiffuse, "35", 0.35f},        {Distortion::kDiffuse, "off", 0.0f},
+    };
+    for (const ParseRow& p : parses) {
+        float v = -1.0f;
+        ASSERT_TRUE(dist.parseEditorValue(p.index, p.text, v, 0)) << p.text;
+        EXPECT_NEAR(v, p.v, 1e-6) << p.text;
+    }
+    float v;
     ASSERT_TRUE(dist.parseEditorValue(Distortion::kDrive, "40", v, 0));
     dist.formatEditorValue(Distortion::kDrive, v, text, 0);
     EXPECT_STREQ(text, "40.0 dB");
-    ASSERT_TRUE(dist.parseEditorValue(Distortion::kFreq, "1k", v, 0));
-    EXPECT_NEAR(v, 0.56632334f, 1e-6);
-    ASSERT_TRUE(dist.parseEditorValue(Distortion::kFreq, "2.5 KHz", v, 0));
-    EXPECT_NEAR(Distortion::centreHz(v), 2500.0f, 0.05f);
-    ASSERT_TRUE(dist.parseEditorValue(Distortion::kFreq, "440 Hz", v, 0));
-    EXPECT_NEAR(Distortion::centreHz(v), 440.0f, 0.01f);
-    ASSERT_TRUE(dist.parseEditorValue(Distortion::kFreq, "5", v, 0));
-    EXPECT_EQ(v, 0.0f);
-    ASSERT_TRUE(dist.parseEditorValue(Distortion::kBandwidth, "20", v, 0));
-    EXPECT_NEAR(v, 1.0f, 1e-6);
-    ASSERT_TRUE(dist.parseEditorValue(Distortion::kBandwidth, "0", v, 0));
-    EXPECT_EQ(v, 0.0f);
-    ASSERT_TRUE(dist.parseEditorValue(Distortion::kType, "CLIP", v, 0));
-    EXPECT_EQ(discreteIndex(v, 16), Distortion::kClip);
-    ASSERT_TRUE(dist.parseEditorValue(Distortion::kDiffuse, "35", v, 0));
-    EXPECT_FLOAT_EQ(v, 0.35f);
-    ASSERT_TRUE(dist.parseEditorValue(Distortion::kDiffuse, "off", v, 0));
-    EXPECT_EQ(v, 0.0f);
     EXPECT_FALSE(dist.parseEditorValue(Distortion::kNumParams, "1", v, 0));
 }
 
@@ -676,14 +598,18 @@ TEST(Distortion, AsymmetricTransferMatchesTheCurveAtSeveralLevels) {
     }
 }
 
-TEST(Distortion, AsymmetricCurveStaysFiniteWhereItsArgumentCrossesZero) {
-    // asym A: t = D u + 0.8, zero for u = -0.8 / D; nearby values once divided
-    // by 1 - exp(-2t) == 0.
+TEST(Distortion, AsymmetricCurveIsSmoothWhereItsArgumentCrossesZero) {
+    // asym A: t = D u + 0.8 is zero at u = -0.8 / D, where t / (1 - exp(-2t))
+    // is 0 / 0 and its neighbours cancel their digits away.
     auto d = shaper(Distortion::kAsymA);
-    for (float u = -0.80001f; u < -0.79999f; u = std::nextafter(u, 0.0f)) {
+    float previous = -1.0f;
+    for (float u = -0.80002f; u < -0.79998f; u = std::nextafter(u, 0.0f)) {
+        d->clearState();
         float l = u, r = u;
         d->processSample(&l, &r);
         ASSERT_TRUE(std::isfinite(l)) << u;
+        ASSERT_GE(l, previous) << u;  // the curve rises everywhere
+        previous = l;
     }
 }
 
@@ -733,6 +659,19 @@ TEST(Distortion, CrossoverCentreAboveAQuarterOfTheRateActsAtItsMirror) {
     // 20 kHz at 44.1 kHz acts like 22050 - 20000 = 2050 Hz.
     EXPECT_GT(gainAtFreq(20000.0, 2050.0), 5.0);
     EXPECT_LT(gainAtFreq(20000.0, 19000.0), 1.5);
+}
+
+// Above half the rate the band's sine term turns negative and its poles
+// leave the unit circle; the centre is held below half the rate instead.
+TEST(Distortion, CrossoverCentreAboveHalfTheRateStaysStable) {
+    for (double centreHz : {4100.0, 6000.0, 7900.0, 20000.0}) {
+        auto d = shaper(Distortion::kSymA, 0.0f, {{Distortion::kFreq, freqValue(centreHz)}, {Distortion::kXover, kOn}},
+                        8000.0f);
+        StereoBuffer s(8000);
+        s.left = s.right = noise(8000, 1.0, 9);
+        runOperator(*d, s);
+        EXPECT_LT(peak(s.left), 10.0) << centreHz;
+    }
 }
 
 TEST(Distortion, DiffuseCrossingTheSwitchPointClearsTheMemoriesOnce) {
@@ -786,6 +725,11 @@ TEST(Dynamics, StayFiniteAtEveryRateWithLoudNoiseAndExtremeSettings) {
         seed = seed * 1664525u + 1013904223u;
         return (seed >> 8) * (1.0f / 16777216.0f);
     };
+    char name[kTextSize];
+    createOperator(kOpCompExp, 0, nullptr)->getTypeName(name);
+    EXPECT_STREQ(name, "COMP/EXP");
+    createOperator(kOpDistortion, 0, nullptr)->getTypeName(name);
+    EXPECT_STREQ(name, "DISTORTION");
     for (int type : {kOpCompExp, kOpDistortion}) {
         for (int combo = 0; combo < 48; ++combo) {
             auto op = createOperator(type, 0, nullptr);
@@ -812,12 +756,4 @@ TEST(Dynamics, StayFiniteAtEveryRateWithLoudNoiseAndExtremeSettings) {
             op->clearState();
         }
     }
-}
-
-TEST(Dynamics, FactoryCreatesBothTypes) {
-    char text[kTextSize];
-    createOperator(kOpCompExp, 0, nullptr)->getTypeName(text);
-    EXPECT_STREQ(text, "COMP/EXP");
-    createOperator(kOpDistortion, 3, nullptr)->getTypeName(text);
-    EXPECT_STREQ(text, "DISTORTION");
 }
