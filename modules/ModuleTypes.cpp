@@ -2,6 +2,8 @@
 
 #include "modules/Empty.h"
 #include "operators/Biquad.h"
+#include "operators/CompExp.h"
+#include "operators/Distortion.h"
 #include "operators/Gain.h"
 #include "operators/Moog.h"
 #include "operators/Panner.h"
@@ -70,6 +72,8 @@ std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) 
         case kOpBiquad: return std::make_unique<Biquad>(slot, owner);
         case kOpSvf: return std::make_unique<SVF>(slot, owner);
         case kOpMoog: return std::make_unique<Moog>(slot, owner);
+        case kOpDistortion: return std::make_unique<Distortion>(slot, owner);
+        case kOpCompExp: return std::make_unique<CompExp>(slot, owner);
         case kOpStereo: return std::make_unique<Stereo>(slot, owner);
         case kOpPanner: return std::make_unique<Panner>(slot, owner);
         case kOpPhaseInv: return std::make_unique<PhaseInv>(slot, owner);

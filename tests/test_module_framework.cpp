@@ -84,8 +84,9 @@ TEST(ModuleTypes, TableAndFallbacks) {
         auto op = createOperator(t, 0, nullptr);
         char name[kTextSize];
         op->getTypeName(name);
-        // Types still without a class stand in as GAIN.
-        if (std::strcmp(name, "GAIN") != 0) {
+        // Types still without a class stand in as GAIN; the compressor's own
+        // short name differs from its menu label.
+        if (std::strcmp(name, "GAIN") != 0 && t != kOpCompExp) {
             EXPECT_STREQ(name, operatorTypeLabel(t));
         }
     }

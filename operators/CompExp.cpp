@@ -1,0 +1,276 @@
+#include "operators/CompExp.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "operators/FastLog.h"
+
+namespace vh {
+
+namespace {
+
+constexpr const char* kNames[CompExp::kNumParams] = {"threshold", "ratio",  "makeup",  "auto makeup", "mode",
+                                                      "source",    "attack", "release", "peak/rms",    "listen"};
+constexpr const char* kTitles[CompExp::kNumParams] = {"threshold", "ratio",  "makeup",  "auto makeup", "type",
+                                                       "env src",   "attack", "release", "env mode",    "listen"};
+constexpr const char* kSourceNames[CompExp::kNumSources] = {"op in",   "op1 out", "op2 out",
+                                                            "op3 out", "op4 out", "side in"};
+constexpr const char* kOffOn[2] = {"off", "on"};
+constexpr const char* kModeNames[2] = {"compress", "expand"};
+
+// 0.21544346^3 s = 10 ms
+constexpr float kDefaultTime = 0.21544346f;
+// Detector floor: keeps the level at or above -140 dB so the logarithm is defined.
+constexpr float kKeyFloor = 1e-7f;
+// Detector ceiling (+300 dB): an infinite key would turn the envelope into
+// inf - inf = NaN for good; its square still fits a float.
+constexpr float kKeyCeiling = 1e15f;
+// 20*log10(2) and 10*log10(2): decibels per octave of amplitude and of power.
+constexpr float kDbPerLog2Amplitude = 6.02059991f;
+constexpr float kDbPerLog2Power = 3.01029996f;
+// log2(1.1220184564590454), the single-precision 10^(1/20): octaves per dB.
+constexpr float kLog2PerDb = 0.166096405f;
+
+int discreteCount(int index) {
+    switch (index) {
+        case CompExp::kMode: return CompExp::kNumModes;
+        case CompExp::kSource: return CompExp::kNumSources;
+        case CompExp::kAutoMakeup:
+        case CompExp::kPeakRms:
+        case CompExp::kListen: return 2;
+        default: return 0;
+    }
+}
+
+// Host text of the discrete parameters; the editor differs only for peak/rms.
+const char* discreteName(int index, int item, bool editor) {
+    switch (index) {
+        case CompExp::kAutoMakeup:
+        case CompExp::kListen: return kOffOn[item];
+        case CompExp::kMode: return item < 2 ? kModeNames[item] : "---";
+        case CompExp::kSource: return kSourceNames[item];
+        case CompExp::kPeakRms: return item == 0 ? "peak" : (editor ? "rms" : "RMS");
+        default: return "---";
+    }
+}
+
+float clampFloat(double x, double lo, double hi) { return static_cast<float>(x < lo ? lo : (x > hi ? hi : x)); }
+
+}  // namespace
+
+CompExp::CompExp(int slot, ModuleHost* owner) : Operator(slot, owner) {
+    for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
+    update();
+    resetSmoothing();
+}
+
+// --- parameters and their texts ---------------------------------------------
+
+float CompExp::getParameterDefault(int index) {
+    switch (index) {
+        case kThreshold: return 1.0f;
+        case kRatio: return 0.0f;
+        case kMakeup: return 0.5f;
+        case kAutoMakeup: return discreteValue(1, 2);
+        case kMode: return discreteValue(kCompress, kNumModes);
+        case kSource: return discreteValue(0, kNumSources);
+        case kAttack:
+        case kRelease: return kDefaultTime;
+        case kPeakRms: return discreteValue(1, 2);
+        case kListen: return discreteValue(0, 2);
+        default: return 0.0f;
+    }
+}
+
+void CompExp::getParameterName(int index, char* out) {
+    copyText(out, kTextSize, index >= 0 && index < kNumParams ? kNames[index] : "---");
+}
+
+void CompExp::getParameterTitle(int index, char* out) {
+    copyText(out, kTextSize, index >= 0 && index < kNumParams ? kTitles[index] : "");
+}
+
+void CompExp::getParameterLabel(int index, char* out) {
+    switch (index) {
+        case kThreshold:
+        case kMakeup: copyText(out, kTextSize, "dB"); break;
+        case kAttack:
+        case kRelease: copyText(out, kTextSize, "ms"); break;
+        default: out[0] = 0;
+    }
+}
+
+bool CompExp::ratioText(float v, int mode, char* out) {
+    if (mode == kCompress) {
+        float d = 1.0f - v;
+        if (d <= 0.01f)
+            copyText(out, kTextSize, "oo:1");
+        else if (d < 0.1f)
+            VH_TEXT(out, "%.1f:1", 1.0 / d);
+        else
+            VH_TEXT(out, "%.2f:1", 1.0 / d);
+        return true;
+    }
+    if (mode == kExpand) {
+        VH_TEXT(out, "%.2f:1", 1.0 + 4.0 * v);
+        return true;
+    }
+    return false;
+}
+
+void CompExp::getParameterDisplay(int index, char* out) {
+    float v = index >= 0 && index < kNumParams ? mBase[index] : 0.0f;
+    switch (index) {
+        case kThreshold: VH_TEXT(out, "%.0f", thresholdDb(v)); return;
+        case kMakeup: VH_TEXT(out, "%.0f", makeupDb(v)); return;
+        case kRatio:
+            if (!ratioText(v, discreteIndex(mBase[kMode], kNumModes), out)) copyText(out, kTextSize, "---");
+            return;
+        case kAttack:
+        case kRelease: VH_TEXT(out, "%.1f", 1000.0f * timeSeconds(v)); return;
+        case kAutoMakeup:
+        case kMode:
+        case kSource:
+        case kPeakRms:
+        case kListen: copyText(out, kTextSize, discreteName(index, discreteIndex(v, discreteCount(index)), false)); return;
+        default: copyText(out, kTextSize, "---");
+    }
+}
+
+void CompExp::formatEditorValue(int index, float value, char* out, int) {
+    switch (index) {
+        case kThreshold: VH_TEXT(out, "%.1f dB", thresholdDb(value)); return;
+        case kMakeup: VH_TEXT(out, "%.1f dB", makeupDb(value)); return;
+        case kRatio:
+            // The ratio control follows the current mode.
+            if (!ratioText(value, discreteIndex(mBase[kMode], kNumModes), out)) copyText(out, kTextSize, "error");
+            return;
+        case kAttack:
+        case kRelease: VH_TEXT(out, "%.0fms", 1000.0f * timeSeconds(value)); return;
+        case kAutoMakeup:
+        case kMode:
+        case kSource:
+        case kPeakRms:
+        case kListen:
+            copyText(out, kTextSize, discreteName(index, discreteIndex(value, discreteCount(index)), true));
+            return;
+        default: out[0] = 0;
+    }
+}
+
+float CompExp::parseRatio(const char* text, int mode) {
+    if (mode != kExpand) {
+        char head[kTextSize];
+        copyText(head, sizeof head, text);
+        char* colon = std::strchr(head, ':');
+        if (equalsIgnoreCase(head, "oo") || equalsIgnoreCase(head, "oo:") || equalsIgnoreCase(head, "oo:1")) return 1.0f;
+        if (colon) *colon = 0;
+        double r = readNumber(head);
+        // A ratio below 1:1 would expand; the compressor's range starts at 1:1.
+        if (r <= 1.0) return 0.0f;
+        return clampFloat(1.0 - 1.0 / r, 0.0, 1.0);
+    }
+    return clampFloat((readNumber(text) - 1.0) * 0.25, 0.0, 1.0);
+}
+
+bool CompExp::parseEditorValue(int index, const char* text, float& value, int) {
+    if (text == nullptr) return false;
+    switch (index) {
+        case kThreshold: value = static_cast<float>((clampFloat(readNumber(text), -60.0, 0.0) + 60.0) / 60.0); return true;
+        case kMakeup: value = static_cast<float>((clampFloat(readNumber(text), -60.0, 60.0) + 60.0) / 120.0); return true;
+        case kRatio: value = parseRatio(text, discreteIndex(mBase[kMode], kNumModes)); return true;
+        case kAttack:
+        case kRelease:
+            value = std::pow(clampFloat(readNumber(text), 0.0, 1000.0) / 1000.0f, 1.0f / 3.0f);
+            return true;
+        case kAutoMakeup:
+        case kMode:
+        case kSource:
+        case kPeakRms:
+        case kListen: {
+            // The discrete controls take no typed numbers, but a typed item name selects that item.
+            int n = discreteCount(index);
+            for (int i = 0; i < n; ++i) {
+                if (equalsIgnoreCase(text, discreteName(index, i, true)) ||
+                    equalsIgnoreCase(text, discreteName(index, i, false))) {
+                    if (index == kMode && i >= 2) break;
+                    value = discreteValue(i, n);
+                    return true;
+                }
+            }
+            return false;
+        }
+        default: return false;
+    }
+}
+
+// --- control tick ------------------------------------------------------------
+
+float CompExp::detectorCoefficient(float seconds, float rate) {
+    float samples = seconds * rate;
+    if (!(samples > 0.0f)) return 1.0f;  // 0 s: the envelope jumps to the new value
+    return 1.0f - std::exp(-1.0f / samples);
+}
+
+void CompExp::update() {
+    // The switches are never modulated: read from the plain values.
+    mAutoMakeup = discreteIndex(mBase[kAutoMakeup], 2) == 1;
+    mMode = discreteIndex(mBase[kMode], kNumModes);
+    mSourceIndex = discreteIndex(mBase[kSource], kNumSources);
+    mRms = discreteIndex(mBase[kPeakRms], 2) == 1;
+    mListen = discreteIndex(mBase[kListen], 2) == 1;
+    auto lanes = [](float left, float right) { return Vec4(left, right, left, right); };
+    mThreshold.setTarget(lanes(thresholdDb(mModL[kThreshold]), thresholdDb(mModR[kThreshold])), mRampFactor);
+    mRatio.setTarget(lanes(mModL[kRatio], mModR[kRatio]), mRampFactor);
+    mMakeup.setTarget(lanes(makeupDb(mModL[kMakeup]), makeupDb(mModR[kMakeup])), mRampFactor);
+    mAttack = lanes(detectorCoefficient(timeSeconds(mModL[kAttack]), mSampleRate),
+                    detectorCoefficient(timeSeconds(mModR[kAttack]), mSampleRate));
+    mRelease = lanes(detectorCoefficient(timeSeconds(mModL[kRelease]), mSampleRate),
+                     detectorCoefficient(timeSeconds(mModR[kRelease]), mSampleRate));
+}
+
+// --- audio -------------------------------------------------------------------
+
+void CompExp::processSample(float* left, float* right) {
+    mThreshold.next();
+    mRatio.next();
+    mMakeup.next();
+    Vec4 in(*left, *right, 0.0f, 0.0f);
+    if (mSourceIndex == 0) mKey = in;
+    if (mListen) {
+        *left = mKey[0];
+        *right = mKey[1];
+        return;
+    }
+    Float4Raw x = max(mKey, -mKey).v;
+    x = x >= kKeyFloor ? x : Float4Raw{kKeyFloor, kKeyFloor, kKeyFloor, kKeyFloor};  // NaN keys count as silence
+    x = x < kKeyCeiling ? x : Float4Raw{kKeyCeiling, kKeyCeiling, kKeyCeiling, kKeyCeiling};
+    if (mRms) x *= x;
+    // Attack while the envelope is at or below the new value, release above it.
+    Float4Raw e = mEnvelope.v;
+    e += (x - e) * (e <= x ? mAttack.v : mRelease.v);
+    mEnvelope = Vec4(e);
+    Vec4 levelDb = fastLog2(mEnvelope) * Vec4(mRms ? kDbPerLog2Power : kDbPerLog2Amplitude);
+    Vec4 g = gainDb(levelDb, mThreshold.current, mRatio.current, mMakeup.current, mMode, mAutoMakeup);
+    Vec4 out = in * fastExp2(g * Vec4(kLog2PerDb));
+    *left = out[0];
+    *right = out[1];
+}
+
+// --- reset and sample rate -----------------------------------------------------
+
+void CompExp::resetSmoothing() {
+    mThreshold.snap();
+    mRatio.snap();
+    mMakeup.snap();
+}
+
+void CompExp::clearState() {
+    // The detector restarts at 0 dBFS: the first samples count as loud and the
+    // gain recovers along the release.
+    mKey = Vec4();
+    mEnvelope = Vec4(1.0f);
+    resetSmoothing();
+}
+
+}  // namespace vh

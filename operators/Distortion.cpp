@@ -1,0 +1,379 @@
+#include "operators/Distortion.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace vh {
+
+namespace {
+
+constexpr const char* kNames[Distortion::kNumParams] = {"drive", "freq", "bandwidth", "type", "diffuse", "xover"};
+constexpr const char* kCurveNames[Distortion::kNumCurves] = {"sym A", "sym B", "sym C", "asym A",
+                                                             "asym B", "asym C", "clip"};
+constexpr const char* kOffOn[2] = {"off", "on"};
+
+// 10^0.75 - 1 in single precision: the drive reaches 120 dB at v = 1.
+constexpr float kDriveShape = 4.6234130859375f;
+// log2(1000) in single precision: the centre spans 20 Hz..20 kHz.
+constexpr float kCentreOctaves = 9.965784072875977f;
+constexpr float kLowestCentreHz = 20.0f;
+// 2 pi in single precision.
+constexpr double kTwoPi = 6.2831854820251465;
+// Highest usable band centre as a share of the rate. Above half the rate the
+// sine term turns negative and the band-pass poles leave the unit circle; at
+// 44.1 kHz and above the 20 kHz centre stays below it.
+constexpr float kMaxCentreShare = 0.49f;
+// Keeps the symmetric curves defined at zero input.
+constexpr float kCurveEpsilon = 1e-15f;
+// Symmetric curve knees: sym A, B, C.
+constexpr float kSymKnee[3] = {6.0f, 4.0f, 2.0f};
+// Asymmetric curves: output scale, steepness and input offset per type.
+struct AsymShape {
+    double scale, steep, offset;
+};
+constexpr AsymShape kAsymShapes[3] = {
+    {1.385122751, 2.0, -0.8},
+    {1.332023709, 4.0, -0.6},
+    {1.445650638, 6.0, -0.4},
+};
+// Below this |e t| the asymmetric curve t / (1 - exp(-e t)) is taken from its
+// series 1/e + t/2 + e t^2/12 (next term 1e-11 relative): near t = 0 the
+// quotient would cancel its digits away and at t = 0 divide 0 by 0.
+constexpr double kAsymSeriesLimit = 1e-2;
+// Diffuser on from this "diffuse" value; allpass gain 0.7 per unit of it.
+constexpr float kDiffuseOn = 0.01f;
+constexpr float kDiffuseGain = 0.7f;
+// DC blocker corner, 2 pi * 10 Hz, and the Butterworth sqrt 2.
+constexpr double kDcCornerRadians = 62.831854820251465;
+constexpr double kSqrt2 = 1.41421356237309;
+
+double clampDouble(double x, double lo, double hi) { return x < lo ? lo : (x > hi ? hi : x); }
+float clampFloat(double x, double lo, double hi) { return static_cast<float>(clampDouble(x, lo, hi)); }
+
+// |x| as max(x, -x): the shared Vec4 abs type-puns through a reference,
+// which the optimiser may read as uninitialised.
+Vec4 absLanes(Vec4 x) { return max(x, -x); }
+
+// Lanes must be non-negative. One packed square root where SSE exists; the
+// portable form otherwise (it also sets errno, so it is not vectorised).
+Vec4 sqrtLanes(Vec4 x) {
+#if defined(__SSE__)
+    return Vec4(__builtin_ia32_sqrtps(x.v));
+#else
+    return Vec4(std::sqrt(x[0]), std::sqrt(x[1]), std::sqrt(x[2]), std::sqrt(x[3]));
+#endif
+}
+
+void diffuseText(float v, char* out) {
+    if (v < kDiffuseOn)
+        copyText(out, kTextSize, "off");
+    else
+        VH_TEXT(out, "%.1f", 100.0f * v);
+}
+
+typedef double Double2 __attribute__((vector_size(16)));
+typedef long long Int2 __attribute__((vector_size(16)));
+
+// e^x on two double lanes, x limited to -708..708 so the result stays a
+// finite normal double (NaN counts as the lower end). x = n ln 2 + r with
+// |r| <= ln 2 / 2; e^r from its Taylor series to the ninth power (error
+// below 1e-11, far finer than the float the curve ends in); 2^n built in the
+// exponent field. Rounding uses the 1.5 * 2^52 trick: adding it leaves n in
+// the low mantissa bits.
+Double2 expLanes(Double2 x) {
+    constexpr double kLimit = 708.0;
+    constexpr double kLog2E = 1.4426950408889634;
+    constexpr double kLn2High = 0.6931471803691238;  // ln 2 split so n * high is exact
+    constexpr double kLn2Low = 1.9082149292705877e-10;
+    constexpr double kRoundMagic = 6755399441055744.0;
+    constexpr long long kMagicBits = 0x4338000000000000LL;
+    x = x > -kLimit ? x : Double2{-kLimit, -kLimit};
+    x = x < kLimit ? x : Double2{kLimit, kLimit};
+    Double2 shifted = x * kLog2E + kRoundMagic;
+    Double2 n = shifted - kRoundMagic;
+    Int2 whole = reinterpret_cast<Int2>(shifted) - kMagicBits;
+    Double2 r = (x - n * kLn2High) - n * kLn2Low;
+    Double2 r2 = r * r;
+    Double2 r4 = r2 * r2;
+    Double2 low = (1.0 + r) + r2 * (1.0 / 2 + r * (1.0 / 6));
+    Double2 mid = (1.0 / 24 + r * (1.0 / 120)) + r2 * (1.0 / 720 + r * (1.0 / 5040));
+    Double2 high = 1.0 / 40320 + r * (1.0 / 362880);
+    Double2 p = low + r4 * (mid + r4 * high);
+    return p * reinterpret_cast<Double2>((whole + 1023) << 52);
+}
+
+bool endsWithIgnoreCase(const char* text, std::size_t length, const char* suffix) {
+    std::size_t n = std::strlen(suffix);
+    return length >= n && equalsIgnoreCase(text + length - n, suffix);
+}
+
+}  // namespace
+
+Distortion::Distortion(int slot, ModuleHost* owner) : Operator(slot, owner) {
+    for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
+    // Coefficients for the default rate, so that even a module that never
+    // sees setSampleRate shapes with a drive of 1 rather than dividing by 0.
+    setSampleRate(mSampleRate);
+}
+
+// --- parameters and their texts ---------------------------------------------
+
+float Distortion::getParameterDefault(int index) {
+    switch (index) {
+        case kFreq: return 0.56632334f;  // 1000 Hz
+        case kType: return discreteValue(kSymA, kNumTypeStates);
+        case kXover: return discreteValue(0, 2);
+        default: return 0.0f;  // drive 0 dB, bandwidth 0.2, diffuse off
+    }
+}
+
+void Distortion::getParameterName(int index, char* out) {
+    copyText(out, kTextSize, index >= 0 && index < kNumParams ? kNames[index] : "---");
+}
+
+void Distortion::getParameterLabel(int index, char* out) {
+    copyText(out, kTextSize, index == kDrive ? "dB" : (index == kFreq ? "Hz" : ""));
+}
+
+float Distortion::driveGain(float v) {
+    float d = 1.0f + kDriveShape * (v * v);
+    d *= d;
+    d *= d;
+    return d * d;
+}
+
+float Distortion::centreHz(float v) { return kLowestCentreHz * std::exp2(kCentreOctaves * v); }
+
+float Distortion::crossoverSine(float v, float rate) {
+    float f = centreHz(v);
+    if (f > kMaxCentreShare * rate) f = kMaxCentreShare * rate;
+    return static_cast<float>(std::sin(kTwoPi * f / rate));
+}
+
+void Distortion::getParameterDisplay(int index, char* out) {
+    float v = index >= 0 && index < kNumParams ? mBase[index] : 0.0f;
+    switch (index) {
+        case kDrive: levelText(driveGain(v), out, 0); return;
+        case kFreq: VH_TEXT(out, "%.0f", centreHz(v)); return;
+        case kBandwidth: VH_TEXT(out, "%.2f", bandwidthOf(v)); return;
+        case kType: VH_TEXT(out, "%d", discreteIndex(v, kNumTypeStates)); return;
+        case kDiffuse: diffuseText(v, out); return;
+        case kXover: copyText(out, kTextSize, kOffOn[discreteIndex(v, 2)]); return;
+        default: copyText(out, kTextSize, "---");
+    }
+}
+
+void Distortion::formatEditorValue(int index, float value, char* out, int) {
+    switch (index) {
+        case kDrive: {
+            char level[kTextSize];
+            levelText(driveGain(value), level, 1);
+            VH_TEXT(out, "%s dB", level);
+            return;
+        }
+        case kFreq: VH_TEXT(out, "%.0f Hz", centreHz(value)); return;
+        case kBandwidth: VH_TEXT(out, "%.1f", bandwidthOf(value)); return;
+        case kType: {
+            int type = discreteIndex(value, kNumTypeStates);
+            copyText(out, kTextSize, type < kNumCurves ? kCurveNames[type] : "---");
+            return;
+        }
+        case kDiffuse: diffuseText(value, out); return;
+        case kXover: copyText(out, kTextSize, kOffOn[discreteIndex(value, 2)]); return;
+        default: out[0] = 0;
+    }
+}
+
+bool Distortion::parseEditorValue(int index, const char* text, float& value, int) {
+    if (text == nullptr) return false;
+    switch (index) {
+        case kDrive: {
+            double db = clampDouble(readNumber(text), 0.0, 120.0);
+            value = clampFloat(std::sqrt((std::pow(std::pow(10.0, db / 20.0), 0.125) - 1.0) / kDriveShape), 0.0, 1.0);
+            return true;
+        }
+        case kFreq: {
+            double f = readNumber(text);
+            std::size_t length = std::strlen(text);
+            while (length > 0 && text[length - 1] == ' ') --length;
+            if (endsWithIgnoreCase(text, length, "k") || endsWithIgnoreCase(text, length, "khz")) f *= 1000.0;
+            f = clampDouble(f, kLowestCentreHz, 20000.0);
+            value = clampFloat(std::log(f / kLowestCentreHz) / (std::log(2.0) * kCentreOctaves), 0.0, 1.0);
+            return true;
+        }
+        case kBandwidth: {
+            double b = clampDouble(readNumber(text), 0.2, 20.0);
+            value = clampFloat(std::sqrt((5.0 * b - 1.0) / 99.0), 0.0, 1.0);
+            return true;
+        }
+        case kType:
+            for (int i = 0; i < kNumCurves; ++i) {
+                if (equalsIgnoreCase(text, kCurveNames[i])) {
+                    value = discreteValue(i, kNumTypeStates);
+                    return true;
+                }
+            }
+            return false;
+        case kDiffuse:
+            value = equalsIgnoreCase(text, "off") ? 0.0f : clampFloat(readNumber(text), 0.0, 100.0) / 100.0f;
+            return true;
+        case kXover:
+            for (int i = 0; i < 2; ++i) {
+                if (equalsIgnoreCase(text, kOffOn[i])) {
+                    value = discreteValue(i, 2);
+                    return true;
+                }
+            }
+            return false;
+        default: return false;
+    }
+}
+
+// --- control tick ------------------------------------------------------------
+
+void Distortion::update() {
+    mType = discreteIndex(mBase[kType], kNumTypeStates);
+    if (mType >= kAsymA && mType <= kAsymC) {
+        const AsymShape& shapeOfType = kAsymShapes[mType - kAsymA];
+        mAsymScale = shapeOfType.scale;
+        mAsymSteep = shapeOfType.steep;
+        mAsymOffset = shapeOfType.offset;
+        mAsymInverseSteep = 1.0 / shapeOfType.steep;
+    }
+    mXover = discreteIndex(mBase[kXover], 2) == 1;
+    // Switching the diffuser in or out would otherwise replay stale filter
+    // memories into the band.
+    bool diffuserOn = mBase[kDiffuse] >= kDiffuseOn;
+    if (diffuserOn != mDiffuserOn) {
+        clearFilterMemories();
+        mDiffuserOn = diffuserOn;
+    }
+    mDrive.setTarget(Vec4(1.0f, 1.0f, driveGain(mModR[kDrive]), driveGain(mModL[kDrive])), mRampFactor);
+    mSine.setTarget(Vec4(0.0f, 0.0f, crossoverSine(mModR[kFreq], mSampleRate), crossoverSine(mModL[kFreq], mSampleRate)),
+                    mRampFactor);
+    mWidth.setTarget(Vec4(0.2f, 0.2f, bandwidthOf(mModR[kBandwidth]), bandwidthOf(mModL[kBandwidth])), mRampFactor);
+}
+
+// --- audio -------------------------------------------------------------------
+
+Vec4 Distortion::shapeAsymmetric(Vec4 band) {
+    Double2 drive = {mDrive.current[3], mDrive.current[2]};
+    Double2 u = {band[3], band[2]};
+    Double2 t = drive * u + static_cast<double>(kCurveEpsilon) - mAsymOffset;
+    Double2 et = mAsymSteep * t;
+    // s (F + 1e-15) / D with F = t / (1 - exp(-e t)), as one division:
+    // s (t + 1e-15 (1 - exp(-e t))) / ((1 - exp(-e t)) D).
+    Double2 oneMinusExp = 1.0 - expLanes(-et);
+    Double2 numerator = t + 1e-15 * oneMinusExp;
+    Double2 denominator = oneMinusExp * drive;
+    auto small = et < kAsymSeriesLimit && et > -kAsymSeriesLimit;
+    numerator = small ? mAsymInverseSteep + t * (0.5 + mAsymSteep * t * (1.0 / 12)) + 1e-15 : numerator;
+    denominator = small ? drive : denominator;
+    Double2 shaped = mAsymScale * numerator / denominator;
+    // 10 Hz high-pass: the curve's offset leaves a DC component behind.
+    Double2 y = mB0 * shaped + mB1 * mDc.x1 + mB2 * mDc.x2 - mA1 * mDc.y1 - mA2 * mDc.y2;
+    mDc.x2 = mDc.x1;
+    mDc.x1 = shaped;
+    mDc.y2 = mDc.y1;
+    mDc.y1 = (y + 1e-18) - 1e-18;  // the stored state is flushed of vanishing values
+    return Vec4(0.0f, 0.0f, static_cast<float>(y[1]), static_cast<float>(y[0]));
+}
+
+Vec4 Distortion::shape(Vec4 band) {
+    Vec4 drive = mDrive.current;
+    switch (mType) {
+        case kSymA:
+        case kSymB:
+        case kSymC: {
+            Vec4 knee(kSymKnee[mType]);
+            Vec4 a = mulAdd(drive, absLanes(band), Vec4(kCurveEpsilon));
+            return band * (knee + drive) / (knee + a);
+        }
+        case kClip:
+            // D u min(D |u| + eps, 1) / (D |u| + eps) is D u clipped to +-1;
+            // the clamp gives the same without a division.
+            return clamp(drive * band, Vec4(-1.0f), Vec4(1.0f));
+        case kAsymA:
+        case kAsymB:
+        case kAsymC: return shapeAsymmetric(band);
+        default: return band;
+    }
+}
+
+void Distortion::processSample(float* left, float* right) {
+    mDrive.current += mDrive.increment;
+    Vec4 x(0.0f, 0.0f, *right, *left);
+    Vec4 band = x;
+    Vec4 rest;
+    if (mXover) {
+        // Band-pass around the centre; its feed-forward is alpha rather than
+        // alpha / (1 + alpha), so the band peaks at 1 + alpha. Band and rest
+        // still sum back to the input.
+        mSine.current += mSine.increment;
+        mWidth.current += mWidth.increment;
+        Vec4 s = mSine.current;
+        Vec4 one(1.0f);
+        // alpha = s / 2B and q = 1 / (1 + alpha) from one division.
+        Vec4 twoB = Vec4(2.0f) * mWidth.current;
+        Vec4 r = one / (twoB * (twoB + s));
+        Vec4 alpha = s * (twoB + s) * r;
+        Vec4 q = twoB * twoB * r;
+        Vec4 c = Vec4(-2.0f) * sqrtLanes(max(one - s * s, Vec4())) * q;
+        Vec4 y = alpha * x - alpha * mX2 - c * mY1 - (one - alpha) * q * mY2;
+        mX2 = mX1;
+        mX1 = x;
+        mY2 = mY1;
+        mY1 = flushLanes(y);
+        band = y;
+        rest = x - y;
+    }
+    band = shape(band);
+    if (mDiffuserOn) {
+        Vec4 g(mBase[kDiffuse] * kDiffuseGain);
+        band = mDiffuser4.process(mDiffuser3.process(mDiffuser2.process(mDiffuser1.process(band, g), g), g), g);
+    }
+    Vec4 out = band + rest;
+    *left = out[3];
+    *right = out[2];
+}
+
+// --- reset and sample rate -----------------------------------------------------
+
+void Distortion::clearFilterMemories() {
+    mX1 = mX2 = mY1 = mY2 = Vec4();
+    mDc = DcBlocker();
+    mDiffuser1.clear();
+    mDiffuser2.clear();
+    mDiffuser3.clear();
+    mDiffuser4.clear();
+}
+
+void Distortion::resetSmoothing() {
+    mDrive.snap();
+    mSine.snap();
+    mWidth.snap();
+}
+
+void Distortion::clearState() {
+    resetSmoothing();
+    clearFilterMemories();
+    mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
+}
+
+void Distortion::setSampleRate(float rate) {
+    // Second-order Butterworth high-pass at 10 Hz, in double precision.
+    double w = kDcCornerRadians / rate;
+    double cs = std::cos(w);
+    double alpha = std::sin(w) / kSqrt2;
+    double q = 1.0 / (1.0 + alpha);
+    mA1 = -2.0 * cs * q;
+    mA2 = (1.0 - alpha) * q;
+    mB0 = (1.0 + cs) * 0.5 * q;
+    mB1 = -2.0 * mB0;
+    mB2 = mB0;
+    clearFilterMemories();
+    mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
+    Operator::setSampleRate(rate);
+}
+
+}  // namespace vh
