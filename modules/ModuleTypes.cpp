@@ -1,6 +1,10 @@
 #include "modules/ModuleTypes.h"
 
 #include "modules/Empty.h"
+#include "modulators/ADSR.h"
+#include "modulators/ENV.h"
+#include "modulators/LFO.h"
+#include "modulators/STEP.h"
 #include "operators/Gain.h"
 #include "operators/Panner.h"
 #include "operators/PhaseInv.h"
@@ -75,6 +79,10 @@ std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) 
 
 std::unique_ptr<Modulator> createModulator(int type, int slot, ModuleHost* owner) {
     switch (type) {
+        case kModLfo: return std::make_unique<LFO>(slot, owner);
+        case kModEnv: return std::make_unique<ENV>(slot, owner);
+        case kModAdsr: return std::make_unique<ADSR>(slot, owner);
+        case kModStep: return std::make_unique<STEP>(slot, owner);
         default: return std::make_unique<Empty>(slot, owner);
     }
 }
