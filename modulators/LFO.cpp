@@ -218,8 +218,8 @@ void LFO::setTempo(float bpm) { mTempo = acceptedTempo(bpm, mTempo); }
 void LFO::setSongPosition(float ppq) {
     if (!mRhythmMode || !std::isfinite(ppq)) return;
     double cycles = static_cast<double>(ppq) / (4.0 * rhythmLength(discreteIndex(mBase[kRate], kNumRhythmItems)));
-    mPhase = static_cast<float>(cycles - std::floor(cycles));
-    if (mPhase >= 1.0f) mPhase = 0.0f;  // rounding of a value just below a whole cycle
+    mPhase = cycles - std::floor(cycles);
+    if (mPhase >= 1.0) mPhase = 0.0;  // rounding of a value just below a whole cycle
 }
 
 void LFO::update() {
@@ -275,8 +275,9 @@ void LFO::processSample(float* outLeft, float* outRight) {
     float tiltL = mTiltL.next(), tiltR = mTiltR.next();
     float depthL = mDepthL.next(), depthR = mDepthR.next();
 
-    float wL = warp(wrapOnce(mPhase - (offsetL - 0.5f)), tiltL);
-    float wR = warp(wrapOnce(mPhase - (offsetR - 0.5f)), tiltR);
+    float phase = static_cast<float>(mPhase);
+    float wL = warp(wrapOnce(phase - (offsetL - 0.5f)), tiltL);
+    float wR = warp(wrapOnce(phase - (offsetR - 0.5f)), tiltR);
 
     float valueL, valueR;
     if (mWaveform == kSampleHold) {
@@ -296,8 +297,8 @@ void LFO::processSample(float* outLeft, float* outRight) {
     mPrevWarpL = wL;
     mPrevWarpR = wR;
 
-    mPhase += rate * mInvSampleRate;
-    if (mPhase > 1.0f) mPhase -= 1.0f;
+    mPhase += static_cast<double>(rate * mInvSampleRate);
+    if (mPhase > 1.0) mPhase -= 1.0;
 
     mSmoothL = flushDenormal(mSmoothL + (valueL - mSmoothL) * coefL);
     mSmoothR = flushDenormal(mSmoothR + (valueR - mSmoothR) * coefR);
@@ -320,7 +321,7 @@ void LFO::resetSmoothing() {
 }
 
 void LFO::clearState() {
-    mPhase = 0.0f;
+    mPhase = 0.0;
     mSmoothL = mSmoothR = 0.0f;
     mPrevWarpL = mPrevWarpR = 0.0f;
     mHeldL = mHeldR = 0.0f;

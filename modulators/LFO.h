@@ -51,7 +51,7 @@ public:
     void resetSmoothing() override;
     void clearState() override;
 
-    float phase() const { return mPhase; }
+    float phase() const { return static_cast<float>(mPhase); }
     float tempo() const { return mTempo; }
 
 private:
@@ -75,7 +75,10 @@ private:
     Ramp mDepthL{1.0f}, mDepthR{1.0f};
     int mWaveform = kSine;
     int mRhythmMode = 1;
-    float mPhase = 0.0f;
+    // Double precision: at 0.01 Hz and high sample rates the per-sample
+    // increment falls below half a float step near 1 and a float phase would
+    // stop advancing (and drift audibly well before that).
+    double mPhase = 0.0;
     float mSmoothL = 0.0f, mSmoothR = 0.0f;
     float mPrevWarpL = 0.0f, mPrevWarpR = 0.0f;
     float mHeldL = 0.0f, mHeldR = 0.0f;

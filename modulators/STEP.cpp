@@ -150,7 +150,7 @@ bool STEP::parseEditorValue(int index, const char* text, float& value, int) {
 
 // One step lasts the grid length in whole notes: L * 240 / tempo seconds.
 void STEP::updatePhaseIncrement() {
-    mPhaseIncrement = mTempo / (rhythmLength(mGrid) * mSampleRate * 240.0f);
+    mPhaseIncrement = static_cast<double>(mTempo) / (static_cast<double>(rhythmLength(mGrid)) * mSampleRate * 240.0);
 }
 
 void STEP::setTempo(float bpm) {
@@ -162,8 +162,8 @@ void STEP::setSongPosition(float ppq) {
     if (discreteIndex(mBase[kMode], kNumModes) != kSongPos || !std::isfinite(ppq)) return;
     double steps = static_cast<double>(ppq) / (4.0 * rhythmLength(discreteIndex(mBase[kGrid], kNumRhythmItems)));
     double whole = std::floor(steps);
-    float phase = static_cast<float>(steps - whole);
-    mStepPhase = phase < 1.0f ? phase : 0.0f;
+    double phase = steps - whole;
+    mStepPhase = phase < 1.0 ? phase : 0.0;
     // fmod keeps positions of huge or negative song positions in range.
     double count = static_cast<double>(stepCountOf(mBase[kSteps]));
     double position = std::fmod(whole, count);
@@ -182,7 +182,7 @@ void STEP::update() {
     mRunning = isRunning(mModL[kState]) ? 1 : 0;
     if (!mRunning && (mMode == kRestart || mMode == kOnePass)) {
         mPosition = 0;
-        mStepPhase = 0.0f;
+        mStepPhase = 0.0;
     }
     updatePhaseIncrement();
 
@@ -201,9 +201,9 @@ void STEP::processSample(float* outLeft, float* outRight) {
     float targetL, targetR;
     if (mRunning) {
         mStepPhase += mPhaseIncrement;
-        if (mStepPhase >= 1.0f) {
+        if (mStepPhase >= 1.0) {
             if (++mPosition > mLast) mPosition = mMode == kOnePass ? mLast : 0;
-            mStepPhase -= 1.0f;
+            mStepPhase -= 1.0;
         }
         targetL = mModL[kLeftStep0 + mPosition];
         targetR = mModR[kRightStep0 + mPosition];
@@ -232,7 +232,7 @@ void STEP::resetSmoothing() {
 
 void STEP::clearState() {
     mPosition = 0;
-    mStepPhase = 0.0f;
+    mStepPhase = 0.0;
     mSmoothL = mSmoothR = 0.0f;
 }
 

@@ -60,7 +60,7 @@ public:
 
     // Current step (0-based) and phase within it; the plot marks the step.
     int stepPosition() const { return mPosition; }
-    float stepPhase() const { return mStepPhase; }
+    float stepPhase() const { return static_cast<float>(mStepPhase); }
     bool running() const { return mRunning != 0; }
 
 private:
@@ -71,8 +71,10 @@ private:
     int mMode = kRestart;
     int mRunning = 1;
     int mPosition = 0;
-    float mStepPhase = 0.0f;
-    float mPhaseIncrement = 0.0f;
+    // Double precision: a 12/1 step at 30 bpm and 384 kHz advances by about
+    // 3e-10 per sample, which a float phase would lose entirely.
+    double mStepPhase = 0.0;
+    double mPhaseIncrement = 0.0;
     Ramp mCoefL{1.0f}, mCoefR{1.0f};
     Ramp mDepthL{1.0f}, mDepthR{1.0f};
     float mSmoothL = 0.0f, mSmoothR = 0.0f;
