@@ -230,6 +230,12 @@ void ADSR::setTempo(float bpm) { mTempo = acceptedTempo(bpm, mTempo); }
 // seconds: delay, attack, hold, decay, release. Each coefficient takes the
 // stage length before truncation; a zero length is instant.
 void ADSR::setStageTimes(Channel& channel, const float* seconds) {
+    bool same = channel.timesKey[5] == mSampleRate;
+    for (int i = 0; i < 5; ++i) same = same && channel.timesKey[i] == seconds[i];
+    if (same) return;  // nothing changed since the last tick: skip the exps
+    for (int i = 0; i < 5; ++i) channel.timesKey[i] = seconds[i];
+    channel.timesKey[5] = mSampleRate;
+
     float samples[5];
     for (int i = 0; i < 5; ++i) {
         samples[i] = seconds[i] * mSampleRate;

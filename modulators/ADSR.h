@@ -87,6 +87,8 @@ private:
         Ramp depth{1.0f};
         float trigOn = 0.25f, trigOff = 1.0f / 1024.0f, trigGain = 1.0f;
         float level = 0.0f;
+        // Stage seconds and sample rate the lengths were last computed from.
+        float timesKey[6] = {-1.0f, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f};
     };
 
     void setStageTimes(Channel& channel, const float* seconds);

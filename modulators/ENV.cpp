@@ -141,6 +141,11 @@ float ENV::onePoleCoefficient(float seconds, float sampleRate) {
     return 1.0f - std::exp(-1.0f / samples);
 }
 
+float ENV::timeCoefficient(CoefficientCache<2>& cache, float v) const {
+    if (cache.changed({v, mSampleRate})) cache.value = onePoleCoefficient(timeSeconds(v), mSampleRate);
+    return cache.value;
+}
+
 // --- control rate -----------------------------------------------------------
 
 void ENV::setSampleRate(float rate) {
@@ -156,10 +161,10 @@ void ENV::update() {
 
     mSensL = sensGain(mModL[kSens]);
     mSensR = sensGain(mModR[kSens]);
-    mAttackL = onePoleCoefficient(timeSeconds(mModL[kAttack]), mSampleRate);
-    mAttackR = onePoleCoefficient(timeSeconds(mModR[kAttack]), mSampleRate);
-    mReleaseL = onePoleCoefficient(timeSeconds(mModL[kRelease]), mSampleRate);
-    mReleaseR = onePoleCoefficient(timeSeconds(mModR[kRelease]), mSampleRate);
+    mAttackL = timeCoefficient(mTimeCache[0], mModL[kAttack]);
+    mAttackR = timeCoefficient(mTimeCache[1], mModR[kAttack]);
+    mReleaseL = timeCoefficient(mTimeCache[2], mModL[kRelease]);
+    mReleaseR = timeCoefficient(mTimeCache[3], mModR[kRelease]);
 
     mDepthL.setTarget(mModL[kDepth], mRampFactor);
     mDepthR.setTarget(mModR[kDepth], mRampFactor);

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "modulators/CoefficientCache.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
 
@@ -39,6 +40,8 @@ public:
     static float timeSeconds(float v) { return v * v * v; }
     // One-pole coefficient of a time constant; 0 s is instant.
     static float onePoleCoefficient(float seconds, float sampleRate);
+    // The same from a normalised time value, recomputed only on change.
+    float timeCoefficient(CoefficientCache<2>& cache, float v) const;
 
     // --- control rate and audio rate --------------------------------------
     void setSampleRate(float rate) override;
@@ -82,6 +85,8 @@ private:
     int mTicksPerPoint = 41;
     float mPeakHoldL = 0.0f, mPeakHoldR = 0.0f;
     float mLevelL = 0.0f, mLevelR = 0.0f;
+    // Attack left, attack right, release left, release right.
+    CoefficientCache<2> mTimeCache[4];
 };
 
 }  // namespace vh

@@ -1,5 +1,6 @@
 #include "modulators/LFO.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "modulators/ModulatorText.h"
@@ -232,67 +233,81 @@ void LFO::update() {
                                    : rateHz(mModL[kRate]);
     mRate.setTarget(rateTarget, mRampFactor);
 
-    float cornerL = 1.0f - mModL[kSmooth], cornerR = 1.0f - mModR[kSmooth];
-    float scale = -kTwoPi * rateTarget * mInvSampleRate;
-    mCoefL.setTarget(1.0f - std::exp(scale * std::pow(kSmoothCornerSpan, cornerL * cornerL)), mRampFactor);
-    mCoefR.setTarget(1.0f - std::exp(scale * std::pow(kSmoothCornerSpan, cornerR * cornerR)), mRampFactor);
+    mGainRamps.setTarget(Vec4(smoothingCoefficient(mCoefCacheL, rateTarget, mModL[kSmooth]),
+                              smoothingCoefficient(mCoefCacheR, rateTarget, mModR[kSmooth]), mModL[kDepth],
+                              mModR[kDepth]),
+                         mRampFactor);
+    mShapeRamps.setTarget(Vec4(mModL[kOffsetL], mModR[kOffsetR], mModL[kTilt], mModR[kTilt]), mRampFactor);
+}
 
-    mOffsetL.setTarget(mModL[kOffsetL], mRampFactor);
-    mOffsetR.setTarget(mModR[kOffsetR], mRampFactor);
-    mTiltL.setTarget(mModL[kTilt], mRampFactor);
-    mTiltR.setTarget(mModR[kTilt], mRampFactor);
-    mDepthL.setTarget(mModL[kDepth], mRampFactor);
-    mDepthR.setTarget(mModR[kDepth], mRampFactor);
+float LFO::smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float smooth) const {
+    if (cache.changed({rateHz, smooth, mSampleRate})) {
+        float corner = 1.0f - smooth;
+        float cornerHz = rateHz * std::pow(kSmoothCornerSpan, corner * corner);
+        cache.value = 1.0f - std::exp(-kTwoPi * cornerHz / mSampleRate);
+    }
+    return cache.value;
 }
 
 // --- audio rate -------------------------------------------------------------
 
-inline float LFO::waveValue(float w) const {
-    switch (mWaveform) {
-        case kSine: {
-            float x = static_cast<float>(kSineSteps) * w;
-            // Ramps may overshoot 0..1 by a rounding step; never read past the guard.
-            if (x < 0.0f) x = 0.0f;
-            if (x > static_cast<float>(kSineSteps)) x = static_cast<float>(kSineSteps);
-            int k = static_cast<int>(x);
-            float f = x - static_cast<float>(k);
-            return kSineTable.value[k] * (1.0f - f) + kSineTable.value[k + 1] * f;
-        }
-        case kSquare: return w > 0.5f ? -1.0f : 1.0f;
-        case kTriangle:
-            if (w < 0.25f) return 4.0f * w;
-            if (w < 0.75f) return 1.0f - 4.0f * (w - 0.25f);
-            return 4.0f * (w - 1.0f);
-        case kSaw: return 2.0f * w - 1.0f;
-        default: return 0.0f;
-    }
+inline float LFO::sineAt(float w) {
+    // Ramps may overshoot 0..1 by a rounding step; never read past the guard.
+    // std::max/min rather than fmin/fmax, which are library calls without fast-math.
+    float x = std::min(std::max(static_cast<float>(kSineSteps) * w, 0.0f), static_cast<float>(kSineSteps));
+    int k = static_cast<int>(x);
+    float f = x - static_cast<float>(k);
+    return kSineTable.value[k] * (1.0f - f) + kSineTable.value[k + 1] * f;
 }
+
+namespace {
+inline float triangleAt(float w) {
+    if (w < 0.25f) return 4.0f * w;
+    if (w < 0.75f) return 1.0f - 4.0f * (w - 0.25f);
+    return 4.0f * (w - 1.0f);
+}
+}  // namespace
 
 void LFO::processSample(float* outLeft, float* outRight) {
     float rate = mRate.next();
-    float coefL = mCoefL.next(), coefR = mCoefR.next();
-    float offsetL = mOffsetL.next(), offsetR = mOffsetR.next();
-    float tiltL = mTiltL.next(), tiltR = mTiltR.next();
-    float depthL = mDepthL.next(), depthR = mDepthR.next();
+    Vec4 gain = mGainRamps.next();
+    Vec4 shape = mShapeRamps.next();
+    float offsetL = shape[kOffsetLaneL], offsetR = shape[kOffsetLaneR];
 
     float phase = static_cast<float>(mPhase);
-    float wL = warp(wrapOnce(phase - (offsetL - 0.5f)), tiltL);
-    float wR = warp(wrapOnce(phase - (offsetR - 0.5f)), tiltR);
+    float wL = warp(wrapOnce(phase - (offsetL - 0.5f)), shape[kTiltL]);
+    float wR = warp(wrapOnce(phase - (offsetR - 0.5f)), shape[kTiltR]);
 
     float valueL, valueR;
-    if (mWaveform == kSampleHold) {
-        if (wL - mPrevWarpL < kWrapThreshold) mHeldL = static_cast<float>(nextRandom()) / 32767.0f;
-        if (wR - mPrevWarpR < kWrapThreshold) {
-            if (std::fabs(offsetL - offsetR) > kSharedHoldOffset)
-                mHeldR = static_cast<float>(nextRandom()) / 32767.0f;
-            else
-                mHeldR = mHeldL;
-        }
-        valueL = mHeldL;
-        valueR = mHeldR;
-    } else {
-        valueL = waveValue(wL);
-        valueR = waveValue(wR);
+    switch (mWaveform) {
+        case kSine:
+            valueL = sineAt(wL);
+            valueR = sineAt(wR);
+            break;
+        case kSquare:  // high for the first half-cycle
+            valueL = wL > 0.5f ? -1.0f : 1.0f;
+            valueR = wR > 0.5f ? -1.0f : 1.0f;
+            break;
+        case kTriangle:
+            valueL = triangleAt(wL);
+            valueR = triangleAt(wR);
+            break;
+        case kSaw:
+            valueL = 2.0f * wL - 1.0f;
+            valueR = 2.0f * wR - 1.0f;
+            break;
+        case kSampleHold:
+            if (wL - mPrevWarpL < kWrapThreshold) mHeldL = static_cast<float>(nextRandom()) / 32767.0f;
+            if (wR - mPrevWarpR < kWrapThreshold) {
+                if (std::fabs(offsetL - offsetR) > kSharedHoldOffset)
+                    mHeldR = static_cast<float>(nextRandom()) / 32767.0f;
+                else
+                    mHeldR = mHeldL;
+            }
+            valueL = mHeldL;
+            valueR = mHeldR;
+            break;
+        default: valueL = valueR = 0.0f; break;
     }
     mPrevWarpL = wL;
     mPrevWarpR = wR;
@@ -300,24 +315,18 @@ void LFO::processSample(float* outLeft, float* outRight) {
     mPhase += static_cast<double>(rate * mInvSampleRate);
     if (mPhase > 1.0) mPhase -= 1.0;
 
-    mSmoothL = flushDenormal(mSmoothL + (valueL - mSmoothL) * coefL);
-    mSmoothR = flushDenormal(mSmoothR + (valueR - mSmoothR) * coefR);
-    *outLeft = mSmoothL * depthL;
-    *outRight = mSmoothR * depthR;
+    mSmoothL = flushDenormal(mSmoothL + (valueL - mSmoothL) * gain[kCoefL]);
+    mSmoothR = flushDenormal(mSmoothR + (valueR - mSmoothR) * gain[kCoefR]);
+    *outLeft = mSmoothL * gain[kDepthL];
+    *outRight = mSmoothR * gain[kDepthR];
 }
 
 // --- reset ------------------------------------------------------------------
 
 void LFO::resetSmoothing() {
     mRate.snap();
-    mCoefL.snap();
-    mCoefR.snap();
-    mOffsetL.snap();
-    mOffsetR.snap();
-    mTiltL.snap();
-    mTiltR.snap();
-    mDepthL.snap();
-    mDepthR.snap();
+    mGainRamps.snap();
+    mShapeRamps.snap();
 }
 
 void LFO::clearState() {

@@ -3,8 +3,10 @@
 // smoothing and depth, five waveforms, and a rate either free in hertz or
 // locked to the host tempo as a note length.
 
+#include "modulators/CoefficientCache.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
+#include "modules/Vec4.h"
 
 namespace vh {
 
@@ -59,7 +61,30 @@ private:
     static constexpr float kMaxRateHz = 30.0f;
     static constexpr float kRateSpanHz = kMaxRateHz - kMinRateHz;
 
-    float waveValue(float w) const;
+    // Four ramps advanced with one vector add per sample, with the same
+    // per-lane arithmetic as Ramp.
+    struct Ramp4 {
+        Vec4 current, target, increment;
+        Ramp4(float a, float b, float c, float d) : current(a, b, c, d), target(a, b, c, d) {}
+        void setTarget(Vec4 t, float rampFactor) {
+            target = t;
+            increment = ((t - current) * Vec4(rampFactor) + Vec4(1e-18f)) - Vec4(1e-18f);
+        }
+        void snap() {
+            current = target;
+            increment = Vec4();
+        }
+        Vec4 next() {
+            current += increment;
+            return current;
+        }
+    };
+    enum GainLane { kCoefL = 0, kCoefR, kDepthL, kDepthR };
+    enum ShapeLane { kOffsetLaneL = 0, kOffsetLaneR, kTiltL, kTiltR };
+
+    static float sineAt(float w);
+    // One-pole coefficient of the output smoother for a rate and smooth amount.
+    float smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float smooth) const;
     // 0..32767, only drawn when a sample-and-hold step begins.
     int nextRandom() {
         mRandomState = mRandomState * 1103515245u + 12345u;
@@ -69,10 +94,10 @@ private:
     // 7.5075 Hz is the free rate of the default value, so a module created
     // in Hz mode starts without a sweep.
     Ramp mRate{7.5075f};
-    Ramp mCoefL{1.0f}, mCoefR{1.0f};
-    Ramp mOffsetL{0.5f}, mOffsetR{0.5f};
-    Ramp mTiltL{0.5f}, mTiltR{0.5f};
-    Ramp mDepthL{1.0f}, mDepthR{1.0f};
+    // Smoothing coefficients and depths, left and right.
+    Ramp4 mGainRamps{1.0f, 1.0f, 1.0f, 1.0f};
+    // Phase offsets and tilts, left and right.
+    Ramp4 mShapeRamps{0.5f, 0.5f, 0.5f, 0.5f};
     int mWaveform = kSine;
     int mRhythmMode = 1;
     // Double precision: at 0.01 Hz and high sample rates the per-sample
@@ -85,6 +110,7 @@ private:
     float mTempo = 120.0f;
     float mInvSampleRate = 1.0f / 44100.0f;
     unsigned mRandomState = 22222u;
+    CoefficientCache<3> mCoefCacheL, mCoefCacheR;
 };
 
 }  // namespace vh

@@ -186,10 +186,16 @@ void STEP::update() {
     }
     updatePhaseIncrement();
 
-    float cornerL = 1.0f - mModL[kSmooth], cornerR = 1.0f - mModR[kSmooth];
-    float scale = -kTwoPi / mSampleRate;
-    mCoefL.setTarget(1.0f - std::exp(scale * std::pow(kSmoothCornerHz, cornerL * cornerL)), mRampFactor);
-    mCoefR.setTarget(1.0f - std::exp(scale * std::pow(kSmoothCornerHz, cornerR * cornerR)), mRampFactor);
+    mCoefL.setTarget(smoothingCoefficient(mCoefCacheL, mModL[kSmooth]), mRampFactor);
+    mCoefR.setTarget(smoothingCoefficient(mCoefCacheR, mModR[kSmooth]), mRampFactor);
+}
+
+float STEP::smoothingCoefficient(CoefficientCache<2>& cache, float smooth) const {
+    if (cache.changed({smooth, mSampleRate})) {
+        float corner = 1.0f - smooth;
+        cache.value = 1.0f - std::exp(-kTwoPi * std::pow(kSmoothCornerHz, corner * corner) / mSampleRate);
+    }
+    return cache.value;
 }
 
 // --- audio rate -------------------------------------------------------------

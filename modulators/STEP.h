@@ -3,6 +3,7 @@
 // tempo-related step length, four transport modes and a running state that
 // can itself be modulated.
 
+#include "modulators/CoefficientCache.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
 
@@ -65,6 +66,7 @@ public:
 
 private:
     void updatePhaseIncrement();
+    float smoothingCoefficient(CoefficientCache<2>& cache, float smooth) const;
 
     int mLast = kMaxSteps - 1;
     int mGrid = kDefaultGridItem;
@@ -79,6 +81,7 @@ private:
     Ramp mDepthL{1.0f}, mDepthR{1.0f};
     float mSmoothL = 0.0f, mSmoothR = 0.0f;
     float mTempo = 120.0f;
+    CoefficientCache<2> mCoefCacheL, mCoefCacheR;
 };
 
 }  // namespace vh
