@@ -21,8 +21,9 @@ constexpr float kDefaultTime = 0.21544346f;
 constexpr double kMaxSensDb = 24.0;
 constexpr double kMinSensDb = -100.0;
 constexpr float kMaxTimeMs = 1000.0f;
-// A history point every 30 ms: sampleRate * 30 / 32000 ticks of 32 samples.
-constexpr float kHistoryPointSeconds = 0.03f;
+// A history point every 30 ms: sampleRate * 30 / 32000 ticks of 32 samples,
+// in double so rates like 64 kHz give exactly 60 ticks rather than 59.
+constexpr double kHistoryPointMs = 30.0;
 
 float timeValueOfMs(double ms) {
     if (ms < 0.0) ms = 0.0;
@@ -151,7 +152,7 @@ float ENV::timeCoefficient(CoefficientCache<2>& cache, float v) const {
 void ENV::setSampleRate(float rate) {
     Modulator::setSampleRate(rate);
     mTickCounter = 0;
-    int ticks = static_cast<int>(rate * kHistoryPointSeconds / static_cast<float>(kControlTick));
+    int ticks = static_cast<int>(static_cast<double>(rate) * kHistoryPointMs / (1000.0 * kControlTick));
     mTicksPerPoint = ticks > 1 ? ticks : 1;
 }
 

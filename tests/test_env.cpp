@@ -144,6 +144,8 @@ TEST(EnvDetector, HistoryKeepsAPeakPointEveryThirtyMilliseconds) {
 
     env.setSampleRate(8000.0f);
     EXPECT_EQ(env.ticksPerHistoryPoint(), 7);
+    env.setSampleRate(64000.0f);
+    EXPECT_EQ(env.ticksPerHistoryPoint(), 60);
 }
 
 TEST(EnvDetector, HostAndEditorTexts) {
