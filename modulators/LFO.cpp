@@ -1,6 +1,5 @@
 #include "modulators/LFO.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "modulators/ModulatorText.h"
@@ -253,8 +252,10 @@ float LFO::smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float 
 
 inline float LFO::sineAt(float w) {
     // Ramps may overshoot 0..1 by a rounding step; never read past the guard.
-    // std::max/min rather than fmin/fmax, which are library calls without fast-math.
-    float x = std::min(std::max(static_cast<float>(kSineSteps) * w, 0.0f), static_cast<float>(kSineSteps));
+    // Written so that NaN also lands on 0 (fmin/fmax would be library calls).
+    float x = static_cast<float>(kSineSteps) * w;
+    x = x > 0.0f ? x : 0.0f;
+    x = x < static_cast<float>(kSineSteps) ? x : static_cast<float>(kSineSteps);
     int k = static_cast<int>(x);
     float f = x - static_cast<float>(k);
     return kSineTable.value[k] * (1.0f - f) + kSineTable.value[k + 1] * f;
