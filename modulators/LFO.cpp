@@ -13,14 +13,16 @@ namespace {
 // the very end of the cycle (index 100) may read index 101.
 constexpr int kSineSteps = 100;
 struct SineTable {
-    float value[kSineSteps + 2];
-    SineTable() {
+    float value[kSineSteps + 2] = {};
+    constexpr SineTable() {
         for (int k = 0; k <= kSineSteps; ++k)
             value[k] = static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * k / kSineSteps));
         value[kSineSteps + 1] = 0.0f;
     }
 };
-const SineTable kSineTable;
+// Built at compile time (GCC evaluates sin in constant expressions), so no
+// static-initialisation order can ever see it empty.
+constexpr SineTable kSineTable;
 
 const char* const kParamNames[LFO::kNumParams] = {"rate", "smooth", "offset L", "offset R",
                                                   "tilt", "waveform", "mode", "depth"};
