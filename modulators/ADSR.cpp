@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "modulators/ModulatorText.h"
+#include "modulators/ModulatorCommon.h"
 #include "modules/Rhythm.h"
 
 namespace vh {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "modulators/ModulatorText.h"
+#include "modulators/ModulatorCommon.h"
 
 namespace vh {
 

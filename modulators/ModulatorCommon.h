@@ -1,6 +1,6 @@
 #pragma once
-// Small rules shared by the modulators: percent and list parsing, and the
-// tempo range they accept.
+// Small rules shared by the modulators: percent and list parsing, the
+// tempo range they accept and their single-precision 2π.
 
 namespace vh {
 

@@ -1,4 +1,4 @@
-#include "modulators/ModulatorText.h"
+#include "modulators/ModulatorCommon.h"
 
 #include <cmath>
 
