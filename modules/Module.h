@@ -16,6 +16,10 @@ public:
     // An edit made by the module's own controls: the host is told and the
     // value comes back through the engine's setParameter.
     virtual void automateParameter(int globalIndex, float value) = 0;
+    // A value a module derives for another of its own parameters (a rate
+    // converted when its unit switch changes): stored like any edit, but not
+    // announced to the host as an automation gesture.
+    virtual void setParameterPlain(int /*globalIndex*/, float /*value*/) {}
     // A control of the module was pressed (used to finish a modulation-cord
     // assignment in the editor).
     virtual void moduleControlClicked(int /*globalIndex*/) {}

@@ -4,6 +4,10 @@
 #include "operators/Biquad.h"
 #include "operators/CompExp.h"
 #include "operators/Distortion.h"
+#include "modulators/ADSR.h"
+#include "modulators/ENV.h"
+#include "modulators/LFO.h"
+#include "modulators/STEP.h"
 #include "operators/Gain.h"
 #include "operators/Moog.h"
 #include "operators/Panner.h"
@@ -85,6 +89,10 @@ std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) 
 
 std::unique_ptr<Modulator> createModulator(int type, int slot, ModuleHost* owner) {
     switch (type) {
+        case kModLfo: return std::make_unique<LFO>(slot, owner);
+        case kModEnv: return std::make_unique<ENV>(slot, owner);
+        case kModAdsr: return std::make_unique<ADSR>(slot, owner);
+        case kModStep: return std::make_unique<STEP>(slot, owner);
         default: return std::make_unique<Empty>(slot, owner);
     }
 }

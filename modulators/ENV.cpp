@@ -1,0 +1,236 @@
+#include "modulators/ENV.h"
+
+#include <cmath>
+
+#include "modulators/ModulatorCommon.h"
+
+namespace vh {
+
+namespace {
+
+const char* const kParamNames[ENV::kNumParams] = {"sens", "attack", "release", "link", "mode", "source", "depth"};
+const char* const kParamTitles[ENV::kNumParams] = {"sens",  "attack", "release", "l/r link",
+                                                   "mode",  "source", "depth"};
+const char* const kModeNames[ENV::kNumModes] = {"peak", "rms"};
+const char* const kSourceHostNames[kNumTaps] = {"in", "op1", "op2", "op3", "op4", "out", "side"};
+const char* const kSourceEditorNames[kNumTaps] = {"input",     "operator1", "operator2", "operator3",
+                                                  "operator4", "output",    "sidechain"};
+
+// 0.01^(1/3): 10 ms.
+constexpr float kDefaultTime = 0.21544346f;
+constexpr double kMaxSensDb = 24.0;
+constexpr double kMinSensDb = -100.0;
+constexpr float kMaxTimeMs = 1000.0f;
+// A history point every 30 ms: sampleRate * 30 / 32000 ticks of 32 samples,
+// in double so rates like 64 kHz give exactly 60 ticks rather than 59.
+constexpr double kHistoryPointMs = 30.0;
+
+float timeValueOfMs(double ms) {
+    if (ms < 0.0) ms = 0.0;
+    if (ms > kMaxTimeMs) ms = kMaxTimeMs;
+    return static_cast<float>(std::cbrt(ms / kMaxTimeMs));
+}
+
+}  // namespace
+
+ENV::ENV(int slot, ModuleHost* owner) : Modulator(slot, owner) {
+    for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
+}
+
+// --- parameters and their texts -------------------------------------------
+
+float ENV::getParameterDefault(int index) {
+    switch (index) {
+        case kSens: return 0.5f;
+        case kAttack:
+        case kRelease: return kDefaultTime;
+        case kLink: return 1.0f;
+        case kMode: return discreteValue(0, kNumModes);
+        case kSource: return discreteValue(kTapInput, kNumTaps);
+        case kDepth: return 1.0f;
+        default: return 0.0f;
+    }
+}
+
+void ENV::getParameterName(int index, char* out) {
+    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamNames[index] : "---");
+}
+
+void ENV::getParameterTitle(int index, char* out) {
+    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamTitles[index] : "");
+}
+
+void ENV::getParameterLabel(int index, char* out) {
+    const char* label = "";
+    if (index == kSens)
+        label = "dB";
+    else if (index == kAttack || index == kRelease)
+        label = "ms";
+    else if (index == kLink || index == kDepth)
+        label = "%";
+    copyText(out, kTextSize, label);
+}
+
+void ENV::getParameterDisplay(int index, char* out) {
+    float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
+    switch (index) {
+        case kSens: levelText(sensGain(v), out, 0); break;
+        case kAttack:
+        case kRelease: VH_TEXT(out, "%.1f", 1000.0f * timeSeconds(v)); break;
+        case kLink: VH_TEXT(out, "%.0f", 100.0f * v); break;
+        case kMode: copyText(out, kTextSize, kModeNames[discreteIndex(v, kNumModes)]); break;
+        case kSource: copyText(out, kTextSize, kSourceHostNames[discreteIndex(v, kNumTaps)]); break;
+        case kDepth: VH_TEXT(out, "%.1f", 100.0f * v); break;
+        default: out[0] = 0; break;
+    }
+}
+
+void ENV::formatEditorValue(int index, float value, char* out, int) {
+    switch (index) {
+        case kSens: {
+            char level[kTextSize];
+            levelText(sensGain(value), level, 0);
+            VH_TEXT(out, "%sdB", level);
+            break;
+        }
+        case kAttack:
+        case kRelease: VH_TEXT(out, "%.0fms", 1000.0f * timeSeconds(value)); break;
+        case kLink:
+        case kDepth: VH_TEXT(out, "%.1f%%", 100.0f * value); break;
+        case kMode: copyText(out, kTextSize, kModeNames[discreteIndex(value, kNumModes)]); break;
+        case kSource: copyText(out, kTextSize, kSourceEditorNames[discreteIndex(value, kNumTaps)]); break;
+        default: out[0] = 0; break;
+    }
+}
+
+bool ENV::parseEditorValue(int index, const char* text, float& value, int) {
+    switch (index) {
+        case kSens: {
+            if (isMinusInfinityText(text)) {
+                value = 0.0f;
+                return true;
+            }
+            double db = readNumber(text);
+            if (db > kMaxSensDb) db = kMaxSensDb;
+            value = db < kMinSensDb ? 0.0f : static_cast<float>(std::pow(std::pow(10.0, db / 20.0) / 16.0, 0.25));
+            return true;
+        }
+        case kAttack:
+        case kRelease: value = timeValueOfMs(readNumber(text)); return true;
+        case kLink:
+        case kDepth: value = percentValue(text); return true;
+        case kMode: {
+            int item = listItemOfName(text, kModeNames, kNumModes);
+            if (item < 0) return false;
+            value = discreteValue(item, kNumModes);
+            return true;
+        }
+        case kSource: {
+            int item = listItemOfName(text, kSourceEditorNames, kNumTaps);
+            if (item < 0) item = listItemOfName(text, kSourceHostNames, kNumTaps);
+            if (item < 0) return false;
+            value = discreteValue(item, kNumTaps);
+            return true;
+        }
+        default: return false;
+    }
+}
+
+float ENV::onePoleCoefficient(float seconds, float sampleRate) {
+    float samples = seconds * sampleRate;
+    if (!(samples > 0.0f)) return 1.0f;
+    return 1.0f - std::exp(-1.0f / samples);
+}
+
+float ENV::timeCoefficient(CoefficientCache<2>& cache, float v) const {
+    if (cache.changed({v, mSampleRate})) cache.value = onePoleCoefficient(timeSeconds(v), mSampleRate);
+    return cache.value;
+}
+
+// --- control rate -----------------------------------------------------------
+
+void ENV::setSampleRate(float rate) {
+    Modulator::setSampleRate(rate);
+    mTickCounter = 0;
+    int ticks = static_cast<int>(static_cast<double>(rate) * kHistoryPointMs / (1000.0 * kControlTick));
+    mTicksPerPoint = ticks > 1 ? ticks : 1;
+}
+
+void ENV::update() {
+    mMode = discreteIndex(mBase[kMode], kNumModes);
+    mSource = discreteIndex(mBase[kSource], kNumTaps);
+
+    mSensL = sensGain(mModL[kSens]);
+    mSensR = sensGain(mModR[kSens]);
+    mAttackL = timeCoefficient(mTimeCache[0], mModL[kAttack]);
+    mAttackR = timeCoefficient(mTimeCache[1], mModR[kAttack]);
+    mReleaseL = timeCoefficient(mTimeCache[2], mModL[kRelease]);
+    mReleaseR = timeCoefficient(mTimeCache[3], mModR[kRelease]);
+
+    mDepthL.setTarget(mModL[kDepth], mRampFactor);
+    mDepthR.setTarget(mModR[kDepth], mRampFactor);
+
+    // Display only: the editor draws the current level and the history.
+    mLevelL = std::fmin(std::fabs(mInputL) * mSensL, 1.0f);
+    mLevelR = std::fmin(std::fabs(mInputR) * mSensR, 1.0f);
+    mPeakHoldL = std::fmax(mPeakHoldL, mOutL);
+    mPeakHoldR = std::fmax(mPeakHoldR, mOutR);
+    if (++mTickCounter >= mTicksPerPoint) {
+        mTickCounter = 0;
+        if (++mHistoryPosition >= kHistorySize) mHistoryPosition = 0;
+        mHistoryL[mHistoryPosition] = mPeakHoldL;
+        mHistoryR[mHistoryPosition] = mPeakHoldR;
+        mPeakHoldL = mPeakHoldR = 0.0f;
+    }
+}
+
+// --- audio rate -------------------------------------------------------------
+
+void ENV::processSample(float* outLeft, float* outRight) {
+    float depthL = mDepthL.next(), depthR = mDepthR.next();
+
+    // Written as "below 1, else 1" so a non-finite input saturates instead of
+    // reaching the detector.
+    float d = std::fabs(mInputL) * mSensL;
+    float e = std::fabs(mInputR) * mSensR;
+    d = d < 1.0f ? d : 1.0f;
+    e = e < 1.0f ? e : 1.0f;
+
+    float louder = d > e ? d : e;
+    float linkL = mModL[kLink], linkR = mModR[kLink];
+    float xL = d * (1.0f - linkL) + linkL * louder;
+    float xR = e * (1.0f - linkR) + linkR * louder;
+    if (mMode) {
+        xL *= xL;
+        xR *= xR;
+    }
+
+    float coefL = mStateL <= xL ? mAttackL : mReleaseL;
+    float coefR = mStateR <= xR ? mAttackR : mReleaseR;
+    mStateL = flushDenormal(mStateL + (xL - mStateL) * coefL);
+    mStateR = flushDenormal(mStateR + (xR - mStateR) * coefR);
+
+    if (mMode) {
+        mOutL = depthL * std::sqrt(mStateL);
+        mOutR = depthR * std::sqrt(mStateR);
+    } else {
+        mOutL = depthL * mStateL;
+        mOutR = depthR * mStateR;
+    }
+    *outLeft = mOutL;
+    *outRight = mOutR;
+}
+
+// --- reset ------------------------------------------------------------------
+
+void ENV::resetSmoothing() {
+    mDepthL.snap();
+    mDepthR.snap();
+}
+
+void ENV::clearState() {
+    mInputL = mInputR = 0.0f;
+    mStateL = mStateR = 0.0f;
+}
+
+}  // namespace vh

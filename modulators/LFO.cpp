@@ -1,0 +1,342 @@
+#include "modulators/LFO.h"
+
+#include <cmath>
+
+#include "modulators/ModulatorCommon.h"
+#include "modules/Rhythm.h"
+
+namespace vh {
+
+namespace {
+
+// One sine cycle in 100 steps plus a guard entry, so the interpolation at
+// the very end of the cycle (index 100) may read index 101.
+constexpr int kSineSteps = 100;
+struct SineTable {
+    float value[kSineSteps + 2] = {};
+    constexpr SineTable() {
+        for (int k = 0; k <= kSineSteps; ++k)
+            value[k] = static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * k / kSineSteps));
+        value[kSineSteps + 1] = 0.0f;
+    }
+};
+// Built at compile time (GCC evaluates sin in constant expressions), so no
+// static-initialisation order can ever see it empty.
+constexpr SineTable kSineTable;
+
+const char* const kParamNames[LFO::kNumParams] = {"rate", "smooth", "offset L", "offset R",
+                                                  "tilt", "waveform", "mode", "depth"};
+const char* const kParamTitles[LFO::kNumParams] = {"rate", "smooth", "offsetL", "offsetR",
+                                                   "tilt", "shape", "mode", "depth"};
+const char* const kWaveformNames[LFO::kNumWaveforms] = {"sine", "square", "triangle", "saw", "s&h"};
+const char* const kModeHostNames[LFO::kNumModes] = {"Hz", "rhythm"};
+const char* const kModeEditorNames[LFO::kNumModes] = {"Hz", "tempo"};
+
+// Smoother corner: 20000 times the LFO rate at smooth 0 down to the rate
+// itself at smooth 100 %.
+constexpr float kSmoothCornerSpan = 20000.0f;
+
+// Phase offsets and the tilt's editor text: -180..180 degrees around 0.5.
+float degreesOf(float v) { return (v - 0.5f) * 360.0f; }
+float valueOfDegrees(double x) {
+    if (x < -180.0) x = -180.0;
+    if (x > 180.0) x = 180.0;
+    return static_cast<float>(x / 360.0 + 0.5);
+}
+
+// Position of the half-cycle point; a tilt of exactly 1 would divide zero by
+// zero at the end of the cycle, so the second half's width never reaches 0.
+constexpr float kMinHalfWidth = 1e-6f;
+inline float warp(float u, float tilt) {
+    if (tilt > u) return 0.5f * u / tilt;
+    float width = 1.0f - tilt;
+    if (width < kMinHalfWidth) width = kMinHalfWidth;
+    return 0.5f * (u - 1.0f) / width + 1.0f;
+}
+
+// Single wrap: offsets are within half a cycle of the phase.
+inline float wrapOnce(float u) {
+    if (u > 1.0f) return u - 1.0f;
+    if (u < 0.0f) return u + 1.0f;
+    return u;
+}
+
+// Offset of the sample-and-hold values below which both channels share one.
+constexpr float kSharedHoldOffset = 0.01f;
+// A fall of the warped phase by more than this means a new cycle began.
+constexpr float kWrapThreshold = -0.001f;
+
+}  // namespace
+
+LFO::LFO(int slot, ModuleHost* owner) : Modulator(slot, owner) {
+    for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
+}
+
+// --- parameters and their texts -------------------------------------------
+
+float LFO::getParameterDefault(int index) {
+    switch (index) {
+        case kRate: return discreteValue(kDefaultRhythmItem, kNumRhythmItems);
+        case kSmooth: return 0.0f;
+        case kOffsetL:
+        case kOffsetR:
+        case kTilt: return 0.5f;
+        case kWaveform: return discreteValue(kSine, kNumWaveforms);
+        case kMode: return discreteValue(1, kNumModes);
+        case kDepth: return 1.0f;
+        default: return 0.0f;
+    }
+}
+
+void LFO::getParameterName(int index, char* out) {
+    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamNames[index] : "---");
+}
+
+void LFO::getParameterTitle(int index, char* out) {
+    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamTitles[index] : "");
+}
+
+void LFO::getParameterLabel(int index, char* out) {
+    const char* label = "";
+    if (index == kRate)
+        label = discreteIndex(mBase[kMode], kNumModes) == 0 ? "Hz" : "";
+    else if (index == kOffsetL || index == kOffsetR)
+        label = "deg";
+    else if (index == kDepth)
+        label = "%";
+    copyText(out, kTextSize, label);
+}
+
+void LFO::getParameterDisplay(int index, char* out) {
+    float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
+    switch (index) {
+        case kRate:
+            if (discreteIndex(mBase[kMode], kNumModes) == 0)
+                VH_TEXT(out, "%.2f", rateHz(v));
+            else
+                VH_TEXT(out, "%.2f", rhythmLength(discreteIndex(v, kNumRhythmItems)));
+            break;
+        case kSmooth:
+        case kDepth: VH_TEXT(out, "%.1f", 100.0f * v); break;
+        case kOffsetL:
+        case kOffsetR: VH_TEXT(out, "%.1f", degreesOf(v)); break;
+        case kTilt: VH_TEXT(out, "%.1f", (v - 0.5f) * 200.0f); break;
+        case kWaveform: copyText(out, kTextSize, kWaveformNames[discreteIndex(v, kNumWaveforms)]); break;
+        case kMode: copyText(out, kTextSize, kModeHostNames[discreteIndex(v, kNumModes)]); break;
+        default: out[0] = 0; break;
+    }
+}
+
+void LFO::formatEditorValue(int index, float value, char* out, int mode) {
+    switch (index) {
+        case kRate:
+            if (mode == 0)
+                VH_TEXT(out, "%.2fHz", rateHz(value));
+            else
+                copyText(out, kTextSize, rhythmName(discreteIndex(value, kNumRhythmItems)));
+            break;
+        case kSmooth:
+        case kDepth: VH_TEXT(out, "%.1f", 100.0f * value); break;
+        case kOffsetL:
+        case kOffsetR:
+        case kTilt: VH_TEXT(out, "%.1f", degreesOf(value)); break;
+        case kWaveform: copyText(out, kTextSize, kWaveformNames[discreteIndex(value, kNumWaveforms)]); break;
+        case kMode: copyText(out, kTextSize, kModeEditorNames[discreteIndex(value, kNumModes)]); break;
+        default: out[0] = 0; break;
+    }
+}
+
+bool LFO::parseEditorValue(int index, const char* text, float& value, int mode) {
+    switch (index) {
+        case kRate:
+            if (mode == 0)
+                value = rateValueOfHz(static_cast<float>(readNumber(text)));
+            else
+                value = discreteValue(rhythmItemOfName(text, kDefaultRhythmItem), kNumRhythmItems);
+            return true;
+        case kSmooth:
+        case kDepth: value = percentValue(text); return true;
+        case kOffsetL:
+        case kOffsetR:
+        case kTilt: value = valueOfDegrees(readNumber(text)); return true;
+        case kWaveform: {
+            int item = listItemOfName(text, kWaveformNames, kNumWaveforms);
+            if (item < 0) return false;
+            value = discreteValue(item, kNumWaveforms);
+            return true;
+        }
+        case kMode: {
+            int item = listItemOfName(text, kModeEditorNames, kNumModes);
+            if (item < 0) item = listItemOfName(text, kModeHostNames, kNumModes);
+            if (item < 0) return false;
+            value = discreteValue(item, kNumModes);
+            return true;
+        }
+        default: return false;
+    }
+}
+
+float LFO::rateValueOfHz(float hz) {
+    if (!(hz > kMinRateHz)) return 0.0f;
+    if (hz >= kMaxRateHz) return 1.0f;
+    return std::sqrt((hz - kMinRateHz) / kRateSpanHz);
+}
+
+float LFO::rhythmRateHz(int item, float bpm) { return bpm / (240.0f * rhythmLength(item)); }
+
+int LFO::nearestRhythmItemOfHz(float hz, float bpm) {
+    int best = 0;
+    float bestDistance = INFINITY;
+    for (int i = 0; i < kNumRhythmItems; ++i) {
+        float distance = std::fabs(rhythmRateHz(i, bpm) - hz);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return best;
+}
+
+// The unit switch is read with two items like everywhere else; reading it
+// with three would take values between 1/3 and 1/2 (Hz mode) for rhythm.
+void LFO::valueChanged(int localIndex, float value) {
+    if (localIndex == kMode) {
+        bool wasRhythm = discreteIndex(mBase[kMode], kNumModes) != 0;
+        bool isRhythm = discreteIndex(value, kNumModes) != 0;
+        float rate = -1.0f;
+        if (wasRhythm && !isRhythm)
+            rate = rateValueOfHz(rhythmRateHz(discreteIndex(mBase[kRate], kNumRhythmItems), mTempo));
+        else if (!wasRhythm && isRhythm)
+            rate = discreteValue(nearestRhythmItemOfHz(rateHz(mBase[kRate]), mTempo), kNumRhythmItems);
+        if (rate >= 0.0f && mOwner) mOwner->setParameterPlain(globalIndex(kRate), rate);
+    }
+    Modulator::valueChanged(localIndex, value);
+}
+
+// --- control rate -----------------------------------------------------------
+
+void LFO::setTempo(float bpm) { mTempo = acceptedTempo(bpm, mTempo); }
+
+void LFO::setSongPosition(float ppq) {
+    if (!mRhythmMode || !std::isfinite(ppq)) return;
+    double cycles = static_cast<double>(ppq) / (4.0 * rhythmLength(discreteIndex(mBase[kRate], kNumRhythmItems)));
+    mPhase = cycles - std::floor(cycles);
+    if (mPhase >= 1.0) mPhase = 0.0;  // rounding of a value just below a whole cycle
+}
+
+void LFO::update() {
+    // Waveform and mode follow the base values: modulating them has no effect.
+    mWaveform = discreteIndex(mBase[kWaveform], kNumWaveforms);
+    mRhythmMode = discreteIndex(mBase[kMode], kNumModes);
+    mInvSampleRate = 1.0f / mSampleRate;
+
+    float rateTarget = mRhythmMode ? rhythmRateHz(discreteIndex(mBase[kRate], kNumRhythmItems), mTempo)
+                                   : rateHz(mModL[kRate]);
+    mRate.setTarget(rateTarget, mRampFactor);
+
+    mGainRamps.setTarget(Vec4(smoothingCoefficient(mCoefCacheL, rateTarget, mModL[kSmooth]),
+                              smoothingCoefficient(mCoefCacheR, rateTarget, mModR[kSmooth]), mModL[kDepth],
+                              mModR[kDepth]),
+                         mRampFactor);
+    mShapeRamps.setTarget(Vec4(mModL[kOffsetL], mModR[kOffsetR], mModL[kTilt], mModR[kTilt]), mRampFactor);
+}
+
+float LFO::smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float smooth) const {
+    if (cache.changed({rateHz, smooth, mSampleRate})) {
+        float corner = 1.0f - smooth;
+        float cornerHz = rateHz * std::pow(kSmoothCornerSpan, corner * corner);
+        cache.value = 1.0f - std::exp(-kTwoPi * cornerHz / mSampleRate);
+    }
+    return cache.value;
+}
+
+// --- audio rate -------------------------------------------------------------
+
+inline float LFO::sineAt(float w) {
+    // Ramps may overshoot 0..1 by a rounding step; never read past the guard.
+    // Written so that NaN also lands on 0 (fmin/fmax would be library calls).
+    float x = static_cast<float>(kSineSteps) * w;
+    x = x > 0.0f ? x : 0.0f;
+    x = x < static_cast<float>(kSineSteps) ? x : static_cast<float>(kSineSteps);
+    int k = static_cast<int>(x);
+    float f = x - static_cast<float>(k);
+    return kSineTable.value[k] * (1.0f - f) + kSineTable.value[k + 1] * f;
+}
+
+namespace {
+inline float triangleAt(float w) {
+    if (w < 0.25f) return 4.0f * w;
+    if (w < 0.75f) return 1.0f - 4.0f * (w - 0.25f);
+    return 4.0f * (w - 1.0f);
+}
+}  // namespace
+
+void LFO::processSample(float* outLeft, float* outRight) {
+    float rate = mRate.next();
+    Vec4 gain = mGainRamps.next();
+    Vec4 shape = mShapeRamps.next();
+    float offsetL = shape[kOffsetLaneL], offsetR = shape[kOffsetLaneR];
+
+    float phase = static_cast<float>(mPhase);
+    float wL = warp(wrapOnce(phase - (offsetL - 0.5f)), shape[kTiltL]);
+    float wR = warp(wrapOnce(phase - (offsetR - 0.5f)), shape[kTiltR]);
+
+    float valueL, valueR;
+    switch (mWaveform) {
+        case kSine:
+            valueL = sineAt(wL);
+            valueR = sineAt(wR);
+            break;
+        case kSquare:  // high for the first half-cycle
+            valueL = wL > 0.5f ? -1.0f : 1.0f;
+            valueR = wR > 0.5f ? -1.0f : 1.0f;
+            break;
+        case kTriangle:
+            valueL = triangleAt(wL);
+            valueR = triangleAt(wR);
+            break;
+        case kSaw:
+            valueL = 2.0f * wL - 1.0f;
+            valueR = 2.0f * wR - 1.0f;
+            break;
+        case kSampleHold:
+            if (wL - mPrevWarpL < kWrapThreshold) mHeldL = static_cast<float>(nextRandom()) / 32767.0f;
+            if (wR - mPrevWarpR < kWrapThreshold) {
+                if (std::fabs(offsetL - offsetR) > kSharedHoldOffset)
+                    mHeldR = static_cast<float>(nextRandom()) / 32767.0f;
+                else
+                    mHeldR = mHeldL;
+            }
+            valueL = mHeldL;
+            valueR = mHeldR;
+            break;
+        default: valueL = valueR = 0.0f; break;
+    }
+    mPrevWarpL = wL;
+    mPrevWarpR = wR;
+
+    mPhase += static_cast<double>(rate * mInvSampleRate);
+    if (mPhase > 1.0) mPhase -= 1.0;
+
+    mSmoothL = flushDenormal(mSmoothL + (valueL - mSmoothL) * gain[kCoefL]);
+    mSmoothR = flushDenormal(mSmoothR + (valueR - mSmoothR) * gain[kCoefR]);
+    *outLeft = mSmoothL * gain[kDepthL];
+    *outRight = mSmoothR * gain[kDepthR];
+}
+
+// --- reset ------------------------------------------------------------------
+
+void LFO::resetSmoothing() {
+    mRate.snap();
+    mGainRamps.snap();
+    mShapeRamps.snap();
+}
+
+void LFO::clearState() {
+    mPhase = 0.0;
+    mSmoothL = mSmoothR = 0.0f;
+    mPrevWarpL = mPrevWarpR = 0.0f;
+    mHeldL = mHeldR = 0.0f;
+}
+
+}  // namespace vh

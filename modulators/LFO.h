@@ -1,0 +1,116 @@
+#pragma once
+// Low-frequency oscillator: one shared phase, per-channel phase offset, tilt,
+// smoothing and depth, five waveforms, and a rate either free in hertz or
+// locked to the host tempo as a note length.
+
+#include "modulators/CoefficientCache.h"
+#include "modules/Module.h"
+#include "modules/Ramp.h"
+#include "modules/Vec4.h"
+
+namespace vh {
+
+class LFO final : public Modulator {
+public:
+    enum Param { kRate = 0, kSmooth, kOffsetL, kOffsetR, kTilt, kWaveform, kMode, kDepth, kNumParams };
+    enum Waveform { kSine = 0, kSquare, kTriangle, kSaw, kSampleHold, kNumWaveforms };
+    static constexpr int kNumModes = 2;  // 0 hertz, 1 rhythm
+
+    LFO(int slot, ModuleHost* owner);
+
+    // --- parameters and their texts ---------------------------------------
+    float getParameterDefault(int index) override;
+    int getNumParameters() override { return kNumParams; }
+    void getParameterName(int index, char* out) override;
+    void getParameterLabel(int index, char* out) override;
+    void getParameterDisplay(int index, char* out) override;
+    void getParameterTitle(int index, char* out) override;
+    // For the rate, mode 0 prints hertz and mode 1 the note name.
+    void formatEditorValue(int index, float value, char* out, int mode) override;
+    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
+    bool isModulatable(int index) override { return index >= 0 && index < kNumParams && index != kMode; }
+    void getTypeName(char* out) override { copyText(out, kTextSize, "LFO"); }
+    // Switching the mode converts the rate so the LFO keeps its speed.
+    void valueChanged(int localIndex, float value) override;
+
+    // --- formulas shared by the DSP and the texts --------------------------
+    // Free rate: v^2 * 29.99 + 0.01 Hz (0.01..30 Hz).
+    static float rateHz(float v) { return v * v * kRateSpanHz + kMinRateHz; }
+    // Inverse of rateHz, clamped to 0..1.
+    static float rateValueOfHz(float hz);
+    // Frequency of a rhythm item at a tempo: one cycle lasts the item's length.
+    static float rhythmRateHz(int item, float bpm);
+    // Rhythm item whose frequency at bpm is nearest to hz (lower index on a tie).
+    static int nearestRhythmItemOfHz(float hz, float bpm);
+
+    // --- control rate and audio rate --------------------------------------
+    void setTempo(float bpm) override;
+    void setSongPosition(float ppq) override;
+    void update() override;
+    void processSample(float* outLeft, float* outRight) override;
+
+    // --- reset ------------------------------------------------------------
+    void resetSmoothing() override;
+    void clearState() override;
+
+    float phase() const { return static_cast<float>(mPhase); }
+    float tempo() const { return mTempo; }
+
+private:
+    static constexpr float kMinRateHz = 0.01f;
+    static constexpr float kMaxRateHz = 30.0f;
+    static constexpr float kRateSpanHz = kMaxRateHz - kMinRateHz;
+
+    // Four ramps advanced with one vector add per sample, with the same
+    // per-lane arithmetic as Ramp.
+    struct Ramp4 {
+        Vec4 current, target, increment;
+        Ramp4(float a, float b, float c, float d) : current(a, b, c, d), target(a, b, c, d) {}
+        void setTarget(Vec4 t, float rampFactor) {
+            target = t;
+            increment = ((t - current) * Vec4(rampFactor) + Vec4(1e-18f)) - Vec4(1e-18f);
+        }
+        void snap() {
+            current = target;
+            increment = Vec4();
+        }
+        Vec4 next() {
+            current += increment;
+            return current;
+        }
+    };
+    enum GainLane { kCoefL = 0, kCoefR, kDepthL, kDepthR };
+    enum ShapeLane { kOffsetLaneL = 0, kOffsetLaneR, kTiltL, kTiltR };
+
+    static float sineAt(float w);
+    // One-pole coefficient of the output smoother for a rate and smooth amount.
+    float smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float smooth) const;
+    // 0..32767, only drawn when a sample-and-hold step begins.
+    int nextRandom() {
+        mRandomState = mRandomState * 1103515245u + 12345u;
+        return static_cast<int>((mRandomState >> 16) & 0x7FFFu);
+    }
+
+    // 7.5075 Hz is the free rate of the default value, so a module created
+    // in Hz mode starts without a sweep.
+    Ramp mRate{7.5075f};
+    // Smoothing coefficients and depths, left and right.
+    Ramp4 mGainRamps{1.0f, 1.0f, 1.0f, 1.0f};
+    // Phase offsets and tilts, left and right.
+    Ramp4 mShapeRamps{0.5f, 0.5f, 0.5f, 0.5f};
+    int mWaveform = kSine;
+    int mRhythmMode = 1;
+    // Double precision: at 0.01 Hz and high sample rates the per-sample
+    // increment falls below half a float step near 1 and a float phase would
+    // stop advancing (and drift audibly well before that).
+    double mPhase = 0.0;
+    float mSmoothL = 0.0f, mSmoothR = 0.0f;
+    float mPrevWarpL = 0.0f, mPrevWarpR = 0.0f;
+    float mHeldL = 0.0f, mHeldR = 0.0f;
+    float mTempo = 120.0f;
+    float mInvSampleRate = 1.0f / 44100.0f;
+    unsigned mRandomState = 22222u;
+    CoefficientCache<3> mCoefCacheL, mCoefCacheR;
+};
+
+}  // namespace vh
