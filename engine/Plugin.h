@@ -87,6 +87,7 @@ public:
 
     // --- ModuleHost ---------------------------------------------------------
     void automateParameter(int globalIndex, float value) override { setParameterAutomated(globalIndex, value); }
+    void setParameterPlain(int globalIndex, float value) override { setParameter(globalIndex, value); }
 
     // --- modulation ---------------------------------------------------------
     // Long and short names of a source; "error" for a slot above 15.
