@@ -1,9 +1,12 @@
 #include "modules/ModuleTypes.h"
 
 #include "modules/Empty.h"
+#include "operators/EQ.h"
+#include "operators/Formant.h"
 #include "operators/Gain.h"
 #include "operators/Panner.h"
 #include "operators/PhaseInv.h"
+#include "operators/Phaser.h"
 #include "operators/Rectifier.h"
 #include "operators/SideMix.h"
 #include "operators/Stereo.h"
@@ -64,6 +67,9 @@ const char* modulatorMenuLine(int type) {
 
 std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) {
     switch (type) {
+        case kOpEq: return std::make_unique<EQ>(slot, owner);
+        case kOpPhaser: return std::make_unique<Phaser>(slot, owner);
+        case kOpFormant: return std::make_unique<Formant>(slot, owner);
         case kOpStereo: return std::make_unique<Stereo>(slot, owner);
         case kOpPanner: return std::make_unique<Panner>(slot, owner);
         case kOpPhaseInv: return std::make_unique<PhaseInv>(slot, owner);

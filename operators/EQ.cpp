@@ -1,0 +1,291 @@
+#include "operators/EQ.h"
+
+#include <cmath>
+
+namespace vh {
+
+namespace {
+
+const char* const kBandTypeNames[EQ::kNumBandTypes] = {"LOWSHELF", "PEAKING", "HIGHSHELF"};
+const char* const kParamNames[EQ::kNumParams] = {"freqA", "qA", "typeA", "freqB", "qB", "typeB", "morph", "gainA", "gainB"};
+
+constexpr float kTwoPi = 6.2831855f;  // 2π, single precision
+constexpr float kMinPeakingQ = 0.05f;
+constexpr float kMaxPeakingQ = 20.0f;
+constexpr float kMinShelfQ = 0.35355338f;  // 2^-1.5
+constexpr float kMaxShelfQ = 1.4142135f;   // 2^0.5
+constexpr float kMaxGainDb = 24.0f;
+
+// Above half the sample rate the cookbook forms turn unstable (sin w < 0).
+// Knob settings beyond it, reachable below 40 kHz, sit at 0.49·fs instead.
+constexpr float kMaxFrequencyRatio = 0.49f;
+// In single precision a pole pair near DC keeps 1 + a1 + a2 = 2·(1 - cos w)/a0
+// as its only stability margin; cos w is held 2^-22 below one so that margin
+// stays above the coefficients' rounding. Only bands under 1.1e-4·fs move
+// (21 Hz at 192 kHz, 42 Hz at 384 kHz).
+constexpr float kMaxCos = 1.0f - 0x1p-22f;
+
+// Coefficients normalised by a0 for all four lanes.
+struct Coefficients {
+    Vec4 b0, b1, b2, a1, a2;
+};
+
+// Low shelf (sign +1) or high shelf (sign -1): the high shelf is the low
+// shelf with cos w and the odd coefficients mirrored.
+inline void shelfTerms(Vec4 c, Vec4 alpha, Vec4 s, Vec4 sign, Vec4 (&num)[3], Vec4 (&den)[3]) {
+    Vec4 a = s * s;
+    Vec4 p = a + Vec4(1.0f);
+    Vec4 d = a - Vec4(1.0f);
+    Vec4 t = Vec4(2.0f) * s * alpha;
+    Vec4 mc = sign * c;
+    Vec4 pd = p - d * mc;  // (A+1) ∓ ·cos w
+    Vec4 pn = p + d * mc;  // (A+1) ± ·cos w
+    num[0] = a * (pd + t);
+    num[1] = Vec4(2.0f) * sign * a * (d - p * mc);
+    num[2] = a * (pd - t);
+    den[0] = pn + t;
+    den[1] = Vec4(-2.0f) * sign * (d + p * mc);
+    den[2] = pn - t;
+}
+
+// Peaking filter with numerator and denominator multiplied by A, which spares
+// the division by A: b = A ± α·A², a0 = A + α, a2 = A - α, b1 = a1 = -2·cos w·A.
+inline void peakingTerms(Vec4 c, Vec4 alpha, Vec4 s, Vec4 (&num)[3], Vec4 (&den)[3]) {
+    Vec4 a = s * s;
+    Vec4 aa = alpha * a * a;
+    Vec4 mid = Vec4(-2.0f) * c * a;
+    num[0] = a + aa;
+    num[1] = mid;
+    num[2] = a - aa;
+    den[0] = a + alpha;
+    den[1] = mid;
+    den[2] = a - alpha;
+}
+
+}  // namespace
+
+EQ::EQ(int slot, ModuleHost* owner) : Operator(slot, owner) {
+    for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
+    // 20 kHz at 44.1 kHz with Q 1/√2, until the host sets the rate.
+    mCos.setAll(-0.9576483f);
+    mAlpha.setAll(0.20360464f);
+    mQ.setAll(0.70710677f);
+    mSqrtA.setAll(1.0f);
+    mMorph.setAll(0.0f);
+}
+
+// --- parameters -------------------------------------------------------------
+
+float EQ::getParameterDefault(int index) {
+    switch (index) {
+        case kFreqA:
+        case kFreqB: return 1.0f;
+        case kTypeA:
+        case kTypeB: return discreteValue(kLowShelf, kNumBandTypes);
+        case kGainA:
+        case kGainB: return 0.5f;
+        default: return 0.0f;
+    }
+}
+
+bool EQ::isModulatable(int index) {
+    return index >= 0 && index < kNumParams && index != kTypeA && index != kTypeB;
+}
+
+void EQ::getParameterName(int index, char* out) {
+    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamNames[index] : "---");
+}
+
+void EQ::getParameterLabel(int index, char* out) {
+    switch (index) {
+        case kFreqA:
+        case kFreqB: copyText(out, kTextSize, "Hz"); break;
+        case kMorph: copyText(out, kTextSize, "%"); break;
+        case kGainA:
+        case kGainB: copyText(out, kTextSize, "dB"); break;
+        default: out[0] = 0;
+    }
+}
+
+int EQ::typeParamOf(int index) const { return index == kQA ? kTypeA : kTypeB; }
+
+float EQ::qOf(float v, int bandType) {
+    if (bandType == kPeaking) return std::pow(20.0f, 2.0f * v - 1.0f);
+    return std::exp2(2.0f * v - 1.5f);
+}
+
+float EQ::valueOfQ(double q, int bandType) {
+    if (bandType == kPeaking) {
+        q = q < kMinPeakingQ ? kMinPeakingQ : q > kMaxPeakingQ ? kMaxPeakingQ : q;
+        return static_cast<float>((std::log(q) / std::log(20.0) + 1.0) * 0.5);
+    }
+    q = q < kMinShelfQ ? kMinShelfQ : q > kMaxShelfQ ? kMaxShelfQ : q;
+    return static_cast<float>((std::log2(q) + 1.5) * 0.5);
+}
+
+float EQ::filterFrequencyHz(float v, float sampleRate) {
+    float hz = eq::frequencyHz(v);
+    float limit = kMaxFrequencyRatio * sampleRate;
+    return hz < limit ? hz : limit;
+}
+
+void EQ::getParameterDisplay(int index, char* out) {
+    switch (index) {
+        case kFreqA:
+        case kFreqB: VH_TEXT(out, "%.0f", eq::frequencyHz(mBase[index])); break;
+        case kQA:
+        case kQB: VH_TEXT(out, "%.2f", qOf(mBase[index], bandTypeOf(mBase[typeParamOf(index)]))); break;
+        case kTypeA:
+        case kTypeB: copyText(out, kTextSize, kBandTypeNames[bandTypeOf(mBase[index])]); break;
+        case kMorph: eq::morphRatioText(mBase[index], out); break;
+        case kGainA:
+        case kGainB: VH_TEXT(out, "%.1f", gainDbOf(mBase[index])); break;
+        default: copyText(out, kTextSize, "---");
+    }
+}
+
+void EQ::formatEditorValue(int index, float value, char* out, int) {
+    switch (index) {
+        case kFreqA:
+        case kFreqB: VH_TEXT(out, "%.0f Hz", eq::frequencyHz(value)); break;
+        case kQA:
+        case kQB: VH_TEXT(out, "%.2f", qOf(value, bandTypeOf(mBase[typeParamOf(index)]))); break;
+        case kTypeA:
+        case kTypeB: copyText(out, kTextSize, kBandTypeNames[bandTypeOf(value)]); break;
+        case kMorph: VH_TEXT(out, "%.1f", 100.0f * value); break;
+        case kGainA:
+        case kGainB: VH_TEXT(out, "%.0fdB", gainDbOf(value)); break;
+        default: out[0] = 0;
+    }
+}
+
+bool EQ::parseEditorValue(int index, const char* text, float& value, int) {
+    switch (index) {
+        case kFreqA:
+        case kFreqB: return eq::parseFrequencyText(text, value);
+        case kQA:
+        case kQB: {
+            double q = 0.0;
+            if (!parseNumber(text, q)) return false;
+            value = valueOfQ(q, bandTypeOf(mBase[typeParamOf(index)]));
+            return true;
+        }
+        case kTypeA:
+        case kTypeB:
+            for (int i = 0; i < kNumBandTypes; ++i)
+                if (equalsIgnoreCase(text, kBandTypeNames[i])) {
+                    value = discreteValue(i, kNumBandTypes);
+                    return true;
+                }
+            return false;
+        case kMorph: return eq::parsePercentText(text, value);
+        case kGainA:
+        case kGainB: {
+            double db = -kMaxGainDb;  // "-oo" asks for the deepest cut
+            if (!isMinusInfinityText(text) && !parseNumber(text, db)) return false;
+            db = db < -kMaxGainDb ? -kMaxGainDb : db > kMaxGainDb ? kMaxGainDb : db;
+            value = static_cast<float>((db + kMaxGainDb) / (2.0 * kMaxGainDb));
+            return true;
+        }
+        default: return false;
+    }
+}
+
+// --- control rate -------------------------------------------------------------
+
+void EQ::update() {
+    mTypeA = bandTypeOf(mBase[kTypeA]);
+    mTypeB = bandTypeOf(mBase[kTypeB]);
+
+    struct LaneSource {
+        int lane;
+        const float* values;
+        int freq, q, gain, type;
+    };
+    const LaneSource lanes[4] = {
+        {0, mModR, kFreqB, kQB, kGainB, mTypeB},
+        {1, mModL, kFreqB, kQB, kGainB, mTypeB},
+        {2, mModR, kFreqA, kQA, kGainA, mTypeA},
+        {3, mModL, kFreqA, kQA, kGainA, mTypeA},
+    };
+    for (const LaneSource& src : lanes) {
+        float hz = filterFrequencyHz(src.values[src.freq], mSampleRate);
+        float q = qOf(src.values[src.q], src.type);
+        // √A = 10^(G/80), so that A = 10^(G/40) as in the cookbook.
+        float sqrtA = std::pow(10.0f, gainDbOf(src.values[src.gain]) / 80.0f);
+        float w = kTwoPi * hz / mSampleRate;
+        float c = std::cos(w);
+        mCos.target.set(src.lane, c < kMaxCos ? c : kMaxCos);
+        mAlpha.target.set(src.lane, std::sin(w) / (2.0f * q));
+        mQ.target.set(src.lane, q);
+        mSqrtA.target.set(src.lane, sqrtA);
+        mPeakingLanes[src.lane] = src.type == kPeaking ? -1 : 0;
+        mShelfSign.set(src.lane, src.type == kHighShelf ? -1.0f : 1.0f);
+    }
+    mMorph.target = Vec4(0.0f, 0.0f, mModR[kMorph], mModL[kMorph]);
+    mAnyPeaking = mTypeA == kPeaking || mTypeB == kPeaking;
+    mAnyShelf = mTypeA != kPeaking || mTypeB != kPeaking;
+
+    mCos.aim(mRampFactor);
+    mAlpha.aim(mRampFactor);
+    mQ.aim(mRampFactor);
+    mSqrtA.aim(mRampFactor);
+    mMorph.aim(mRampFactor);
+}
+
+// --- audio rate ---------------------------------------------------------------
+
+void EQ::processSample(float* left, float* right) {
+    mCos.current += mCos.increment;
+    mAlpha.current += mAlpha.increment;
+    mQ.current += mQ.increment;
+    mSqrtA.current += mSqrtA.increment;
+    mMorph.current += mMorph.increment;
+
+    Vec4 c = mCos.current, alpha = mAlpha.current, s = mSqrtA.current;
+    Vec4 num[3], den[3];
+    if (mAnyShelf) shelfTerms(c, alpha, s, mShelfSign, num, den);
+    if (mAnyPeaking) {
+        if (!mAnyShelf) {
+            peakingTerms(c, alpha, s, num, den);
+        } else {
+            Vec4 pNum[3], pDen[3];
+            peakingTerms(c, alpha, s, pNum, pDen);
+            for (int i = 0; i < 3; ++i) {
+                num[i] = eq::select(mPeakingLanes, pNum[i], num[i]);
+                den[i] = eq::select(mPeakingLanes, pDen[i], den[i]);
+            }
+        }
+    }
+    Vec4 n = Vec4(1.0f) / den[0];
+
+    Vec4 x(*right, *left, *right, *left);
+    // Feed-forward part first, so only -a1·y1 waits for the previous output.
+    Vec4 ff = (num[0] * x + num[1] * mX1 + num[2] * mX2 - den[2] * mY2) * n;
+    Vec4 y = eq::flushDenormal(ff - den[1] * n * mY1);
+    mX2 = mX1;
+    mX1 = x;
+    mY2 = mY1;
+    mY1 = y;
+
+    float mL = mMorph.current[3], mR = mMorph.current[2];
+    *left = (1.0f - mL) * y[3] + mL * y[1];
+    *right = (1.0f - mR) * y[2] + mR * y[0];
+}
+
+// --- reset and sample rate -------------------------------------------------------
+
+void EQ::resetSmoothing() {
+    mCos.snap();
+    mAlpha.snap();
+    mQ.snap();
+    mSqrtA.snap();
+    mMorph.snap();
+}
+
+void EQ::clearState() {
+    mX1 = mX2 = mY1 = mY2 = Vec4();
+    resetSmoothing();
+}
+
+}  // namespace vh
