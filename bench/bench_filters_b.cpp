@@ -92,3 +92,35 @@ void BM_Phaser(benchmark::State& state) {
 BENCHMARK(BM_Phaser)->Arg(8)->Arg(16);
 
 }  // namespace
+
+namespace {
+// The control tick alone: targets and increments from moving modulation.
+template <class Op>
+void updateOnly(benchmark::State& state, Op& op, int modulated) {
+    op.setSampleRate(48000.0f);
+    float phase = 0.0f;
+    for (auto _ : state) {
+        op.resetModulation();
+        phase = phase > 0.5f ? 0.0f : phase + 0.01f;
+        op.addModulation(modulated, phase - 0.25f, 0.25f - phase);
+        op.clampModulation(modulated);
+        op.update();
+        benchmark::ClobberMemory();
+    }
+}
+void BM_EqUpdate(benchmark::State& state) {
+    EQ eq(0, nullptr);
+    updateOnly(state, eq, EQ::kFreqA);
+}
+BENCHMARK(BM_EqUpdate);
+void BM_FormantUpdate(benchmark::State& state) {
+    Formant formant(0, nullptr);
+    updateOnly(state, formant, Formant::kMorph);
+}
+BENCHMARK(BM_FormantUpdate);
+void BM_PhaserUpdate(benchmark::State& state) {
+    Phaser phaser(0, nullptr);
+    updateOnly(state, phaser, Phaser::kStageFeedback);
+}
+BENCHMARK(BM_PhaserUpdate);
+}  // namespace

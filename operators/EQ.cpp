@@ -15,6 +15,8 @@ constexpr float kMaxPeakingQ = 20.0f;
 constexpr float kMinShelfQ = 0.35355338f;  // 2^-1.5
 constexpr float kMaxShelfQ = 1.4142135f;   // 2^0.5
 constexpr float kMaxGainDb = 24.0f;
+constexpr float kLog2Of20 = 4.3219281f;
+constexpr float kLog2Of10Over80 = 0.041524101f;  // log2(10) / 80
 
 // Above half the sample rate the cookbook forms turn unstable (sin w < 0).
 // Knob settings beyond it, reachable below 40 kHz, sit at 0.49·fs instead.
@@ -69,9 +71,8 @@ EQ::EQ(int slot, ModuleHost* owner) : Operator(slot, owner) {
     // 20 kHz at 44.1 kHz with Q 1/√2, until the host sets the rate.
     mCos.setAll(-0.9576483f);
     mAlpha.setAll(0.20360464f);
-    mQ.setAll(0.70710677f);
     mSqrtA.setAll(1.0f);
-    mMorph.setAll(0.0f);
+    mWeight.current = mWeight.target = Vec4(0.0f, 0.0f, 1.0f, 1.0f);  // morph 0: band A only
 }
 
 // --- parameters -------------------------------------------------------------
@@ -110,7 +111,7 @@ void EQ::getParameterLabel(int index, char* out) {
 int EQ::typeParamOf(int index) const { return index == kQA ? kTypeA : kTypeB; }
 
 float EQ::qOf(float v, int bandType) {
-    if (bandType == kPeaking) return std::pow(20.0f, 2.0f * v - 1.0f);
+    if (bandType == kPeaking) return std::exp2(kLog2Of20 * (2.0f * v - 1.0f));  // 20^(2v - 1)
     return std::exp2(2.0f * v - 1.5f);
 }
 
@@ -194,6 +195,13 @@ bool EQ::parseEditorValue(int index, const char* text, float& value, int) {
 // --- control rate -------------------------------------------------------------
 
 void EQ::update() {
+    // A decaying output history is flushed once per tick rather than per
+    // sample: slow decays (poles near the unit circle) cannot cross from
+    // 1e-25 into the denormal range within 32 samples, and fast ones fall
+    // through it to zero at once. That keeps the flush off the recursion.
+    mY1 = eq::flushDenormal(mY1);
+    mY2 = eq::flushDenormal(mY2);
+
     mTypeA = bandTypeOf(mBase[kTypeA]);
     mTypeB = bandTypeOf(mBase[kTypeB]);
 
@@ -203,34 +211,45 @@ void EQ::update() {
         int freq, q, gain, type;
     };
     const LaneSource lanes[4] = {
-        {0, mModR, kFreqB, kQB, kGainB, mTypeB},
         {1, mModL, kFreqB, kQB, kGainB, mTypeB},
-        {2, mModR, kFreqA, kQA, kGainA, mTypeA},
+        {0, mModR, kFreqB, kQB, kGainB, mTypeB},
         {3, mModL, kFreqA, kQA, kGainA, mTypeA},
+        {2, mModR, kFreqA, kQA, kGainA, mTypeA},
     };
-    for (const LaneSource& src : lanes) {
+    for (int i = 0; i < 4; ++i) {
+        const LaneSource& src = lanes[i];
+        mPeakingLanes[src.lane] = src.type == kPeaking ? -1 : 0;
+        mShelfSign.set(src.lane, src.type == kHighShelf ? -1.0f : 1.0f);
+        // A right lane whose values equal the left ones (no modulation, or
+        // the same on both sides) copies the left lane's targets.
+        bool sameAsLeft = (i & 1) && src.values[src.freq] == mModL[src.freq] && src.values[src.q] == mModL[src.q] &&
+                          src.values[src.gain] == mModL[src.gain];
+        if (sameAsLeft) {
+            int leftLane = src.lane + 1;
+            mCos.target.set(src.lane, mCos.target[leftLane]);
+            mAlpha.target.set(src.lane, mAlpha.target[leftLane]);
+            mSqrtA.target.set(src.lane, mSqrtA.target[leftLane]);
+            continue;
+        }
         float hz = filterFrequencyHz(src.values[src.freq], mSampleRate);
         float q = qOf(src.values[src.q], src.type);
         // √A = 10^(G/80), so that A = 10^(G/40) as in the cookbook.
-        float sqrtA = std::pow(10.0f, gainDbOf(src.values[src.gain]) / 80.0f);
+        float sqrtA = std::exp2(kLog2Of10Over80 * gainDbOf(src.values[src.gain]));
         float w = kTwoPi * hz / mSampleRate;
         float c = std::cos(w);
         mCos.target.set(src.lane, c < kMaxCos ? c : kMaxCos);
         mAlpha.target.set(src.lane, std::sin(w) / (2.0f * q));
-        mQ.target.set(src.lane, q);
         mSqrtA.target.set(src.lane, sqrtA);
-        mPeakingLanes[src.lane] = src.type == kPeaking ? -1 : 0;
-        mShelfSign.set(src.lane, src.type == kHighShelf ? -1.0f : 1.0f);
     }
-    mMorph.target = Vec4(0.0f, 0.0f, mModR[kMorph], mModL[kMorph]);
+    float morphL = mModL[kMorph], morphR = mModR[kMorph];
+    mWeight.target = Vec4(morphR, morphL, 1.0f - morphR, 1.0f - morphL);
     mAnyPeaking = mTypeA == kPeaking || mTypeB == kPeaking;
     mAnyShelf = mTypeA != kPeaking || mTypeB != kPeaking;
 
     mCos.aim(mRampFactor);
     mAlpha.aim(mRampFactor);
-    mQ.aim(mRampFactor);
     mSqrtA.aim(mRampFactor);
-    mMorph.aim(mRampFactor);
+    mWeight.aim(mRampFactor);
 }
 
 // --- audio rate ---------------------------------------------------------------
@@ -238,9 +257,8 @@ void EQ::update() {
 void EQ::processSample(float* left, float* right) {
     mCos.current += mCos.increment;
     mAlpha.current += mAlpha.increment;
-    mQ.current += mQ.increment;
     mSqrtA.current += mSqrtA.increment;
-    mMorph.current += mMorph.increment;
+    mWeight.current += mWeight.increment;
 
     Vec4 c = mCos.current, alpha = mAlpha.current, s = mSqrtA.current;
     Vec4 num[3], den[3];
@@ -262,15 +280,15 @@ void EQ::processSample(float* left, float* right) {
     Vec4 x(*right, *left, *right, *left);
     // Feed-forward part first, so only -a1·y1 waits for the previous output.
     Vec4 ff = (num[0] * x + num[1] * mX1 + num[2] * mX2 - den[2] * mY2) * n;
-    Vec4 y = eq::flushDenormal(ff - den[1] * n * mY1);
+    Vec4 y = ff - den[1] * n * mY1;
     mX2 = mX1;
     mX1 = x;
     mY2 = mY1;
     mY1 = y;
 
-    float mL = mMorph.current[3], mR = mMorph.current[2];
-    *left = (1.0f - mL) * y[3] + mL * y[1];
-    *right = (1.0f - mR) * y[2] + mR * y[0];
+    Vec4 mixed = y * mWeight.current;
+    *left = mixed[3] + mixed[1];
+    *right = mixed[2] + mixed[0];
 }
 
 // --- reset and sample rate -------------------------------------------------------
@@ -278,9 +296,8 @@ void EQ::processSample(float* left, float* right) {
 void EQ::resetSmoothing() {
     mCos.snap();
     mAlpha.snap();
-    mQ.snap();
     mSqrtA.snap();
-    mMorph.snap();
+    mWeight.snap();
 }
 
 void EQ::clearState() {

@@ -56,7 +56,10 @@ private:
 
     // Lanes: 0 B right, 1 B left, 2 A right, 3 A left.
     Vec4 mX1, mX2, mY1, mY2;
-    Glide mCos, mAlpha, mQ, mSqrtA, mMorph;
+    Glide mCos, mAlpha, mSqrtA;
+    // Crossfade weight of each lane's output: morph for the B lanes, 1 - morph
+    // for the A lanes, so both channels mix with one multiply.
+    Glide mWeight;
     int mTypeA = kLowShelf;
     int mTypeB = kLowShelf;
     // Per lane, derived from the two band types at each control tick.

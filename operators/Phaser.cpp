@@ -78,55 +78,66 @@ float Phaser::allPassCoefficient(float v, float cornerScale) {
 
 // --- control rate -------------------------------------------------------------
 
+void Phaser::Glide::aim(float left, float right, float rampFactor) {
+    target = Vec4(left, right, 0.0f, 0.0f);
+    increment = Vec4(smoothingIncrement(left, current[0], rampFactor),
+                     smoothingIncrement(right, current[1], rampFactor), 0.0f, 0.0f);
+}
+
 void Phaser::update() {
     mNumStages = stagesOf(mBase[kStages]);
-    const float* values[2] = {mModL, mModR};
-    for (int c = 0; c < 2; ++c) {
-        Channel& ch = mChannels[c];
-        ch.coefficient.setTarget(allPassCoefficient(values[c][kStageFeedback], mCornerScale), mRampFactor);
-        ch.feedback.setTarget(values[c][kOverallFeedback], mRampFactor);
-        ch.depth.setTarget(depthGainOf(values[c][kDepth]), mRampFactor);
-    }
+    mCoefficient.aim(allPassCoefficient(mModL[kStageFeedback], mCornerScale),
+                     allPassCoefficient(mModR[kStageFeedback], mCornerScale), mRampFactor);
+    mFeedback.aim(mModL[kOverallFeedback], mModR[kOverallFeedback], mRampFactor);
+    mDepth.aim(depthGainOf(mModL[kDepth]), depthGainOf(mModR[kDepth]), mRampFactor);
 }
 
 // --- audio rate ---------------------------------------------------------------
 
-float Phaser::processChannel(Channel& ch, float input) {
-    float a = ch.coefficient.next();
-    float depth = ch.depth.next();
-    float feedback = ch.feedback.next();
-    float u = input + ch.loop;
-    for (int i = 0; i < mNumStages; ++i) {
-        float y = flushDenormal(ch.stage[i] - a * u);
-        ch.stage[i] = u + a * y;
+void Phaser::processSample(float* left, float* right) {
+    Vec4 a = mCoefficient.next();
+    Vec4 depth = mDepth.next();
+    Vec4 feedback = mFeedback.next();
+    Vec4 x(*left, *right, 0.0f, 0.0f);
+    Vec4 u = x + mLoop;
+    // Stages go in pairs: the second output of a pair follows from the
+    // pair's input as (z1 - a·z0) + a²·u, so the sample-to-sample loop waits
+    // for one multiply-add per pair instead of one per stage. The stage states
+    // take the denormal flush; the outputs pass on unflushed, which keeps the
+    // flush off that loop as well.
+    Vec4 aa = a * a;
+    int i = 0;
+    for (; i + 1 < mNumStages; i += 2) {
+        Vec4 z0 = mStage[i], z1 = mStage[i + 1];
+        Vec4 y1 = (z1 - a * z0) + aa * u;
+        Vec4 y0 = z0 - a * u;
+        mStage[i] = eq::flushDenormal(u + a * y0);
+        mStage[i + 1] = eq::flushDenormal(y0 + a * y1);
+        u = y1;
+    }
+    if (i < mNumStages) {
+        Vec4 y = mStage[i] - a * u;
+        mStage[i] = eq::flushDenormal(u + a * y);
         u = y;
     }
-    float loop = flushDenormal(feedback * u);
-    ch.loop = loop < -kLoopLimit ? -kLoopLimit : loop > kLoopLimit ? kLoopLimit : loop;
-    return input + depth * u;
-}
-
-void Phaser::processSample(float* left, float* right) {
-    *left = processChannel(mChannels[0], *left);
-    *right = processChannel(mChannels[1], *right);
+    mLoop = clamp(eq::flushDenormal(feedback * u), Vec4(-kLoopLimit), Vec4(kLoopLimit));
+    Vec4 out = x + depth * u;
+    *left = out[0];
+    *right = out[1];
 }
 
 // --- reset and sample rate -------------------------------------------------------
 
 void Phaser::resetSmoothing() {
-    for (Channel& ch : mChannels) {
-        ch.coefficient.snap();
-        ch.depth.snap();
-        ch.feedback.snap();
-    }
+    mCoefficient.snap();
+    mDepth.snap();
+    mFeedback.snap();
 }
 
 void Phaser::clearState() {
     resetSmoothing();
-    for (Channel& ch : mChannels) {
-        for (float& z : ch.stage) z = 0.0f;
-        ch.loop = 0.0f;
-    }
+    for (Vec4& z : mStage) z = Vec4();
+    mLoop = Vec4();
 }
 
 void Phaser::setSampleRate(float rate) {

@@ -4,7 +4,7 @@
 // dry signal. No oscillator of its own: sweeps come from modulation.
 
 #include "modules/Module.h"
-#include "modules/Ramp.h"
+#include "modules/Vec4.h"
 
 namespace vh {
 
@@ -40,15 +40,25 @@ public:
     static float depthGainOf(float v) { return v * v * v; }
 
 private:
-    struct Channel {
-        Ramp coefficient, depth, feedback;
-        float stage[kMaxStages] = {};
-        float loop = 0.0f;  // chain output of the previous sample times the loop feedback
+    // A smoothed pair of values (left, right in lanes 0 and 1).
+    struct Glide {
+        Vec4 current, target, increment;
+        void aim(float left, float right, float rampFactor);
+        void snap() {
+            current = target;
+            increment = Vec4();
+        }
+        Vec4 next() {
+            current += increment;
+            return current;
+        }
     };
 
-    float processChannel(Channel& ch, float input);
-
-    Channel mChannels[2];  // [0] left, [1] right
+    // Both channels run side by side in lanes 0 (left) and 1 (right); lanes
+    // 2 and 3 stay zero.
+    Vec4 mStage[kMaxStages];
+    Vec4 mLoop;  // chain output of the previous sample times the loop feedback
+    Glide mCoefficient, mDepth, mFeedback;
     int mNumStages = 8;
     float mCornerScale = 220.0f / 44100.0f;  // 220 Hz as a fraction of the rate
 };
