@@ -21,11 +21,15 @@ constexpr float kLog2Of10Over80 = 0.041524101f;  // log2(10) / 80
 // Above half the sample rate the cookbook forms turn unstable (sin w < 0).
 // Knob settings beyond it, reachable below 40 kHz, sit at 0.49·fs instead.
 constexpr float kMaxFrequencyRatio = 0.49f;
-// In single precision a pole pair near DC keeps 1 + a1 + a2 = 2·(1 - cos w)/a0
-// as its only stability margin; cos w is held 2^-22 below one so that margin
-// stays above the coefficients' rounding. Only bands under 1.1e-4·fs move
-// (21 Hz at 192 kHz, 42 Hz at 384 kHz).
-constexpr float kMaxCos = 1.0f - 0x1p-22f;
+// In single precision a pole pair near DC has 1 + a1 + a2 (about 1 - cos w
+// times a gain) as its only stability margin, and the rounding of a1 and a2
+// eats it below w = 8e-4 (a +24 dB low shelf at 23 Hz and 192 kHz already
+// has a pole outside the unit circle). cos w is therefore held at or below
+// 1 - 2^-20, which keeps every type stable with a margin for the rounding of
+// the glides, and the band frequency at or above the matching 2.2e-4·fs:
+// 10.5 Hz at 48 kHz, 21 Hz at 96 kHz, 42 Hz at 192 kHz.
+constexpr float kMaxCos = 1.0f - 0x1p-20f;
+constexpr float kMinFrequencyRatio = 2.198e-4f;  // acos(kMaxCos) / 2π
 
 // Coefficients normalised by a0 for all four lanes.
 struct Coefficients {
@@ -126,8 +130,9 @@ float EQ::valueOfQ(double q, int bandType) {
 
 float EQ::filterFrequencyHz(float v, float sampleRate) {
     float hz = eq::frequencyHz(v);
-    float limit = kMaxFrequencyRatio * sampleRate;
-    return hz < limit ? hz : limit;
+    float highest = kMaxFrequencyRatio * sampleRate;
+    float lowest = kMinFrequencyRatio * sampleRate;
+    return hz > highest ? highest : hz < lowest ? lowest : hz;
 }
 
 void EQ::getParameterDisplay(int index, char* out) {
@@ -237,7 +242,7 @@ void EQ::update() {
         float sqrtA = std::exp2(kLog2Of10Over80 * gainDbOf(src.values[src.gain]));
         float w = kTwoPi * hz / mSampleRate;
         float c = std::cos(w);
-        mCos.target.set(src.lane, c < kMaxCos ? c : kMaxCos);
+        mCos.target.set(src.lane, c);
         mAlpha.target.set(src.lane, std::sin(w) / (2.0f * q));
         mSqrtA.target.set(src.lane, sqrtA);
     }
@@ -260,7 +265,9 @@ void EQ::processSample(float* left, float* right) {
     mSqrtA.current += mSqrtA.increment;
     mWeight.current += mWeight.increment;
 
-    Vec4 c = mCos.current, alpha = mAlpha.current, s = mSqrtA.current;
+    // The glide may round past its target; the limit holds on every sample.
+    Vec4 c = min(mCos.current, Vec4(kMaxCos));
+    Vec4 alpha = mAlpha.current, s = mSqrtA.current;
     Vec4 num[3], den[3];
     if (mAnyShelf) shelfTerms(c, alpha, s, mShelfSign, num, den);
     if (mAnyPeaking) {
@@ -275,17 +282,23 @@ void EQ::processSample(float* left, float* right) {
             }
         }
     }
-    Vec4 n = Vec4(1.0f) / den[0];
-
-    Vec4 x(*right, *left, *right, *left);
+    // 1 / a0 to double precision: a single-precision reciprocal refined by
+    // one Newton step, cheaper than a double division. An inexact 1 / a0 would
+    // move the poles by a0·error, more than a bass band's stability margin.
+    eq::Double4 a0 = eq::widen(den[0]);
+    eq::Double4 n = eq::widen(Vec4(1.0f) / den[0]);
+    n = n * (2.0 - a0 * n);
+    eq::Double4 x = eq::widen(Vec4(*right, *left, *right, *left));
     // Feed-forward part first, so only -a1·y1 waits for the previous output.
-    Vec4 ff = (num[0] * x + num[1] * mX1 + num[2] * mX2 - den[2] * mY2) * n;
-    Vec4 y = ff - den[1] * n * mY1;
+    eq::Double4 ff = eq::widen(num[0]) * x + eq::widen(num[1]) * mX1 + eq::widen(num[2]) * mX2 -
+                     eq::widen(den[2]) * mY2;
+    eq::Double4 yd = (ff - eq::widen(den[1]) * mY1) * n;
     mX2 = mX1;
     mX1 = x;
     mY2 = mY1;
-    mY1 = y;
+    mY1 = yd;
 
+    Vec4 y = eq::narrow(yd);
     Vec4 mixed = y * mWeight.current;
     *left = mixed[3] + mixed[1];
     *right = mixed[2] + mixed[0];
@@ -301,7 +314,7 @@ void EQ::resetSmoothing() {
 }
 
 void EQ::clearState() {
-    mX1 = mX2 = mY1 = mY2 = Vec4();
+    mX1 = mX2 = mY1 = mY2 = eq::Double4{};
     resetSmoothing();
 }
 

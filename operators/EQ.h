@@ -40,7 +40,8 @@ public:
     // Band gain, -24..+24 dB.
     static float gainDbOf(float v) { return 48.0f * v - 24.0f; }
     // Band frequency as the filter uses it: the knob's frequency, held just
-    // below half the sample rate where the knob reaches beyond it.
+    // below half the sample rate where the knob reaches beyond it, and above
+    // the lowest frequency single precision keeps stable (2.2e-4·fs).
     static float filterFrequencyHz(float v, float sampleRate);
 
 private:
@@ -54,8 +55,11 @@ private:
 
     int typeParamOf(int index) const;
 
-    // Lanes: 0 B right, 1 B left, 2 A right, 3 A left.
-    Vec4 mX1, mX2, mY1, mY2;
+    // Lanes: 0 B right, 1 B left, 2 A right, 3 A left. The coefficients are
+    // single precision; the recursion runs in double precision, because a
+    // pole pair near DC (a 20 Hz band at Q 20) lifts the rounding noise of a
+    // single-precision recursion to -60 dB, audible even at 0 dB gain.
+    eq::Double4 mX1{}, mX2{}, mY1{}, mY2{};
     Glide mCos, mAlpha, mSqrtA;
     // Crossfade weight of each lane's output: morph for the B lanes, 1 - morph
     // for the A lanes, so both channels mix with one multiply.

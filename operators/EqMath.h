@@ -62,6 +62,13 @@ inline void morphRatioText(float v, char* out) {
 typedef int LaneMask __attribute__((vector_size(16)));
 inline Vec4 select(LaneMask mask, Vec4 a, Vec4 b) { return Vec4(mask ? a.v : b.v); }
 
+// Four double-precision lanes, for recursions whose rounding noise single
+// precision cannot afford (pole pairs close to DC).
+typedef double Double4 __attribute__((vector_size(32)));
+inline Double4 widen(Vec4 x) { return __builtin_convertvector(x.v, Double4); }
+inline Vec4 narrow(Double4 x) { return Vec4(__builtin_convertvector(x, Float4Raw)); }
+inline Double4 flushDenormal(Double4 x) { return (x + 1e-18) - 1e-18; }
+
 // The add-and-subtract denormal flush, lane by lane, for feedback histories.
 inline Vec4 flushDenormal(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
 

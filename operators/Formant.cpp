@@ -96,9 +96,15 @@ void Formant::update() {
             // cosine is taken (single precision is plenty for the tuning).
             float w = static_cast<float>((1.0 - m) * mOmega[vowelA][k] + m * mOmega[vowelB][k]);
             double cosW = static_cast<float>(std::cos(w));
+            // Taken from the rounded cosine so that cos² + sin² = 1 holds in
+            // double precision: the rotation then keeps exactly radius R.
+            double sinW = std::sqrt(1.0 - cosW * cosW);
             double radius = (1.0 - m) * mRadius[vowelA][k] + m * mRadius[vowelB][k];
-            mChain[ch][k].cosW.aim(cosW, mRampFactor);
-            mChain[ch][k].radius.aim(radius, mRampFactor);
+            Resonator& r = mChain[ch][k];
+            r.cosW.aim(cosW, mRampFactor);
+            r.sinW.aim(sinW, mRampFactor);
+            r.cotW.aim(cosW / sinW, mRampFactor);  // every formant lies well inside 0 < w < π
+            r.radius.aim(radius, mRampFactor);
         }
     }
 }
@@ -113,18 +119,21 @@ void Formant::processSample(float* left, float* right) {
         for (Resonator& r : mChain[ch]) {
             double radius = r.radius.current += r.radius.increment;
             double cosW = r.cosW.current += r.cosW.increment;
-            double a1 = -2.0 * radius * cosW;
-            double a2 = radius * radius;
-            // 1 + a1 + a2 scales the resonator to unity gain at DC.
-            double y = (1.0 + a1 + a2) * x[ch] - a1 * r.y1 - a2 * r.y2;
-            y = (y + kFlush) - kFlush;
-            r.y2 = r.y1;
-            r.y1 = y;
-            x[ch] = y;
+            double sinW = r.sinW.current += r.sinW.increment;
+            double cotW = r.cotW.current += r.cotW.increment;
+            // 1 + a1 + a2: unity gain at DC.
+            double gain = 1.0 - 2.0 * radius * cosW + radius * radius;
+            double u = radius * (cosW * r.u - sinW * r.v) + x[ch];
+            double v = radius * (sinW * r.u + cosW * r.v);
+            r.u = (u + kFlush) - kFlush;
+            r.v = (v + kFlush) - kFlush;
+            x[ch] = gain * (u + cotW * v);
         }
     }
-    *left = static_cast<float>(x[0]);
-    *right = static_cast<float>(x[1]);
+    // The flush again in single precision: the double flush leaves values
+    // that would be denormal floats.
+    *left = flushDenormal(static_cast<float>(x[0]));
+    *right = flushDenormal(static_cast<float>(x[1]));
 }
 
 // --- reset and sample rate -------------------------------------------------------
@@ -135,13 +144,15 @@ void Formant::resetSmoothing() {
     for (auto& chain : mChain)
         for (Resonator& r : chain) {
             r.cosW.snap();
+            r.sinW.snap();
+            r.cotW.snap();
             r.radius.snap();
         }
 }
 
 void Formant::clearState() {
     for (auto& chain : mChain)
-        for (Resonator& r : chain) r.y1 = r.y2 = 0.0;
+        for (Resonator& r : chain) r.u = r.v = 0.0;
     resetSmoothing();
 }
 

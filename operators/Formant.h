@@ -3,6 +3,13 @@
 // the first three formants of a vowel and morphed from vowel A to vowel B.
 // Coefficients and states are double precision: the narrow low formants sit
 // close to the unit circle at high sample rates.
+//
+// Each resonator is the all-pole section (1 + a1 + a2) / (1 + a1·z^-1 + a2·z^-2)
+// with a1 = -2·R·cos w, a2 = R², realised in coupled form: the state turns by
+// w and shrinks by R each sample, and the output mixes the two state
+// components so the response is exactly that section's. A rotation cannot
+// gain energy when w moves, so fast morph modulation cannot pump a narrow
+// resonance up, which the direct form does (to overflow at 192 kHz).
 
 #include "modules/Module.h"
 
@@ -54,8 +61,8 @@ private:
         }
     };
     struct Resonator {
-        Glide cosW, radius;
-        double y1 = 0.0, y2 = 0.0;
+        Glide cosW, sinW, cotW, radius;
+        double u = 0.0, v = 0.0;  // state: in phase and in quadrature
     };
 
     void computeTables(double rate);
