@@ -21,8 +21,8 @@ constexpr float kLog2Of10Over80 = 0.041524101f;  // log2(10) / 80
 // Above half the sample rate the cookbook forms turn unstable (sin w < 0).
 // Knob settings beyond it, reachable below 40 kHz, sit at 0.49·fs instead.
 constexpr float kMaxFrequencyRatio = 0.49f;
-// In single precision a pole pair near DC has 1 + a1 + a2 (about 1 - cos w
-// times a gain) as its only stability margin, and the rounding of a1 and a2
+// A pole pair near DC has a0 + a1 + a2 (1 - cos w times a gain) as its only
+// stability margin, and the single-precision rounding of the coefficients
 // eats it below w = 8e-4 (a +24 dB low shelf at 23 Hz and 192 kHz already
 // has a pole outside the unit circle). cos w is therefore held at or below
 // 1 - 2^-20, which keeps every type stable with a margin for the rounding of
@@ -30,11 +30,6 @@ constexpr float kMaxFrequencyRatio = 0.49f;
 // 10.5 Hz at 48 kHz, 21 Hz at 96 kHz, 42 Hz at 192 kHz.
 constexpr float kMaxCos = 1.0f - 0x1p-20f;
 constexpr float kMinFrequencyRatio = 2.198e-4f;  // acos(kMaxCos) / 2π
-
-// Coefficients normalised by a0 for all four lanes.
-struct Coefficients {
-    Vec4 b0, b1, b2, a1, a2;
-};
 
 // Low shelf (sign +1) or high shelf (sign -1): the high shelf is the low
 // shelf with cos w and the odd coefficients mirrored.
@@ -287,7 +282,7 @@ void EQ::processSample(float* left, float* right) {
     // move the poles by a0·error, more than a bass band's stability margin.
     eq::Double4 a0 = eq::widen(den[0]);
     eq::Double4 n = eq::widen(Vec4(1.0f) / den[0]);
-    n = n * (2.0 - a0 * n);
+    n = n * (eq::Double4(2.0) - a0 * n);
     eq::Double4 x = eq::widen(Vec4(*right, *left, *right, *left));
     // Feed-forward part first, so only -a1·y1 waits for the previous output.
     eq::Double4 ff = eq::widen(num[0]) * x + eq::widen(num[1]) * mX1 + eq::widen(num[2]) * mX2 -
@@ -314,7 +309,7 @@ void EQ::resetSmoothing() {
 }
 
 void EQ::clearState() {
-    mX1 = mX2 = mY1 = mY2 = eq::Double4{};
+    mX1 = mX2 = mY1 = mY2 = eq::Double4();
     resetSmoothing();
 }
 

@@ -22,7 +22,13 @@ public:
     void getParameterName(int index, char* out) override;
     void getParameterLabel(int index, char* out) override;
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override { getParameterName(index, out); }
+    // The editor titles are the host names.
+    void getParameterTitle(int index, char* out) override {
+        if (index >= 0 && index < kNumParams)
+            getParameterName(index, out);
+        else
+            out[0] = 0;
+    }
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override;
@@ -59,7 +65,7 @@ private:
     // single precision; the recursion runs in double precision, because a
     // pole pair near DC (a 20 Hz band at Q 20) lifts the rounding noise of a
     // single-precision recursion to -60 dB, audible even at 0 dB gain.
-    eq::Double4 mX1{}, mX2{}, mY1{}, mY2{};
+    eq::Double4 mX1, mX2, mY1, mY2;
     Glide mCos, mAlpha, mSqrtA;
     // Crossfade weight of each lane's output: morph for the B lanes, 1 - morph
     // for the A lanes, so both channels mix with one multiply.

@@ -28,7 +28,13 @@ public:
     void getParameterName(int index, char* out) override;
     void getParameterLabel(int index, char* out) override;
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override { getParameterName(index, out); }
+    // The editor titles are the host names.
+    void getParameterTitle(int index, char* out) override {
+        if (index >= 0 && index < kNumParams)
+            getParameterName(index, out);
+        else
+            out[0] = 0;
+    }
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override { return index == kMorph; }
