@@ -74,6 +74,20 @@ void BM_EqShelfAndPeaking(benchmark::State& state) {
 }
 BENCHMARK(BM_EqShelfAndPeaking);
 
+// The common case: no modulation, so the right lanes copy the left targets.
+void BM_EqShelfAndPeakingUnmodulated(benchmark::State& state) {
+    EQ eq(0, nullptr);
+    eq.setParameter(EQ::kFreqA, 0.3f);
+    eq.setParameter(EQ::kGainA, 0.8f);
+    eq.setParameter(EQ::kTypeB, discreteValue(EQ::kPeaking, 3));
+    eq.setParameter(EQ::kFreqB, 0.6f);
+    eq.setParameter(EQ::kQB, 0.7f);
+    eq.setParameter(EQ::kGainB, 0.9f);
+    eq.setParameter(EQ::kMorph, 0.5f);
+    runTicks(state, eq, {});
+}
+BENCHMARK(BM_EqShelfAndPeakingUnmodulated);
+
 void BM_Formant(benchmark::State& state) {
     Formant formant(0, nullptr);
     formant.setParameter(Formant::kVowelA, discreteValue(0, 5));
