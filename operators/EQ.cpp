@@ -195,10 +195,10 @@ bool EQ::parseEditorValue(int index, const char* text, float& value, int) {
 // --- control rate -------------------------------------------------------------
 
 void EQ::update() {
-    // A decaying output history is flushed once per tick rather than per
-    // sample: slow decays (poles near the unit circle) cannot cross from
-    // 1e-25 into the denormal range within 32 samples, and fast ones fall
-    // through it to zero at once. That keeps the flush off the recursion.
+    // The output history is flushed once per tick rather than per sample: a
+    // decay then ends at exact zero, and within 32 samples no double-precision
+    // history can sink from the flush level into the denormal range. That
+    // keeps the flush off the recursion.
     mY1 = eq::flushDenormal(mY1);
     mY2 = eq::flushDenormal(mY2);
 
