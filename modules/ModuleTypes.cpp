@@ -8,10 +8,13 @@
 #include "modulators/ENV.h"
 #include "modulators/LFO.h"
 #include "modulators/STEP.h"
+#include "operators/EQ.h"
+#include "operators/Formant.h"
 #include "operators/Gain.h"
 #include "operators/Moog.h"
 #include "operators/Panner.h"
 #include "operators/PhaseInv.h"
+#include "operators/Phaser.h"
 #include "operators/Rectifier.h"
 #include "operators/SVF.h"
 #include "operators/SideMix.h"
@@ -78,6 +81,9 @@ std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) 
         case kOpMoog: return std::make_unique<Moog>(slot, owner);
         case kOpDistortion: return std::make_unique<Distortion>(slot, owner);
         case kOpCompExp: return std::make_unique<CompExp>(slot, owner);
+        case kOpEq: return std::make_unique<EQ>(slot, owner);
+        case kOpPhaser: return std::make_unique<Phaser>(slot, owner);
+        case kOpFormant: return std::make_unique<Formant>(slot, owner);
         case kOpStereo: return std::make_unique<Stereo>(slot, owner);
         case kOpPanner: return std::make_unique<Panner>(slot, owner);
         case kOpPhaseInv: return std::make_unique<PhaseInv>(slot, owner);

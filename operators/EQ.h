@@ -1,0 +1,82 @@
+#pragma once
+// Two-band equaliser: bands A and B, each a low shelf, peaking filter or high
+// shelf (audio-EQ cookbook forms), run side by side and crossfaded by morph.
+// The four filters (A and B, left and right) share one four-lane vector path;
+// left and right follow their own modulated values.
+
+#include "modules/Module.h"
+#include "modules/Vec4.h"
+#include "operators/EqMath.h"
+
+namespace vh {
+
+class EQ final : public Operator {
+public:
+    enum Param { kFreqA = 0, kQA, kTypeA, kFreqB, kQB, kTypeB, kMorph, kGainA, kGainB, kNumParams };
+    enum BandType { kLowShelf = 0, kPeaking = 1, kHighShelf = 2, kNumBandTypes = 3 };
+
+    EQ(int slot, ModuleHost* owner);
+
+    float getParameterDefault(int index) override;
+    int getNumParameters() override { return kNumParams; }
+    void getParameterName(int index, char* out) override;
+    void getParameterLabel(int index, char* out) override;
+    void getParameterDisplay(int index, char* out) override;
+    // The editor titles are the host names.
+    void getParameterTitle(int index, char* out) override {
+        if (index >= 0 && index < kNumParams)
+            getParameterName(index, out);
+        else
+            out[0] = 0;
+    }
+    void formatEditorValue(int index, float value, char* out, int mode) override;
+    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
+    bool isModulatable(int index) override;
+    void getTypeName(char* out) override { copyText(out, kTextSize, "EQ"); }
+
+    void update() override;
+    void processSample(float* left, float* right) override;
+    void resetSmoothing() override;
+    void clearState() override;
+
+    static int bandTypeOf(float v) { return discreteIndex(v, kNumBandTypes); }
+    // Band Q: 0.05..20 for the peaking filter, 0.354..1.414 for the shelves.
+    static float qOf(float v, int bandType);
+    static float valueOfQ(double q, int bandType);
+    // Band gain, -24..+24 dB.
+    static float gainDbOf(float v) { return 48.0f * v - 24.0f; }
+    // Band frequency as the filter uses it: the knob's frequency, held just
+    // below half the sample rate where the knob reaches beyond it, and above
+    // the lowest frequency single precision keeps stable (2.2e-4·fs).
+    static float filterFrequencyHz(float v, float sampleRate);
+
+private:
+    // A smoothed four-lane quantity: per-sample linear glide to the target.
+    struct Glide {
+        Vec4 current, target, increment;
+        void setAll(float x) { current = target = Vec4(x); increment = Vec4(); }
+        void aim(float rampFactor) { increment = (target - current) * Vec4(rampFactor); }
+        void snap() { current = target; increment = Vec4(); }
+    };
+
+    int typeParamOf(int index) const;
+
+    // Lanes: 0 B right, 1 B left, 2 A right, 3 A left. The coefficients are
+    // single precision; the recursion runs in double precision, because a
+    // pole pair near DC (a 20 Hz band at Q 20) lifts the rounding noise of a
+    // single-precision recursion to -60 dB, audible even at 0 dB gain.
+    eq::Double4 mX1, mX2, mY1, mY2;
+    Glide mCos, mAlpha, mSqrtA;
+    // Crossfade weight of each lane's output: morph for the B lanes, 1 - morph
+    // for the A lanes, so both channels mix with one multiply.
+    Glide mWeight;
+    int mTypeA = kLowShelf;
+    int mTypeB = kLowShelf;
+    // Per lane, derived from the two band types at each control tick.
+    eq::LaneMask mPeakingLanes{0, 0, 0, 0};
+    Vec4 mShelfSign{1.0f};  // +1 low shelf, -1 high shelf
+    bool mAnyPeaking = false;
+    bool mAnyShelf = true;
+};
+
+}  // namespace vh
