@@ -50,6 +50,17 @@ inline Vec4 abs(Vec4 a) {
     return Vec4(reinterpret_cast<Float4Raw&>(bits));
 }
 
+// Four 32-bit integer lanes: comparison masks and converted indices.
+typedef int Int4Raw __attribute__((vector_size(16)));
+
+// Lane-wise conversion that truncates toward zero whatever rounding mode the
+// processor is set to (the conversion instruction always truncates).
+inline Int4Raw truncateToInt(Vec4 a) { return __builtin_convertvector(a.v, Int4Raw); }
+inline Vec4 toFloat(Int4Raw a) { return Vec4(__builtin_convertvector(a, Float4Raw)); }
+
+// Lane-wise choice: where mask is set (all bits, as comparisons give) a, else b.
+inline Vec4 select(Int4Raw mask, Vec4 a, Vec4 b) { return Vec4(mask ? a.v : b.v); }
+
 // a * b + c, spelled once so a fused form can be dropped in later.
 inline Vec4 mulAdd(Vec4 a, Vec4 b, Vec4 c) { return a * b + c; }
 
