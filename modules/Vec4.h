@@ -46,8 +46,10 @@ inline Vec4 clamp(Vec4 x, Vec4 lo, Vec4 hi) { return min(max(x, lo), hi); }
 
 inline Vec4 abs(Vec4 a) {
     typedef int Int4Raw __attribute__((vector_size(16)));
-    Int4Raw bits = reinterpret_cast<Int4Raw&>(a.v) & Int4Raw{0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
-    return Vec4(reinterpret_cast<Float4Raw&>(bits));
+    // A vector cast reinterprets the bits; going through a reference of the
+    // other type would break strict aliasing.
+    Int4Raw bits = reinterpret_cast<Int4Raw>(a.v) & Int4Raw{0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
+    return Vec4(reinterpret_cast<Float4Raw>(bits));
 }
 
 // Four 32-bit integer lanes: comparison masks and converted indices.
@@ -57,6 +59,15 @@ typedef int Int4Raw __attribute__((vector_size(16)));
 // processor is set to (the conversion instruction always truncates).
 inline Int4Raw truncateToInt(Vec4 a) { return __builtin_convertvector(a.v, Int4Raw); }
 inline Vec4 toFloat(Int4Raw a) { return Vec4(__builtin_convertvector(a, Float4Raw)); }
+
+// Lane-wise square root (correctly rounded, as the scalar sqrtf).
+inline Vec4 sqrt(Vec4 a) {
+#if defined(__SSE__)
+    return Vec4(__builtin_ia32_sqrtps(a.v));
+#else
+    return Vec4(__builtin_sqrtf(a.v[0]), __builtin_sqrtf(a.v[1]), __builtin_sqrtf(a.v[2]), __builtin_sqrtf(a.v[3]));
+#endif
+}
 
 // Lane-wise choice: where mask is set (all bits, as comparisons give) a, else b.
 inline Vec4 select(Int4Raw mask, Vec4 a, Vec4 b) { return Vec4(mask ? a.v : b.v); }
