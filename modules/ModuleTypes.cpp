@@ -4,6 +4,7 @@
 #include "operators/Gain.h"
 #include "operators/Panner.h"
 #include "operators/PhaseInv.h"
+#include "operators/Pitch.h"
 #include "operators/Rectifier.h"
 #include "operators/SideMix.h"
 #include "operators/Stereo.h"
@@ -64,6 +65,7 @@ const char* modulatorMenuLine(int type) {
 
 std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) {
     switch (type) {
+        case kOpPitch: return std::make_unique<Pitch>(slot, owner);
         case kOpStereo: return std::make_unique<Stereo>(slot, owner);
         case kOpPanner: return std::make_unique<Panner>(slot, owner);
         case kOpPhaseInv: return std::make_unique<PhaseInv>(slot, owner);
