@@ -269,109 +269,132 @@ void Pitch::processFrame(int frame) {
 }
 
 void Pitch::clearSynthesis() {
-    const size_t bins = static_cast<size_t>(mFrameSize / 2 + 1);
-    std::fill_n(mSynthMag.begin(), bins, Vec4(0.0f));
-    std::fill_n(mSynthFreq.begin(), bins, Vec4(0.0f));
+    const size_t values = static_cast<size_t>(2 * (mFrameSize / 2 + 2));
+    std::fill_n(mSynthMag.begin(), values, 0.0f);
+    std::fill_n(mSynthFreq.begin(), values, 0.0f);
 }
 
-// Moves one analysis bin of one lane to the bin of its shifted frequency;
+// Moves one analysis bin of one channel to the bin of its shifted frequency;
 // target bins above Nyquist are dropped and the last source bin to land on a
-// target sets its frequency. Only the audio lanes are moved: lanes 0 and 1
-// are silent with ratio 0, so they would only add zero to bin 0.
-inline void Pitch::remapBin(int, int target, int lane, float magnitude, float frequency) {
+// target sets its frequency.
+inline void Pitch::remapBin(int target, int channel, float magnitude, float frequency) {
     if (target > mFrameSize / 2) return;
-    mSynthMag[target].v[lane] += magnitude;
-    mSynthFreq[target].v[lane] = frequency;
+    mSynthMag[2 * target + channel] += magnitude;
+    mSynthFreq[2 * target + channel] = frequency;
 }
 
 // The transform returns N/2 times each bin's amplitude, and N times at DC and
 // Nyquist, so those two are scaled by 1/N instead of 2/N: a DC offset or a
 // Nyquist tone then comes out at its own level like every other bin.
+inline float Pitch::magnitudeScale(int bin) const {
+    const float n = static_cast<float>(mFrameSize);
+    return (bin == 0 || bin == mFrameSize / 2) ? 1.0f / n : 2.0f / n;
+}
+
+// Only the two audio lanes of the transform carry signal, so the vector build
+// works on two neighbouring bins at once: lanes (0, 1) hold bin k (right,
+// left), lanes (2, 3) bin k + 1.
+inline void Pitch::analysePair(int k, Vec4 reA, Vec4 imA, Vec4 reB, Vec4 imB, bool secondIsBin) {
+    const float rr = mRatioR.current, rl = mRatioL.current;
+    const Vec4 ratio(rr, rl, rr, rl);
+    const Vec4 re(__builtin_shufflevector(reA.v, reB.v, 2, 3, 6, 7));
+    const Vec4 im(__builtin_shufflevector(imA.v, imB.v, 2, 3, 6, 7));
+    const float scaleA = magnitudeScale(k), scaleB = magnitudeScale(k + 1);
+    const Vec4 mag = Vec4(scaleA, scaleA, scaleB, scaleB) * sqrt(re * re + im * im);
+    const Vec4 phase = fastAtan2(im, re);
+    const float expectedA = static_cast<float>(k) * kHalfPi, expectedB = static_cast<float>(k + 1) * kHalfPi;
+    const Vec4 expected(expectedA, expectedA, expectedB, expectedB);
+    float* last = &mLastPhase[2 * k];
+    const Vec4 delta = wrapPhase(phase - Vec4::load(last) - expected);
+    phase.store(last);
+    const Vec4 freq = ratio * (expected + delta);
+    const Vec4 bins(static_cast<float>(k), static_cast<float>(k), static_cast<float>(k + 1), static_cast<float>(k + 1));
+    const Int4Raw target = truncateToInt(min(bins * ratio, Vec4(static_cast<float>(mFrameSize / 2 + 1))));
+    remapBin(target[0], 0, mag[0], freq[0]);
+    remapBin(target[1], 1, mag[1], freq[1]);
+    if (secondIsBin) {
+        remapBin(target[2], 0, mag[2], freq[2]);
+        remapBin(target[3], 1, mag[3], freq[3]);
+    }
+}
+
+// Writes bin k of the packed spectrum from its (right, left) parts held in
+// lanes 2 and 3 of re and im.
+inline void Pitch::packBin(int k, Vec4 re, Vec4 im, const fft::BinLayout& layout, Vec4* out) const {
+    if (k == 0) {
+        out[0] = re;
+    } else if (k == mFrameSize / 2) {
+        out[1] = re;
+    } else {
+        out[layout.position[k]] = re;
+        out[layout.position[k] + 1] = im * Vec4(layout.sign[k]);
+    }
+}
+
 void Pitch::spectralStepVector(const Vec4* spectrum, Vec4* out) {
-    const int n = mFrameSize;
-    const int half = n / 2;
-    const fft::BinLayout layout = fft::binLayout(n);
-    const Vec4 ratio(0.0f, 0.0f, mRatioR.current, mRatioL.current);
-    const Vec4 binScale(2.0f / static_cast<float>(n));
-    const Vec4 edgeScale(1.0f / static_cast<float>(n));
-    const Vec4 lastTarget(static_cast<float>(half + 1));
+    const int half = mFrameSize / 2;
+    const fft::BinLayout layout = fft::binLayout(mFrameSize);
+    const Vec4 zero(0.0f);
 
     clearSynthesis();
-    for (int k = 0; k <= half; ++k) {
-        const int position = layout.position[k];
-        const Vec4 re = spectrum[position];
-        const Vec4 im = spectrum[position + 1] * Vec4(layout.sign[k]);  // sign 0 at DC and Nyquist
-        const Vec4 scale = (k == 0 || k == half) ? edgeScale : binScale;
-        const Vec4 mag = scale * sqrt(re * re + im * im);
-        const Vec4 phase = fastAtan2(im, re);
-        const Vec4 expected(static_cast<float>(k) * kHalfPi);  // advance of bin k over a quarter frame
-        const Vec4 delta = wrapPhase(phase - mLastPhase[k] - expected);
-        mLastPhase[k] = phase;
-        const Vec4 freq = ratio * (expected + delta);
-        const Int4Raw target = truncateToInt(min(Vec4(static_cast<float>(k)) * ratio, lastTarget));
-        remapBin(k, target[3], 3, mag[3], freq[3]);
-        remapBin(k, target[2], 2, mag[2], freq[2]);
+    // half is even: pairs (k, k + 1) up to (half - 2, half - 1), then Nyquist alone
+    for (int k = 0; k < half; k += 2) {
+        const int a = layout.position[k], b = layout.position[k + 1];
+        analysePair(k, spectrum[a], spectrum[a + 1] * Vec4(layout.sign[k]), spectrum[b],
+                    spectrum[b + 1] * Vec4(layout.sign[k + 1]), true);
     }
+    analysePair(half, spectrum[1], zero, zero, zero, false);
 
-    for (int k = 0; k <= half; ++k) {
-        const Vec4 phase = wrapPhase(mSynthPhase[k] + mSynthFreq[k]);
-        mSynthPhase[k] = phase;
-        const Vec4 re = mSynthMag[k] * fastCos(phase);
-        const Vec4 im = mSynthMag[k] * fastSin(phase);
-        if (k == 0) {
-            out[0] = re;
-        } else if (k == half) {
-            out[1] = re;
-        } else {
-            out[layout.position[k]] = re;
-            out[layout.position[k] + 1] = im * Vec4(layout.sign[k]);
-        }
+    for (int k = 0; k <= half; k += 2) {
+        const Vec4 phase = wrapPhase(Vec4::load(&mSynthPhase[2 * k]) + Vec4::load(&mSynthFreq[2 * k]));
+        phase.store(&mSynthPhase[2 * k]);
+        const Vec4 mag = Vec4::load(&mSynthMag[2 * k]);
+        const Vec4 re = mag * fastCos(phase);
+        const Vec4 im = mag * fastSin(phase);
+        packBin(k, Vec4(__builtin_shufflevector(zero.v, re.v, 0, 1, 4, 5)),
+                Vec4(__builtin_shufflevector(zero.v, im.v, 0, 1, 4, 5)), layout, out);
+        if (k < half)
+            packBin(k + 1, Vec4(__builtin_shufflevector(zero.v, re.v, 0, 1, 6, 7)),
+                    Vec4(__builtin_shufflevector(zero.v, im.v, 0, 1, 6, 7)), layout, out);
     }
 }
 
 void Pitch::spectralStepScalar(const Vec4* spectrum, Vec4* out) {
-    const int n = mFrameSize;
-    const int half = n / 2;
-    const fft::BinLayout layout = fft::binLayout(n);
-    const float ratio[4] = {0.0f, 0.0f, mRatioR.current, mRatioL.current};
-    const float binScale = 2.0f / static_cast<float>(n);
-    const float edgeScale = 1.0f / static_cast<float>(n);
+    const int half = mFrameSize / 2;
+    const fft::BinLayout layout = fft::binLayout(mFrameSize);
+    const float ratio[2] = {mRatioR.current, mRatioL.current};
     const float lastTarget = static_cast<float>(half + 1);
 
     clearSynthesis();
     for (int k = 0; k <= half; ++k) {
-        const int position = layout.position[k];
-        const float scale = (k == 0 || k == half) ? edgeScale : binScale;
+        const int position = k == half ? 1 : layout.position[k];
+        const float sign = k == half ? 0.0f : layout.sign[k];
+        const float scale = magnitudeScale(k);
         const float expected = static_cast<float>(k) * kHalfPi;
-        for (int lane = 3; lane >= 0; --lane) {
+        for (int channel = 0; channel < 2; ++channel) {
+            const int lane = 2 + channel;
             const float re = spectrum[position][lane];
-            const float im = spectrum[position + 1][lane] * layout.sign[k];
+            const float im = k == half ? 0.0f : spectrum[position + 1][lane] * sign;
             const float mag = scale * std::sqrt(re * re + im * im);
             const float phase = fastAtan2(im, re);
-            const float delta = wrapPhase(phase - mLastPhase[k][lane] - expected);
-            mLastPhase[k].set(lane, phase);
-            const float freq = ratio[lane] * (expected + delta);
-            const int target = static_cast<int>(std::min(static_cast<float>(k) * ratio[lane], lastTarget));
-            if (lane >= 2) remapBin(k, target, lane, mag, freq);
+            float& last = mLastPhase[2 * k + channel];
+            const float delta = wrapPhase(phase - last - expected);
+            last = phase;
+            const float freq = ratio[channel] * (expected + delta);
+            const int target = static_cast<int>(std::min(static_cast<float>(k) * ratio[channel], lastTarget));
+            remapBin(target, channel, mag, freq);
         }
     }
 
     for (int k = 0; k <= half; ++k) {
         Vec4 re, im;
-        for (int lane = 0; lane < 4; ++lane) {
-            const float phase = wrapPhase(mSynthPhase[k][lane] + mSynthFreq[k][lane]);
-            mSynthPhase[k].set(lane, phase);
-            re.set(lane, mSynthMag[k][lane] * fastCos(phase));
-            im.set(lane, mSynthMag[k][lane] * fastSin(phase));
+        for (int channel = 0; channel < 2; ++channel) {
+            float& phase = mSynthPhase[2 * k + channel];
+            phase = wrapPhase(phase + mSynthFreq[2 * k + channel]);
+            re.set(2 + channel, mSynthMag[2 * k + channel] * fastCos(phase));
+            im.set(2 + channel, mSynthMag[2 * k + channel] * fastSin(phase));
         }
-        if (k == 0) {
-            out[0] = re;
-        } else if (k == half) {
-            out[1] = re;
-        } else {
-            out[layout.position[k]] = re;
-            out[layout.position[k] + 1] = im * Vec4(layout.sign[k]);
-        }
+        packBin(k, re, im, layout, out);
     }
 }
 
@@ -391,10 +414,10 @@ void Pitch::restartFrames() {
     mPosition[2] = n / 2;
     mPosition[3] = 0;
     std::fill(mFrameBuffers.begin(), mFrameBuffers.end(), Vec4(0.0f));
-    std::fill(mLastPhase.begin(), mLastPhase.end(), Vec4(0.0f));
-    std::fill(mSynthPhase.begin(), mSynthPhase.end(), Vec4(0.0f));
-    std::fill(mSynthMag.begin(), mSynthMag.end(), Vec4(0.0f));
-    std::fill(mSynthFreq.begin(), mSynthFreq.end(), Vec4(0.0f));
+    std::fill(mLastPhase.begin(), mLastPhase.end(), 0.0f);
+    std::fill(mSynthPhase.begin(), mSynthPhase.end(), 0.0f);
+    std::fill(mSynthMag.begin(), mSynthMag.end(), 0.0f);
+    std::fill(mSynthFreq.begin(), mSynthFreq.end(), 0.0f);
 }
 
 // The window of a smaller frame is every (Nmax/N)-th value of the largest,
@@ -422,10 +445,13 @@ void Pitch::setSampleRate(float rate) {
         mInput[f] = mFrameBuffers.data() + f * nmax;
         mOutput[f] = mFrameBuffers.data() + (kFrames + f) * nmax;
     }
-    mLastPhase.assign(static_cast<size_t>(nmax / 2 + 1), Vec4(0.0f));
-    mSynthPhase.assign(static_cast<size_t>(nmax / 2 + 1), Vec4(0.0f));
-    mSynthMag.assign(static_cast<size_t>(nmax / 2 + 2), Vec4(0.0f));
-    mSynthFreq.assign(static_cast<size_t>(nmax / 2 + 2), Vec4(0.0f));
+    // Two values (right, left) per bin, bins 0..N/2 and one more so that
+    // the bins pair up evenly.
+    const size_t binValues = static_cast<size_t>(2 * (nmax / 2 + 2));
+    mLastPhase.assign(binValues, 0.0f);
+    mSynthPhase.assign(binValues, 0.0f);
+    mSynthMag.assign(binValues, 0.0f);
+    mSynthFreq.assign(binValues, 0.0f);
     mHann.resize(static_cast<size_t>(nmax));
     for (int j = 0; j < nmax; ++j)
         mHann[j] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * 3.14159265358979323846 * j / nmax));

@@ -11,6 +11,7 @@
 #include "modules/Module.h"
 #include "modules/Ramp.h"
 #include "modules/Vec4.h"
+#include "operators/FFT.h"
 
 namespace vh {
 
@@ -73,7 +74,10 @@ private:
     void spectralStepVector(const Vec4* spectrum, Vec4* out);
     void spectralStepScalar(const Vec4* spectrum, Vec4* out);
     void clearSynthesis();
-    void remapBin(int bin, int target, int lane, float magnitude, float frequency);
+    float magnitudeScale(int bin) const;
+    void remapBin(int target, int channel, float magnitude, float frequency);
+    void analysePair(int k, Vec4 reA, Vec4 imA, Vec4 reB, Vec4 imB, bool secondIsBin);
+    void packBin(int k, Vec4 re, Vec4 im, const fft::BinLayout& layout, Vec4* out) const;
 
     bool mVectorPath = false;
     int mResolution = 0;  // until the first update
@@ -87,10 +91,11 @@ private:
     std::vector<Vec4> mFrameBuffers;
     Vec4* mInput[kFrames] = {};
     Vec4* mOutput[kFrames] = {};
-    std::vector<Vec4> mLastPhase;    // analysis phase of the previous hop, per bin
-    std::vector<Vec4> mSynthPhase;   // accumulated synthesis phase, per bin
-    std::vector<Vec4> mSynthMag;     // magnitude landing on each bin
-    std::vector<Vec4> mSynthFreq;    // phase advance per hop of each bin
+    // Per bin, two values (right, left), so that one vector covers two bins.
+    std::vector<float> mLastPhase;   // analysis phase of the previous hop
+    std::vector<float> mSynthPhase;  // accumulated synthesis phase
+    std::vector<float> mSynthMag;    // magnitude landing on each bin
+    std::vector<float> mSynthFreq;   // phase advance per hop of each bin
     std::vector<float> mHann;        // periodic Hann of mMaxFrameSize, natural order
     std::vector<float> mWindow;      // periodic Hann of the current size, in slot order
 };
