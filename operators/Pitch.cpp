@@ -272,15 +272,23 @@ void Pitch::clearSynthesis() {
     const size_t values = static_cast<size_t>(2 * (mFrameSize / 2 + 2));
     std::fill_n(mSynthMag.begin(), values, 0.0f);
     std::fill_n(mSynthFreq.begin(), values, 0.0f);
+    std::fill_n(mSynthPeak.begin(), values, 0.0f);
 }
 
 // Moves one analysis bin of one channel to the bin of its shifted frequency;
-// target bins above Nyquist are dropped and the last source bin to land on a
-// target sets its frequency.
+// target bins above Nyquist are dropped. Below half the ratio several source
+// bins land on one target, and the outer ones of a tone's main lobe lie more
+// than two bins from it, where the phase advance per hop aliases by 2 pi and
+// their frequency estimate is four bins off. So the strongest source bin sets
+// the target's frequency (a later one wins a tie), not simply the last.
 inline void Pitch::remapBin(int target, int channel, float magnitude, float frequency) {
     if (target > mFrameSize / 2) return;
-    mSynthMag[2 * target + channel] += magnitude;
-    mSynthFreq[2 * target + channel] = frequency;
+    const int i = 2 * target + channel;
+    mSynthMag[i] += magnitude;
+    if (magnitude >= mSynthPeak[i]) {
+        mSynthPeak[i] = magnitude;
+        mSynthFreq[i] = frequency;
+    }
 }
 
 // The transform returns N/2 times each bin's amplitude, and N times at DC and
@@ -418,6 +426,7 @@ void Pitch::restartFrames() {
     std::fill(mSynthPhase.begin(), mSynthPhase.end(), 0.0f);
     std::fill(mSynthMag.begin(), mSynthMag.end(), 0.0f);
     std::fill(mSynthFreq.begin(), mSynthFreq.end(), 0.0f);
+    std::fill(mSynthPeak.begin(), mSynthPeak.end(), 0.0f);
 }
 
 // The window of a smaller frame is every (Nmax/N)-th value of the largest,
@@ -452,6 +461,7 @@ void Pitch::setSampleRate(float rate) {
     mSynthPhase.assign(binValues, 0.0f);
     mSynthMag.assign(binValues, 0.0f);
     mSynthFreq.assign(binValues, 0.0f);
+    mSynthPeak.assign(binValues, 0.0f);
     mHann.resize(static_cast<size_t>(nmax));
     for (int j = 0; j < nmax; ++j)
         mHann[j] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * 3.14159265358979323846 * j / nmax));

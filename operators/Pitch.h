@@ -96,6 +96,7 @@ private:
     std::vector<float> mSynthPhase;  // accumulated synthesis phase
     std::vector<float> mSynthMag;    // magnitude landing on each bin
     std::vector<float> mSynthFreq;   // phase advance per hop of each bin
+    std::vector<float> mSynthPeak;   // strongest source magnitude landed on each bin
     std::vector<float> mHann;        // periodic Hann of mMaxFrameSize, natural order
     std::vector<float> mWindow;      // periodic Hann of the current size, in slot order
 };

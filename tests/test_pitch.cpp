@@ -42,13 +42,14 @@ double measuredFrequency(const std::vector<float>& s, double rate, size_t begin,
     return crossings > 1 ? (crossings - 1) * rate / (last - first) : 0.0;
 }
 
-// Lag of the largest cross-correlation between x and y (y lagging x).
-int bestLag(const std::vector<float>& x, const std::vector<float>& y, int maxLag) {
-    int best = 0;
+// Lag of the largest cross-correlation between x and y (y lagging x),
+// searched within lo..hi, summed over x[begin, begin + length).
+int bestLag(const std::vector<float>& x, const std::vector<float>& y, int lo, int hi, size_t begin, size_t length) {
+    int best = lo;
     double bestValue = -1e300;
-    for (int lag = 0; lag <= maxLag; ++lag) {
+    for (int lag = lo; lag <= hi; ++lag) {
         double c = 0.0;
-        for (size_t i = size_t(maxLag); i + size_t(lag) < y.size(); ++i) c += double(x[i]) * y[i + lag];
+        for (size_t i = begin; i < begin + length && i + size_t(lag) < y.size(); ++i) c += double(x[i]) * y[i + lag];
         if (c > bestValue) {
             bestValue = c;
             best = lag;
@@ -85,14 +86,17 @@ TEST_P(PitchRates, UnityIsADelayOfOneFrame) {
         const int latency = p->latencySamples();
         EXPECT_EQ(latency, Pitch::frameSizeFor(rate, resolution) - 1);
 
-        const size_t n = size_t(latency) * 4 + 4096;
+        // White noise correlates with itself only at lag 0, so the output
+        // correlates with the input only at the delay.
+        const size_t n = size_t(latency) * 3 + 4096;
         StereoBuffer s;
         s.left = noise(n, 0.5, 3);
         s.right = noise(n, 0.5, 4);
         const StereoBuffer in = s;
         runOperator(*p, s);
-        EXPECT_EQ(bestLag(in.left, s.left, latency + 64), latency) << resolution;
-        EXPECT_EQ(bestLag(in.right, s.right, latency + 64), latency) << resolution;
+        const int lo = latency / 2, hi = latency + latency / 2;
+        EXPECT_EQ(bestLag(in.left, s.left, lo, hi, size_t(latency), 4096), latency) << resolution;
+        EXPECT_EQ(bestLag(in.right, s.right, lo, hi, size_t(latency), 4096), latency) << resolution;
 
         auto q = makePitch(rate, 0, resolution);
         const double freq = 1000.0;
@@ -147,6 +151,43 @@ TEST(Pitch, SemitonesShiftTheFrequencyByTheirRatio) {
         EXPECT_GT(amplitude, 0.2) << semitones;
         EXPECT_LT(amplitudeAt(s.left, freq, rate, 8192, n), 0.01) << semitones;
     }
+}
+
+// semitones -12 and tune -12: ratio 1/4, four source bins per target. The
+// outer bins of a tone's main lobe alias their frequency by four bins; when
+// the last of them set the target's frequency, 880 Hz came out at 241 Hz.
+TEST(Pitch, twoOctavesDownDoesNotTakeTheAliasedFrequencyOfOuterLobeBins) {
+    const double rate = 44100.0;
+    for (double freq : {880.0, 1000.0, 1234.0}) {
+        auto p = makePitch(float(rate), -12);
+        p->setParameter(Pitch::kTune, 0.0f);
+        p->setSampleRate(float(rate));
+        StereoBuffer s = stereoSine(freq, rate, 44100, 0.5);
+        runOperator(*p, s);
+        EXPECT_NEAR(measuredFrequency(s.left, rate, 8192, 44100) / (freq / 4.0), 1.0, 0.002) << freq;
+    }
+}
+
+// At +12 a partial above a quarter of the rate would land above Nyquist: it
+// is dropped, not folded back.
+TEST(Pitch, PartialsShiftedAboveNyquistAreDropped) {
+    const double rate = 44100.0;
+    auto p = makePitch(float(rate), 12);
+    StereoBuffer s = stereoSine(13000.0, rate, 16384, 0.5);
+    runOperator(*p, s);
+    EXPECT_LT(rms(s.left, 8192, 16384), 0.005);
+}
+
+// The modulated semitone value is quantised, and only the left modulation
+// sets the ratio for both channels.
+TEST(Pitch, SemitoneModulationIsQuantisedAndFollowsTheLeftAmount) {
+    const double rate = 44100.0, freq = 440.0;
+    auto p = makePitch(float(rate));
+    StereoBuffer s = stereoSine(freq, rate, 44100, 0.5);
+    runOperator(*p, s, {{Pitch::kSemitones, 0.25f, 0.0f}});  // 0.75 -> step 18 -> +6
+    const double expected = freq * std::pow(2.0, 6.0 / 12.0);
+    EXPECT_NEAR(measuredFrequency(s.left, rate, 8192, 44100) / expected, 1.0, 0.002);
+    EXPECT_NEAR(measuredFrequency(s.right, rate, 8192, 44100) / expected, 1.0, 0.002);
 }
 
 TEST(Pitch, CentsAndTuneAddToTheSemitones) {
