@@ -134,8 +134,10 @@ inline void c4(Vec4* a) {
 // One split-radix stage: the first half keeps the sums (input of the
 // half-size transform), the third and fourth quarters receive the
 // differences turned by w^j and w^3j.
-void complexPass(Vec4* a, int m, const ComplexTwiddle* w) {
-    const int q = m / 4;
+template <int Lg>
+void complexPass(Vec4* a, const ComplexTwiddle* w) {
+    constexpr int m = 1 << Lg;
+    constexpr int q = m / 4;
     Vec4* z0 = a;
     Vec4* z1 = a + 2 * q;
     Vec4* z2 = a + 4 * q;
@@ -158,18 +160,59 @@ void complexPass(Vec4* a, int m, const ComplexTwiddle* w) {
     }
 }
 
-void complexForward(Vec4* a, int lg, const Tables& t) {
-    switch (lg) {
-        case 0: return;
-        case 1: c2(a); return;
-        case 2: c4(a); return;
-        default: break;
+constexpr float kSqrtHalf = 0.70710677f;
+
+// The pass of size 8 written out: twiddles 1 for j = 0, and e^(-i pi/4),
+// e^(-3i pi/4) for j = 1.
+inline void c8(Vec4* a) {
+    const Vec4 h(kSqrtHalf);
+    {
+        const Vec4 d1r = a[0] - a[8], d1i = a[1] - a[9], d2r = a[4] - a[12], d2i = a[5] - a[13];
+        a[0] += a[8];
+        a[1] += a[9];
+        a[4] += a[12];
+        a[5] += a[13];
+        a[8] = d1r + d2i;
+        a[9] = d1i - d2r;
+        a[12] = d1r - d2i;
+        a[13] = d1i + d2r;
     }
-    const int m = 1 << lg;
-    complexPass(a, m, t.complex[lg].data());
-    complexForward(a, lg - 1, t);
-    complexForward(a + m, lg - 2, t);
-    complexForward(a + m + m / 2, lg - 2, t);
+    {
+        const Vec4 d1r = a[2] - a[10], d1i = a[3] - a[11], d2r = a[6] - a[14], d2i = a[7] - a[15];
+        a[2] += a[10];
+        a[3] += a[11];
+        a[6] += a[14];
+        a[7] += a[15];
+        const Vec4 pr = d1r + d2i, pi = d1i - d2r, qr = d1r - d2i, qi = d1i + d2r;
+        a[10] = h * (pr + pi);
+        a[11] = h * (pi - pr);
+        a[14] = h * (qi - qr);
+        a[15] = -(h * (qr + qi));
+    }
+    c4(a);
+    c2(a + 8);
+    c2(a + 12);
+}
+
+// The recursion is unrolled at compile time per size, so the small
+// transforms at its leaves inline into their callers.
+template <int Lg>
+void complexForward(Vec4* a, const Tables& t) {
+    if constexpr (Lg == 0) {
+        return;
+    } else if constexpr (Lg == 1) {
+        c2(a);
+    } else if constexpr (Lg == 2) {
+        c4(a);
+    } else if constexpr (Lg == 3) {
+        c8(a);
+    } else {
+        constexpr int m = 1 << Lg;
+        complexPass<Lg>(a, t.complex[Lg].data());
+        complexForward<Lg - 1>(a, t);
+        complexForward<Lg - 2>(a + m, t);
+        complexForward<Lg - 2>(a + m + m / 2, t);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -189,8 +232,45 @@ inline void c4Inverse(Vec4* a) {
     a[7] = vi - d2i;
 }
 
-void complexPassInverse(Vec4* a, int m, const ComplexTwiddle* w) {
-    const int q = m / 4;
+inline void c8Inverse(Vec4* a) {
+    const Vec4 h(kSqrtHalf);
+    c2(a + 12);
+    c2(a + 8);
+    c4Inverse(a);
+    {
+        const Vec4 pr = a[8], pi = a[9], qr = a[12], qi = a[13];
+        const Vec4 d1r = pr + qr, d1i = pi + qi, d2r = qi - pi, d2i = pr - qr;
+        const Vec4 ur = a[0], ui = a[1], vr = a[4], vi = a[5];
+        a[0] = ur + d1r;
+        a[1] = ui + d1i;
+        a[8] = ur - d1r;
+        a[9] = ui - d1i;
+        a[4] = vr + d2r;
+        a[5] = vi + d2i;
+        a[12] = vr - d2r;
+        a[13] = vi - d2i;
+    }
+    {
+        const Vec4 xr = a[10], xi = a[11], yr = a[14], yi = a[15];
+        const Vec4 pr = h * (xr - xi), pi = h * (xi + xr);
+        const Vec4 qr = -(h * (yr + yi)), qi = h * (yr - yi);
+        const Vec4 d1r = pr + qr, d1i = pi + qi, d2r = qi - pi, d2i = pr - qr;
+        const Vec4 ur = a[2], ui = a[3], vr = a[6], vi = a[7];
+        a[2] = ur + d1r;
+        a[3] = ui + d1i;
+        a[10] = ur - d1r;
+        a[11] = ui - d1i;
+        a[6] = vr + d2r;
+        a[7] = vi + d2i;
+        a[14] = vr - d2r;
+        a[15] = vi - d2i;
+    }
+}
+
+template <int Lg>
+void complexPassInverse(Vec4* a, const ComplexTwiddle* w) {
+    constexpr int m = 1 << Lg;
+    constexpr int q = m / 4;
     Vec4* z0 = a;
     Vec4* z1 = a + 2 * q;
     Vec4* z2 = a + 4 * q;
@@ -214,18 +294,23 @@ void complexPassInverse(Vec4* a, int m, const ComplexTwiddle* w) {
     }
 }
 
-void complexInverse(Vec4* a, int lg, const Tables& t) {
-    switch (lg) {
-        case 0: return;
-        case 1: c2(a); return;  // symmetric: its own transpose
-        case 2: c4Inverse(a); return;
-        default: break;
+template <int Lg>
+void complexInverse(Vec4* a, const Tables& t) {
+    if constexpr (Lg == 0) {
+        return;
+    } else if constexpr (Lg == 1) {
+        c2(a);  // symmetric: its own transpose
+    } else if constexpr (Lg == 2) {
+        c4Inverse(a);
+    } else if constexpr (Lg == 3) {
+        c8Inverse(a);
+    } else {
+        constexpr int m = 1 << Lg;
+        complexInverse<Lg - 2>(a + m + m / 2, t);
+        complexInverse<Lg - 2>(a + m, t);
+        complexInverse<Lg - 1>(a, t);
+        complexPassInverse<Lg>(a, t.complex[Lg].data());
     }
-    const int m = 1 << lg;
-    complexInverse(a + m + m / 2, lg - 2, t);
-    complexInverse(a + m, lg - 2, t);
-    complexInverse(a, lg - 1, t);
-    complexPassInverse(a, m, t.complex[lg].data());
 }
 
 // ---------------------------------------------------------------------------
@@ -259,8 +344,10 @@ inline void r4Inverse(Vec4* a) {
 // (t_j+N/4, t_j+3N/4). The sums stay in the first half (again in slot order
 // for the half-size transform); the differences b become the complex
 // sequence (b_j - i b_j+N/4) e^(-2 pi i j/N) whose transform gives X(4m+1).
-void realPass(Vec4* a, int n, const RealTwiddle* w) {
-    const int q = n / 4;
+template <int Lg>
+void realPass(Vec4* a, const RealTwiddle* w) {
+    constexpr int n = 1 << Lg;
+    constexpr int q = n / 4;
     Vec4* hi = a + n / 2;
     for (int j = 0; j < q; ++j) {
         const Vec4 s0 = a[2 * j], s1 = a[2 * j + 1], s2 = hi[2 * j], s3 = hi[2 * j + 1];
@@ -272,8 +359,10 @@ void realPass(Vec4* a, int n, const RealTwiddle* w) {
     }
 }
 
-void realPassInverse(Vec4* a, int n, const RealTwiddle* w) {
-    const int q = n / 4;
+template <int Lg>
+void realPassInverse(Vec4* a, const RealTwiddle* w) {
+    constexpr int n = 1 << Lg;
+    constexpr int q = n / 4;
     Vec4* hi = a + n / 2;
     for (int j = 0; j < q; ++j) {
         const Vec4 y0 = a[2 * j], y1 = a[2 * j + 1], y2 = hi[2 * j], y3 = hi[2 * j + 1];
@@ -286,28 +375,32 @@ void realPassInverse(Vec4* a, int n, const RealTwiddle* w) {
     }
 }
 
-void realForward(Vec4* a, int lg, const Tables& t) {
-    switch (lg) {
-        case 1: r2(a); return;
-        case 2: r4(a); return;
-        default: break;
+template <int Lg>
+void realForward(Vec4* a, const Tables& t) {
+    if constexpr (Lg == 1) {
+        r2(a);
+    } else if constexpr (Lg == 2) {
+        r4(a);
+    } else {
+        constexpr int n = 1 << Lg;
+        realPass<Lg>(a, t.real[Lg].data());
+        realForward<Lg - 1>(a, t);
+        complexForward<Lg - 2>(a + n / 2, t);
     }
-    const int n = 1 << lg;
-    realPass(a, n, t.real[lg].data());
-    realForward(a, lg - 1, t);
-    complexForward(a + n / 2, lg - 2, t);
 }
 
-void realInverse(Vec4* a, int lg, const Tables& t) {
-    switch (lg) {
-        case 1: r2(a); return;
-        case 2: r4Inverse(a); return;
-        default: break;
+template <int Lg>
+void realInverse(Vec4* a, const Tables& t) {
+    if constexpr (Lg == 1) {
+        r2(a);
+    } else if constexpr (Lg == 2) {
+        r4Inverse(a);
+    } else {
+        constexpr int n = 1 << Lg;
+        complexInverse<Lg - 2>(a + n / 2, t);
+        realInverse<Lg - 1>(a, t);
+        realPassInverse<Lg>(a, t.real[Lg].data());
     }
-    const int n = 1 << lg;
-    complexInverse(a + n / 2, lg - 2, t);
-    realInverse(a, lg - 1, t);
-    realPassInverse(a, n, t.real[lg].data());
 }
 
 }  // namespace
@@ -317,13 +410,37 @@ bool isSupportedSize(int n) { return log2Of(n) > 0; }
 void prepare() { (void)tables(); }
 
 void forward(Vec4* data, int n) {
-    const int lg = log2Of(n);
-    if (lg > 0) realForward(data, lg, tables());
+    const Tables& t = tables();
+    switch (log2Of(n)) {
+        case 3: realForward<3>(data, t); break;
+        case 4: realForward<4>(data, t); break;
+        case 5: realForward<5>(data, t); break;
+        case 6: realForward<6>(data, t); break;
+        case 7: realForward<7>(data, t); break;
+        case 8: realForward<8>(data, t); break;
+        case 9: realForward<9>(data, t); break;
+        case 10: realForward<10>(data, t); break;
+        case 11: realForward<11>(data, t); break;
+        case 12: realForward<12>(data, t); break;
+        default: break;
+    }
 }
 
 void inverse(Vec4* data, int n) {
-    const int lg = log2Of(n);
-    if (lg > 0) realInverse(data, lg, tables());
+    const Tables& t = tables();
+    switch (log2Of(n)) {
+        case 3: realInverse<3>(data, t); break;
+        case 4: realInverse<4>(data, t); break;
+        case 5: realInverse<5>(data, t); break;
+        case 6: realInverse<6>(data, t); break;
+        case 7: realInverse<7>(data, t); break;
+        case 8: realInverse<8>(data, t); break;
+        case 9: realInverse<9>(data, t); break;
+        case 10: realInverse<10>(data, t); break;
+        case 11: realInverse<11>(data, t); break;
+        case 12: realInverse<12>(data, t); break;
+        default: break;
+    }
 }
 
 BinLayout binLayout(int n) {
