@@ -261,6 +261,22 @@ TEST(Pitch, ResolutionChangeClearsStateButSemitoneChangeDoesNot) {
     }
 }
 
+// Frames grow and shrink with the rate; every size must stay inside the
+// buffers allocated for it (the sanitiser build watches the accesses).
+TEST(Pitch, rateChangesResizeTheFramesWithoutReadingOutsideThem) {
+    auto p = makePitch(44100.0f, 5);
+    for (float rate : {192000.0f, 8000.0f, 96000.0f, 44100.0f}) {
+        p->setSampleRate(rate);
+        EXPECT_EQ(p->frameSize(), Pitch::frameSizeFor(rate, Pitch::kHighest));
+        StereoBuffer s;
+        s.left = noise(6000, 1.0, 9);
+        s.right = noise(6000, 1.0, 10);
+        runOperator(*p, s);
+        ASSERT_TRUE(allFinite(s.left));
+        ASSERT_TRUE(allFinite(s.right));
+    }
+}
+
 TEST(Pitch, ClearStateSilencesTheFrames) {
     auto p = makePitch(48000.0f, 3);
     StereoBuffer s = stereoSine(440.0, 48000.0, 8192, 0.5);
