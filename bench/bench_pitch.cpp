@@ -110,6 +110,9 @@ void BM_PitchProcessSample(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * kSamples);
+    // CPU seconds per stereo sample (shown with an "n" suffix for ns)
+    state.counters["per_sample"] = benchmark::Counter(double(state.iterations()) * kSamples,
+                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PitchProcessSample)
     ->Args({Pitch::kStd, 44100})
