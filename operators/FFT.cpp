@@ -322,7 +322,7 @@ inline void r2(Vec4* a) {
     a[1] = x0 - x1;
 }
 
-// Slots t0 t2 t1 t3 -> X0, X2, Re X1, -Im X1 ... stored as X1 = b0 - i b1.
+// Slots (t0, t2, t1, t3) -> X0, X2, Re X1, Im X1, where X1 = (t0 - t2) - i (t1 - t3).
 inline void r4(Vec4* a) {
     const Vec4 a0 = a[0] + a[1], a1 = a[2] + a[3], b0 = a[0] - a[1], b1 = a[2] - a[3];
     a[0] = a0 + a1;
