@@ -60,8 +60,9 @@ typedef int Int4Raw __attribute__((vector_size(16)));
 inline Int4Raw truncateToInt(Vec4 a) { return __builtin_convertvector(a.v, Int4Raw); }
 inline Vec4 toFloat(Int4Raw a) { return Vec4(__builtin_convertvector(a, Float4Raw)); }
 
-// Lane-wise square root (correctly rounded, as the scalar sqrtf).
-inline Vec4 sqrt(Vec4 a) {
+// Lane-wise square root (correctly rounded, as the scalar sqrtf). Not named
+// sqrt so that it does not hide std::sqrt from unqualified calls in vh.
+inline Vec4 squareRoot(Vec4 a) {
 #if defined(__SSE__)
     return Vec4(__builtin_ia32_sqrtps(a.v));
 #else

@@ -307,7 +307,7 @@ inline void Pitch::analysePair(int k, Vec4 reA, Vec4 imA, Vec4 reB, Vec4 imB, bo
     const Vec4 re(__builtin_shufflevector(reA.v, reB.v, 2, 3, 6, 7));
     const Vec4 im(__builtin_shufflevector(imA.v, imB.v, 2, 3, 6, 7));
     const float scaleA = magnitudeScale(k), scaleB = magnitudeScale(k + 1);
-    const Vec4 mag = Vec4(scaleA, scaleA, scaleB, scaleB) * sqrt(re * re + im * im);
+    const Vec4 mag = Vec4(scaleA, scaleA, scaleB, scaleB) * squareRoot(re * re + im * im);
     const Vec4 phase = fastAtan2(im, re);
     const float expectedA = static_cast<float>(k) * kHalfPi, expectedB = static_cast<float>(k + 1) * kHalfPi;
     const Vec4 expected(expectedA, expectedA, expectedB, expectedB);
