@@ -15,6 +15,7 @@
 #include "operators/Panner.h"
 #include "operators/PhaseInv.h"
 #include "operators/Phaser.h"
+#include "operators/Pitch.h"
 #include "operators/Rectifier.h"
 #include "operators/SVF.h"
 #include "operators/SideMix.h"
@@ -84,6 +85,7 @@ std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) 
         case kOpEq: return std::make_unique<EQ>(slot, owner);
         case kOpPhaser: return std::make_unique<Phaser>(slot, owner);
         case kOpFormant: return std::make_unique<Formant>(slot, owner);
+        case kOpPitch: return std::make_unique<Pitch>(slot, owner);
         case kOpStereo: return std::make_unique<Stereo>(slot, owner);
         case kOpPanner: return std::make_unique<Panner>(slot, owner);
         case kOpPhaseInv: return std::make_unique<PhaseInv>(slot, owner);

@@ -44,7 +44,34 @@ inline Vec4 min(Vec4 a, Vec4 b) { return Vec4(a.v < b.v ? a.v : b.v); }
 inline Vec4 max(Vec4 a, Vec4 b) { return Vec4(a.v > b.v ? a.v : b.v); }
 inline Vec4 clamp(Vec4 x, Vec4 lo, Vec4 hi) { return min(max(x, lo), hi); }
 
-inline Vec4 abs(Vec4 a) { return max(a, -a); }
+// Four 32-bit integer lanes: comparison masks and converted indices.
+typedef int Int4Raw __attribute__((vector_size(16)));
+
+inline Vec4 abs(Vec4 a) {
+    // A vector cast reinterprets the bits; going through a reference of the
+    // other type would break strict aliasing.
+    Int4Raw bits = reinterpret_cast<Int4Raw>(a.v) & Int4Raw{0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
+    return Vec4(reinterpret_cast<Float4Raw>(bits));
+}
+
+
+// Lane-wise conversion that truncates toward zero whatever rounding mode the
+// processor is set to (the conversion instruction always truncates).
+inline Int4Raw truncateToInt(Vec4 a) { return __builtin_convertvector(a.v, Int4Raw); }
+inline Vec4 toFloat(Int4Raw a) { return Vec4(__builtin_convertvector(a, Float4Raw)); }
+
+// Lane-wise square root (correctly rounded, as the scalar sqrtf). Not named
+// sqrt so that it does not hide std::sqrt from unqualified calls in vh.
+inline Vec4 squareRoot(Vec4 a) {
+#if defined(__SSE__)
+    return Vec4(__builtin_ia32_sqrtps(a.v));
+#else
+    return Vec4(__builtin_sqrtf(a.v[0]), __builtin_sqrtf(a.v[1]), __builtin_sqrtf(a.v[2]), __builtin_sqrtf(a.v[3]));
+#endif
+}
+
+// Lane-wise choice: where mask is set (all bits, as comparisons give) a, else b.
+inline Vec4 select(Int4Raw mask, Vec4 a, Vec4 b) { return Vec4(mask ? a.v : b.v); }
 
 // a * b + c, spelled once so a fused form can be dropped in later.
 inline Vec4 mulAdd(Vec4 a, Vec4 b, Vec4 c) { return a * b + c; }
