@@ -24,7 +24,8 @@ TEST(ModulatorTypes, FactoryBuildsEachModulator) {
         EXPECT_EQ(mod->globalIndex(0), 84 + 38 * 3);
         // Every parameter starts at its default (the step state is stored as 0.5).
         for (int i = 0; i < mod->getNumParameters(); ++i) {
-            if (!(t == kModStep && i == STEP::kState)) EXPECT_FLOAT_EQ(mod->getParameter(i), mod->getParameterDefault(i));
+            if (t == kModStep && i == STEP::kState) continue;
+            EXPECT_FLOAT_EQ(mod->getParameter(i), mod->getParameterDefault(i));
         }
         mod->setSampleRate(48000.0f);
         StereoBuffer out = runModulator(*mod, 256);
