@@ -1,6 +1,7 @@
 #include "operators/Reverb2.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -44,12 +45,16 @@ constexpr float kMatrixScale = 0.25f;  // 1/sqrt(15 + 1)
 // Modulation: 100-point sine with a closing zero (and one spare so a phase
 // rounding up to exactly 1 still reads inside the table).
 constexpr int kSinePoints = 100;
+// The slope to the next entry is kept beside each entry.
 struct SineTable {
     float v[kSinePoints + 2];
+    float slope[kSinePoints + 2];
     SineTable() {
         for (int i = 0; i < kSinePoints; ++i)
             v[i] = static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * i / kSinePoints));
         v[kSinePoints] = v[kSinePoints + 1] = 0.0f;
+        for (int i = 0; i <= kSinePoints; ++i) slope[i] = v[i + 1] - v[i];
+        slope[kSinePoints + 1] = 0.0f;
     }
 };
 const SineTable kSine;
@@ -75,7 +80,13 @@ constexpr float kPlateBandPassOmega = 12566.0f;  // 2 pi * 2 kHz
 constexpr float kPlateBandPassWidth = 0.12f;
 constexpr float kPlateWetGain = 0.6f;
 
-inline int decrementWrap(int index, int length) { return index == 0 ? length - 1 : index - 1; }
+// Index one down, wrapping to length - 1 below 0, without a branch.
+inline int decrementWrap(int index, int length) {
+    int next = index - 1;
+    return next + ((next >> 31) & length);
+}
+
+typedef int Int4Raw __attribute__((vector_size(16)));
 
 int scaledLength(int n, float scale) { return std::max(1, static_cast<int>(static_cast<float>(n) * scale)); }
 
@@ -326,12 +337,11 @@ void Reverb2::processSample(float* left, float* right) {
 }
 
 void Reverb2::Network::process(float input, float& wetL, float& wetR) {
-    float* mem = memory.data();
     constexpr float c = kAllpassCoefficient;
     float u = input;
     if (hasDiffuser) {
         for (int i = 0; i < 4; ++i) {
-            float* buf = mem + diffStart[i];
+            float* buf = diffusers[i];
             int idx = diffIndex[i];
             float d = buf[idx];
             float w = u - c * d;
@@ -341,47 +351,74 @@ void Reverb2::Network::process(float input, float& wetL, float& wetR) {
         }
     }
 
-    // The fifteen lines are independent within a sample (the matrix acts
-    // after all of them), so the compiler may interleave them freely.
-    float total = 0.0f;
-    for (int k = 0; k < kLines; ++k) {
-        float ph = phase[k] + phaseIncrement;
-        if (ph >= 1.0f) ph -= 1.0f;
-        phase[k] = ph;
-        float pos = ph * static_cast<float>(kSinePoints);
-        int i = static_cast<int>(pos);
-        float f = pos - static_cast<float>(i);
-        float sine = kSine.v[i] + (kSine.v[i + 1] - kSine.v[i]) * f;
-        // floor(D) through truncation of a value kept positive by depthOffset.
-        float shifted = depth * sine + depthOffset;
-        int whole = static_cast<int>(shifted);
-        float frac = shifted - static_cast<float>(whole);
+    const int apWrite = static_cast<int>(position & static_cast<unsigned>(apMask));
+    const int dlWrite = static_cast<int>(position & static_cast<unsigned>(dlMask));
 
-        float* ap = mem + apStart[k];
-        int length = apLength[k];
-        int idx = apIndex[k];
-        int p0 = idx + apNominal[k] + whole - static_cast<int>(depthOffset);
-        if (p0 >= length) p0 -= length;
-        int p1 = p0 + 1;
-        if (p1 >= length) p1 -= length;
-        float d = ap[p0] + (ap[p1] - ap[p0]) * frac;
-        float w = feedback[k] + u - c * d;
-        ap[idx] = w;
-        float y = d + c * w;
-        apIndex[k] = decrementWrap(idx, length);
-
-        float* dl = mem + dlStart[k];
-        int didx = dlIndex[k];
-        float r = dl[didx];
-        dl[didx] = y;
-        dlIndex[k] = decrementWrap(didx, dlLength[k]);
-
-        float s = flushDenormal(state[k] + (gain[k] * r - state[k]) * damp[k]);
-        state[k] = s;
-        outputs[k] = s;
-        outputs[k + kLines] = s;
-        total += s;
+    // Modulation of all lines at once: phase, sine table, the split of the
+    // read distance into whole samples and fraction, and the read positions.
+    alignas(16) int read0[kLanes];
+    alignas(16) int read1[kLanes];
+    alignas(16) float frac[kLanes];
+    {
+        const Vec4 increment(phaseIncrement), one(1.0f), points(static_cast<float>(kSinePoints));
+        const Vec4 depthV(depth), offsetV(depthOffset), zero(0.0f);
+        const Int4Raw writeV = {apWrite, apWrite, apWrite, apWrite};
+        const Int4Raw maskV = {apMask, apMask, apMask, apMask};
+        const Int4Raw oneI = {1, 1, 1, 1};
+        for (int g = 0; g < kLanes; g += 4) {
+            Vec4 ph = Vec4::load(phase + g) + increment;
+            ph -= Vec4(ph.v >= one.v ? one.v : zero.v);
+            ph.store(phase + g);
+            Vec4 pos = ph * points;
+            Int4Raw i = __builtin_convertvector(pos.v, Int4Raw);
+            Vec4 f = pos - Vec4(__builtin_convertvector(i, Float4Raw));
+            Vec4 base(kSine.v[i[0]], kSine.v[i[1]], kSine.v[i[2]], kSine.v[i[3]]);
+            Vec4 slope(kSine.slope[i[0]], kSine.slope[i[1]], kSine.slope[i[2]], kSine.slope[i[3]]);
+            // floor(D) through truncation of a value kept positive by depthOffset.
+            Vec4 shifted = depthV * (base + slope * f) + offsetV;
+            Int4Raw whole = __builtin_convertvector(shifted.v, Int4Raw);
+            (shifted - Vec4(__builtin_convertvector(whole, Float4Raw))).store(frac + g);
+            Int4Raw nominal;
+            std::memcpy(&nominal, apNominal + g, sizeof(nominal));
+            Int4Raw p0 = writeV + nominal + whole;
+            Int4Raw r0 = p0 & maskV, r1 = (p0 + oneI) & maskV;
+            std::memcpy(read0 + g, &r0, sizeof(r0));
+            std::memcpy(read1 + g, &r1, sizeof(r1));
+        }
     }
+
+    // Reads of all lines, arithmetic in four lanes, then the writes: within
+    // a sample no read meets a write (every distance is at least one sample).
+    alignas(16) float a0[kLanes] = {}, a1[kLanes] = {}, leaving[kLanes] = {};
+    for (int k = 0; k < kLines; ++k) {
+        const float* ap = allpasses + k * apStride;
+        a0[k] = ap[read0[k]];
+        a1[k] = ap[read1[k]];
+        leaving[k] = delays[k * dlStride + ((dlWrite + dlLength[k]) & dlMask)];
+    }
+    alignas(16) float stored[kLanes], passed[kLanes];
+    Vec4 totalV;
+    const Vec4 tiny(1e-18f), cV(c), uV(u);
+    for (int g = 0; g < kLanes; g += 4) {
+        Vec4 d0 = Vec4::load(a0 + g);
+        Vec4 d = d0 + (Vec4::load(a1 + g) - d0) * Vec4::load(frac + g);
+        Vec4 w = Vec4::load(feedback + g) + uV - cV * d;
+        w.store(stored + g);
+        (d + cV * w).store(passed + g);
+        // Damping low-pass; the padding lane has gain and coefficient 0.
+        Vec4 s = Vec4::load(state + g);
+        s = ((s + (Vec4::load(gain + g) * Vec4::load(leaving + g) - s) * Vec4::load(damp + g)) + tiny) - tiny;
+        s.store(state + g);
+        s.store(outputs + g);
+        totalV += s;
+    }
+    for (int k = 0; k < kLines; ++k) {
+        allpasses[k * apStride + apWrite] = stored[k];
+        delays[k * dlStride + dlWrite] = passed[k];
+    }
+    for (int g = 0; g < kLanes; g += 4) Vec4::load(outputs + g).store(outputs + kLines + g);
+    float total = totalV.sum();
+    --position;
 
     // feedback_k = 0.25 * (sum over the positive offsets - sum over the
     // negative ones) = 0.25 * (2 * positive sum - total).
@@ -392,13 +429,12 @@ void Reverb2::Network::process(float input, float& wetL, float& wetR) {
         (Vec4(kMatrixScale) * (positive + positive + half)).store(feedback + g);
     }
 
+    const int tapBase = static_cast<int>(position & static_cast<unsigned>(dlMask));
     float sums[2] = {0.0f, 0.0f};
     for (int side = 0; side < 2; ++side)
         for (int j = 0; j < kTaps; ++j) {
             int k = tapLine[side][j];
-            int pos = dlIndex[k] + tapOffset[side][j];
-            if (pos >= dlLength[k]) pos -= dlLength[k];
-            sums[side] += tapSign[j] * mem[dlStart[k] + pos];
+            sums[side] += tapSign[j] * delays[k * dlStride + ((tapBase + tapOffset[side][j]) & dlMask)];
         }
     wetL = sums[0];
     wetR = sums[1];
@@ -436,22 +472,24 @@ void Reverb2::Room::process(float input, float& wetL, float& wetR) {
 void Reverb2::Plate::process(float inL, float inR, float& wetL, float& wetR) {
     const int m = mask;
     const int w = write;
+    int diffRead[kDiffusers];
+    for (int i = 0; i < kDiffusers; ++i) diffRead[i] = (w - diffDelay[i]) & m;
     float k = kAllpassCoefficient * diffusion1;
     float x = inL + inR;
     {
-        float* b = buffer(0);
+        float* b = buffers[0];
         float y = b[diffRead[0]] - k * x;
         b[w] = x + k * y;
         x = y;
-        b = buffer(1);
+        b = buffers[1];
         y = b[diffRead[1]] + k * x;
         b[w] = x - k * y;
         x = y;
-        b = buffer(2);
+        b = buffers[2];
         y = b[diffRead[2]] - k * x;
         b[w] = x + k * y;
         x = y;
-        b = buffer(3);
+        b = buffers[3];
         y = b[diffRead[3]] + k * x;
         b[w] = x - k * y;
         x = y;
@@ -459,14 +497,14 @@ void Reverb2::Plate::process(float inL, float inR, float& wetL, float& wetR) {
     const float c2 = diffusion2;
     const float cross = kAllpassCoefficient * c2 * x;
     for (int j = 0; j < kLines; ++j) {
-        float* line = buffer(kDiffusers + j);
-        float s = flushDenormal(state[j] + (gain * line[lineRead[j]] - state[j]) * lowpass);
+        float* line = buffers[kDiffusers + j];
+        float s = flushDenormal(state[j] + (gain * line[(w - lineDelay[j]) & m] - state[j]) * lowpass);
         state[j] = s;
         line[w] = (j & 1) == 0 ? x - c2 * (kAllpassCoefficient * (s + cross))
                                : x + c2 * (kAllpassCoefficient * (s - cross));
     }
-    float sumL = buffer(kDiffusers + 3)[diffRead[2]] + buffer(kDiffusers + 0)[diffRead[0]] + buffer(kDiffusers + 4)[w];
-    float sumR = buffer(kDiffusers + 2)[diffRead[3]] + buffer(kDiffusers + 1)[diffRead[1]] + buffer(kDiffusers + 5)[w];
+    float sumL = buffers[kDiffusers + 3][diffRead[2]] + buffers[kDiffusers + 0][diffRead[0]] + buffers[kDiffusers + 4][w];
+    float sumR = buffers[kDiffusers + 2][diffRead[3]] + buffers[kDiffusers + 1][diffRead[1]] + buffers[kDiffusers + 5][w];
 
     float yL = b0 * sumL + b2 * xL2 - a1 * yL1 - a2 * yL2;
     xL2 = xL1;
@@ -482,8 +520,6 @@ void Reverb2::Plate::process(float inL, float inR, float& wetL, float& wetR) {
     wetR = yR;
 
     write = (w + 1) & m;
-    for (int i = 0; i < kDiffusers; ++i) diffRead[i] = (diffRead[i] + 1) & m;
-    for (int j = 0; j < kLines; ++j) lineRead[j] = (lineRead[j] + 1) & m;
 }
 
 // ===========================================================================
@@ -511,40 +547,55 @@ void Reverb2::Network::build(const int* baseLengths, const int (*taps)[kTaps], b
     depthOffset = std::floor(depth) + 1.0f;
     phaseIncrement = 1.0f / (kNetworkRate * scale * 12.0f);
     hasDiffuser = diffuser;
-    int total = 0;
+    int longestAllpass = 1, longestDelay = 1;
     for (int k = 0; k < kLanes; ++k) {
         if (k >= kLines) {
-            apStart[k] = apLength[k] = apNominal[k] = dlStart[k] = dlLength[k] = 0;
+            apNominal[k] = dlLength[k] = 0;
             continue;
         }
         int n = baseLengths[k];
-        apNominal[k] = scaledLength(n / 4, scale);
-        apLength[k] = static_cast<int>(depth) + apNominal[k] + 1;
-        apStart[k] = total;
-        total += apLength[k];
+        int nominal = scaledLength(n / 4, scale);
+        // A ring of depth + nominal + 1 samples holds the deepest read.
+        longestAllpass = std::max(longestAllpass, static_cast<int>(depth) + nominal + 1);
+        apNominal[k] = nominal - static_cast<int>(depthOffset);
         dlLength[k] = scaledLength(n, scale);
-        dlStart[k] = total;
-        total += dlLength[k];
+        longestDelay = std::max(longestDelay, dlLength[k]);
     }
+    apSize = static_cast<int>(std::bit_ceil(static_cast<unsigned>(longestAllpass + 1)));
+    dlSize = static_cast<int>(std::bit_ceil(static_cast<unsigned>(longestDelay + 1)));
+    apMask = apSize - 1;
+    dlMask = dlSize - 1;
+    // Slices a power of two apart would all fall into the same cache sets and
+    // evict each other; three cache lines of padding spread them.
+    constexpr int kSlicePad = 48;
+    apStride = apSize + kSlicePad;
+    dlStride = dlSize + kSlicePad;
+    size_t total = static_cast<size_t>(kLanes) * static_cast<size_t>(apStride) + static_cast<size_t>(kLines) * dlStride;
+    size_t diffuserStart = total;
     for (int i = 0; i < 4; ++i) {
         diffLength[i] = diffuser ? scaledLength(kDiffuserLengths[i], scale) : 1;
-        diffStart[i] = total;
-        total += diffLength[i];
+        total += static_cast<size_t>(diffLength[i]);
+    }
+    memory.assign(total, 0.0f);
+    allpasses = memory.data();
+    delays = allpasses + static_cast<size_t>(kLanes) * apStride;
+    for (int i = 0; i < 4; ++i) {
+        diffusers[i] = memory.data() + diffuserStart;
+        diffuserStart += static_cast<size_t>(diffLength[i]);
     }
     for (int side = 0; side < 2; ++side)
         for (int j = 0; j < kTaps; ++j) {
             tapLine[side][j] = 2 * j + side;
-            tapOffset[side][j] = std::min(scaledLength(taps[side][j], scale), dlLength[2 * j + side] - 1);
+            tapOffset[side][j] = std::min(scaledLength(taps[side][j], scale), dlLength[2 * j + side]);
         }
     for (int j = 0; j < kTaps; ++j) tapSign[j] = (j & 1) ? -1.0f : 1.0f;
-    memory.assign(static_cast<size_t>(total), 0.0f);
     clear();
 }
 
 void Reverb2::Network::clear() {
     std::fill(memory.begin(), memory.end(), 0.0f);
+    position = 0;
     for (int k = 0; k < kLanes; ++k) {
-        apIndex[k] = dlIndex[k] = 0;
         phase[k] = k < kLines ? static_cast<float>(k) / static_cast<float>(kLines) : 0.0f;
         state[k] = feedback[k] = 0.0f;
     }
@@ -577,7 +628,9 @@ void Reverb2::Room::clear() {
 void Reverb2::Plate::build(float sampleRate) {
     mask = plateMask(sampleRate);
     lineScale = sampleRate / kNetworkRate;
-    memory.assign(static_cast<size_t>(kDiffusers + kLines) * static_cast<size_t>(mask + 1), 0.0f);
+    size_t stride = static_cast<size_t>(mask + 1 + kPad);
+    memory.assign(static_cast<size_t>(kDiffusers + kLines) * stride, 0.0f);
+    for (int i = 0; i < kDiffusers + kLines; ++i) buffers[i] = memory.data() + static_cast<size_t>(i) * stride;
     // Band-pass around 2 kHz, the same for both channels.
     float omega = kPlateBandPassOmega / sampleRate;
     float a = std::sin(omega) / kPlateBandPassWidth;
@@ -593,8 +646,8 @@ void Reverb2::Plate::resetPositions(float sampleRate) {
     float c = sampleRate * 44.1f * 5.0f / 1.4450247e9f;
     float top = static_cast<float>(mask);
     write = mask;
-    for (int j = 0; j < kLines; ++j) lineRead[j] = static_cast<int>(top - c * kPlateLineK[j] * 0.5f);
-    for (int i = 0; i < kDiffusers; ++i) diffRead[i] = static_cast<int>(top - c * kPlateDiffuserK[i] * 0.75f);
+    for (int j = 0; j < kLines; ++j) lineDelay[j] = mask - static_cast<int>(top - c * kPlateLineK[j] * 0.5f);
+    for (int i = 0; i < kDiffusers; ++i) diffDelay[i] = mask - static_cast<int>(top - c * kPlateDiffuserK[i] * 0.75f);
 }
 
 void Reverb2::Plate::clear(float sampleRate) {

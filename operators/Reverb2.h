@@ -76,9 +76,19 @@ public:
         static constexpr int kLines = 15;
         static constexpr int kLanes = 16;  // padded to four Vec4
         static constexpr int kTaps = 7;
+        // Every allpass and every plain delay sits in a power-of-two slice
+        // (one size for all allpasses, one for all delays) written at one
+        // shared, decrementing position; a buffer of n samples is read n
+        // positions after it. The delays equal those of rings of exactly
+        // n samples, and no line needs an index or a wrap test of its own.
         std::vector<float> memory;
-        int apStart[kLanes] = {}, apLength[kLanes] = {}, apIndex[kLanes] = {}, apNominal[kLanes] = {};
-        int dlStart[kLanes] = {}, dlLength[kLanes] = {}, dlIndex[kLanes] = {};
+        float* allpasses = nullptr;  // slice k at allpasses + k * apStride
+        float* delays = nullptr;     // slice k at delays + k * dlStride
+        int apSize = 1, apMask = 0, dlSize = 1, dlMask = 0;
+        int apStride = 1, dlStride = 1;  // sizes plus a pad, see build
+        unsigned position = 0;
+        int apNominal[kLanes] = {};  // nominal read distance minus the depth offset
+        int dlLength[kLanes] = {};
         float phase[kLanes] = {};
         float gain[kLanes] = {}, damp[kLanes] = {}, state[kLanes] = {};
         float feedback[kLanes] = {};
@@ -89,7 +99,8 @@ public:
         float depthOffset = 1.0f;    // whole number above depth: keeps the read offset positive
         float phaseIncrement = 0.0f;
         // Input diffuser (cathedral only): four allpasses.
-        int diffStart[4] = {}, diffLength[4] = {}, diffIndex[4] = {};
+        int diffLength[4] = {}, diffIndex[4] = {};
+        float* diffusers[4] = {};
         bool hasDiffuser = false;
 
         void build(const int* baseLengths, const int (*taps)[kTaps], bool diffuser, float scale);
@@ -120,8 +131,11 @@ public:
         std::vector<float> memory;  // 10 buffers of mask + 1
         int mask = 0;
         int write = 0;
-        int diffRead[kDiffusers] = {};
-        int lineRead[kLines] = {};
+        // Read positions trail the write position by fixed distances, so only
+        // the write position moves; read = (write - delay) & mask.
+        int diffDelay[kDiffusers] = {};
+        int lineDelay[kLines] = {};
+        float* buffers[kDiffusers + kLines] = {};
         float state[kLines] = {};
         float diffusion1 = 0.0f, diffusion2 = 0.0f, lowpass = 0.0f, gain = 0.0f;
         float b0 = 0.0f, b2 = 0.0f, a1 = 0.0f, a2 = 0.0f;
@@ -132,7 +146,10 @@ public:
         void resetPositions(float sampleRate);
         void setDecay(float time, float damping, float sampleRate);
         void clear(float sampleRate);
-        float* buffer(int i) { return memory.data() + static_cast<size_t>(i) * static_cast<size_t>(mask + 1); }
+        // Buffers lie a power of two plus three cache lines apart, so the
+        // shared write position does not land all ten in the same cache sets.
+        static constexpr int kPad = 48;
+        float* buffer(int i) { return buffers[i]; }
         void process(float inL, float inR, float& wetL, float& wetR);
     };
 
