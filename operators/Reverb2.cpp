@@ -107,7 +107,8 @@ Reverb2::Reverb2(int slot, ModuleHost* owner) : Operator(slot, owner) {
         mRoom.weightL[i] = kRoomWeightL[i];
         mRoom.weightR[i] = kRoomWeightR[i];
     }
-    setSampleRate(44100.0f);
+    // The rate-sized buffers come with the first setSampleRate, which the
+    // engine calls right after construction.
 }
 
 float Reverb2::getParameterDefault(int index) {
@@ -295,6 +296,7 @@ void Reverb2::Plate::setDecay(float time, float damping, float sampleRate) {
 // ===========================================================================
 
 void Reverb2::processSample(float* left, float* right) {
+    if (mPreL.empty()) return;  // no sample rate yet: nothing to reverberate with
     float aL = mAmountL.next();
     float aR = mAmountR.next();
     float xL = *left, xR = *right;
@@ -498,7 +500,8 @@ void Reverb2::Plate::process(float inL, float inR, float& wetL, float& wetR) {
     const float cross = kAllpassCoefficient * c2 * x;
     for (int j = 0; j < kLines; ++j) {
         float* line = buffers[kDiffusers + j];
-        float s = flushDenormal(state[j] + (gain * line[(w - lineDelay[j]) & m] - state[j]) * lowpass);
+        // No flush needed: the alternating input offset keeps these far from denormals.
+        float s = state[j] + (gain * line[(w - lineDelay[j]) & m] - state[j]) * lowpass;
         state[j] = s;
         line[w] = (j & 1) == 0 ? x - c2 * (kAllpassCoefficient * (s + cross))
                                : x + c2 * (kAllpassCoefficient * (s - cross));

@@ -301,6 +301,17 @@ TEST(Reverb2, TypeChangeClearsEveryTail) {
         }
 }
 
+TEST(Reverb2, ReverbWithoutSampleRatePassesTheInput) {
+    Reverb2 rv(0, nullptr);  // buffers come with setSampleRate only
+    StereoBuffer s(100);
+    s.left = noise(100);
+    s.right = noise(100, 1.0, 5);
+    StereoBuffer in = s;
+    runOperator(rv, s);
+    EXPECT_EQ(s.left, in.left);
+    EXPECT_EQ(s.right, in.right);
+}
+
 TEST(Reverb2, StatesWithoutAlgorithmPassTheInputUnchanged) {
     auto rv = makeReverb(9, 44100.0f);
     rv->setParameter(Reverb2::kPreTime, 0.1f);
