@@ -37,10 +37,12 @@ constexpr int kHallTaps[2][Reverb2::Network::kTaps] = {{64, 172, 195, 117, 311, 
 constexpr int kDiffuserLengths[4] = {142, 360, 901, 1895};
 
 // Row offsets with a positive sign in the circulant feedback matrix (the
-// other eight are negative): a length-15 maximal sequence, so every mode but
-// the common one keeps its energy and the lines decay only through their gains.
+// other eight are negative): a length-15 maximal-length sequence, whose
+// spectrum has magnitude 4 at every frequency but DC (where the sum is -1).
+// Scaled by 1/4, every mode of the matrix keeps its energy except the common
+// one, which is damped to a quarter.
 constexpr int kPositiveOffsets[7] = {1, 2, 3, 5, 6, 9, 11};
-constexpr float kMatrixScale = 0.25f;  // 1/sqrt(15 + 1)
+constexpr float kMatrixScale = 0.25f;
 
 // Modulation: 100-point sine with a closing zero (and one spare so a phase
 // rounding up to exactly 1 still reads inside the table).
@@ -77,7 +79,7 @@ constexpr float kPlateDiffuserK[Reverb2::Plate::kDiffusers] = {417287.745f, 1563
 // exponent that gives a 60 dB loss per RT seconds.
 constexpr float kPlateDecayLength = 29766.0f;
 constexpr float kPlateBandPassOmega = 12566.0f;  // 2 pi * 2 kHz
-constexpr float kPlateBandPassWidth = 0.12f;
+constexpr float kPlateBandPassWidth = 0.12f;     // sin(w) / 0.12: a band several octaves wide
 constexpr float kPlateWetGain = 0.6f;
 
 // Index one down, wrapping to length - 1 below 0, without a branch.
@@ -91,7 +93,7 @@ typedef int Int4Raw __attribute__((vector_size(16)));
 int scaledLength(int n, float scale) { return std::max(1, static_cast<int>(static_cast<float>(n) * scale)); }
 
 // One-pole coefficient whose corner sits at hz.
-float onePoleFloor(float hz, float sampleRate) {
+float onePoleCoefficient(float hz, float sampleRate) {
     return 1.0f - std::exp(-2.0f * 3.14159265f * hz / std::max(sampleRate, 1.0f));
 }
 
@@ -272,7 +274,7 @@ void Reverb2::Network::setDecay(float rtSeconds, float damping, float sampleRate
 
 void Reverb2::Room::setDecay(float rtSeconds, float damping, float sampleRate) {
     float damp16 = 1.0f - std::pow(16.0f, damping);
-    float minDamp = onePoleFloor(kRoomMinDampingHz, sampleRate);
+    float minDamp = onePoleCoefficient(kRoomMinDampingHz, sampleRate);
     for (int i = 0; i < kCombs; ++i) {
         float e = -3.0f * static_cast<float>(combLength[i]) / (rtSeconds * sampleRate);
         gain[i] = flushDenormal(std::pow(10.0f, e));
