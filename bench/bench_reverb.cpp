@@ -9,7 +9,9 @@
 
 namespace {
 
-void runReverb(benchmark::State& state, int type) {
+// modulateTime: "time" moves at every control tick, so every tick
+// recomputes the decay coefficients (the worst case for update).
+void runReverb(benchmark::State& state, int type, bool modulateTime = false) {
     vh::Reverb2 rv(0, nullptr);
     rv.setParameter(vh::Reverb2::kType, vh::discreteValue(type, vh::Reverb2::kNumTypeStates));
     rv.setParameter(vh::Reverb2::kTime, 0.8f);
@@ -29,6 +31,7 @@ void runReverb(benchmark::State& state, int type) {
         for (int i = 0; i < kBlock; ++i) {
             if ((i & 31) == 0) {
                 rv.resetModulation();
+                if (modulateTime) rv.addModulation(vh::Reverb2::kTime, 0.001f * float(i >> 5), 0.0f);
                 rv.update();
             }
             float l = left[i], r = right[i];
@@ -52,6 +55,10 @@ BENCHMARK(BM_ReverbCathedral);
 BENCHMARK(BM_ReverbHall);
 BENCHMARK(BM_ReverbRoom);
 BENCHMARK(BM_ReverbPlate);
+void BM_ReverbCathedralTimeModulated(benchmark::State& state) { runReverb(state, vh::Reverb2::kCathedral, true); }
+void BM_ReverbRoomTimeModulated(benchmark::State& state) { runReverb(state, vh::Reverb2::kRoom, true); }
+BENCHMARK(BM_ReverbCathedralTimeModulated);
+BENCHMARK(BM_ReverbRoomTimeModulated);
 // The frame every algorithm shares: pre-delay, ramps and the virtual call.
 void BM_ReverbBypass(benchmark::State& state) { runReverb(state, 9); }
 BENCHMARK(BM_ReverbBypass);

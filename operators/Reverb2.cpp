@@ -376,8 +376,17 @@ void Reverb2::Network::process(float input, float& wetL, float& wetR) {
             Vec4 pos = ph * points;
             Int4Raw i = __builtin_convertvector(pos.v, Int4Raw);
             Vec4 f = pos - Vec4(__builtin_convertvector(i, Float4Raw));
-            Vec4 base(kSine.v[i[0]], kSine.v[i[1]], kSine.v[i[2]], kSine.v[i[3]]);
-            Vec4 slope(kSine.slope[i[0]], kSine.slope[i[1]], kSine.slope[i[2]], kSine.slope[i[3]]);
+            Int4Raw cached;
+            std::memcpy(&cached, sineIndex + g, sizeof(cached));
+            Int4Raw changed = i != cached;
+            if (changed[0] | changed[1] | changed[2] | changed[3]) {
+                for (int lane = 0; lane < 4; ++lane) {
+                    sineIndex[g + lane] = i[lane];
+                    sineBase[g + lane] = kSine.v[i[lane]];
+                    sineSlope[g + lane] = kSine.slope[i[lane]];
+                }
+            }
+            Vec4 base = Vec4::load(sineBase + g), slope = Vec4::load(sineSlope + g);
             // floor(D) through truncation of a value kept positive by depthOffset.
             Vec4 shifted = depthV * (base + slope * f) + offsetV;
             Int4Raw whole = __builtin_convertvector(shifted.v, Int4Raw);
@@ -393,7 +402,8 @@ void Reverb2::Network::process(float input, float& wetL, float& wetR) {
 
     // Reads of all lines, arithmetic in four lanes, then the writes: within
     // a sample no read meets a write (every distance is at least one sample).
-    alignas(16) float a0[kLanes] = {}, a1[kLanes] = {}, leaving[kLanes] = {};
+    alignas(16) float a0[kLanes], a1[kLanes], leaving[kLanes];
+    a0[kLines] = a1[kLines] = leaving[kLines] = 0.0f;  // the padding lane
     for (int k = 0; k < kLines; ++k) {
         const float* ap = allpasses + k * apStride;
         a0[k] = ap[read0[k]];
@@ -436,10 +446,8 @@ void Reverb2::Network::process(float input, float& wetL, float& wetR) {
     const int tapBase = static_cast<int>(position & static_cast<unsigned>(dlMask));
     float sums[2] = {0.0f, 0.0f};
     for (int side = 0; side < 2; ++side)
-        for (int j = 0; j < kTaps; ++j) {
-            int k = tapLine[side][j];
-            sums[side] += tapSign[j] * delays[k * dlStride + ((tapBase + tapOffset[side][j]) & dlMask)];
-        }
+        for (int j = 0; j < kTaps; ++j)
+            sums[side] += tapSign[j] * delays[tapSlice[side][j] + ((tapBase + tapOffset[side][j]) & dlMask)];
     wetL = sums[0];
     wetR = sums[1];
 }
@@ -590,7 +598,7 @@ void Reverb2::Network::build(const int* baseLengths, const int (*taps)[kTaps], b
     }
     for (int side = 0; side < 2; ++side)
         for (int j = 0; j < kTaps; ++j) {
-            tapLine[side][j] = 2 * j + side;
+            tapSlice[side][j] = (2 * j + side) * dlStride;
             tapOffset[side][j] = std::min(scaledLength(taps[side][j], scale), dlLength[2 * j + side]);
         }
     for (int j = 0; j < kTaps; ++j) tapSign[j] = (j & 1) ? -1.0f : 1.0f;
@@ -602,6 +610,7 @@ void Reverb2::Network::clear() {
     position = 0;
     for (int k = 0; k < kLanes; ++k) {
         phase[k] = k < kLines ? static_cast<float>(k) / static_cast<float>(kLines) : 0.0f;
+        sineIndex[k] = -1;  // looked up at the next sample
         state[k] = feedback[k] = 0.0f;
     }
     std::fill(std::begin(outputs), std::end(outputs), 0.0f);

@@ -90,10 +90,15 @@ public:
         int apNominal[kLanes] = {};  // nominal read distance minus the depth offset
         int dlLength[kLanes] = {};
         float phase[kLanes] = {};
+        // Sine table entry and slope in use per line; the entry changes only
+        // every few thousand samples, so it is looked up only then.
+        int sineIndex[kLanes] = {};
+        float sineBase[kLanes] = {}, sineSlope[kLanes] = {};
         float gain[kLanes] = {}, damp[kLanes] = {}, state[kLanes] = {};
         float feedback[kLanes] = {};
         float outputs[2 * kLanes] = {};  // doubled so the circulant matrix reads without wrapping
-        int tapLine[2][kTaps] = {}, tapOffset[2][kTaps] = {};
+        int tapSlice[2][kTaps] = {};   // start of the tapped line's slice in delays
+        int tapOffset[2][kTaps] = {};  // distance behind the write position
         float tapSign[kTaps] = {};
         float depth = 0.0f;          // modulation depth in samples
         float depthOffset = 1.0f;    // whole number above depth: keeps the read offset positive

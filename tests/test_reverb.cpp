@@ -426,13 +426,11 @@ TEST(Reverb2, ExtremesGiveNoNaN) {
             for (float time : {0.0f, 1.0f})
                 for (float damping : {0.0f, 1.0f}) {
                     auto rv = makeReverb(type, rate, time, damping);
-                    rv->setParameter(Reverb2::kPreTime, 1.0f);
-                    rv->setParameter(Reverb2::kPreMode, 1.0f);
-                    rv->setParameter(Reverb2::kPreTime, 1.0f);
-                    StereoBuffer s(4096);
-                    s.left = noise(4096, 10.0);
-                    s.right = noise(4096, 10.0, 2);
-                    runOperator(*rv, s, {{Reverb2::kAmount, 0.6f, -0.6f}});
+                    StereoBuffer s(8192);
+                    s.left = noise(s.size(), 10.0);
+                    s.right = noise(s.size(), 10.0, 2);
+                    // Modulation past both ends, clamped as the engine does.
+                    runOperator(*rv, s, {{Reverb2::kAmount, 0.6f, -0.6f}, {Reverb2::kTime, 2.0f, -2.0f}});
                     EXPECT_TRUE(allFinite(s.left) && allFinite(s.right)) << type << " " << rate;
                 }
 }
