@@ -298,15 +298,15 @@ void Reverb2::Plate::setDecay(float time, float damping, float sampleRate) {
 // ===========================================================================
 
 void Reverb2::processSample(float* left, float* right) {
-    if (mPreL.empty()) return;  // no sample rate yet: nothing to reverberate with
+    if (mPre.empty()) return;  // no sample rate yet: nothing to reverberate with
     float aL = mAmountL.next();
     float aR = mAmountR.next();
     float xL = *left, xR = *right;
-    mPreL[mPreWrite] = xL;
-    mPreR[mPreWrite] = xR;
+    mPre[2 * mPreWrite] = xL;
+    mPre[2 * mPreWrite + 1] = xR;
     int read = mPreWrite - mPreDelaySamples;
     if (read < 0) read += mPreSize;
-    float dL = mPreL[read], dR = mPreR[read];
+    float dL = mPre[2 * read], dR = mPre[2 * read + 1];
     if (++mPreWrite >= mPreSize) mPreWrite = 0;
 
     float wetL, wetR;
@@ -676,8 +676,7 @@ void Reverb2::clearAll() {
     mHall.clear();
     mRoom.clear();
     mPlate.clear(mSampleRate);
-    std::fill(mPreL.begin(), mPreL.end(), 0.0f);
-    std::fill(mPreR.begin(), mPreR.end(), 0.0f);
+    std::fill(mPre.begin(), mPre.end(), 0.0f);
     mPreWrite = 0;
 }
 
@@ -686,8 +685,7 @@ void Reverb2::clearState() { clearAll(); }
 void Reverb2::setSampleRate(float rate) {
     mSampleRate = rate;
     mPreSize = static_cast<int>(rate) + 1;
-    mPreL.assign(static_cast<size_t>(mPreSize), 0.0f);
-    mPreR.assign(static_cast<size_t>(mPreSize), 0.0f);
+    mPre.assign(2 * static_cast<size_t>(mPreSize), 0.0f);
     float scale = networkScale(rate);
     mCathedral.build(kCathedralLengths, kCathedralTaps, true, scale);
     mHall.build(kHallLengths, kHallTaps, false, scale);

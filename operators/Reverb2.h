@@ -166,7 +166,7 @@ private:
     Room mRoom;
     Plate mPlate;
 
-    std::vector<float> mPreL, mPreR;
+    std::vector<float> mPre;  // left and right pre-delay rings, interleaved
     int mPreSize = 1;
     int mPreWrite = 0;
     int mPreDelaySamples = 0;
