@@ -133,7 +133,7 @@ public:
     struct Plate {
         static constexpr int kDiffusers = 4;
         static constexpr int kLines = 6;
-        std::vector<float> memory;  // 10 buffers of mask + 1
+        std::vector<float> memory;  // 4 diffuser and 6 line buffers of mask + 1 samples
         int mask = 0;
         int write = 0;
         // Read positions trail the write position by fixed distances, so only
@@ -154,7 +154,6 @@ public:
         // Buffers lie a power of two plus three cache lines apart, so the
         // shared write position does not land all ten in the same cache sets.
         static constexpr int kPad = 48;
-        float* buffer(int i) { return buffers[i]; }
         void process(float inL, float inR, float& wetL, float& wetR);
     };
 
