@@ -141,18 +141,20 @@ class Reverb2Decay : public ::testing::TestWithParam<std::tuple<int, float>> {};
 // allpasses' group delay only equals a quarter length on average.
 TEST_P(Reverb2Decay, FollowsTheTimeFormula) {
     auto [type, time] = GetParam();
-    // The plate's T20 spans less than two passes at time 0: no diffuse tail to measure.
-    if (type == Reverb2::kPlate && time == 0.0f) time = 0.25f;
     double expected = expectedDecay(type, time);
     double measured = measuredDecay(type, 44100.0, time);
     EXPECT_NEAR(measured / expected, 1.0, 0.15) << Reverb2::typeName(type) << " time " << time << ": measured "
                                                 << measured << " s, expected " << expected << " s";
 }
 
-INSTANTIATE_TEST_SUITE_P(Algorithms, Reverb2Decay,
-                         ::testing::Combine(::testing::Values(Reverb2::kCathedral, Reverb2::kRoom, Reverb2::kPlate,
-                                                              Reverb2::kHall),
+INSTANTIATE_TEST_SUITE_P(Networks, Reverb2Decay,
+                         ::testing::Combine(::testing::Values(Reverb2::kCathedral, Reverb2::kRoom, Reverb2::kHall),
                                             ::testing::Values(0.0f, 0.5f, 1.0f)));
+// At time 0 the plate loses 14 dB per pass: its T20 spans less than two
+// passes and there is no diffuse tail to measure, so it starts at 0.25.
+INSTANTIATE_TEST_SUITE_P(Plate, Reverb2Decay,
+                         ::testing::Combine(::testing::Values(int(Reverb2::kPlate)),
+                                            ::testing::Values(0.25f, 0.5f, 1.0f)));
 
 TEST(Reverb2, HallAtHalfTimeDecaysInAboutOneAndAHalfSeconds) {
     EXPECT_NEAR(measuredDecay(Reverb2::kHall, 44100.0, 0.5f), 1.5, 0.15 * 1.5);
