@@ -231,9 +231,16 @@ void Reverb2::valueChanged(int localIndex, float value) {
 // ===========================================================================
 
 void Reverb2::update() {
+    // A type change starts from silence. Only the incoming algorithm needs
+    // clearing: the one left behind is cleared when it is chosen again, and
+    // wiping all four at once (megabytes at high rates) would stall the tick.
     int type = discreteIndex(mModL[kType], kNumTypeStates);
-    if (type != mType || mNeedsClear) {
+    if (mNeedsClear) {
         clearAll();
+    } else if (type != mType) {
+        clearAlgorithm(type);
+    }
+    if (type != mType || mNeedsClear) {
         mType = type;
         mNeedsClear = false;
         mDecayValid = false;
@@ -676,6 +683,21 @@ void Reverb2::clearAll() {
     mHall.clear();
     mRoom.clear();
     mPlate.clear(mSampleRate);
+    clearPreDelay();
+}
+
+void Reverb2::clearAlgorithm(int type) {
+    switch (type) {
+        case kCathedral: mCathedral.clear(); break;
+        case kHall: mHall.clear(); break;
+        case kRoom: mRoom.clear(); break;
+        case kPlate: mPlate.clear(mSampleRate); break;
+        default: break;
+    }
+    clearPreDelay();
+}
+
+void Reverb2::clearPreDelay() {
     std::fill(mPre.begin(), mPre.end(), 0.0f);
     mPreWrite = 0;
 }

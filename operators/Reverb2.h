@@ -159,6 +159,8 @@ public:
 
 private:
     void clearAll();
+    void clearAlgorithm(int type);
+    void clearPreDelay();
 
     Network mCathedral;
     Network mHall;

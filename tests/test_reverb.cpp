@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "ModuleHarness.h"
+#include "modules/ModuleTypes.h"
 #include "modules/Rhythm.h"
 #include "operators/Reverb2.h"
 
@@ -300,6 +301,12 @@ TEST(Reverb2, TypeChangeClearsEveryTail) {
             // Only the plate's anti-denormal offset may remain.
             EXPECT_LT(peak(after.left), 1e-7) << Reverb2::typeName(from) << " -> " << Reverb2::typeName(to);
             EXPECT_LT(peak(after.right), 1e-7) << Reverb2::typeName(from) << " -> " << Reverb2::typeName(to);
+            // And back: the first algorithm's old tail does not return either.
+            rv->setParameter(Reverb2::kType, typeValue(from));
+            StereoBuffer changeBack(32), afterBack(22050);
+            runOperator(*rv, changeBack, {}, &tick);
+            runOperator(*rv, afterBack, {}, &tick);
+            EXPECT_LT(peak(afterBack.left), 1e-7) << Reverb2::typeName(to) << " -> " << Reverb2::typeName(from);
         }
 }
 
@@ -312,6 +319,12 @@ TEST(Reverb2, ReverbWithoutSampleRatePassesTheInput) {
     runOperator(rv, s);
     EXPECT_EQ(s.left, in.left);
     EXPECT_EQ(s.right, in.right);
+}
+
+TEST(Reverb2, TypeElevenBuildsTheReverb) {
+    char name[kTextSize];
+    createOperator(kOpReverb, 0, nullptr)->getTypeName(name);
+    EXPECT_STREQ(name, "REVERB");
 }
 
 TEST(Reverb2, StatesWithoutAlgorithmPassTheInputUnchanged) {
