@@ -489,49 +489,55 @@ void Reverb2::Room::process(float input, float& wetL, float& wetR) {
 }
 
 void Reverb2::Plate::process(float inL, float inR, float& wetL, float& wetR) {
+    // Members are read into locals once: the buffer stores could otherwise
+    // alias them and force a reload after every write.
     const int m = mask;
     const int w = write;
-    int diffRead[kDiffusers];
-    for (int i = 0; i < kDiffusers; ++i) diffRead[i] = (w - diffDelay[i]) & m;
-    float k = kAllpassCoefficient * diffusion1;
+    float* const diff0 = buffers[0];
+    float* const diff1 = buffers[1];
+    float* const diff2 = buffers[2];
+    float* const diff3 = buffers[3];
+    const int r0 = (w - diffDelay[0]) & m, r1 = (w - diffDelay[1]) & m;
+    const int r2 = (w - diffDelay[2]) & m, r3 = (w - diffDelay[3]) & m;
+    const float k = kAllpassCoefficient * diffusion1;
     float x = inL + inR;
-    {
-        float* b = buffers[0];
-        float y = b[diffRead[0]] - k * x;
-        b[w] = x + k * y;
-        x = y;
-        b = buffers[1];
-        y = b[diffRead[1]] + k * x;
-        b[w] = x - k * y;
-        x = y;
-        b = buffers[2];
-        y = b[diffRead[2]] - k * x;
-        b[w] = x + k * y;
-        x = y;
-        b = buffers[3];
-        y = b[diffRead[3]] + k * x;
-        b[w] = x - k * y;
-        x = y;
-    }
-    const float c2 = diffusion2;
-    const float cross = kAllpassCoefficient * c2 * x;
-    for (int j = 0; j < kLines; ++j) {
-        float* line = buffers[kDiffusers + j];
-        // No flush needed: the alternating input offset keeps these far from denormals.
-        float s = state[j] + (gain * line[(w - lineDelay[j]) & m] - state[j]) * lowpass;
-        state[j] = s;
-        line[w] = (j & 1) == 0 ? x - c2 * (kAllpassCoefficient * (s + cross))
-                               : x + c2 * (kAllpassCoefficient * (s - cross));
-    }
-    float sumL = buffers[kDiffusers + 3][diffRead[2]] + buffers[kDiffusers + 0][diffRead[0]] + buffers[kDiffusers + 4][w];
-    float sumR = buffers[kDiffusers + 2][diffRead[3]] + buffers[kDiffusers + 1][diffRead[1]] + buffers[kDiffusers + 5][w];
+    float y = diff0[r0] - k * x;
+    diff0[w] = x + k * y;
+    x = y;
+    y = diff1[r1] + k * x;
+    diff1[w] = x - k * y;
+    x = y;
+    y = diff2[r2] - k * x;
+    diff2[w] = x + k * y;
+    x = y;
+    y = diff3[r3] + k * x;
+    diff3[w] = x - k * y;
+    x = y;
 
-    float yL = b0 * sumL + b2 * xL2 - a1 * yL1 - a2 * yL2;
+    const float c2 = diffusion2, g = gain, q = lowpass;
+    const float cross = kAllpassCoefficient * c2 * x;
+    float* line[kLines];
+    float s[kLines];
+    for (int j = 0; j < kLines; ++j) {
+        line[j] = buffers[kDiffusers + j];
+        s[j] = state[j] + (g * line[j][(w - lineDelay[j]) & m] - state[j]) * q;
+    }
+    // No flush on s: the alternating input offset keeps it far from denormals.
+    for (int j = 0; j < kLines; ++j) {
+        state[j] = s[j];
+        line[j][w] = (j & 1) == 0 ? x - c2 * (kAllpassCoefficient * (s[j] + cross))
+                                  : x + c2 * (kAllpassCoefficient * (s[j] - cross));
+    }
+    float sumL = line[3][r2] + line[0][r0] + line[4][w];
+    float sumR = line[2][r3] + line[1][r1] + line[5][w];
+
+    const float bb0 = b0, bb2 = b2, aa1 = a1, aa2 = a2;
+    float yL = bb0 * sumL + bb2 * xL2 - aa1 * yL1 - aa2 * yL2;
     xL2 = xL1;
     xL1 = sumL;
     yL2 = yL1;
     yL1 = flushDenormal(yL);
-    float yR = b0 * sumR + b2 * xR2 - a1 * yR1 - a2 * yR2;
+    float yR = bb0 * sumR + bb2 * xR2 - aa1 * yR1 - aa2 * yR2;
     xR2 = xR1;
     xR1 = sumR;
     yR2 = yR1;
