@@ -18,6 +18,7 @@
 #include "operators/Pitch.h"
 #include "operators/Rectifier.h"
 #include "operators/SVF.h"
+#include "operators/Reverb2.h"
 #include "operators/SideMix.h"
 #include "operators/Stereo.h"
 
@@ -91,6 +92,7 @@ std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) 
         case kOpPhaseInv: return std::make_unique<PhaseInv>(slot, owner);
         case kOpSideMix: return std::make_unique<SideMix>(slot, owner);
         case kOpRectifier: return std::make_unique<Rectifier>(slot, owner);
+        case kOpReverb: return std::make_unique<Reverb2>(slot, owner);
         default: return std::make_unique<Gain>(slot, owner);
     }
 }
