@@ -128,9 +128,10 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
             mMixGain[c].next();
             mOutputGain[c].next();
         }
-        for (int c = 0; c < 2; ++c)
-            for (int e = 0; e < kMatrixSize; e += 4)
-                (Vec4::load(&mMatrixGain[c][e]) + Vec4::load(&mMatrixInc[c][e])).store(&mMatrixGain[c][e]);
+        if (mMatrixRamping)
+            for (int c = 0; c < 2; ++c)
+                for (int e = 0; e < kMatrixSize; e += 4)
+                    (Vec4::load(&mMatrixGain[c][e]) + Vec4::load(&mMatrixInc[c][e])).store(&mMatrixGain[c][e]);
         for (auto& a : mOpActive) a.next();
         for (auto& a : mModActive) a.next();
 

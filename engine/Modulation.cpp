@@ -281,10 +281,13 @@ void Plugin::controlTick() {
     for (auto& op : mOps) op->update();
     for (auto& mod : mMods) mod->update();
 
+    // A settled matrix (the usual case) costs nothing per sample.
+    mMatrixRamping = false;
     for (int c = 0; c < 2; ++c)
         for (int e = 0; e < kMatrixSize; ++e) {
             float m = mMatrixMod[c][e];
             mMatrixInc[c][e] = smoothingIncrement(m * m, mMatrixGain[c][e], kRampFactor);
+            if (mMatrixInc[c][e] != 0.0f) mMatrixRamping = true;
         }
     computeMainTargets();
     for (int s = 0; s < kNumOperatorSlots; ++s)

@@ -195,6 +195,7 @@ void Plugin::fullReset() {
             mMatrixMod[c][e] = mMatrixBase[e];
             mMatrixGain[c][e] = mMatrixBase[e] * mMatrixBase[e];
             mMatrixInc[c][e] = 0.0f;
+            mMatrixRamping = false;
         }
 
     std::memset(mNoteHeld, 0, sizeof(mNoteHeld));

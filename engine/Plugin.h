@@ -218,6 +218,7 @@ private:
     float mMatrixMod[2][kMatrixSize] = {};
     alignas(16) float mMatrixGain[2][kMatrixSize] = {};
     alignas(16) float mMatrixInc[2][kMatrixSize] = {};
+    bool mMatrixRamping = false;
 
     // Channel modes: mid/side encode and decode rows per operator, polarity.
     float mLrMs = 0.0f;
