@@ -1,7 +1,10 @@
 #include "modules/ModuleTypes.h"
 
 #include "modules/Empty.h"
+#include "operators/Comb.h"
+#include "operators/DelayLine.h"
 #include "operators/Gain.h"
+#include "operators/LoFi.h"
 #include "operators/Panner.h"
 #include "operators/PhaseInv.h"
 #include "operators/Rectifier.h"
@@ -64,6 +67,9 @@ const char* modulatorMenuLine(int type) {
 
 std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) {
     switch (type) {
+        case kOpComb: return std::make_unique<Comb>(slot, owner);
+        case kOpLoFi: return std::make_unique<LoFi>(slot, owner);
+        case kOpDelay: return std::make_unique<DelayLine>(slot, owner);
         case kOpStereo: return std::make_unique<Stereo>(slot, owner);
         case kOpPanner: return std::make_unique<Panner>(slot, owner);
         case kOpPhaseInv: return std::make_unique<PhaseInv>(slot, owner);
