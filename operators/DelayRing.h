@@ -49,7 +49,10 @@ public:
     // position is a six- or seven-digit number.
     template <int Interpolation>
     float read(float delaySamples) const {
-        float delay = std::min(std::max(delaySamples, 1.0f), mMaxDelay);
+        // Written as compare-selects so they become minss/maxss; the first
+        // form also turns NaN into one sample.
+        float delay = delaySamples > 1.0f ? delaySamples : 1.0f;
+        delay = delay < mMaxDelay ? delay : mMaxDelay;
         int whole = static_cast<int>(delay);
         float fraction = delay - static_cast<float>(whole);
         int i = mWrite - whole;
@@ -65,15 +68,19 @@ public:
         } else if constexpr (Interpolation == kInterpolationLinear) {
             return cell[0] + (cell[1] - cell[0]) * fraction;
         } else {
-            // Four-point cubic (Catmull-Rom) through cells i-1..i+2. Below two
-            // samples of delay cell i+2 is the one about to be written (the
-            // oldest sample in the ring): the newest sample stands in for it.
-            float a = cell[-1], b = cell[0], c = cell[1];
-            float d = delay < 2.0f ? c : cell[2];
-            float c3 = 0.5f * (-a + 3.0f * b - 3.0f * c + d);
-            float c2 = 0.5f * (2.0f * a - 5.0f * b + 4.0f * c - d);
-            float c1 = 0.5f * (c - a);
-            return ((c3 * fraction + c2) * fraction + c1) * fraction + b;
+            // Four-point cubic (Catmull-Rom) through cells i-1..i+2, written
+            // as four weights of the fraction and a dot product: the weights
+            // are ready when the cells arrive, which keeps the chain of
+            // dependent operations per sample short. Below two samples of
+            // delay cell i+2 is the one about to be written (the oldest
+            // sample in the ring): the newest stands in for it.
+            float t = fraction, t2 = t * t, t3 = t2 * t;
+            float wA = 0.5f * (2.0f * t2 - t - t3);
+            float wB = 0.5f * (3.0f * t3 - 5.0f * t2) + 1.0f;
+            float wC = 0.5f * (4.0f * t2 + t - 3.0f * t3);
+            float wD = 0.5f * (t3 - t2);
+            float x2 = delay < 2.0f ? cell[1] : cell[2];
+            return (wA * cell[-1] + wB * cell[0]) + (wC * cell[1] + wD * x2);
         }
     }
 

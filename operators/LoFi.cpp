@@ -35,6 +35,17 @@ inline float readLevels(const float* table, float v) {
     return table[i] + (table[i + 1] - table[i]) * f;
 }
 
+// Nearest whole number, halves rounding up: floor(y + 0.5) without a libm
+// call. Whole numbers beyond 2^30 only arise from absurd input; holding them
+// there keeps the conversion to int defined (and turns NaN into a number).
+inline float roundHalfUp(float y) {
+    constexpr float kLimit = 1073741824.0f;
+    float shifted = std::max(-kLimit, std::min(kLimit, y + 0.5f));
+    int whole = static_cast<int>(shifted);
+    whole -= static_cast<float>(whole) > shifted;  // truncation went up for negatives
+    return static_cast<float>(whole);
+}
+
 const char* const kNames[LoFi::kNumParams] = {"bits", "smplrate"};
 const char* const kTitles[LoFi::kNumParams] = {"bits", "sample rate"};
 }  // namespace
@@ -103,18 +114,21 @@ void LoFi::update() {
     auto stepOf = [&](float v) { return std::min(holdRateHz(clampUnit(v)) / kReferenceRate * mRateFactor, 1.0f); };
     mLeft.bits.setTarget(clampUnit(mModL[kBits]), mRampFactor);
     mRight.bits.setTarget(clampUnit(mModR[kBits]), mRampFactor);
-    mLeft.step.setTarget(stepOf(mModL[kSampleRate]), mRampFactor);
-    mRight.step.setTarget(stepOf(mModR[kSampleRate]), mRampFactor);
+    mLeft.rate.setTarget(stepOf(mModL[kSampleRate]), mRampFactor);
+    mRight.rate.setTarget(stepOf(mModR[kSampleRate]), mRampFactor);
 }
 
 float LoFi::Channel::process(float x, const float* table) {
     float bitsNow = bits.next();
-    phase += step.next();
+    phase += rate.next();
     if (phase >= 1.0f) {
         phase -= 1.0f;
-        float levels = readLevels(table, bitsNow);
-        // Nearest multiple of 1 / levels, halves rounding up.
-        held = std::floor(levels * x + 0.5f) / levels;
+        if (bitsNow != levelsBits) {
+            levelsBits = bitsNow;
+            levels = readLevels(table, bitsNow);
+            step = 1.0f / levels;
+        }
+        held = roundHalfUp(levels * x) * step;
     }
     return held;
 }
@@ -124,7 +138,7 @@ float LoFi::Channel::process(float x, const float* table) {
 void LoFi::resetSmoothing() {
     for (Channel* c : {&mLeft, &mRight}) {
         c->bits.snap();
-        c->step.snap();
+        c->rate.snap();
     }
 }
 

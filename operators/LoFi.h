@@ -52,9 +52,14 @@ public:
 private:
     struct Channel {
         Ramp bits{1.0f};
-        Ramp step{1.0f};
+        Ramp rate{1.0f};  // hold rate / fs: phase step per sample
         float phase = 0.0f;
         float held = 0.0f;
+        // Levels of the last bits value read, so the table and the division
+        // are skipped while the bits value stands still.
+        float levelsBits = -1.0f;
+        float levels = 1.0f;
+        float step = 1.0f;  // 1 / levels
         float process(float x, const float* table);
     };
 
