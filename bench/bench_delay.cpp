@@ -84,6 +84,9 @@ void BM_DelayLineOff(benchmark::State& state) {
     runBench(state, kOpDelay, {{DelayLine::kFeedback, 0.8f}, {DelayLine::kInterpolate, kOff}});
 }
 void BM_CombFeedbackCubic(benchmark::State& state) {
+    runBench(state, kOpComb, {{Comb::kFreq, 0.4f}, {Comb::kDepth, 0.9f}, {Comb::kInterpolate, kCubic}});
+}
+void BM_CombFeedbackCubicModulated(benchmark::State& state) {
     runBench(state, kOpComb, {{Comb::kFreq, 0.4f}, {Comb::kDepth, 0.9f}, {Comb::kInterpolate, kCubic}},
              Comb::kFreq);
 }
@@ -107,6 +110,7 @@ BENCHMARK(BM_DelayLineCubicModulated);
 BENCHMARK(BM_DelayLineLinear);
 BENCHMARK(BM_DelayLineOff);
 BENCHMARK(BM_CombFeedbackCubic);
+BENCHMARK(BM_CombFeedbackCubicModulated);
 BENCHMARK(BM_CombFeedbackLinear);
 BENCHMARK(BM_CombFeedforwardCubic);
 BENCHMARK(BM_GainReference);

@@ -9,8 +9,7 @@ namespace vh {
 namespace {
 // log2(20000 / 20): the octaves the frequency knob spans.
 constexpr float kOctaves = 9.965784f;
-// A cubic read of a recirculating line is held to +-4 so the overshoot of
-// the interpolator can never build up in the loop.
+// Bound of a cubic read (see limitRead).
 constexpr float kCubicLimit = 4.0f;
 
 const char* const kNames[Comb::kNumParams] = {"freq", "depth", "type", "interpolate"};
@@ -137,11 +136,15 @@ void Comb::update() {
 // --- audio ----------------------------------------------------------------------
 
 namespace {
+// A cubic read of a recirculating line is held to +-4 so the overshoot of
+// the interpolator can never build up in the loop.
 template <int Interpolation>
-inline float combRead(const DelayRing& line, float delay) {
-    float y = line.read<Interpolation>(delay);
-    if constexpr (Interpolation == kInterpolationCubic)
-        y = 0.5f * (std::fabs(y + kCubicLimit) - std::fabs(y - kCubicLimit));
+inline float limitRead(float y) {
+    // Equal to (|y + 4| - |y - 4|) / 2, as compare-selects (minss/maxss).
+    if constexpr (Interpolation == kInterpolationCubic) {
+        y = y > -kCubicLimit ? y : -kCubicLimit;
+        return y < kCubicLimit ? y : kCubicLimit;
+    }
     return y;
 }
 }  // namespace
@@ -150,8 +153,10 @@ template <int Interpolation, int Type>
 inline void Comb::processWith(float* left, float* right) {
     float gL = mGainL.next(), gR = mGainR.next();
     float dL = mDelayL.next(), dR = mDelayR.next();
-    float yL = combRead<Interpolation>(mLineL, dL);
-    float yR = combRead<Interpolation>(mLineR, dR);
+    float yL, yR;
+    DelayRing::readPair<Interpolation>(mLineL, dL, mLineR, dR, yL, yR);
+    yL = limitRead<Interpolation>(yL);
+    yR = limitRead<Interpolation>(yR);
     float xL = *left, xR = *right;
     if constexpr (Type == kFeedback) {
         mLineL.write(flushDenormal(xL + gL * yL));

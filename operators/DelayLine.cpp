@@ -297,8 +297,8 @@ inline void DelayLine::processWith(float* left, float* right) {
     float dL = mDelayL.next(), dR = mDelayR.next();
     float gL = mFeedbackL.next(), gR = mFeedbackR.next();
     float pL = mPanL.next(), pR = mPanR.next();
-    float yL = mLineL.read<Interpolation>(dL);
-    float yR = mLineR.read<Interpolation>(dR);
+    float yL, yR;
+    DelayRing::readPair<Interpolation>(mLineL, dL, mLineR, dR, yL, yR);
     float outL = (1.0f - pL) * yL + pR * yR;
     float outR = (1.0f - pR) * yR + pL * yL;
     mLineL.write(flushDenormal(*left + gL * outL));
