@@ -40,7 +40,9 @@ inline float readLevels(const float* table, float v) {
 // there keeps the conversion to int defined (and turns NaN into a number).
 inline float roundHalfUp(float y) {
     constexpr float kLimit = 1073741824.0f;
-    float shifted = std::max(-kLimit, std::min(kLimit, y + 0.5f));
+    float shifted = y + 0.5f;
+    shifted = shifted > -kLimit ? shifted : -kLimit;  // compare-selects: minss/maxss
+    shifted = shifted < kLimit ? shifted : kLimit;
     int whole = static_cast<int>(shifted);
     whole -= static_cast<float>(whole) > shifted;  // truncation went up for negatives
     return static_cast<float>(whole);
