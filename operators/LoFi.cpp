@@ -150,7 +150,7 @@ void LoFi::clearState() {
 }
 
 void LoFi::setSampleRate(float rate) {
-    mRateFactor = kReferenceRate / rate;
+    mRateFactor = rate > 0.0f ? kReferenceRate / rate : 1.0f;
     Operator::setSampleRate(rate);
 }
 
