@@ -126,7 +126,7 @@ void DelayLine::getParameterDisplay(int index, char* out) {
     }
 }
 
-void DelayLine::timeText(int, float v, int mode, char* out) const {
+void DelayLine::timeText(float v, int mode, char* out) {
     if (mode == kTimeBased)
         VH_TEXT(out, "%.1fms", 1000.0f * kMaxSeconds * v);
     else
@@ -136,7 +136,7 @@ void DelayLine::timeText(int, float v, int mode, char* out) const {
 void DelayLine::formatEditorValue(int index, float v, char* out, int mode) {
     switch (index) {
         case kTimeL:
-        case kTimeR: timeText(index, v, mode, out); return;
+        case kTimeR: timeText(v, mode, out); return;
         case kFeedback: {
             float g = feedbackGain(v);
             if (g < kFeedbackFloor)

@@ -83,7 +83,7 @@ public:
 private:
     template <int Interpolation>
     void processWith(float* left, float* right);
-    void timeText(int index, float v, int mode, char* out) const;
+    static void timeText(float v, int mode, char* out);
 
     DelayRing mLineL, mLineR;
     Ramp mDelayL{0.0625f}, mDelayR{0.0625f};

@@ -61,14 +61,6 @@ public:
         }
     }
 
-    float read(float delaySamples, int interpolation) const {
-        switch (interpolation) {
-            case kInterpolationOff: return read<kInterpolationOff>(delaySamples);
-            case kInterpolationCubic: return read<kInterpolationCubic>(delaySamples);
-            default: return read<kInterpolationLinear>(delaySamples);
-        }
-    }
-
     // Reads two rings (the two channels of a stereo line) at once. The cubic
     // reads share one pass through the four-lane unit; the result equals two
     // single cubic reads exactly.
