@@ -623,6 +623,23 @@ TEST(LoFi, HoldRateStaysInHertzAtOtherSampleRates) {
     }
 }
 
+TEST(LoFi, PhaseDoesNotPileUpWhileTheHoldRateExceedsTheSampleRate) {
+    // At 8 kHz the top hold rate (44.1 kHz) is 5.5 steps per sample. After a
+    // second of that, lowering the rate must downsample at once, not after
+    // the surplus phase has drained.
+    auto lofi = prepared<LoFi>({}, 8000.0f);
+    int counter = 0;
+    StereoBuffer fast(8000);
+    runOperator(*lofi, fast, {}, &counter);
+    lofi->setParameter(LoFi::kSampleRate, 0.0f);  // 2205 Hz: a new value every 3.6 samples
+    StereoBuffer s(512);
+    for (size_t i = 0; i < s.size(); ++i) s.left[i] = s.right[i] = float(i + 1) / 1024.0f;
+    runOperator(*lofi, s, {}, &counter);
+    int changes = 0;
+    for (size_t i = 257; i < s.size(); ++i) changes += s.left[i] != s.left[i - 1];
+    EXPECT_NEAR(changes, 255 * 2205.0 / 8000.0, 2.0);
+}
+
 TEST(LoFi, DownsamplingMirrorsATone) {
     // Held at 11025 Hz, a 3 kHz tone gains an image at 11025 - 3000 Hz.
     const double rate = 44100.0;
