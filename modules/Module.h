@@ -41,10 +41,13 @@ public:
 
     // --- control tick -----------------------------------------------------
     virtual void setTempo(float /*bpm*/) {}
-    void resetModulation() {
+    // Virtual because a module may map its modulation on the way in (the
+    // delay scales time modulation to milliseconds and adds it to tempo-derived
+    // times); the engine calls these through the family base.
+    virtual void resetModulation() {
         for (int i = 0; i < Capacity; ++i) mModL[i] = mModR[i] = mBase[i];
     }
-    void addModulation(int index, float left, float right) {
+    virtual void addModulation(int index, float left, float right) {
         if (index < 0 || index >= Capacity) return;
         mModL[index] += left;
         mModR[index] += right;

@@ -12,6 +12,10 @@
 #include "operators/Formant.h"
 #include "operators/Gain.h"
 #include "operators/Moog.h"
+#include "operators/Comb.h"
+#include "operators/DelayLine.h"
+#include "operators/Gain.h"
+#include "operators/LoFi.h"
 #include "operators/Panner.h"
 #include "operators/PhaseInv.h"
 #include "operators/Phaser.h"
@@ -87,6 +91,9 @@ std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner) 
         case kOpPhaser: return std::make_unique<Phaser>(slot, owner);
         case kOpFormant: return std::make_unique<Formant>(slot, owner);
         case kOpPitch: return std::make_unique<Pitch>(slot, owner);
+        case kOpComb: return std::make_unique<Comb>(slot, owner);
+        case kOpLoFi: return std::make_unique<LoFi>(slot, owner);
+        case kOpDelay: return std::make_unique<DelayLine>(slot, owner);
         case kOpStereo: return std::make_unique<Stereo>(slot, owner);
         case kOpPanner: return std::make_unique<Panner>(slot, owner);
         case kOpPhaseInv: return std::make_unique<PhaseInv>(slot, owner);

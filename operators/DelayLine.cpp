@@ -1,0 +1,342 @@
+#include "operators/DelayLine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "operators/Gain.h"
+
+namespace vh {
+
+namespace {
+constexpr int kNumModes = 2;
+constexpr int kNumFeedbackModes = 2;
+constexpr int kPanSteps = 201;  // positions L 100 .. CENTER .. R 100
+constexpr int kPanCentre = 100;
+// Below this gain the editor shows the feedback as off (-100 dB).
+constexpr float kFeedbackFloor = 0.00001f;
+
+const char* const kNames[DelayLine::kNumParams] = {"time L", "time R", "feedback", "mode", "interpolate",
+                                                   "time LR", "fb mode", "pan L", "pan R"};
+const char* const kTitles[DelayLine::kNumParams] = {"timeL", "timeR", "feedbck", "mode", "interpol",
+                                                    "", "fbmode", "panL", "panR"};
+const char* const kModeHostNames[kNumModes] = {"time-based", "tempo-based"};
+const char* const kModeEditorNames[kNumModes] = {"time", "tempo"};
+const char* const kFeedbackModeHostNames[kNumFeedbackModes] = {"independent", "align"};
+const char* const kFeedbackModeEditorNames[kNumFeedbackModes] = {"indep", "align"};
+
+bool isTime(int index) { return index == DelayLine::kTimeL || index == DelayLine::kTimeR; }
+
+// Index of the choice whose name (of either list) matches text, ignoring case.
+int choiceOfName(const char* text, const char* const* first, const char* const* second, int n) {
+    for (int i = 0; i < n; ++i)
+        if (equalsIgnoreCase(text, first[i]) || (second && equalsIgnoreCase(text, second[i]))) return i;
+    return -1;
+}
+
+// "L 030" / "CENTER" / "R 030"; `near` is the side a value below the centre
+// points to (L for the left line's pan, R for the right line's).
+void panText(float v, char near, char far, char* out) {
+    int p = DelayLine::panPosition(v);
+    if (p < kPanCentre)
+        VH_TEXT(out, "%c %03d", near, kPanCentre - p);
+    else if (p == kPanCentre)
+        copyText(out, kTextSize, "CENTER");
+    else
+        VH_TEXT(out, "%c %03d", far, p - kPanCentre);
+}
+
+// "L:30", "l 30", "R20": a side letter and an amount of 0..100 towards it.
+float parsePan(const char* text, char near) {
+    while (*text == ' ') ++text;
+    char side = (*text >= 'a' && *text <= 'z') ? static_cast<char>(*text - 32) : *text;
+    if (side != 'L' && side != 'R') return 0.5f;
+    const char* colon = std::strchr(text, ':');
+    double amount = readNumber(colon ? colon + 1 : text + 1);
+    amount = std::min(std::max(amount, 0.0), 100.0);
+    float offset = static_cast<float>(amount / 200.0);
+    return side == near ? 0.5f - offset : 0.5f + offset;
+}
+}  // namespace
+
+DelayLine::DelayLine(int slot, ModuleHost* owner) : Operator(slot, owner) {
+    for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
+}
+
+// --- parameters -------------------------------------------------------------
+
+float DelayLine::getParameterDefault(int index) {
+    switch (index) {
+        case kTimeL:
+        case kTimeR: return discreteValue(5, kNumRhythmItems);  // "1/4"
+        case kMode: return discreteValue(kTempoBased, kNumModes);
+        case kInterpolate: return discreteValue(kInterpolationLinear, kNumInterpolations);
+        case kFeedbackMode: return discreteValue(kIndependent, kNumFeedbackModes);
+        default: return 0.0f;  // feedback off, pans fully to their own side
+    }
+}
+
+bool DelayLine::isModulatable(int index) {
+    return index == kTimeL || index == kTimeR || index == kFeedback || index == kTimeLR || index == kPanL ||
+           index == kPanR;
+}
+
+void DelayLine::getParameterName(int index, char* out) {
+    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
+}
+
+void DelayLine::getParameterTitle(int index, char* out) {
+    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kTitles[index] : "");
+}
+
+void DelayLine::getParameterLabel(int index, char* out) {
+    const char* label = "";
+    if (isTime(index))
+        label = mMode == kTimeBased ? "ms" : "";
+    else if (index == kFeedback)
+        label = "dB";
+    copyText(out, kTextSize, label);
+}
+
+int DelayLine::panPosition(float v) { return discreteIndex(v, kPanSteps); }
+
+float DelayLine::tempoTimeValue(int item, float bpm) {
+    return std::min(rhythmSeconds(rhythmLength(item), bpm) / kMaxSeconds, 1.0f);
+}
+
+void DelayLine::getParameterDisplay(int index, char* out) {
+    float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
+    switch (index) {
+        case kTimeL:
+        case kTimeR:
+            if (mMode == kTimeBased)
+                VH_TEXT(out, "%.0f", 1000.0f * kMaxSeconds * v);
+            else
+                VH_TEXT(out, "%.2f", rhythmLength(noteIndex(v)));
+            return;
+        case kFeedback: levelText(feedbackGain(v), out, 0); return;
+        case kMode: copyText(out, kTextSize, kModeHostNames[discreteIndex(v, kNumModes)]); return;
+        case kInterpolate: copyText(out, kTextSize, interpolationName(discreteIndex(v, kNumInterpolations))); return;
+        case kFeedbackMode:
+            copyText(out, kTextSize, kFeedbackModeHostNames[discreteIndex(v, kNumFeedbackModes)]);
+            return;
+        case kPanL: panText(v, 'L', 'R', out); return;
+        case kPanR: panText(v, 'R', 'L', out); return;
+        default: copyText(out, kTextSize, "---"); return;
+    }
+}
+
+void DelayLine::timeText(float v, int mode, char* out) {
+    if (mode == kTimeBased)
+        VH_TEXT(out, "%.1fms", 1000.0f * kMaxSeconds * v);
+    else
+        copyText(out, kTextSize, rhythmName(noteIndex(v)));
+}
+
+void DelayLine::formatEditorValue(int index, float v, char* out, int mode) {
+    switch (index) {
+        case kTimeL:
+        case kTimeR: timeText(v, mode, out); return;
+        case kFeedback: {
+            float g = feedbackGain(v);
+            if (g < kFeedbackFloor)
+                copyText(out, kTextSize, "-oodB");
+            else
+                VH_TEXT(out, "%.1fdB", 20.0 * std::log10(static_cast<double>(g)));
+            return;
+        }
+        case kMode: copyText(out, kTextSize, kModeEditorNames[discreteIndex(v, kNumModes)]); return;
+        case kInterpolate: copyText(out, kTextSize, interpolationName(discreteIndex(v, kNumInterpolations))); return;
+        case kFeedbackMode:
+            copyText(out, kTextSize, kFeedbackModeEditorNames[discreteIndex(v, kNumFeedbackModes)]);
+            return;
+        case kPanL: panText(v, 'L', 'R', out); return;
+        case kPanR: panText(v, 'R', 'L', out); return;
+        default: out[0] = 0; return;
+    }
+}
+
+bool DelayLine::parseEditorValue(int index, const char* text, float& value, int mode) {
+    if (text == nullptr) return false;
+    switch (index) {
+        case kTimeL:
+        case kTimeR:
+            if (mode == kTimeBased) {
+                double ms = std::min(std::max(readNumber(text), 0.0), 1000.0 * kMaxSeconds);
+                value = static_cast<float>(ms / (1000.0 * kMaxSeconds));
+            } else {
+                value = discreteValue(rhythmItemOfName(text, kDefaultRhythmItem), kNumRhythmItems);
+            }
+            return true;
+        case kFeedback:
+            value = isMinusInfinityText(text) ? 0.0f : Gain::valueOfDb(readNumber(text));
+            return true;
+        case kMode: {
+            int i = choiceOfName(text, kModeEditorNames, kModeHostNames, kNumModes);
+            if (i < 0) return false;
+            value = discreteValue(i, kNumModes);
+            return true;
+        }
+        case kInterpolate: {
+            const char* names[kNumInterpolations] = {interpolationName(0), interpolationName(1), interpolationName(2)};
+            int i = choiceOfName(text, names, nullptr, kNumInterpolations);
+            if (i < 0) return false;
+            value = discreteValue(i, kNumInterpolations);
+            return true;
+        }
+        case kFeedbackMode: {
+            int i = choiceOfName(text, kFeedbackModeEditorNames, kFeedbackModeHostNames, kNumFeedbackModes);
+            if (i < 0) return false;
+            value = discreteValue(i, kNumFeedbackModes);
+            return true;
+        }
+        case kPanL: value = parsePan(text, 'L'); return true;
+        case kPanR: value = parsePan(text, 'R'); return true;
+        default: return false;
+    }
+}
+
+void DelayLine::setParameter(int index, float value) {
+    // "time LR" only ever carries modulation; a stored value would be
+    // meaningless, so its base stays 0 whatever a host or preset sends.
+    Operator::setParameter(index, index == kTimeLR ? 0.0f : value);
+}
+
+void DelayLine::valueChanged(int localIndex, float value) {
+    if (localIndex != kMode) {
+        Operator::valueChanged(localIndex, value);
+        return;
+    }
+    int oldMode = discreteIndex(mBase[kMode], kNumModes);
+    int newMode = discreteIndex(value, kNumModes);
+    mBase[kMode] = value;
+    // Keep what the user hears: each time is converted into the nearest
+    // equivalent of the new mode before the mode itself changes.
+    if (oldMode != newMode && mOwner) {
+        for (int index : {kTimeL, kTimeR}) {
+            float v = mBase[index];
+            float converted = newMode == kTimeBased
+                                  ? tempoTimeValue(noteIndex(v), mTempo)
+                                  : discreteValue(nearestRhythmItem(kMaxSeconds * v, mTempo), kNumRhythmItems);
+            mOwner->automateParameter(globalIndex(index), converted);
+        }
+    }
+    Operator::valueChanged(localIndex, value);
+}
+
+// --- control tick -------------------------------------------------------------
+
+void DelayLine::setTempo(float bpm) {
+    if (std::isfinite(bpm) && bpm > 0.0f) mTempo = bpm;
+}
+
+void DelayLine::resetModulation() {
+    Operator::resetModulation();
+    if (discreteIndex(mBase[kMode], kNumModes) == kTempoBased) {
+        mModL[kTimeL] = tempoTimeValue(noteIndex(mBase[kTimeL]), mTempo);
+        mModR[kTimeR] = tempoTimeValue(noteIndex(mBase[kTimeR]), mTempo);
+    }
+}
+
+void DelayLine::addModulation(int index, float left, float right) {
+    switch (index) {
+        case kTimeL: mModL[kTimeL] += kTimeModulationScale * left; break;
+        case kTimeR: mModR[kTimeR] += kTimeModulationScale * right; break;
+        case kTimeLR:
+            mModL[kTimeL] += kTimeModulationScale * left;
+            mModR[kTimeR] += kTimeModulationScale * right;
+            break;
+        case kFeedback:
+        case kPanL:
+        case kPanR: Operator::addModulation(index, left, right); break;
+        default: break;  // the choices are not modulation destinations
+    }
+}
+
+void DelayLine::update() {
+    // "time LR" adds to both times without their clamp, so the delays are
+    // held to what the lines can hold here (the `!(d >= 1)` form also
+    // catches NaN).
+    float samplesPerUnit = kMaxSeconds * mSampleRate;
+    float maxDelay = mLineL.empty() ? samplesPerUnit : mLineL.maxDelay();
+    auto delayOf = [&](float v) {
+        float d = v * samplesPerUnit;
+        return !(d >= 1.0f) ? 1.0f : std::min(d, maxDelay);
+    };
+    float dL = delayOf(mModL[kTimeL]);
+    float dR = delayOf(mModR[kTimeR]);
+
+    float gL = feedbackGain(clampUnit(mModL[kFeedback]));
+    float gR = feedbackGain(clampUnit(mModR[kFeedback]));
+    if (discreteIndex(mBase[kFeedbackMode], kNumFeedbackModes) == kAlign) {
+        // Per-sample decay of each loop; the faster-decaying loop takes the
+        // slower one's decay per second.
+        float eL = std::pow(gL, 1.0f / dL);
+        float eR = std::pow(gR, 1.0f / dR);
+        if (eL > eR)
+            gR = std::pow(gL, dR / dL);
+        else
+            gL = std::pow(gR, dL / dR);
+    }
+
+    mDelayL.setTarget(dL, mRampFactor);
+    mDelayR.setTarget(dR, mRampFactor);
+    mFeedbackL.setTarget(gL, mRampFactor);
+    mFeedbackR.setTarget(gR, mRampFactor);
+    mPanL.setTarget(clampUnit(mModL[kPanL]), mRampFactor);
+    mPanR.setTarget(clampUnit(mModR[kPanR]), mRampFactor);
+
+    mMode = discreteIndex(mBase[kMode], kNumModes);
+    mInterpolation = discreteIndex(mBase[kInterpolate], kNumInterpolations);
+}
+
+// --- audio ----------------------------------------------------------------------
+
+template <int Interpolation>
+inline void DelayLine::processWith(float* left, float* right) {
+    float dL = mDelayL.next(), dR = mDelayR.next();
+    float gL = mFeedbackL.next(), gR = mFeedbackR.next();
+    float pL = mPanL.next(), pR = mPanR.next();
+    float yL, yR;
+    DelayRing::readPair<Interpolation>(mLineL, dL, mLineR, dR, yL, yR);
+    float outL = (1.0f - pL) * yL + pR * yR;
+    float outR = (1.0f - pR) * yR + pL * yL;
+    mLineL.write(flushDenormal(*left + gL * outL));
+    mLineR.write(flushDenormal(*right + gR * outR));
+    *left = outL;
+    *right = outR;
+}
+
+void DelayLine::processSample(float* left, float* right) {
+    if (mLineL.empty()) {  // no rate yet: nothing to read from
+        *left = *right = 0.0f;
+        return;
+    }
+    switch (mInterpolation) {
+        case kInterpolationOff: processWith<kInterpolationOff>(left, right); break;
+        case kInterpolationCubic: processWith<kInterpolationCubic>(left, right); break;
+        default: processWith<kInterpolationLinear>(left, right); break;
+    }
+}
+
+// --- reset and rate -------------------------------------------------------------
+
+void DelayLine::resetSmoothing() {
+    for (Ramp* ramp : {&mDelayL, &mDelayR, &mFeedbackL, &mFeedbackR, &mPanL, &mPanR}) ramp->snap();
+}
+
+void DelayLine::clearState() {
+    mLineL.clear();
+    mLineR.clear();
+    resetSmoothing();
+}
+
+void DelayLine::setSampleRate(float rate) {
+    // Four seconds at the longest, plus the cell about to be written.
+    int length = 4 * static_cast<int>(rate) + 1;
+    mLineL.allocate(length);
+    mLineR.allocate(length);
+    Operator::setSampleRate(rate);
+}
+
+}  // namespace vh

@@ -1,0 +1,97 @@
+#pragma once
+// Stereo delay: one line per channel with its own time (free, up to 4 s, or a
+// note value at the host tempo), feedback and pan. Feedback is taken after
+// the pans, so the two lines can feed each other (ping-pong). The output is
+// the delayed signal only; the dry signal reaches the output by routing.
+
+#include "modules/Module.h"
+#include "modules/Ramp.h"
+#include "modules/Rhythm.h"
+#include "operators/DelayRing.h"
+
+namespace vh {
+
+class DelayLine final : public Operator {
+public:
+    enum Param {
+        kTimeL = 0,
+        kTimeR,
+        kFeedback,
+        kMode,
+        kInterpolate,
+        kTimeLR,  // modulation-only: moves both times
+        kFeedbackMode,
+        kPanL,
+        kPanR,
+        kNumParams
+    };
+    enum Mode { kTimeBased = 0, kTempoBased = 1 };
+    enum FeedbackMode { kIndependent = 0, kAlign = 1 };
+
+    DelayLine(int slot, ModuleHost* owner);
+
+    // --- parameters ---------------------------------------------------------
+    float getParameterDefault(int index) override;
+    int getNumParameters() override { return kNumParams; }
+    void getParameterName(int index, char* out) override;
+    void getParameterLabel(int index, char* out) override;
+    void getParameterDisplay(int index, char* out) override;
+    void getParameterTitle(int index, char* out) override;
+    // `mode` for the time knobs: 0 time-based, 1 tempo-based.
+    void formatEditorValue(int index, float value, char* out, int mode) override;
+    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
+    bool isModulatable(int index) override;
+    void getTypeName(char* out) override { copyText(out, kTextSize, "DELAY"); }
+    void setParameter(int index, float value) override;
+    // An edit of the mode control converts both times to the new mode first.
+    void valueChanged(int localIndex, float value) override;
+
+    // --- control tick ---------------------------------------------------------
+    void setTempo(float bpm) override;
+    void resetModulation() override;
+    void addModulation(int index, float left, float right) override;
+    void update() override;
+
+    // --- audio ------------------------------------------------------------------
+    void processSample(float* left, float* right) override;
+
+    // --- reset and rate ---------------------------------------------------------
+    void resetSmoothing() override;
+    void clearState() override;
+    void setSampleRate(float rate) override;
+
+    // Normalised time (fraction of 4 s) of note value `item` at `bpm`, at most 1.
+    static float tempoTimeValue(int item, float bpm);
+    // Note value index of a normalised time parameter in tempo-based mode.
+    static int noteIndex(float v) { return discreteIndex(v, kNumRhythmItems); }
+    // Feedback gain of the normalised value: v^3.
+    static float feedbackGain(float v) { return v * v * v; }
+    // Pan position 0..200 shown for a normalised pan value (100 is the centre).
+    static int panPosition(float v);
+
+    float tempo() const { return mTempo; }
+    int mode() const { return mMode; }
+    // Current (ramped) delays in samples, for tests and the plot.
+    float delayLeft() const { return mDelayL.current; }
+    float delayRight() const { return mDelayR.current; }
+
+    static constexpr float kMaxSeconds = 4.0f;
+    // A full-scale modulation amount moves a time by 0.5 % of 4 s, 20 ms:
+    // enough for chorus and vibrato without throwing the echo off its beat.
+    static constexpr float kTimeModulationScale = 0.005f;
+
+private:
+    template <int Interpolation>
+    void processWith(float* left, float* right);
+    static void timeText(float v, int mode, char* out);
+
+    DelayRing mLineL, mLineR;
+    Ramp mDelayL{0.0625f}, mDelayR{0.0625f};
+    Ramp mFeedbackL, mFeedbackR;
+    Ramp mPanL, mPanR;
+    int mMode = kTempoBased;
+    int mInterpolation = kInterpolationLinear;
+    float mTempo = 120.0f;
+};
+
+}  // namespace vh

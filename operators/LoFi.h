@@ -1,0 +1,71 @@
+#pragma once
+// Bit-crusher and downsampler: each channel is sampled and held at a reduced
+// rate (free-running phase accumulator, no anti-alias filter) and every held
+// value is requantised to a reduced number of levels.
+
+#include "modules/Module.h"
+#include "modules/Ramp.h"
+
+namespace vh {
+
+class LoFi final : public Operator {
+public:
+    enum Param { kBits = 0, kSampleRate, kNumParams };
+
+    LoFi(int slot, ModuleHost* owner);
+
+    // --- parameters ---------------------------------------------------------
+    float getParameterDefault(int index) override { return index == kBits || index == kSampleRate ? 1.0f : 0.0f; }
+    int getNumParameters() override { return kNumParams; }
+    void getParameterName(int index, char* out) override;
+    void getParameterLabel(int, char* out) override { out[0] = 0; }
+    void getParameterDisplay(int index, char* out) override;
+    void getParameterTitle(int index, char* out) override;
+    void formatEditorValue(int index, float value, char* out, int mode) override;
+    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
+    bool isModulatable(int index) override { return index == kBits || index == kSampleRate; }
+    void getTypeName(char* out) override { copyText(out, kTextSize, "LOFI"); }
+
+    // --- control tick and audio ---------------------------------------------
+    void update() override;
+    void processSample(float* left, float* right) override {
+        *left = mLeft.process(*left, mTable);
+        *right = mRight.process(*right, mTable);
+    }
+
+    // --- reset and rate -----------------------------------------------------
+    void resetSmoothing() override;
+    void clearState() override;
+    void setSampleRate(float rate) override;
+
+    // Resolution in bits of the normalised "bits": 1 + 15 v.
+    static float bitsOf(float v) { return 1.0f + 15.0f * v; }
+    // Hold rate of the normalised "smplrate": 44.1 kHz * exp(-ln 20 * (1 - v)), 2205..44100 Hz.
+    static float holdRateHz(float v);
+    // Quantiser levels per unit at normalised bits v, read from the level
+    // table: 2^(15 v), 1..32768.
+    static float levelsPerUnit(float v);
+
+    static constexpr int kTableSteps = 10000;
+    static constexpr float kReferenceRate = 44100.0f;
+
+private:
+    struct Channel {
+        Ramp bits{1.0f};
+        Ramp rate{1.0f};  // hold rate / fs: phase step per sample
+        float phase = 0.0f;
+        float held = 0.0f;
+        // Levels of the last bits value read, so the table and the division
+        // are skipped while the bits value stands still.
+        float levelsBits = -1.0f;
+        float levels = 1.0f;
+        float step = 1.0f;  // 1 / levels
+        float process(float x, const float* table);
+    };
+
+    Channel mLeft, mRight;
+    const float* mTable;
+    float mRateFactor = 1.0f;  // 44100 / fs
+};
+
+}  // namespace vh
