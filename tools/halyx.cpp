@@ -343,8 +343,17 @@ int main(int argc, char** argv) {
         output.sampleRate = input.sampleRate;
         output.channels.assign(2, std::vector<float>(frames, 0.0f));
         int block = gHost.blockSize > 0 ? gHost.blockSize : 512;
-        std::vector<double> din[4], dout[2];
-        std::vector<float> sideL(block), sideR(block);
+        // Every pin the plug-in declares gets a buffer: main pair, side-chain
+        // pair, then silence for extra inputs and scratch for extra outputs.
+        const int numIn = std::max(4, e->numInputs), numOut = std::max(2, e->numOutputs);
+        std::vector<std::vector<float>> inBuffers(numIn, std::vector<float>(block, 0.0f));
+        std::vector<std::vector<float>> outBuffers(numOut, std::vector<float>(block, 0.0f));
+        std::vector<std::vector<double>> inDouble(numIn, std::vector<double>(block)), outDouble(numOut, std::vector<double>(block));
+        std::vector<float*> in(numIn), out(numOut);
+        std::vector<double*> dIn(numIn), dOut(numOut);
+        if (useDouble && (!e->processDoubleReplacing || !(e->flags & effFlagsCanDoubleReplacing)))
+            return fail("the plug-in does not process double precision");
+        if (!useDouble && !e->processReplacing) return fail("the plug-in has no processReplacing");
         std::vector<VstMidiEvent> events(midi.size());
         std::vector<char> eventList(sizeof(VstEvents) + sizeof(VstEvent*) * (midi.size() + 2));
         double processSeconds = 0.0;
@@ -363,32 +372,32 @@ int main(int argc, char** argv) {
                     list->events[list->numEvents++] = reinterpret_cast<VstEvent*>(&ev);
                 }
             if (list->numEvents > 0) host.call(effProcessEvents, 0, 0, list);
+            const vhtool::Audio& sideSource = sidePath.empty() ? input : side;
             for (int k = 0; k < n; ++k) {
-                sideL[k] = side.frames() > pos + k ? side.channels[0][pos + k] : 0.0f;
-                sideR[k] = side.frames() > pos + k ? side.channels[1][pos + k] : 0.0f;
+                inBuffers[0][k] = input.channels[0][pos + k];
+                inBuffers[1][k] = input.channels[1][pos + k];
+                bool have = sideSource.frames() > pos + k;
+                inBuffers[2][k] = have ? sideSource.channels[0][pos + k] : 0.0f;
+                inBuffers[3][k] = have ? sideSource.channels[1][pos + k] : 0.0f;
             }
-            float* in[4] = {&input.channels[0][pos], &input.channels[1][pos], sideL.data(), sideR.data()};
-            if (sidePath.empty()) in[2] = in[0], in[3] = in[1];
-            float* out[2] = {&output.channels[0][pos], &output.channels[1][pos]};
+            for (int c = 0; c < numIn; ++c) {
+                in[c] = inBuffers[c].data();
+                for (int k = 0; k < n; ++k) inDouble[c][k] = inBuffers[c][k];
+                dIn[c] = inDouble[c].data();
+            }
+            for (int c = 0; c < numOut; ++c) {
+                out[c] = outBuffers[c].data();
+                dOut[c] = outDouble[c].data();
+            }
             auto started = std::chrono::steady_clock::now();
-            if (useDouble) {
-                double* dIn[4];
-                double* dOut[2];
-                for (int c = 0; c < 4; ++c) {
-                    din[c].assign(in[c], in[c] + n);
-                    dIn[c] = din[c].data();
-                }
-                for (int c = 0; c < 2; ++c) {
-                    dout[c].assign(n, 0.0);
-                    dOut[c] = dout[c].data();
-                }
-                e->processDoubleReplacing(e, dIn, dOut, n);
-                for (int c = 0; c < 2; ++c)
-                    for (int k = 0; k < n; ++k) out[c][k] = static_cast<float>(dout[c][k]);
-            } else {
-                e->processReplacing(e, in, out, n);
-            }
+            if (useDouble)
+                e->processDoubleReplacing(e, dIn.data(), dOut.data(), n);
+            else
+                e->processReplacing(e, in.data(), out.data(), n);
             processSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            for (int c = 0; c < 2; ++c)
+                for (int k = 0; k < n; ++k)
+                    output.channels[c][pos + k] = useDouble ? static_cast<float>(outDouble[c][k]) : outBuffers[c][k];
             gHost.ppq += n / gHost.sampleRate * gHost.tempo / 60.0;
         }
         if (!vhtool::writeAudio(outPath, output, error)) return fail(error);
