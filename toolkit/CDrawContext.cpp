@@ -188,7 +188,9 @@ void CDrawContext::setGlobalClip(const CRect& deviceRect) {
 void CDrawContext::setClipRect(const CRect& rect) {
     CRect device = rect;
     device.offset(mOffset.x, mOffset.y);
-    mClip = intersect(device, mGlobalClip);
+    // Never beyond the clip in force when the state was last saved: a view
+    // cannot draw outside the area its container gave it.
+    mClip = intersect(device, mStates.empty() ? mGlobalClip : mStates.back().clip);
     applyClip();
 }
 

@@ -60,7 +60,8 @@ public:
     void drawString(const char* text, const CPoint& baseline);
     double getStringWidth(const char* text);
 
-    // Replaces the clip by rect, always within the clip the frame set.
+    // Replaces the clip by rect, always within the clip in force at the last
+    // saveGlobalState (for a view: the area its container lets it draw).
     void setClipRect(const CRect& rect);
     CRect getClipRect() const;
     // Moves the origin: a view at (x, y) of the new system lies at

@@ -85,7 +85,9 @@ bool CFrame::open(std::unique_ptr<CPlatformWindow> window) {
 
 void CFrame::close() {
     if (!mWindow) return;
+    mClosing = true;
     setFocusView(nullptr);
+    mClosing = false;
     mWindow->close();
     mWindow.reset();
     mDirtyRects.clear();

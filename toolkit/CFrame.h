@@ -68,6 +68,9 @@ public:
     bool open(std::unique_ptr<CPlatformWindow> window);
     void close();
     bool isOpen() const { return mWindow != nullptr; }
+    // True while close() takes the focus away: a text field being edited
+    // then cancels, since its listener may already be going away.
+    bool isClosing() const { return mClosing; }
     CPlatformWindow* getPlatformWindow() const { return mWindow.get(); }
     COffscreenWindow* getOffscreenWindow() const;
 
@@ -134,6 +137,7 @@ private:
     std::vector<std::function<void()>> mAfterEvent;
     std::vector<CView*> mForgetLater;
     int mEventDepth = 0;
+    bool mClosing = false;
 
     CView* mFocusView = nullptr;
     CView* mMouseDownView = nullptr;

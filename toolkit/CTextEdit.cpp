@@ -90,8 +90,10 @@ void CTextEdit::takeFocus() {
 }
 
 void CTextEdit::looseFocus() {
-    // Leaving the field by clicking elsewhere keeps what was typed.
-    endTextEditing(true);
+    // Leaving the field by clicking elsewhere keeps what was typed; the
+    // window closing under it does not.
+    CFrame* frame = getFrame();
+    endTextEditing(!(frame && frame->isClosing()));
 }
 
 CMouseEventResult CTextEdit::onMouseDown(CPoint& where, const CButtonState& buttons) {

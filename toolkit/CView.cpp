@@ -188,7 +188,9 @@ void CViewContainer::drawRect(CDrawContext* context, const CRect& updateRect) {
         if (area.isEmpty()) continue;
         context->saveGlobalState();
         context->setClipRect(area);
+        context->saveGlobalState();
         child->drawRect(context, area);
+        context->restoreGlobalState();
         context->restoreGlobalState();
     }
     context->restoreGlobalState();
