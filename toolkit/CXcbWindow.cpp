@@ -129,6 +129,9 @@ bool CXcbWindow::open(CFrame* frame) {
 void CXcbWindow::close() {
     if (mWindowSurface) {
         cairo_surface_finish(mWindowSurface);
+        // cairo keeps per-connection state keyed by the connection's address;
+        // a later connection at the same address would find it stale.
+        if (cairo_device_t* device = cairo_surface_get_device(mWindowSurface)) cairo_device_finish(device);
         cairo_surface_destroy(mWindowSurface);
         mWindowSurface = nullptr;
     }
