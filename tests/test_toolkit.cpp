@@ -651,3 +651,26 @@ TEST_F(ToolkitOffscreen, ScreenshotIsWrittenAsPng) {
     shot->forget();
     std::remove(path.c_str());
 }
+
+namespace {
+
+class ClosingListener : public CControlListener {
+public:
+    explicit ClosingListener(CFrame*& f) : frame(f) {}
+    void valueChanged(CControl*) override { frame->close(); }
+    CFrame*& frame;
+};
+
+}  // namespace
+
+TEST_F(ToolkitOffscreen, FrameMayBeClosedFromAControlCallback) {
+    ClosingListener listener(frame);
+    CBitmap* strip = makeStrip(30, 15, {kRed, kGreen});
+    frame->addView(new CMovieButton(CRect(10, 10, 40, 25), &listener, 1, 15, strip));
+    strip->forget();
+    window->click(CPoint(20, 15));
+    window->click(CPoint(20, 15));  // dropped with the window
+    idle();
+    EXPECT_FALSE(frame->isOpen());
+    idle();
+}

@@ -174,6 +174,20 @@ protected:
         xcb_flush(connection);
     }
 
+    void sendMotion(int x, int y, uint16_t state) {
+        xcb_motion_notify_event_t e;
+        std::memset(&e, 0, sizeof e);
+        e.response_type = XCB_MOTION_NOTIFY;
+        e.root = screen->root;
+        e.event = child();
+        e.event_x = static_cast<int16_t>(x);
+        e.event_y = static_cast<int16_t>(y);
+        e.state = state;
+        e.same_screen = 1;
+        xcb_send_event(connection, 0, child(), 0, reinterpret_cast<const char*>(&e));
+        xcb_flush(connection);
+    }
+
     uint8_t keycodeOf(uint32_t keysym) {
         const xcb_setup_t* setup = xcb_get_setup(connection);
         uint8_t count = static_cast<uint8_t>(setup->max_keycode - setup->min_keycode + 1);
@@ -239,6 +253,20 @@ TEST_F(ToolkitX11, ClicksSentToTheWindowReachTheControl) {
     EXPECT_TRUE(idleUntil([&] { return !listener.events.empty() && listener.events.back() == "end"; }));
     EXPECT_EQ(button->getValue(), 1.0f);
     EXPECT_TRUE(waitForPixel(20, 15, kGreen));
+}
+
+TEST_F(ToolkitX11, DragThroughXEventsEndsAtTheLastPosition) {
+    RecordingListener listener;
+    auto* knob = new CAnimKnob(CRect(50, 10, 92, 52), &listener, 1, 1, 42, nullptr);
+    knob->setValue(0.5f);
+    frame->addView(knob);
+    ASSERT_TRUE(openFrame());
+    sendButton(XCB_BUTTON_PRESS, 1, 60, 40);
+    for (int y = 39; y >= 20; --y) sendMotion(60, y, XCB_BUTTON_MASK_1);  // 20 pixels up
+    sendButton(XCB_BUTTON_RELEASE, 1, 60, 20, XCB_BUTTON_MASK_1);
+    EXPECT_TRUE(idleUntil([&] { return !listener.events.empty() && listener.events.back() == "end"; }));
+    EXPECT_NEAR(knob->getValue(), 0.6f, 1e-6);
+    EXPECT_TRUE(listener.isOneGesture());
 }
 
 TEST_F(ToolkitX11, WheelAndShiftArriveFromXButtons) {

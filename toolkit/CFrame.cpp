@@ -89,7 +89,12 @@ void CFrame::close() {
     setFocusView(nullptr);
     mClosing = false;
     mWindow->close();
-    mWindow.reset();
+    // Closed from a callback while the window is delivering its events: the
+    // window object must outlive its own pumpEvents.
+    if (mEventDepth > 0)
+        mRetiredWindows.push_back(std::move(mWindow));
+    else
+        mWindow.reset();
     mDirtyRects.clear();
 }
 
@@ -126,6 +131,7 @@ void CFrame::finishEvent() {
         mForgetLater.clear();
         for (CView* v : forget) v->forget();
     }
+    mRetiredWindows.clear();
 }
 
 void CFrame::doAfterEventProcessing(std::function<void()> fn) {

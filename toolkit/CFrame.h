@@ -131,6 +131,7 @@ private:
     void mergeDirty(CRect rect);
 
     std::unique_ptr<CPlatformWindow> mWindow;
+    std::vector<std::unique_ptr<CPlatformWindow>> mRetiredWindows;
     std::function<uint64_t()> mClock;
     std::vector<CRect> mDirtyRects;
     std::vector<CTimer*> mTimers;

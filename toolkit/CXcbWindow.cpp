@@ -219,10 +219,32 @@ CKeyCode CXcbWindow::keyCodeOfKeysym(uint32_t keysym, int32_t modifiers) {
 void CXcbWindow::pumpEvents() {
     if (!mConnection || !mFrame) return;
     CFrame* frame = mFrame;
+    // Hosts may idle only 15 times a second; a drag then queues many moves,
+    // of which only the latest matters. Each is held back until the next
+    // event shows whether another move follows.
+    bool haveMove = false;
+    xcb_motion_notify_event_t move{};
+    auto flushMove = [&] {
+        if (!haveMove) return;
+        haveMove = false;
+        frame->platformOnMouseMoved(CPoint(move.event_x, move.event_y), buttonsOf(move.state));
+    };
     while (mConnection && !xcb_connection_has_error(mConnection)) {
         xcb_generic_event_t* event = xcb_poll_for_event(mConnection);
         if (!event) break;
-        switch (event->response_type & ~0x80) {
+        uint8_t type = event->response_type & ~0x80;
+        if (type == XCB_MOTION_NOTIFY) {
+            move = *reinterpret_cast<xcb_motion_notify_event_t*>(event);
+            haveMove = true;
+            std::free(event);
+            continue;
+        }
+        flushMove();
+        if (!mConnection) {  // a callback closed the window
+            std::free(event);
+            return;
+        }
+        switch (type) {
             case XCB_EXPOSE: {
                 auto* e = reinterpret_cast<xcb_expose_event_t*>(event);
                 present({CRect(e->x, e->y, e->x + e->width, e->y + e->height)});
@@ -242,11 +264,6 @@ void CXcbWindow::pumpEvents() {
                 auto* e = reinterpret_cast<xcb_button_release_event_t*>(event);
                 if (int32_t b = buttonOfDetail(e->detail))
                     frame->platformOnMouseUp(CPoint(e->event_x, e->event_y), b | modifiersOf(e->state));
-                break;
-            }
-            case XCB_MOTION_NOTIFY: {
-                auto* e = reinterpret_cast<xcb_motion_notify_event_t*>(event);
-                frame->platformOnMouseMoved(CPoint(e->event_x, e->event_y), buttonsOf(e->state));
                 break;
             }
             case XCB_LEAVE_NOTIFY: {
@@ -271,6 +288,7 @@ void CXcbWindow::pumpEvents() {
         }
         std::free(event);
     }
+    if (mConnection) flushMove();
 }
 
 void CXcbWindow::present(const std::vector<CRect>& rects) {
