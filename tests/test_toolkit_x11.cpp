@@ -240,6 +240,23 @@ TEST_F(ToolkitX11, ChildWindowShowsWhatTheFrameDrew) {
     EXPECT_TRUE(waitForPixel(30, 30, kBlue));
 }
 
+TEST_F(ToolkitX11, CaptureReadsTheWholeWindowBack) {
+    frame->addView(new ColourView(CRect(0, 0, 100, 100), kBlue));
+    frame->addView(new ColourView(CRect(150, 50, 200, 100), kYellow));
+    ASSERT_TRUE(openFrame());
+    ASSERT_TRUE(waitForPixel(199, 99, kYellow));
+    CBitmap* shot = CXcbWindow::captureWindow(sDisplay, child());
+    ASSERT_NE(shot, nullptr);
+    EXPECT_EQ(shot->getWidth(), 200);
+    EXPECT_EQ(shot->getHeight(), 100);
+    EXPECT_EQ(shot->getPixel(0, 0), kBlue);
+    EXPECT_EQ(shot->getPixel(99, 99), kBlue);
+    EXPECT_EQ(shot->getPixel(120, 20), kGrey);
+    EXPECT_EQ(shot->getPixel(150, 50), kYellow);
+    shot->forget();
+    EXPECT_EQ(CXcbWindow::captureWindow(sDisplay, 0x7ffffff0u), nullptr);
+}
+
 TEST_F(ToolkitX11, ClicksSentToTheWindowReachTheControl) {
     RecordingListener listener;
     CBitmap* strip = makeStrip(30, 15, {kRed, kGreen});

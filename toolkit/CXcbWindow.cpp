@@ -5,7 +5,9 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <cstring>
 
+#include "toolkit/CBitmap.h"
 #include "toolkit/CFrame.h"
 
 namespace toolkit {
@@ -311,6 +313,54 @@ void CXcbWindow::setKeyboardFocus(bool wanted) {
     xcb_set_input_focus(mConnection, XCB_INPUT_FOCUS_PARENT, wanted ? mWindow : mParent,
                         XCB_CURRENT_TIME);
     xcb_flush(mConnection);
+}
+
+CBitmap* CXcbWindow::captureWindow(xcb_connection_t* connection, uint32_t window) {
+    if (!connection || !window || xcb_connection_has_error(connection)) return nullptr;
+    xcb_get_geometry_reply_t* geometry =
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr);
+    if (!geometry) return nullptr;
+    int w = geometry->width;
+    int h = geometry->height;
+    uint8_t depth = geometry->depth;
+    std::free(geometry);
+    if (depth != 24 && depth != 32) return nullptr;
+    xcb_get_image_reply_t* image = xcb_get_image_reply(
+        connection,
+        xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, static_cast<uint16_t>(w),
+                      static_cast<uint16_t>(h), ~0u),
+        nullptr);
+    if (!image) return nullptr;
+    const uint8_t* data = xcb_get_image_data(image);
+    int length = xcb_get_image_data_length(image);
+    bool lsbFirst = xcb_get_setup(connection)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+    CBitmap* bitmap = nullptr;
+    // 24 and 32 bits of depth both travel as 32 bits per pixel.
+    if (length >= w * h * 4) {
+        bitmap = new CBitmap(w, h);
+        cairo_surface_t* s = bitmap->getSurface();
+        cairo_surface_flush(s);
+        unsigned char* out = cairo_image_surface_get_data(s);
+        int stride = cairo_image_surface_get_stride(s);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const uint8_t* p = data + (static_cast<size_t>(y) * w + x) * 4;
+                uint32_t pixel = lsbFirst ? (p[0] | p[1] << 8 | p[2] << 16) : (p[3] | p[2] << 8 | p[1] << 16);
+                pixel |= 0xff000000u;  // the window is opaque whatever its depth says
+                std::memcpy(out + y * stride + x * 4, &pixel, 4);
+            }
+        }
+        cairo_surface_mark_dirty(s);
+    }
+    std::free(image);
+    return bitmap;
+}
+
+CBitmap* CXcbWindow::captureWindow(const std::string& display, uint32_t window) {
+    xcb_connection_t* connection = xcb_connect(display.empty() ? nullptr : display.c_str(), nullptr);
+    CBitmap* bitmap = xcb_connection_has_error(connection) ? nullptr : captureWindow(connection, window);
+    xcb_disconnect(connection);
+    return bitmap;
 }
 
 }  // namespace toolkit

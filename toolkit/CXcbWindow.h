@@ -13,6 +13,8 @@ typedef struct xcb_connection_t xcb_connection_t;
 
 namespace toolkit {
 
+class CBitmap;
+
 class CXcbWindow : public CPlatformWindow {
 public:
     // parent: the host's window id; 0 makes a top-level window.
@@ -29,6 +31,12 @@ public:
 
     uint32_t getWindow() const { return mWindow; }
     xcb_connection_t* getConnection() const { return mConnection; }
+
+    // What the server shows of a window (24- or 32-bit TrueColor), as a
+    // bitmap; null when it cannot be read. For screenshots and tests.
+    static CBitmap* captureWindow(xcb_connection_t* connection, uint32_t window);
+    static CBitmap* captureWindow(const std::string& display, uint32_t window);
+    CBitmap* capture() const { return captureWindow(mConnection, mWindow); }
 
     // keysym and modifier state to a key code; public for tests.
     static CKeyCode keyCodeOfKeysym(uint32_t keysym, int32_t modifiers);
