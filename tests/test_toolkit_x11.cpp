@@ -11,6 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
+#ifdef VH_HAVE_XTEST
+#include <xcb/xtest.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -284,6 +287,42 @@ TEST_F(ToolkitX11, DragThroughXEventsEndsAtTheLastPosition) {
     EXPECT_TRUE(idleUntil([&] { return !listener.events.empty() && listener.events.back() == "end"; }));
     EXPECT_NEAR(knob->getValue(), 0.6f, 1e-6);
     EXPECT_TRUE(listener.isOneGesture());
+}
+
+// Through the server's own input path: the pointer moves to the knob on
+// the screen, so the window must be mapped where the frame says and select
+// the right events.
+TEST_F(ToolkitX11, RealPointerDragWithXTestMovesTheKnob) {
+#ifndef VH_HAVE_XTEST
+    GTEST_SKIP() << "built without XTest";
+#else
+    const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(connection, &xcb_test_id);
+    if (!xtest || !xtest->present) GTEST_SKIP() << "the X server has no XTest";
+    RecordingListener listener;
+    auto* knob = new CAnimKnob(CRect(50, 10, 92, 52), &listener, 1, 1, 42, nullptr);
+    knob->setValue(0.5f);
+    frame->addView(knob);
+    ASSERT_TRUE(openFrame());
+    ASSERT_TRUE(waitForPixel(5, 5, kGrey));  // mapped and drawn
+    xcb_translate_coordinates_reply_t* origin = xcb_translate_coordinates_reply(
+        connection, xcb_translate_coordinates(connection, child(), screen->root, 0, 0), nullptr);
+    ASSERT_NE(origin, nullptr);
+    int x0 = origin->dst_x;
+    int y0 = origin->dst_y;
+    std::free(origin);
+    auto fake = [&](uint8_t type, uint8_t detail, int x, int y) {
+        xcb_test_fake_input(connection, type, detail, XCB_CURRENT_TIME, screen->root, static_cast<int16_t>(x),
+                            static_cast<int16_t>(y), 0);
+        xcb_flush(connection);
+    };
+    fake(XCB_MOTION_NOTIFY, 0, x0 + 70, y0 + 40);
+    fake(XCB_BUTTON_PRESS, 1, 0, 0);
+    fake(XCB_MOTION_NOTIFY, 0, x0 + 70, y0 + 30);  // 10 pixels up of 200
+    fake(XCB_BUTTON_RELEASE, 1, 0, 0);
+    EXPECT_TRUE(idleUntil([&] { return !listener.events.empty() && listener.events.back() == "end"; }));
+    EXPECT_NEAR(knob->getValue(), 0.55f, 1e-6);
+    EXPECT_TRUE(listener.isOneGesture());
+#endif
 }
 
 TEST_F(ToolkitX11, WheelAndShiftArriveFromXButtons) {

@@ -281,8 +281,13 @@ void CXcbWindow::pumpEvents() {
             }
             case XCB_FOCUS_OUT: {
                 auto* e = reinterpret_cast<xcb_focus_out_event_t*>(event);
-                if (e->mode == XCB_NOTIFY_MODE_NORMAL && e->detail != XCB_NOTIFY_DETAIL_INFERIOR)
-                    frame->platformOnFocusLost();
+                // Only the focus really going elsewhere ends typing: not a
+                // move into a child, nor the pointer-following focus handing
+                // over when we take the keyboard ourselves.
+                bool elsewhere = e->detail == XCB_NOTIFY_DETAIL_ANCESTOR || e->detail == XCB_NOTIFY_DETAIL_VIRTUAL ||
+                                 e->detail == XCB_NOTIFY_DETAIL_NONLINEAR ||
+                                 e->detail == XCB_NOTIFY_DETAIL_NONLINEAR_VIRTUAL;
+                if (e->mode == XCB_NOTIFY_MODE_NORMAL && elsewhere) frame->platformOnFocusLost();
                 break;
             }
             case XCB_MAPPING_NOTIFY: loadKeyboardMapping(); break;
