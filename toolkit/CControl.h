@@ -3,6 +3,7 @@
 // to a listener, bracketed by begin-edit and end-edit so a host can group
 // the automation of one gesture.
 
+#include <atomic>
 #include <cstdint>
 
 #include "toolkit/CView.h"
@@ -99,7 +100,9 @@ protected:
 
     CControlListener* mListener;
     int32_t mTag;
-    float mValue = 0;
+    // The engine may set values from another thread (host automation); the
+    // value is one atomic float so a redraw never reads a torn one.
+    std::atomic<float> mValue{0};
     float mMin = 0;
     float mMax = 1;
     float mDefault = 0.5f;
