@@ -678,3 +678,26 @@ TEST_F(ToolkitOffscreen, FrameMayBeClosedFromAControlCallback) {
 // cairo's font cache keeps fontconfig patterns for the life of the process;
 // the leak checker reports them at exit. They are not ours and not growing.
 extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+TEST_F(ToolkitOffscreen, ModalIdleRedrawsButIgnoresInput) {
+    RecordingListener listener;
+    CBitmap* strip = makeStrip(30, 15, {kRed, kGreen});
+    auto* button = new CMovieButton(CRect(10, 10, 40, 25), &listener, 1, 15, strip);
+    strip->forget();
+    auto* view = new ColourView(CRect(100, 10, 120, 30), kRed);
+    frame->addView(button);
+    frame->addView(view);
+    idle();
+    int fired = 0;
+    CTimer timer(frame, 50, [&](CTimer*) { ++fired; });
+    window->click(CPoint(20, 15));
+    view->colour = kBlue;
+    view->setDirty();
+    clock.now += 200;
+    frame->idleModal();
+    EXPECT_EQ(window->pendingEvents(), 0u);
+    EXPECT_TRUE(listener.events.empty());
+    EXPECT_EQ(button->getValue(), 0.0f);
+    EXPECT_EQ(fired, 0);
+    EXPECT_EQ(frame->getPixel(110, 20), kBlue);
+}

@@ -119,6 +119,17 @@ void CFrame::idle() {
     redrawDirty();
 }
 
+void CFrame::idleModal() {
+    if (!mWindow || mModal) return;
+    mModal = true;
+    {
+        EventScope scope(*this);
+        mWindow->pumpEvents();
+    }
+    mModal = false;
+    redrawDirty();
+}
+
 void CFrame::finishEvent() {
     // Callbacks may queue more work; run until none is left.
     while (!mAfterEvent.empty() || !mForgetLater.empty()) {
@@ -233,6 +244,7 @@ bool CFrame::writePng(const std::string& path) const {
 }
 
 void CFrame::platformOnMouseDown(CPoint where, CButtonState buttons, uint64_t timeMs) {
+    if (mModal) return;
     EventScope scope(*this);
     int32_t button = buttons.getButtons();
     bool doubleClick = mHaveLastDown && !mLastWasDoubleClick && button == mLastDownButton &&
@@ -256,6 +268,7 @@ void CFrame::platformOnMouseDown(CPoint where, CButtonState buttons, uint64_t ti
 }
 
 void CFrame::platformOnMouseUp(CPoint where, CButtonState buttons) {
+    if (mModal) return;
     EventScope scope(*this);
     CView* view = mMouseDownView;
     mMouseDownView = nullptr;
@@ -267,6 +280,7 @@ void CFrame::platformOnMouseUp(CPoint where, CButtonState buttons) {
 }
 
 void CFrame::platformOnMouseMoved(CPoint where, CButtonState buttons) {
+    if (mModal) return;
     EventScope scope(*this);
     if (mMouseDownView) {
         CView* view = mMouseDownView;
@@ -305,11 +319,13 @@ void CFrame::platformOnMouseExited() {
 }
 
 void CFrame::platformOnWheel(CPoint where, float distance, CButtonState buttons) {
+    if (mModal) return;
     EventScope scope(*this);
     onWheel(where, distance, buttons);
 }
 
 bool CFrame::platformOnKeyDown(const CKeyCode& key) {
+    if (mModal) return false;
     EventScope scope(*this);
     return mFocusView && mFocusView->onKeyDown(key);
 }

@@ -75,6 +75,10 @@ public:
     COffscreenWindow* getOffscreenWindow() const;
 
     void idle();
+    // For waiting inside a modal dialog (CFileSelector's wait callback): keeps
+    // the window drawn and answers exposes, but drops mouse and key input and
+    // runs no timers, so nothing re-enters the code that opened the dialog.
+    void idleModal();
 
     // Milliseconds of a monotonic clock; tests inject their own.
     void setClock(std::function<uint64_t()> clock);
@@ -139,6 +143,7 @@ private:
     std::vector<CView*> mForgetLater;
     int mEventDepth = 0;
     bool mClosing = false;
+    bool mModal = false;
 
     CView* mFocusView = nullptr;
     CView* mMouseDownView = nullptr;
