@@ -50,8 +50,15 @@ protected:
     static void SetUpTestSuite() {
         const char* env = std::getenv("DISPLAY");
         if (env && *env) {
-            sDisplay = env;
-            return;
+            // A DISPLAY left over from elsewhere may name no server: then
+            // start our own as if it were unset.
+            xcb_connection_t* probe = xcb_connect(env, nullptr);
+            bool works = !xcb_connection_has_error(probe);
+            xcb_disconnect(probe);
+            if (works) {
+                sDisplay = env;
+                return;
+            }
         }
         if (!programInPath("Xvfb")) return;
         int fds[2];
