@@ -1,0 +1,60 @@
+#pragma once
+// The X11 back-end: a child window inside the host's window, on our own XCB
+// connection, drawn with cairo-xcb from the frame's back buffer. Events are
+// read without blocking in pumpEvents, called from the frame's idle step.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "toolkit/CPlatformWindow.h"
+
+typedef struct xcb_connection_t xcb_connection_t;
+
+namespace toolkit {
+
+class CBitmap;
+
+class CXcbWindow : public CPlatformWindow {
+public:
+    // parent: the host's window id; 0 makes a top-level window.
+    // display: empty for $DISPLAY.
+    CXcbWindow(uint32_t parent, std::string display);
+    ~CXcbWindow() override;
+
+    bool open(CFrame* frame) override;
+    void close() override;
+    void pumpEvents() override;
+    cairo_surface_t* getBackBuffer() override { return mBackBuffer; }
+    void present(const std::vector<CRect>& rects) override;
+    void setKeyboardFocus(bool wanted) override;
+
+    uint32_t getWindow() const { return mWindow; }
+    xcb_connection_t* getConnection() const { return mConnection; }
+
+    // What the server shows of a window (24- or 32-bit TrueColor), as a
+    // bitmap; null when it cannot be read. For screenshots and tests.
+    static CBitmap* captureWindow(xcb_connection_t* connection, uint32_t window);
+    static CBitmap* captureWindow(const std::string& display, uint32_t window);
+    CBitmap* capture() const { return captureWindow(mConnection, mWindow); }
+
+    // keysym and modifier state to a key code; public for tests.
+    static CKeyCode keyCodeOfKeysym(uint32_t keysym, int32_t modifiers);
+
+private:
+    void loadKeyboardMapping();
+    uint32_t keysymOf(uint8_t keycode, uint16_t state) const;
+
+    uint32_t mParent;
+    std::string mDisplay;
+    CFrame* mFrame = nullptr;
+    xcb_connection_t* mConnection = nullptr;
+    uint32_t mWindow = 0;
+    cairo_surface_t* mWindowSurface = nullptr;
+    cairo_surface_t* mBackBuffer = nullptr;
+    uint8_t mMinKeycode = 0;
+    int mKeysymsPerKeycode = 0;
+    std::vector<uint32_t> mKeysyms;
+};
+
+}  // namespace toolkit
