@@ -303,3 +303,21 @@ TEST(PluginBinary, EventsWithoutProcessAreForgottenSafely) {
     host.process(l, r);
     EXPECT_TRUE(allFinite(l));
 }
+
+TEST(PluginBinary, SampleRateChangesWhileProcessingStayInsideTheBuffers) {
+    // Every operator type across the slots, rates jumping between the
+    // extremes between blocks (run under AddressSanitizer in CI).
+    PluginHost host;
+    ASSERT_TRUE(host.open(44100.0f, 256));
+    auto s = noise(2048, 10.0);
+    for (int round = 0; round < 5; ++round) {
+        for (int slot = 0; slot < 4; ++slot) host.set(12 + slot, discreteValue((round * 4 + slot) % 19, 64));
+        host.set(80, discreteValue(1 + round % 4, 64));
+        for (float rate : {8000.0f, 384000.0f, 11025.0f, 192000.0f, 44100.0f}) {
+            host.call(vst::effSetSampleRate, 0, 0, nullptr, rate);
+            std::vector<float> l = s, r = s;
+            host.process(l, r, 256);
+            ASSERT_TRUE(allFinite(l) && allFinite(r)) << round << " " << rate;
+        }
+    }
+}
