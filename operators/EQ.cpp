@@ -1,6 +1,7 @@
 #include "operators/EQ.h"
 
 #include <cmath>
+#include <initializer_list>
 
 namespace vh {
 
@@ -9,7 +10,7 @@ namespace {
 const char* const kBandTypeNames[EQ::kNumBandTypes] = {"LOWSHELF", "PEAKING", "HIGHSHELF"};
 const char* const kParamNames[EQ::kNumParams] = {"freqA", "qA", "typeA", "freqB", "qB", "typeB", "morph", "gainA", "gainB"};
 
-constexpr float kTwoPi = 6.2831855f;  // 2π, single precision
+constexpr double kPi = 3.14159265358979323846;
 constexpr float kMinPeakingQ = 0.05f;
 constexpr float kMaxPeakingQ = 20.0f;
 constexpr float kMinShelfQ = 0.35355338f;  // 2^-1.5
@@ -18,59 +19,26 @@ constexpr float kMaxGainDb = 24.0f;
 constexpr float kLog2Of20 = 4.3219281f;
 constexpr float kLog2Of10Over80 = 0.041524101f;  // log2(10) / 80
 
-// Above half the sample rate the cookbook forms turn unstable (sin w < 0).
-// Knob settings beyond it, reachable below 40 kHz, sit at 0.49·fs instead.
+// At half the sample rate tan(w/2) is infinite, and beyond it negative (an
+// unstable filter). Knob settings beyond it, reachable below 40 kHz, sit at
+// 0.49·fs instead.
 constexpr float kMaxFrequencyRatio = 0.49f;
-// A pole pair near DC has a0 + a1 + a2 (1 - cos w times a gain) as its only
-// stability margin, and the single-precision rounding of the coefficients
-// eats it below w = 8e-4 (a +24 dB low shelf at 23 Hz and 192 kHz already
-// has a pole outside the unit circle). cos w is therefore held at or below
-// 1 - 2^-20, which keeps every type stable with a margin for the rounding of
-// the glides, and the band frequency at or above the matching 2.2e-4·fs:
-// 10.5 Hz at 48 kHz, 21 Hz at 96 kHz, 42 Hz at 192 kHz.
-constexpr float kMaxCos = 1.0f - 0x1p-20f;
-constexpr float kMinFrequencyRatio = 2.198e-4f;  // acos(kMaxCos) / 2π
-
-// Low shelf (sign +1) or high shelf (sign -1): the high shelf is the low
-// shelf with cos w and the odd coefficients mirrored.
-inline void shelfTerms(Vec4 c, Vec4 alpha, Vec4 s, Vec4 sign, Vec4 (&num)[3], Vec4 (&den)[3]) {
-    Vec4 a = s * s;
-    Vec4 p = a + Vec4(1.0f);
-    Vec4 d = a - Vec4(1.0f);
-    Vec4 t = Vec4(2.0f) * s * alpha;
-    Vec4 mc = sign * c;
-    Vec4 pd = p - d * mc;  // (A+1) ∓ ·cos w
-    Vec4 pn = p + d * mc;  // (A+1) ± ·cos w
-    num[0] = a * (pd + t);
-    num[1] = Vec4(2.0f) * sign * a * (d - p * mc);
-    num[2] = a * (pd - t);
-    den[0] = pn + t;
-    den[1] = Vec4(-2.0f) * sign * (d + p * mc);
-    den[2] = pn - t;
-}
-
-// Peaking filter with numerator and denominator multiplied by A, which spares
-// the division by A: b = A ± α·A², a0 = A + α, a2 = A - α, b1 = a1 = -2·cos w·A.
-inline void peakingTerms(Vec4 c, Vec4 alpha, Vec4 s, Vec4 (&num)[3], Vec4 (&den)[3]) {
-    Vec4 a = s * s;
-    Vec4 aa = alpha * a * a;
-    Vec4 mid = Vec4(-2.0f) * c * a;
-    num[0] = a + aa;
-    num[1] = mid;
-    num[2] = a - aa;
-    den[0] = a + alpha;
-    den[1] = mid;
-    den[2] = a - alpha;
-}
+// Construction, until the host sets the rate: 20 kHz at 44.1 kHz, Q 1/√2.
+constexpr double kInitialTanHalfW = 6.7987958;  // tan(π · 20000 / 44100)
+constexpr float kInitialInverseQ = 1.4142135f;
 
 }  // namespace
 
 EQ::EQ(int slot, ModuleHost* owner) : Operator(slot, owner) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
-    // 20 kHz at 44.1 kHz with Q 1/√2, until the host sets the rate.
-    mCos.setAll(-0.9576483f);
-    mAlpha.setAll(0.20360464f);
-    mSqrtA.setAll(1.0f);
+    Coefficients flat = coefficientsOf(kLowShelf, static_cast<float>(kInitialTanHalfW), kInitialInverseQ, 1.0f);
+    for (int lane = 0; lane < 4; ++lane) {
+        setLane(lane, flat, true);
+        setLane(lane, flat, false);
+        mTanHalfW[lane] = static_cast<float>(kInitialTanHalfW);
+        mInverseQ[lane] = kInitialInverseQ;
+        mSqrtA[lane] = 1.0f;
+    }
     mWeight.current = mWeight.target = Vec4(0.0f, 0.0f, 1.0f, 1.0f);  // morph 0: band A only
 }
 
@@ -126,8 +94,7 @@ float EQ::valueOfQ(double q, int bandType) {
 float EQ::filterFrequencyHz(float v, float sampleRate) {
     float hz = eq::frequencyHz(v);
     float highest = kMaxFrequencyRatio * sampleRate;
-    float lowest = kMinFrequencyRatio * sampleRate;
-    return hz > highest ? highest : hz < lowest ? lowest : hz;
+    return hz > highest ? highest : hz;
 }
 
 void EQ::getParameterDisplay(int index, char* out) {
@@ -194,106 +161,158 @@ bool EQ::parseEditorValue(int index, const char* text, float& value, int) {
 
 // --- control rate -------------------------------------------------------------
 
-void EQ::update() {
-    // The output history is flushed once per tick rather than per sample: a
-    // decay then ends at exact zero, and within 32 samples no double-precision
-    // history can sink from the flush level into the denormal range. That
-    // keeps the flush off the recursion.
-    mY1 = eq::flushDenormal(mY1);
-    mY2 = eq::flushDenormal(mY2);
+// Cookbook forms in state-variable terms, with A = √A²: the shelves move the
+// filter's corner to w/√A (low) or w·√A (high) and mix in the gain; the
+// peaking filter narrows its damping to 1/(Q·A) and adds the band-pass.
+EQ::Coefficients EQ::coefficientsOf(int bandType, float tanHalfW, float inverseQ, float sqrtA) {
+    const double t = tanHalfW, k = inverseQ, s = sqrtA, a = s * s;
+    double g = t, damping = k, m0 = 1.0, m1 = 0.0, m2 = 0.0;
+    switch (bandType) {
+        case kPeaking:
+            damping = k / a;
+            m1 = k * (a - 1.0 / a);
+            break;
+        case kHighShelf:
+            g = t * s;
+            m0 = a * a;
+            m1 = k * a * (1.0 - a);
+            m2 = 1.0 - a * a;
+            break;
+        default:  // low shelf
+            g = t / s;
+            m1 = k * (a - 1.0);
+            m2 = a * a - 1.0;
+    }
+    return {static_cast<float>(g), static_cast<float>(damping), static_cast<float>(m0), static_cast<float>(m1),
+            static_cast<float>(m2)};
+}
 
-    mTypeA = bandTypeOf(mBase[kTypeA]);
-    mTypeB = bandTypeOf(mBase[kTypeB]);
+void EQ::setLane(int lane, const Coefficients& c, bool current) {
+    Glide* glides[5] = {&mG, &mK, &mM0, &mM1, &mM2};
+    const float values[5] = {c.g, c.k, c.m0, c.m1, c.m2};
+    for (int i = 0; i < 5; ++i) (current ? glides[i]->current : glides[i]->target).set(lane, values[i]);
+}
+
+// A type change keeps the history, and the output carries on from where it
+// was: the lane's states move, by the least amount, to where the new filter's
+// next output equals the one a direct-form filter with the new coefficients
+// would give from the last two inputs and outputs. Matching more than that one
+// output would also copy the direct form's type-change transients (up to
+// +70 dB for a Q 20 band), which is the noise this structure avoids.
+void EQ::carryHistoryOver(int lane) {
+    // The coefficients of the next sample, the first under the new type.
+    const double g = mG.current[lane] + mG.increment[lane], k = mK.current[lane] + mK.increment[lane];
+    const double m0 = mM0.current[lane] + mM0.increment[lane], m1 = mM1.current[lane] + mM1.increment[lane];
+    const double m2 = mM2.current[lane] + mM2.increment[lane];
+    const double a1 = 1.0 / (1.0 + g * (g + k)), a2 = g * a1, a3 = g * a2;
+    // The filter as a state-space system: s' = F·s + B·x, y = C·s + D·x.
+    const double f11 = 2.0 * a1 - 1.0, f12 = -2.0 * a2, f21 = 2.0 * a2, f22 = 1.0 - 2.0 * a3;
+    const double b1 = 2.0 * a2, b2 = 2.0 * a3;
+    const double c1 = m1 * a1 + m2 * a2, c2 = m2 * (1.0 - a3) - m1 * a2;
+    const double d = m0 + m1 * a2 + m2 * a3;
+    // Its direct-form coefficients.
+    const double den1 = -(f11 + f22), den2 = f11 * f22 - f12 * f21;
+    const double num1 = d * den1 + c1 * b1 + c2 * b2;
+    const double num2 = d * den2 + c1 * (-f22 * b1 + f12 * b2) + c2 * (f21 * b1 - f11 * b2);
+    // What the direct form would add to the next output from its history.
+    const double x1 = mX1[lane], x2 = mX2[lane], y1 = mY1[lane], y2 = mY2[lane];
+    const double next = num1 * x1 + num2 * x2 - den1 * y1 - den2 * y2;
+    // Near 0 dB the output hardly depends on the states: they stay as they are.
+    const double norm = c1 * c1 + c2 * c2;
+    if (!(norm > 1e-6)) return;
+    const double ic1 = mIc1[lane], ic2 = mIc2[lane];
+    const double step = (next - (c1 * ic1 + c2 * ic2)) / norm;
+    if (!std::isfinite(step)) return;
+    mIc1.set(lane, static_cast<float>(ic1 + step * c1));
+    mIc2.set(lane, static_cast<float>(ic2 + step * c2));
+}
+
+void EQ::update() {
+    const int typeA = bandTypeOf(mBase[kTypeA]);
+    const int typeB = bandTypeOf(mBase[kTypeB]);
+    const int laneType[4] = {typeB, typeB, typeA, typeA};
+
+    // A type takes effect at once, from where the glides stand (the last
+    // targets), and the new filter takes over the history.
+    bool changedLanes[4] = {false, false, false, false};
+    if (typeA != mTypeA || typeB != mTypeB) {
+        for (int lane = 0; lane < 4; ++lane) {
+            bool changed = lane < 2 ? typeB != mTypeB : typeA != mTypeA;
+            if (!changed) continue;
+            setLane(lane, coefficientsOf(laneType[lane], mTanHalfW[lane], mInverseQ[lane], mSqrtA[lane]), true);
+            changedLanes[lane] = true;
+        }
+        mTypeA = typeA;
+        mTypeB = typeB;
+    }
 
     struct LaneSource {
         int lane;
         const float* values;
-        int freq, q, gain, type;
+        int freq, q, gain;
     };
     const LaneSource lanes[4] = {
-        {1, mModL, kFreqB, kQB, kGainB, mTypeB},
-        {0, mModR, kFreqB, kQB, kGainB, mTypeB},
-        {3, mModL, kFreqA, kQA, kGainA, mTypeA},
-        {2, mModR, kFreqA, kQA, kGainA, mTypeA},
+        {1, mModL, kFreqB, kQB, kGainB},
+        {0, mModR, kFreqB, kQB, kGainB},
+        {3, mModL, kFreqA, kQA, kGainA},
+        {2, mModR, kFreqA, kQA, kGainA},
     };
     for (int i = 0; i < 4; ++i) {
         const LaneSource& src = lanes[i];
-        mPeakingLanes[src.lane] = src.type == kPeaking ? -1 : 0;
-        mShelfSign.set(src.lane, src.type == kHighShelf ? -1.0f : 1.0f);
+        const int lane = src.lane;
         // A right lane whose values equal the left ones (no modulation, or
         // the same on both sides) copies the left lane's targets.
         bool sameAsLeft = (i & 1) && src.values[src.freq] == mModL[src.freq] && src.values[src.q] == mModL[src.q] &&
                           src.values[src.gain] == mModL[src.gain];
         if (sameAsLeft) {
-            int leftLane = src.lane + 1;
-            mCos.target.set(src.lane, mCos.target[leftLane]);
-            mAlpha.target.set(src.lane, mAlpha.target[leftLane]);
-            mSqrtA.target.set(src.lane, mSqrtA.target[leftLane]);
+            int leftLane = lane + 1;
+            mTanHalfW[lane] = mTanHalfW[leftLane];
+            mInverseQ[lane] = mInverseQ[leftLane];
+            mSqrtA[lane] = mSqrtA[leftLane];
+            for (Glide* glide : {&mG, &mK, &mM0, &mM1, &mM2}) glide->target.set(lane, glide->target[leftLane]);
             continue;
         }
-        float hz = filterFrequencyHz(src.values[src.freq], mSampleRate);
-        float q = qOf(src.values[src.q], src.type);
+        double hz = filterFrequencyHz(src.values[src.freq], mSampleRate);
+        mTanHalfW[lane] = static_cast<float>(std::tan(kPi * hz / mSampleRate));
+        mInverseQ[lane] = 1.0f / qOf(src.values[src.q], laneType[lane]);
         // √A = 10^(G/80), so that A = 10^(G/40) as in the cookbook.
-        float sqrtA = std::exp2(kLog2Of10Over80 * gainDbOf(src.values[src.gain]));
-        float w = kTwoPi * hz / mSampleRate;
-        float c = std::cos(w);
-        mCos.target.set(src.lane, c);
-        mAlpha.target.set(src.lane, std::sin(w) / (2.0f * q));
-        mSqrtA.target.set(src.lane, sqrtA);
+        mSqrtA[lane] = std::exp2(kLog2Of10Over80 * gainDbOf(src.values[src.gain]));
+        setLane(lane, coefficientsOf(laneType[lane], mTanHalfW[lane], mInverseQ[lane], mSqrtA[lane]), false);
     }
     float morphL = mModL[kMorph], morphR = mModR[kMorph];
     mWeight.target = Vec4(morphR, morphL, 1.0f - morphR, 1.0f - morphL);
-    mAnyPeaking = mTypeA == kPeaking || mTypeB == kPeaking;
-    mAnyShelf = mTypeA != kPeaking || mTypeB != kPeaking;
 
-    mCos.aim(mRampFactor);
-    mAlpha.aim(mRampFactor);
-    mSqrtA.aim(mRampFactor);
-    mWeight.aim(mRampFactor);
+    for (Glide* glide : {&mG, &mK, &mM0, &mM1, &mM2, &mWeight}) glide->aim(mRampFactor);
+    for (int lane = 0; lane < 4; ++lane)
+        if (changedLanes[lane]) carryHistoryOver(lane);
 }
 
 // --- audio rate ---------------------------------------------------------------
 
+// Trapezoidal (zero-delay feedback) state-variable filter, four lanes at once.
 void EQ::processSample(float* left, float* right) {
-    mCos.current += mCos.increment;
-    mAlpha.current += mAlpha.increment;
-    mSqrtA.current += mSqrtA.increment;
+    mG.current += mG.increment;
+    mK.current += mK.increment;
+    mM0.current += mM0.increment;
+    mM1.current += mM1.increment;
+    mM2.current += mM2.increment;
     mWeight.current += mWeight.increment;
 
-    // The glide may round past its target; the limit holds on every sample.
-    Vec4 c = min(mCos.current, Vec4(kMaxCos));
-    Vec4 alpha = mAlpha.current, s = mSqrtA.current;
-    Vec4 num[3], den[3];
-    if (mAnyShelf) shelfTerms(c, alpha, s, mShelfSign, num, den);
-    if (mAnyPeaking) {
-        if (!mAnyShelf) {
-            peakingTerms(c, alpha, s, num, den);
-        } else {
-            Vec4 pNum[3], pDen[3];
-            peakingTerms(c, alpha, s, pNum, pDen);
-            for (int i = 0; i < 3; ++i) {
-                num[i] = eq::select(mPeakingLanes, pNum[i], num[i]);
-                den[i] = eq::select(mPeakingLanes, pDen[i], den[i]);
-            }
-        }
-    }
-    // 1 / a0 to double precision: a single-precision reciprocal refined by
-    // one Newton step, cheaper than a double division. An inexact 1 / a0 would
-    // move the poles by a0·error, more than a bass band's stability margin.
-    eq::Double4 a0 = eq::widen(den[0]);
-    eq::Double4 n = eq::widen(Vec4(1.0f) / den[0]);
-    n = n * (eq::Double4(2.0) - a0 * n);
-    eq::Double4 x = eq::widen(Vec4(*right, *left, *right, *left));
-    // Feed-forward part first, so only -a1·y1 waits for the previous output.
-    eq::Double4 ff = eq::widen(num[0]) * x + eq::widen(num[1]) * mX1 + eq::widen(num[2]) * mX2 -
-                     eq::widen(den[2]) * mY2;
-    eq::Double4 yd = (ff - eq::widen(den[1]) * mY1) * n;
+    const Vec4 g = mG.current;
+    const Vec4 a1 = Vec4(1.0f) / (Vec4(1.0f) + g * (g + mK.current));
+    const Vec4 a2 = g * a1, a3 = g * a2;
+    const Vec4 x(*right, *left, *right, *left);
+    const Vec4 v3 = x - mIc2;
+    const Vec4 v1 = a1 * mIc1 + a2 * v3;
+    const Vec4 v2 = mIc2 + a2 * mIc1 + a3 * v3;
+    mIc1 = eq::flushDenormal(v1 + v1 - mIc1);
+    mIc2 = eq::flushDenormal(v2 + v2 - mIc2);
+    const Vec4 y = mM0.current * x + mM1.current * v1 + mM2.current * v2;
     mX2 = mX1;
     mX1 = x;
     mY2 = mY1;
-    mY1 = yd;
+    mY1 = y;
 
-    Vec4 y = eq::narrow(yd);
     Vec4 mixed = y * mWeight.current;
     *left = mixed[3] + mixed[1];
     *right = mixed[2] + mixed[0];
@@ -302,14 +321,11 @@ void EQ::processSample(float* left, float* right) {
 // --- reset and sample rate -------------------------------------------------------
 
 void EQ::resetSmoothing() {
-    mCos.snap();
-    mAlpha.snap();
-    mSqrtA.snap();
-    mWeight.snap();
+    for (Glide* glide : {&mG, &mK, &mM0, &mM1, &mM2, &mWeight}) glide->snap();
 }
 
 void EQ::clearState() {
-    mX1 = mX2 = mY1 = mY2 = eq::Double4();
+    mIc1 = mIc2 = mX1 = mX2 = mY1 = mY2 = Vec4();
     resetSmoothing();
 }
 
