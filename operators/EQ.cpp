@@ -10,7 +10,7 @@ namespace {
 const char* const kBandTypeNames[EQ::kNumBandTypes] = {"LOWSHELF", "PEAKING", "HIGHSHELF"};
 const char* const kParamNames[EQ::kNumParams] = {"freqA", "qA", "typeA", "freqB", "qB", "typeB", "morph", "gainA", "gainB"};
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr float kPi = 3.14159265f;
 constexpr float kMinPeakingQ = 0.05f;
 constexpr float kMaxPeakingQ = 20.0f;
 constexpr float kMinShelfQ = 0.35355338f;  // 2^-1.5
@@ -189,7 +189,8 @@ EQ::Coefficients EQ::coefficientsOf(int bandType, float tanHalfW, float inverseQ
 
 void EQ::setLane(int lane, const Coefficients& c, bool current) {
     Glide* glides[5] = {&mG, &mK, &mM0, &mM1, &mM2};
-    const float values[5] = {c.g, c.k, c.m0, c.m1, c.m2};
+    // The band-pass and low-pass weights apply to sums of two states.
+    const float values[5] = {c.g, c.k, c.m0, 0.5f * c.m1, 0.5f * c.m2};
     for (int i = 0; i < 5; ++i) (current ? glides[i]->current : glides[i]->target).set(lane, values[i]);
 }
 
@@ -202,8 +203,9 @@ void EQ::setLane(int lane, const Coefficients& c, bool current) {
 void EQ::carryHistoryOver(int lane) {
     // The coefficients of the next sample, the first under the new type.
     const double g = mG.current[lane] + mG.increment[lane], k = mK.current[lane] + mK.increment[lane];
-    const double m0 = mM0.current[lane] + mM0.increment[lane], m1 = mM1.current[lane] + mM1.increment[lane];
-    const double m2 = mM2.current[lane] + mM2.increment[lane];
+    const double m0 = mM0.current[lane] + mM0.increment[lane];
+    const double m1 = 2.0 * (mM1.current[lane] + mM1.increment[lane]);
+    const double m2 = 2.0 * (mM2.current[lane] + mM2.increment[lane]);
     const double a1 = 1.0 / (1.0 + g * (g + k)), a2 = g * a1, a3 = g * a2;
     // The filter as a state-space system: s' = F·s + B·x, y = C·s + D·x.
     const double f11 = 2.0 * a1 - 1.0, f12 = -2.0 * a2, f21 = 2.0 * a2, f22 = 1.0 - 2.0 * a3;
@@ -228,6 +230,11 @@ void EQ::carryHistoryOver(int lane) {
 }
 
 void EQ::update() {
+    // The states are flushed once per tick rather than per sample, which
+    // keeps the flush off the recursion; a decay then ends at exact zero.
+    mIc1 = eq::flushDenormal(mIc1);
+    mIc2 = eq::flushDenormal(mIc2);
+
     const int typeA = bandTypeOf(mBase[kTypeA]);
     const int typeB = bandTypeOf(mBase[kTypeB]);
     const int laneType[4] = {typeB, typeB, typeA, typeA};
@@ -246,6 +253,7 @@ void EQ::update() {
         mTypeB = typeB;
     }
 
+    const bool rateChanged = mSampleRate != mKnobRate;
     struct LaneSource {
         int lane;
         const float* values;
@@ -269,16 +277,31 @@ void EQ::update() {
             mTanHalfW[lane] = mTanHalfW[leftLane];
             mInverseQ[lane] = mInverseQ[leftLane];
             mSqrtA[lane] = mSqrtA[leftLane];
+            mKnobs[lane] = mKnobs[leftLane];
             for (Glide* glide : {&mG, &mK, &mM0, &mM1, &mM2}) glide->target.set(lane, glide->target[leftLane]);
             continue;
         }
-        double hz = filterFrequencyHz(src.values[src.freq], mSampleRate);
-        mTanHalfW[lane] = static_cast<float>(std::tan(kPi * hz / mSampleRate));
-        mInverseQ[lane] = 1.0f / qOf(src.values[src.q], laneType[lane]);
-        // √A = 10^(G/80), so that A = 10^(G/40) as in the cookbook.
-        mSqrtA[lane] = std::exp2(kLog2Of10Over80 * gainDbOf(src.values[src.gain]));
+        // Only what moved since the last tick is recomputed: modulation mostly
+        // reaches one of the three.
+        LaneKnobs& knobs = mKnobs[lane];
+        const float freq = src.values[src.freq], q = src.values[src.q], gain = src.values[src.gain];
+        if (freq != knobs.freq || rateChanged) {
+            knobs.freq = freq;
+            mTanHalfW[lane] = std::tan(kPi * filterFrequencyHz(freq, mSampleRate) / mSampleRate);
+        }
+        if (q != knobs.q || laneType[lane] != knobs.type) {
+            knobs.q = q;
+            knobs.type = laneType[lane];
+            mInverseQ[lane] = 1.0f / qOf(q, laneType[lane]);
+        }
+        if (gain != knobs.gain) {
+            knobs.gain = gain;
+            // √A = 10^(G/80), so that A = 10^(G/40) as in the cookbook.
+            mSqrtA[lane] = std::exp2(kLog2Of10Over80 * gainDbOf(gain));
+        }
         setLane(lane, coefficientsOf(laneType[lane], mTanHalfW[lane], mInverseQ[lane], mSqrtA[lane]), false);
     }
+    mKnobRate = mSampleRate;
     float morphL = mModL[kMorph], morphR = mModR[kMorph];
     mWeight.target = Vec4(morphR, morphL, 1.0f - morphR, 1.0f - morphL);
 
@@ -289,7 +312,12 @@ void EQ::update() {
 
 // --- audio rate ---------------------------------------------------------------
 
-// Trapezoidal (zero-delay feedback) state-variable filter, four lanes at once.
+// Trapezoidal (zero-delay feedback) state-variable filter, four lanes at once,
+// with its two state updates written as one multiply-add each on the previous
+// states: ic1' = p·ic1 + q·(x - ic2), ic2' = ic2 + q·ic1 + r·(x - ic2), where
+// p = 2·a1 - 1, q = 2·g·a1, r = g·q and a1 = 1 / (1 + g·(g + k)). The band-pass
+// and low-pass outputs are the means (ic + ic') / 2; the halves sit in the
+// stored mix weights.
 void EQ::processSample(float* left, float* right) {
     mG.current += mG.increment;
     mK.current += mK.increment;
@@ -300,14 +328,17 @@ void EQ::processSample(float* left, float* right) {
 
     const Vec4 g = mG.current;
     const Vec4 a1 = Vec4(1.0f) / (Vec4(1.0f) + g * (g + mK.current));
-    const Vec4 a2 = g * a1, a3 = g * a2;
+    const Vec4 p = a1 + a1 - Vec4(1.0f);
+    const Vec4 q = (g + g) * a1;
+    const Vec4 r = g * q;
     const Vec4 x(*right, *left, *right, *left);
-    const Vec4 v3 = x - mIc2;
-    const Vec4 v1 = a1 * mIc1 + a2 * v3;
-    const Vec4 v2 = mIc2 + a2 * mIc1 + a3 * v3;
-    mIc1 = eq::flushDenormal(v1 + v1 - mIc1);
-    mIc2 = eq::flushDenormal(v2 + v2 - mIc2);
-    const Vec4 y = mM0.current * x + mM1.current * v1 + mM2.current * v2;
+    const Vec4 ic1 = mIc1, ic2 = mIc2;
+    const Vec4 v3 = x - ic2;
+    const Vec4 next1 = p * ic1 + q * v3;
+    const Vec4 next2 = (ic2 + q * ic1) + r * v3;
+    mIc1 = next1;
+    mIc2 = next2;
+    const Vec4 y = mM0.current * x + mM1.current * (ic1 + next1) + mM2.current * (ic2 + next2);
     mX2 = mX1;
     mX1 = x;
     mY2 = mY1;

@@ -86,6 +86,14 @@ private:
     Glide mWeight;
     // Per lane, the band setting aimed at by the last control tick.
     float mTanHalfW[4], mInverseQ[4], mSqrtA[4];
+    // Per lane, the knob values those were computed from (none at first:
+    // NaN equals nothing), and the rate.
+    struct LaneKnobs {
+        float freq = __builtin_nanf(""), q = __builtin_nanf(""), gain = __builtin_nanf("");
+        int type = -1;
+    };
+    LaneKnobs mKnobs[4];
+    float mKnobRate = 0.0f;
     int mTypeA = kLowShelf;
     int mTypeB = kLowShelf;
 };
