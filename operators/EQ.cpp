@@ -31,14 +31,12 @@ constexpr float kInitialInverseQ = 1.4142135f;
 
 EQ::EQ(int slot, ModuleHost* owner) : Operator(slot, owner) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
-    Coefficients flat = coefficientsOf(kLowShelf, static_cast<float>(kInitialTanHalfW), kInitialInverseQ, 1.0f);
-    for (int lane = 0; lane < 4; ++lane) {
-        setLane(lane, flat, true);
-        setLane(lane, flat, false);
-        mTanHalfW[lane] = static_cast<float>(kInitialTanHalfW);
-        mInverseQ[lane] = kInitialInverseQ;
-        mSqrtA[lane] = 1.0f;
-    }
+    mTanHalfW = Vec4(static_cast<float>(kInitialTanHalfW));
+    mInverseQ = Vec4(kInitialInverseQ);
+    mSqrtA = Vec4(1.0f);
+    const int lowShelves[4] = {kLowShelf, kLowShelf, kLowShelf, kLowShelf};
+    setTargets(coefficientsOf(lowShelves, mTanHalfW, mInverseQ, mSqrtA));
+    resetSmoothing();
     mWeight.current = mWeight.target = Vec4(0.0f, 0.0f, 1.0f, 1.0f);  // morph 0: band A only
 }
 
@@ -163,35 +161,35 @@ bool EQ::parseEditorValue(int index, const char* text, float& value, int) {
 
 // Cookbook forms in state-variable terms, with A = √A²: the shelves move the
 // filter's corner to w/√A (low) or w·√A (high) and mix in the gain; the
-// peaking filter narrows its damping to 1/(Q·A) and adds the band-pass.
-EQ::Coefficients EQ::coefficientsOf(int bandType, float tanHalfW, float inverseQ, float sqrtA) {
-    const double t = tanHalfW, k = inverseQ, s = sqrtA, a = s * s;
-    double g = t, damping = k, m0 = 1.0, m1 = 0.0, m2 = 0.0;
-    switch (bandType) {
-        case kPeaking:
-            damping = k / a;
-            m1 = k * (a - 1.0 / a);
-            break;
-        case kHighShelf:
-            g = t * s;
-            m0 = a * a;
-            m1 = k * a * (1.0 - a);
-            m2 = 1.0 - a * a;
-            break;
-        default:  // low shelf
-            g = t / s;
-            m1 = k * (a - 1.0);
-            m2 = a * a - 1.0;
+// peaking filter narrows its damping to 1/(Q·A) and adds the band-pass. At
+// 0 dB (√A exactly 1) every form is m0 = 1, m1 = m2 = 0: exactly transparent.
+EQ::Coefficients EQ::coefficientsOf(const int (&laneTypes)[4], Vec4 tanHalfW, Vec4 inverseQ, Vec4 sqrtA) {
+    Int4Raw peaking, highShelf;
+    for (int lane = 0; lane < 4; ++lane) {
+        peaking[lane] = laneTypes[lane] == kPeaking ? -1 : 0;
+        highShelf[lane] = laneTypes[lane] == kHighShelf ? -1 : 0;
     }
-    return {static_cast<float>(g), static_cast<float>(damping), static_cast<float>(m0), static_cast<float>(m1),
-            static_cast<float>(m2)};
-}
-
-void EQ::setLane(int lane, const Coefficients& c, bool current) {
-    Glide* glides[5] = {&mG, &mK, &mM0, &mM1, &mM2};
+    const Vec4 one(1.0f), t = tanHalfW, k = inverseQ, s = sqrtA;
+    const Vec4 a = s * s, aa = a * a, inverseA = one / a;
+    Coefficients c;
+    // Low shelf first, then the other two types lane by lane.
+    c.g = t / s;
+    c.k = k;
+    c.m0 = one;
+    c.m1 = k * (a - one);
+    c.m2 = aa - one;
+    c.g = select(highShelf, t * s, c.g);
+    c.m0 = select(highShelf, aa, c.m0);
+    c.m1 = select(highShelf, k * a * (one - a), c.m1);
+    c.m2 = select(highShelf, one - aa, c.m2);
+    c.g = select(peaking, t, c.g);
+    c.k = select(peaking, k * inverseA, c.k);
+    c.m1 = select(peaking, k * (a - inverseA), c.m1);
+    c.m2 = select(peaking, Vec4(), c.m2);
     // The band-pass and low-pass weights apply to sums of two states.
-    const float values[5] = {c.g, c.k, c.m0, 0.5f * c.m1, 0.5f * c.m2};
-    for (int i = 0; i < 5; ++i) (current ? glides[i]->current : glides[i]->target).set(lane, values[i]);
+    c.m1 = c.m1 * Vec4(0.5f);
+    c.m2 = c.m2 * Vec4(0.5f);
+    return c;
 }
 
 // A type change keeps the history, and the output carries on from where it
@@ -229,6 +227,14 @@ void EQ::carryHistoryOver(int lane) {
     mIc2.set(lane, static_cast<float>(ic2 + step * c2));
 }
 
+void EQ::setTargets(const Coefficients& c) {
+    mG.target = c.g;
+    mK.target = c.k;
+    mM0.target = c.m0;
+    mM1.target = c.m1;
+    mM2.target = c.m2;
+}
+
 void EQ::update() {
     // The states are flushed once per tick rather than per sample, which
     // keeps the flush off the recursion; a decay then ends at exact zero.
@@ -237,23 +243,26 @@ void EQ::update() {
 
     const int typeA = bandTypeOf(mBase[kTypeA]);
     const int typeB = bandTypeOf(mBase[kTypeB]);
-    const int laneType[4] = {typeB, typeB, typeA, typeA};
+    const int laneTypes[4] = {typeB, typeB, typeA, typeA};
 
     // A type takes effect at once, from where the glides stand (the last
     // targets), and the new filter takes over the history.
-    bool changedLanes[4] = {false, false, false, false};
+    Int4Raw changed = {0, 0, 0, 0};
     if (typeA != mTypeA || typeB != mTypeB) {
-        for (int lane = 0; lane < 4; ++lane) {
-            bool changed = lane < 2 ? typeB != mTypeB : typeA != mTypeA;
-            if (!changed) continue;
-            setLane(lane, coefficientsOf(laneType[lane], mTanHalfW[lane], mInverseQ[lane], mSqrtA[lane]), true);
-            changedLanes[lane] = true;
-        }
+        const int b = typeB != mTypeB ? -1 : 0, a = typeA != mTypeA ? -1 : 0;
+        changed = Int4Raw{b, b, a, a};
+        Coefficients now = coefficientsOf(laneTypes, mTanHalfW, mInverseQ, mSqrtA);
+        mG.current = select(changed, now.g, mG.current);
+        mK.current = select(changed, now.k, mK.current);
+        mM0.current = select(changed, now.m0, mM0.current);
+        mM1.current = select(changed, now.m1, mM1.current);
+        mM2.current = select(changed, now.m2, mM2.current);
         mTypeA = typeA;
         mTypeB = typeB;
     }
 
     const bool rateChanged = mSampleRate != mKnobRate;
+    mKnobRate = mSampleRate;
     struct LaneSource {
         int lane;
         const float* values;
@@ -268,46 +277,42 @@ void EQ::update() {
     for (int i = 0; i < 4; ++i) {
         const LaneSource& src = lanes[i];
         const int lane = src.lane;
+        const float freq = src.values[src.freq], q = src.values[src.q], gain = src.values[src.gain];
         // A right lane whose values equal the left ones (no modulation, or
-        // the same on both sides) copies the left lane's targets.
-        bool sameAsLeft = (i & 1) && src.values[src.freq] == mModL[src.freq] && src.values[src.q] == mModL[src.q] &&
-                          src.values[src.gain] == mModL[src.gain];
-        if (sameAsLeft) {
-            int leftLane = lane + 1;
-            mTanHalfW[lane] = mTanHalfW[leftLane];
-            mInverseQ[lane] = mInverseQ[leftLane];
-            mSqrtA[lane] = mSqrtA[leftLane];
+        // the same on both sides) copies the left lane's settings.
+        if ((i & 1) && freq == mModL[src.freq] && q == mModL[src.q] && gain == mModL[src.gain]) {
+            const int leftLane = lane + 1;
+            mTanHalfW.set(lane, mTanHalfW[leftLane]);
+            mInverseQ.set(lane, mInverseQ[leftLane]);
+            mSqrtA.set(lane, mSqrtA[leftLane]);
             mKnobs[lane] = mKnobs[leftLane];
-            for (Glide* glide : {&mG, &mK, &mM0, &mM1, &mM2}) glide->target.set(lane, glide->target[leftLane]);
             continue;
         }
         // Only what moved since the last tick is recomputed: modulation mostly
         // reaches one of the three.
         LaneKnobs& knobs = mKnobs[lane];
-        const float freq = src.values[src.freq], q = src.values[src.q], gain = src.values[src.gain];
         if (freq != knobs.freq || rateChanged) {
             knobs.freq = freq;
-            mTanHalfW[lane] = std::tan(kPi * filterFrequencyHz(freq, mSampleRate) / mSampleRate);
+            mTanHalfW.set(lane, std::tan(kPi * filterFrequencyHz(freq, mSampleRate) / mSampleRate));
         }
-        if (q != knobs.q || laneType[lane] != knobs.type) {
+        if (q != knobs.q || laneTypes[lane] != knobs.type) {
             knobs.q = q;
-            knobs.type = laneType[lane];
-            mInverseQ[lane] = 1.0f / qOf(q, laneType[lane]);
+            knobs.type = laneTypes[lane];
+            mInverseQ.set(lane, 1.0f / qOf(q, laneTypes[lane]));
         }
         if (gain != knobs.gain) {
             knobs.gain = gain;
             // √A = 10^(G/80), so that A = 10^(G/40) as in the cookbook.
-            mSqrtA[lane] = std::exp2(kLog2Of10Over80 * gainDbOf(gain));
+            mSqrtA.set(lane, std::exp2(kLog2Of10Over80 * gainDbOf(gain)));
         }
-        setLane(lane, coefficientsOf(laneType[lane], mTanHalfW[lane], mInverseQ[lane], mSqrtA[lane]), false);
     }
-    mKnobRate = mSampleRate;
+    setTargets(coefficientsOf(laneTypes, mTanHalfW, mInverseQ, mSqrtA));
     float morphL = mModL[kMorph], morphR = mModR[kMorph];
     mWeight.target = Vec4(morphR, morphL, 1.0f - morphR, 1.0f - morphL);
 
     for (Glide* glide : {&mG, &mK, &mM0, &mM1, &mM2, &mWeight}) glide->aim(mRampFactor);
     for (int lane = 0; lane < 4; ++lane)
-        if (changedLanes[lane]) carryHistoryOver(lane);
+        if (changed[lane]) carryHistoryOver(lane);
 }
 
 // --- audio rate ---------------------------------------------------------------

@@ -58,16 +58,16 @@ private:
         void snap() { current = target; increment = Vec4(); }
     };
 
-    // One band's transfer function at one setting, as the coefficients of a
+    // The four lanes' transfer functions, as the coefficients of a
     // trapezoidal state-variable filter: g = tan(w/2) scaled by the band's
     // corner, damping k, and the mix m0·input + m1·band-pass + m2·low-pass.
     struct Coefficients {
-        float g, k, m0, m1, m2;
+        Vec4 g, k, m0, m1, m2;
     };
-    static Coefficients coefficientsOf(int bandType, float tanHalfW, float inverseQ, float sqrtA);
+    static Coefficients coefficientsOf(const int (&laneTypes)[4], Vec4 tanHalfW, Vec4 inverseQ, Vec4 sqrtA);
 
     int typeParamOf(int index) const;
-    void setLane(int lane, const Coefficients& c, bool current);
+    void setTargets(const Coefficients& c);
     void carryHistoryOver(int lane);
 
     // Lanes: 0 B right, 1 B left, 2 A right, 3 A left. The cookbook shelves
@@ -85,7 +85,7 @@ private:
     // for the A lanes, so both channels mix with one multiply.
     Glide mWeight;
     // Per lane, the band setting aimed at by the last control tick.
-    float mTanHalfW[4], mInverseQ[4], mSqrtA[4];
+    Vec4 mTanHalfW, mInverseQ, mSqrtA;
     // Per lane, the knob values those were computed from (none at first:
     // NaN equals nothing), and the rate.
     struct LaneKnobs {
