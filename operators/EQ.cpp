@@ -192,39 +192,35 @@ EQ::Coefficients EQ::coefficientsOf(const int (&laneTypes)[4], Vec4 tanHalfW, Ve
     return c;
 }
 
+// One lane's next output for the input x, from its states and the
+// coefficients g, k, m0, m1 / 2, m2 / 2 (ahead = add the increments: the
+// coefficients of the next sample). Also gives the output's gradient over the
+// two states.
+EQ::LaneOutput EQ::laneOutput(int lane, double x, bool ahead) const {
+    auto value = [&](const Glide& glide) { return double(glide.current[lane]) + (ahead ? glide.increment[lane] : 0.0); };
+    const double g = value(mG), k = value(mK), m0 = value(mM0), m1 = 2.0 * value(mM1), m2 = 2.0 * value(mM2);
+    const double a1 = 1.0 / (1.0 + g * (g + k)), a2 = g * a1, a3 = g * a2;
+    // v1 = a1·ic1 + a2·(x - ic2), v2 = ic2 + a2·ic1 + a3·(x - ic2).
+    LaneOutput out;
+    out.dIc1 = m1 * a1 + m2 * a2;
+    out.dIc2 = m2 * (1.0 - a3) - m1 * a2;
+    out.y = (m0 + m1 * a2 + m2 * a3) * x + out.dIc1 * mIc1[lane] + out.dIc2 * mIc2[lane];
+    return out;
+}
+
 // A type change keeps the history, and the output carries on from where it
 // was: the lane's states move, by the least amount, to where the new filter's
-// next output equals the one a direct-form filter with the new coefficients
-// would give from the last two inputs and outputs. Matching more than that one
-// output would also copy the direct form's type-change transients (up to
-// +70 dB for a Q 20 band), which is the noise this structure avoids.
-void EQ::carryHistoryOver(int lane) {
-    // The coefficients of the next sample, the first under the new type.
-    const double g = mG.current[lane] + mG.increment[lane], k = mK.current[lane] + mK.increment[lane];
-    const double m0 = mM0.current[lane] + mM0.increment[lane];
-    const double m1 = 2.0 * (mM1.current[lane] + mM1.increment[lane]);
-    const double m2 = 2.0 * (mM2.current[lane] + mM2.increment[lane]);
-    const double a1 = 1.0 / (1.0 + g * (g + k)), a2 = g * a1, a3 = g * a2;
-    // The filter as a state-space system: s' = F·s + B·x, y = C·s + D·x.
-    const double f11 = 2.0 * a1 - 1.0, f12 = -2.0 * a2, f21 = 2.0 * a2, f22 = 1.0 - 2.0 * a3;
-    const double b1 = 2.0 * a2, b2 = 2.0 * a3;
-    const double c1 = m1 * a1 + m2 * a2, c2 = m2 * (1.0 - a3) - m1 * a2;
-    const double d = m0 + m1 * a2 + m2 * a3;
-    // Its direct-form coefficients.
-    const double den1 = -(f11 + f22), den2 = f11 * f22 - f12 * f21;
-    const double num1 = d * den1 + c1 * b1 + c2 * b2;
-    const double num2 = d * den2 + c1 * (-f22 * b1 + f12 * b2) + c2 * (f21 * b1 - f11 * b2);
-    // What the direct form would add to the next output from its history.
-    const double x1 = mX1[lane], x2 = mX2[lane], y1 = mY1[lane], y2 = mY2[lane];
-    const double next = num1 * x1 + num2 * x2 - den1 * y1 - den2 * y2;
+// next output equals the old one's (both for the last input). Without this
+// the new mix of the same states would jump, up to the band's full gain.
+void EQ::carryOutputOver(int lane, double oldOutput) {
+    const LaneOutput now = laneOutput(lane, mX1[lane], true);
     // Near 0 dB the output hardly depends on the states: they stay as they are.
-    const double norm = c1 * c1 + c2 * c2;
+    const double norm = now.dIc1 * now.dIc1 + now.dIc2 * now.dIc2;
     if (!(norm > 1e-6)) return;
-    const double ic1 = mIc1[lane], ic2 = mIc2[lane];
-    const double step = (next - (c1 * ic1 + c2 * ic2)) / norm;
+    const double step = (oldOutput - now.y) / norm;
     if (!std::isfinite(step)) return;
-    mIc1.set(lane, static_cast<float>(ic1 + step * c1));
-    mIc2.set(lane, static_cast<float>(ic2 + step * c2));
+    mIc1.set(lane, static_cast<float>(mIc1[lane] + step * now.dIc1));
+    mIc2.set(lane, static_cast<float>(mIc2[lane] + step * now.dIc2));
 }
 
 void EQ::setTargets(const Coefficients& c) {
@@ -248,9 +244,12 @@ void EQ::update() {
     // A type takes effect at once, from where the glides stand (the last
     // targets), and the new filter takes over the history.
     Int4Raw changed = {0, 0, 0, 0};
+    double oldOutputs[4] = {};
     if (typeA != mTypeA || typeB != mTypeB) {
         const int b = typeB != mTypeB ? -1 : 0, a = typeA != mTypeA ? -1 : 0;
         changed = Int4Raw{b, b, a, a};
+        for (int lane = 0; lane < 4; ++lane)
+            if (changed[lane]) oldOutputs[lane] = laneOutput(lane, mX1[lane], false).y;
         Coefficients now = coefficientsOf(laneTypes, mTanHalfW, mInverseQ, mSqrtA);
         mG.current = select(changed, now.g, mG.current);
         mK.current = select(changed, now.k, mK.current);
@@ -312,7 +311,7 @@ void EQ::update() {
 
     for (Glide* glide : {&mG, &mK, &mM0, &mM1, &mM2, &mWeight}) glide->aim(mRampFactor);
     for (int lane = 0; lane < 4; ++lane)
-        if (changed[lane]) carryHistoryOver(lane);
+        if (changed[lane]) carryOutputOver(lane, oldOutputs[lane]);
 }
 
 // --- audio rate ---------------------------------------------------------------
@@ -344,10 +343,7 @@ void EQ::processSample(float* left, float* right) {
     mIc1 = next1;
     mIc2 = next2;
     const Vec4 y = mM0.current * x + mM1.current * (ic1 + next1) + mM2.current * (ic2 + next2);
-    mX2 = mX1;
     mX1 = x;
-    mY2 = mY1;
-    mY1 = y;
 
     Vec4 mixed = y * mWeight.current;
     *left = mixed[3] + mixed[1];
@@ -361,7 +357,7 @@ void EQ::resetSmoothing() {
 }
 
 void EQ::clearState() {
-    mIc1 = mIc2 = mX1 = mX2 = mY1 = mY2 = Vec4();
+    mIc1 = mIc2 = mX1 = Vec4();
     resetSmoothing();
 }
 

@@ -68,7 +68,11 @@ private:
 
     int typeParamOf(int index) const;
     void setTargets(const Coefficients& c);
-    void carryHistoryOver(int lane);
+    struct LaneOutput {
+        double y, dIc1, dIc2;
+    };
+    LaneOutput laneOutput(int lane, double x, bool ahead) const;
+    void carryOutputOver(int lane, double oldOutput);
 
     // Lanes: 0 B right, 1 B left, 2 A right, 3 A left. The cookbook shelves
     // and peaking filter are the bilinear transforms of analog prototypes, so
@@ -77,9 +81,8 @@ private:
     // lifts to -60 dB (a 20 Hz band at Q 20), its integrator states keep the
     // noise near -100 dB at 20 Hz in single precision.
     Vec4 mIc1, mIc2;
-    // The last two inputs and outputs: the history a type change carries
-    // over into the states of the new filter.
-    Vec4 mX1, mX2, mY1, mY2;
+    // The last input, for carrying the output over a type change.
+    Vec4 mX1;
     Glide mG, mK, mM0, mM1, mM2;
     // Crossfade weight of each lane's output: morph for the B lanes, 1 - morph
     // for the A lanes, so both channels mix with one multiply.
