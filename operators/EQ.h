@@ -53,7 +53,6 @@ private:
     // A smoothed four-lane quantity: per-sample linear glide to the target.
     struct Glide {
         Vec4 current, target, increment;
-        void setAll(float x) { current = target = Vec4(x); increment = Vec4(); }
         void aim(float rampFactor) { increment = (target - current) * Vec4(rampFactor); }
         void snap() { current = target; increment = Vec4(); }
     };
