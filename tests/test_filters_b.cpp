@@ -113,8 +113,8 @@ TEST_P(EqAtRate, ZeroGainIsTransparentForEveryType) {
                                               {EQ::kQB, 1.0f - q}, {EQ::kMorph, 0.3f}});
                 StereoBuffer s = source;
                 runOperator(*eq, s);
-                // Within the rounding noise of the single-precision recursion,
-                // which a pole pair near DC (the 20 Hz band) lifts to -80 dB.
+                // Within rounding noise, even for the 20 Hz band whose poles
+                // lie closest to DC.
                 std::vector<float> error(s.size());
                 for (size_t n = 0; n < s.size(); ++n) error[n] = s.left[n] - source.left[n];
                 EXPECT_LT(toDb(rms(error) / rms(source.left)), freq == 0.0f ? -80.0 : -100.0)
@@ -208,8 +208,8 @@ TEST(Eq, TypeChangeKeepsTheFilterHistory) {
     };
     StereoBuffer kept = run(false);
     EXPECT_NEAR(kept.left[0], 7.9, 0.2);
-    // The type takes effect at the next control tick: its first sample carries
-    // on from the held level instead of dropping to the input's.
+    // The type takes effect at the next control tick; from there the output
+    // leaves the held level gradually instead of dropping to the input's.
     size_t switched = 1;
     while (switched < half && kept.left[switched] == kept.left[0]) ++switched;
     ASSERT_LT(switched, 64u);
