@@ -305,11 +305,25 @@ void EQ::update() {
             mSqrtA.set(lane, std::exp2(kLog2Of10Over80 * gainDbOf(gain)));
         }
     }
+    Glide* const glides[6] = {&mG, &mK, &mM0, &mM1, &mM2, &mWeight};
+    Vec4 previousTargets[6];
+    for (int i = 0; i < 6; ++i) previousTargets[i] = glides[i]->target;
     setTargets(coefficientsOf(laneTypes, mTanHalfW, mInverseQ, mSqrtA));
     float morphL = mModL[kMorph], morphR = mModR[kMorph];
     mWeight.target = Vec4(morphR, morphL, 1.0f - morphR, 1.0f - morphL);
 
-    for (Glide* glide : {&mG, &mK, &mM0, &mM1, &mM2, &mWeight}) glide->aim(mRampFactor);
+    // Targets that stay put mean the last glide has run its tick: the values
+    // sit on them (up to rounding), and the samples skip the glide until
+    // something moves again, the usual case without modulation.
+    Int4Raw moved = changed;
+    for (int i = 0; i < 6; ++i) moved |= glides[i]->target.v != previousTargets[i].v;
+    mGliding = (moved[0] | moved[1] | moved[2] | moved[3]) != 0;
+    for (Glide* glide : glides) {
+        if (mGliding)
+            glide->aim(mRampFactor);
+        else
+            glide->snap();
+    }
     for (int lane = 0; lane < 4; ++lane)
         if (changed[lane]) carryOutputOver(lane, oldOutputs[lane]);
 }
@@ -323,12 +337,14 @@ void EQ::update() {
 // and low-pass outputs are the means (ic + ic') / 2; the halves sit in the
 // stored mix weights.
 void EQ::processSample(float* left, float* right) {
-    mG.current += mG.increment;
-    mK.current += mK.increment;
-    mM0.current += mM0.increment;
-    mM1.current += mM1.increment;
-    mM2.current += mM2.increment;
-    mWeight.current += mWeight.increment;
+    if (mGliding) {
+        mG.current += mG.increment;
+        mK.current += mK.increment;
+        mM0.current += mM0.increment;
+        mM1.current += mM1.increment;
+        mM2.current += mM2.increment;
+        mWeight.current += mWeight.increment;
+    }
 
     const Vec4 g = mG.current;
     const Vec4 a1 = Vec4(1.0f) / (Vec4(1.0f) + g * (g + mK.current));
@@ -354,6 +370,7 @@ void EQ::processSample(float* left, float* right) {
 
 void EQ::resetSmoothing() {
     for (Glide* glide : {&mG, &mK, &mM0, &mM1, &mM2, &mWeight}) glide->snap();
+    mGliding = false;
 }
 
 void EQ::clearState() {

@@ -98,6 +98,7 @@ private:
     float mKnobRate = 0.0f;
     int mTypeA = kLowShelf;
     int mTypeB = kLowShelf;
+    bool mGliding = false;
 };
 
 }  // namespace vh
