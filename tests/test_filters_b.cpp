@@ -219,6 +219,28 @@ TEST(Eq, TypeChangeKeepsTheFilterHistory) {
     EXPECT_NEAR(restarted.left[0], 0.5, 0.1);
 }
 
+TEST(Eq, SettingChangeAfterSteadyTicksStillGlides) {
+    // Ticks that aim at the targets already reached leave the glides idle;
+    // the next change must glide again. A low shelf holding a constant
+    // answers a gain step through its mix at once, so only the glide keeps
+    // the output from jumping sixteen-fold.
+    auto eq = prepared<EQ>(44100.0f, {{EQ::kFreqA, eq::valueOfFrequency(1000.0)}});
+    StereoBuffer s(4096);
+    std::fill(s.left.begin(), s.left.end(), 0.5f);
+    s.right = s.left;
+    int counter = 0;
+    runOperator(*eq, s, {}, &counter);
+    EXPECT_NEAR(s.left.back(), 0.5f, 1e-6);
+    eq->setParameter(EQ::kGainA, 1.0f);
+    std::fill(s.left.begin(), s.left.end(), 0.5f);
+    s.right = s.left;
+    runOperator(*eq, s, {}, &counter);
+    double largestStep = 0.0;
+    for (size_t n = 1; n < s.size(); ++n) largestStep = std::max(largestStep, double(std::fabs(s.left[n] - s.left[n - 1])));
+    EXPECT_LT(largestStep, 0.5);
+    EXPECT_NEAR(s.left.back(), 0.5f * std::pow(10.0f, 24.0f / 20.0f), 0.05);
+}
+
 TEST(Eq, LowShelfNearDcStaysStableAtHighRates) {
     // The lowest band frequencies at the highest rates put the poles closest
     // to DC, where rounding of a direct form's coefficients once pushed them
