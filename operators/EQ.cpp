@@ -1,6 +1,7 @@
 #include "operators/EQ.h"
 
 #include <cmath>
+#include <initializer_list>
 
 namespace vh {
 
@@ -9,7 +10,7 @@ namespace {
 const char* const kBandTypeNames[EQ::kNumBandTypes] = {"LOWSHELF", "PEAKING", "HIGHSHELF"};
 const char* const kParamNames[EQ::kNumParams] = {"freqA", "qA", "typeA", "freqB", "qB", "typeB", "morph", "gainA", "gainB"};
 
-constexpr float kTwoPi = 6.2831855f;  // 2π, single precision
+constexpr float kPi = 3.14159265f;
 constexpr float kMinPeakingQ = 0.05f;
 constexpr float kMaxPeakingQ = 20.0f;
 constexpr float kMinShelfQ = 0.35355338f;  // 2^-1.5
@@ -18,59 +19,24 @@ constexpr float kMaxGainDb = 24.0f;
 constexpr float kLog2Of20 = 4.3219281f;
 constexpr float kLog2Of10Over80 = 0.041524101f;  // log2(10) / 80
 
-// Above half the sample rate the cookbook forms turn unstable (sin w < 0).
-// Knob settings beyond it, reachable below 40 kHz, sit at 0.49·fs instead.
+// At half the sample rate tan(w/2) is infinite, and beyond it negative (an
+// unstable filter). Knob settings beyond it, reachable below 40 kHz, sit at
+// 0.49·fs instead.
 constexpr float kMaxFrequencyRatio = 0.49f;
-// A pole pair near DC has a0 + a1 + a2 (1 - cos w times a gain) as its only
-// stability margin, and the single-precision rounding of the coefficients
-// eats it below w = 8e-4 (a +24 dB low shelf at 23 Hz and 192 kHz already
-// has a pole outside the unit circle). cos w is therefore held at or below
-// 1 - 2^-20, which keeps every type stable with a margin for the rounding of
-// the glides, and the band frequency at or above the matching 2.2e-4·fs:
-// 10.5 Hz at 48 kHz, 21 Hz at 96 kHz, 42 Hz at 192 kHz.
-constexpr float kMaxCos = 1.0f - 0x1p-20f;
-constexpr float kMinFrequencyRatio = 2.198e-4f;  // acos(kMaxCos) / 2π
-
-// Low shelf (sign +1) or high shelf (sign -1): the high shelf is the low
-// shelf with cos w and the odd coefficients mirrored.
-inline void shelfTerms(Vec4 c, Vec4 alpha, Vec4 s, Vec4 sign, Vec4 (&num)[3], Vec4 (&den)[3]) {
-    Vec4 a = s * s;
-    Vec4 p = a + Vec4(1.0f);
-    Vec4 d = a - Vec4(1.0f);
-    Vec4 t = Vec4(2.0f) * s * alpha;
-    Vec4 mc = sign * c;
-    Vec4 pd = p - d * mc;  // (A+1) ∓ ·cos w
-    Vec4 pn = p + d * mc;  // (A+1) ± ·cos w
-    num[0] = a * (pd + t);
-    num[1] = Vec4(2.0f) * sign * a * (d - p * mc);
-    num[2] = a * (pd - t);
-    den[0] = pn + t;
-    den[1] = Vec4(-2.0f) * sign * (d + p * mc);
-    den[2] = pn - t;
-}
-
-// Peaking filter with numerator and denominator multiplied by A, which spares
-// the division by A: b = A ± α·A², a0 = A + α, a2 = A - α, b1 = a1 = -2·cos w·A.
-inline void peakingTerms(Vec4 c, Vec4 alpha, Vec4 s, Vec4 (&num)[3], Vec4 (&den)[3]) {
-    Vec4 a = s * s;
-    Vec4 aa = alpha * a * a;
-    Vec4 mid = Vec4(-2.0f) * c * a;
-    num[0] = a + aa;
-    num[1] = mid;
-    num[2] = a - aa;
-    den[0] = a + alpha;
-    den[1] = mid;
-    den[2] = a - alpha;
-}
+// Construction, until the host sets the rate: 20 kHz at 44.1 kHz, Q 1/√2.
+constexpr double kInitialTanHalfW = 6.7987958;  // tan(π · 20000 / 44100)
+constexpr float kInitialInverseQ = 1.4142135f;
 
 }  // namespace
 
 EQ::EQ(int slot, ModuleHost* owner) : Operator(slot, owner) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
-    // 20 kHz at 44.1 kHz with Q 1/√2, until the host sets the rate.
-    mCos.setAll(-0.9576483f);
-    mAlpha.setAll(0.20360464f);
-    mSqrtA.setAll(1.0f);
+    mTanHalfW = Vec4(static_cast<float>(kInitialTanHalfW));
+    mInverseQ = Vec4(kInitialInverseQ);
+    mSqrtA = Vec4(1.0f);
+    const int lowShelves[4] = {kLowShelf, kLowShelf, kLowShelf, kLowShelf};
+    setTargets(coefficientsOf(lowShelves, mTanHalfW, mInverseQ, mSqrtA));
+    resetSmoothing();
     mWeight.current = mWeight.target = Vec4(0.0f, 0.0f, 1.0f, 1.0f);  // morph 0: band A only
 }
 
@@ -126,8 +92,7 @@ float EQ::valueOfQ(double q, int bandType) {
 float EQ::filterFrequencyHz(float v, float sampleRate) {
     float hz = eq::frequencyHz(v);
     float highest = kMaxFrequencyRatio * sampleRate;
-    float lowest = kMinFrequencyRatio * sampleRate;
-    return hz > highest ? highest : hz < lowest ? lowest : hz;
+    return hz > highest ? highest : hz;
 }
 
 void EQ::getParameterDisplay(int index, char* out) {
@@ -194,106 +159,208 @@ bool EQ::parseEditorValue(int index, const char* text, float& value, int) {
 
 // --- control rate -------------------------------------------------------------
 
+// Cookbook forms in state-variable terms, with A = √A²: the shelves move the
+// filter's corner to w/√A (low) or w·√A (high) and mix in the gain; the
+// peaking filter narrows its damping to 1/(Q·A) and adds the band-pass. At
+// 0 dB (√A exactly 1) every form is m0 = 1, m1 = m2 = 0: exactly transparent.
+EQ::Coefficients EQ::coefficientsOf(const int (&laneTypes)[4], Vec4 tanHalfW, Vec4 inverseQ, Vec4 sqrtA) {
+    Int4Raw peaking, highShelf;
+    for (int lane = 0; lane < 4; ++lane) {
+        peaking[lane] = laneTypes[lane] == kPeaking ? -1 : 0;
+        highShelf[lane] = laneTypes[lane] == kHighShelf ? -1 : 0;
+    }
+    const Vec4 one(1.0f), t = tanHalfW, k = inverseQ, s = sqrtA;
+    const Vec4 a = s * s, aa = a * a, inverseA = one / a;
+    Coefficients c;
+    // Low shelf first, then the other two types lane by lane.
+    c.g = t / s;
+    c.k = k;
+    c.m0 = one;
+    c.m1 = k * (a - one);
+    c.m2 = aa - one;
+    c.g = select(highShelf, t * s, c.g);
+    c.m0 = select(highShelf, aa, c.m0);
+    c.m1 = select(highShelf, k * a * (one - a), c.m1);
+    c.m2 = select(highShelf, one - aa, c.m2);
+    c.g = select(peaking, t, c.g);
+    c.k = select(peaking, k * inverseA, c.k);
+    c.m1 = select(peaking, k * (a - inverseA), c.m1);
+    c.m2 = select(peaking, Vec4(), c.m2);
+    // The band-pass and low-pass weights apply to sums of two states.
+    c.m1 = c.m1 * Vec4(0.5f);
+    c.m2 = c.m2 * Vec4(0.5f);
+    return c;
+}
+
+// One lane's next output for the input x, from its states and the
+// coefficients g, k, m0, m1 / 2, m2 / 2 (ahead = add the increments: the
+// coefficients of the next sample). Also gives the output's gradient over the
+// two states.
+EQ::LaneOutput EQ::laneOutput(int lane, double x, bool ahead) const {
+    auto value = [&](const Glide& glide) { return double(glide.current[lane]) + (ahead ? glide.increment[lane] : 0.0); };
+    const double g = value(mG), k = value(mK), m0 = value(mM0), m1 = 2.0 * value(mM1), m2 = 2.0 * value(mM2);
+    const double a1 = 1.0 / (1.0 + g * (g + k)), a2 = g * a1, a3 = g * a2;
+    // v1 = a1·ic1 + a2·(x - ic2), v2 = ic2 + a2·ic1 + a3·(x - ic2).
+    LaneOutput out;
+    out.dIc1 = m1 * a1 + m2 * a2;
+    out.dIc2 = m2 * (1.0 - a3) - m1 * a2;
+    out.y = (m0 + m1 * a2 + m2 * a3) * x + out.dIc1 * mIc1[lane] + out.dIc2 * mIc2[lane];
+    return out;
+}
+
+// A type change keeps the history, and the output carries on from where it
+// was: the lane's states move, by the least amount, to where the new filter's
+// next output equals the old one's (both for the last input). Without this
+// the new mix of the same states would jump, up to the band's full gain.
+void EQ::carryOutputOver(int lane, double oldOutput) {
+    const LaneOutput now = laneOutput(lane, mX1[lane], true);
+    // Near 0 dB the output hardly depends on the states: they stay as they are.
+    const double norm = now.dIc1 * now.dIc1 + now.dIc2 * now.dIc2;
+    if (!(norm > 1e-6)) return;
+    const double step = (oldOutput - now.y) / norm;
+    if (!std::isfinite(step)) return;
+    mIc1.set(lane, static_cast<float>(mIc1[lane] + step * now.dIc1));
+    mIc2.set(lane, static_cast<float>(mIc2[lane] + step * now.dIc2));
+}
+
+void EQ::setTargets(const Coefficients& c) {
+    mG.target = c.g;
+    mK.target = c.k;
+    mM0.target = c.m0;
+    mM1.target = c.m1;
+    mM2.target = c.m2;
+}
+
 void EQ::update() {
-    // The output history is flushed once per tick rather than per sample: a
-    // decay then ends at exact zero, and within 32 samples no double-precision
-    // history can sink from the flush level into the denormal range. That
-    // keeps the flush off the recursion.
-    mY1 = eq::flushDenormal(mY1);
-    mY2 = eq::flushDenormal(mY2);
+    // The states are flushed once per tick rather than per sample, which
+    // keeps the flush off the recursion; a decay then ends at exact zero.
+    mIc1 = eq::flushDenormal(mIc1);
+    mIc2 = eq::flushDenormal(mIc2);
 
-    mTypeA = bandTypeOf(mBase[kTypeA]);
-    mTypeB = bandTypeOf(mBase[kTypeB]);
+    const int typeA = bandTypeOf(mBase[kTypeA]);
+    const int typeB = bandTypeOf(mBase[kTypeB]);
+    const int laneTypes[4] = {typeB, typeB, typeA, typeA};
 
+    // A type takes effect at once, from where the glides stand (the last
+    // targets), and the new filter takes over the history.
+    Int4Raw changed = {0, 0, 0, 0};
+    double oldOutputs[4] = {};
+    if (typeA != mTypeA || typeB != mTypeB) {
+        const int b = typeB != mTypeB ? -1 : 0, a = typeA != mTypeA ? -1 : 0;
+        changed = Int4Raw{b, b, a, a};
+        for (int lane = 0; lane < 4; ++lane)
+            if (changed[lane]) oldOutputs[lane] = laneOutput(lane, mX1[lane], false).y;
+        Coefficients now = coefficientsOf(laneTypes, mTanHalfW, mInverseQ, mSqrtA);
+        mG.current = select(changed, now.g, mG.current);
+        mK.current = select(changed, now.k, mK.current);
+        mM0.current = select(changed, now.m0, mM0.current);
+        mM1.current = select(changed, now.m1, mM1.current);
+        mM2.current = select(changed, now.m2, mM2.current);
+        mTypeA = typeA;
+        mTypeB = typeB;
+    }
+
+    const bool rateChanged = mSampleRate != mKnobRate;
+    mKnobRate = mSampleRate;
     struct LaneSource {
         int lane;
         const float* values;
-        int freq, q, gain, type;
+        int freq, q, gain;
     };
     const LaneSource lanes[4] = {
-        {1, mModL, kFreqB, kQB, kGainB, mTypeB},
-        {0, mModR, kFreqB, kQB, kGainB, mTypeB},
-        {3, mModL, kFreqA, kQA, kGainA, mTypeA},
-        {2, mModR, kFreqA, kQA, kGainA, mTypeA},
+        {1, mModL, kFreqB, kQB, kGainB},
+        {0, mModR, kFreqB, kQB, kGainB},
+        {3, mModL, kFreqA, kQA, kGainA},
+        {2, mModR, kFreqA, kQA, kGainA},
     };
     for (int i = 0; i < 4; ++i) {
         const LaneSource& src = lanes[i];
-        mPeakingLanes[src.lane] = src.type == kPeaking ? -1 : 0;
-        mShelfSign.set(src.lane, src.type == kHighShelf ? -1.0f : 1.0f);
+        const int lane = src.lane;
+        const float freq = src.values[src.freq], q = src.values[src.q], gain = src.values[src.gain];
         // A right lane whose values equal the left ones (no modulation, or
-        // the same on both sides) copies the left lane's targets.
-        bool sameAsLeft = (i & 1) && src.values[src.freq] == mModL[src.freq] && src.values[src.q] == mModL[src.q] &&
-                          src.values[src.gain] == mModL[src.gain];
-        if (sameAsLeft) {
-            int leftLane = src.lane + 1;
-            mCos.target.set(src.lane, mCos.target[leftLane]);
-            mAlpha.target.set(src.lane, mAlpha.target[leftLane]);
-            mSqrtA.target.set(src.lane, mSqrtA.target[leftLane]);
+        // the same on both sides) copies the left lane's settings.
+        if ((i & 1) && freq == mModL[src.freq] && q == mModL[src.q] && gain == mModL[src.gain]) {
+            const int leftLane = lane + 1;
+            mTanHalfW.set(lane, mTanHalfW[leftLane]);
+            mInverseQ.set(lane, mInverseQ[leftLane]);
+            mSqrtA.set(lane, mSqrtA[leftLane]);
+            mKnobs[lane] = mKnobs[leftLane];
             continue;
         }
-        float hz = filterFrequencyHz(src.values[src.freq], mSampleRate);
-        float q = qOf(src.values[src.q], src.type);
-        // √A = 10^(G/80), so that A = 10^(G/40) as in the cookbook.
-        float sqrtA = std::exp2(kLog2Of10Over80 * gainDbOf(src.values[src.gain]));
-        float w = kTwoPi * hz / mSampleRate;
-        float c = std::cos(w);
-        mCos.target.set(src.lane, c);
-        mAlpha.target.set(src.lane, std::sin(w) / (2.0f * q));
-        mSqrtA.target.set(src.lane, sqrtA);
+        // Only what moved since the last tick is recomputed: modulation mostly
+        // reaches one of the three.
+        LaneKnobs& knobs = mKnobs[lane];
+        if (freq != knobs.freq || rateChanged) {
+            knobs.freq = freq;
+            mTanHalfW.set(lane, std::tan(kPi * filterFrequencyHz(freq, mSampleRate) / mSampleRate));
+        }
+        if (q != knobs.q || laneTypes[lane] != knobs.type) {
+            knobs.q = q;
+            knobs.type = laneTypes[lane];
+            mInverseQ.set(lane, 1.0f / qOf(q, laneTypes[lane]));
+        }
+        if (gain != knobs.gain) {
+            knobs.gain = gain;
+            // √A = 10^(G/80), so that A = 10^(G/40) as in the cookbook.
+            mSqrtA.set(lane, std::exp2(kLog2Of10Over80 * gainDbOf(gain)));
+        }
     }
+    Glide* const glides[6] = {&mG, &mK, &mM0, &mM1, &mM2, &mWeight};
+    Vec4 previousTargets[6];
+    for (int i = 0; i < 6; ++i) previousTargets[i] = glides[i]->target;
+    setTargets(coefficientsOf(laneTypes, mTanHalfW, mInverseQ, mSqrtA));
     float morphL = mModL[kMorph], morphR = mModR[kMorph];
     mWeight.target = Vec4(morphR, morphL, 1.0f - morphR, 1.0f - morphL);
-    mAnyPeaking = mTypeA == kPeaking || mTypeB == kPeaking;
-    mAnyShelf = mTypeA != kPeaking || mTypeB != kPeaking;
 
-    mCos.aim(mRampFactor);
-    mAlpha.aim(mRampFactor);
-    mSqrtA.aim(mRampFactor);
-    mWeight.aim(mRampFactor);
+    // Targets that stay put mean the last glide has run its tick: the values
+    // sit on them (up to rounding), and the samples skip the glide until
+    // something moves again, the usual case without modulation.
+    Int4Raw moved = changed;
+    for (int i = 0; i < 6; ++i) moved |= glides[i]->target.v != previousTargets[i].v;
+    mGliding = (moved[0] | moved[1] | moved[2] | moved[3]) != 0;
+    for (Glide* glide : glides) {
+        if (mGliding)
+            glide->aim(mRampFactor);
+        else
+            glide->snap();
+    }
+    for (int lane = 0; lane < 4; ++lane)
+        if (changed[lane]) carryOutputOver(lane, oldOutputs[lane]);
 }
 
 // --- audio rate ---------------------------------------------------------------
 
+// Trapezoidal (zero-delay feedback) state-variable filter, four lanes at once,
+// with its two state updates written as one multiply-add each on the previous
+// states: ic1' = p·ic1 + q·(x - ic2), ic2' = ic2 + q·ic1 + r·(x - ic2), where
+// p = 2·a1 - 1, q = 2·g·a1, r = g·q and a1 = 1 / (1 + g·(g + k)). The band-pass
+// and low-pass outputs are the means (ic + ic') / 2; the halves sit in the
+// stored mix weights.
 void EQ::processSample(float* left, float* right) {
-    mCos.current += mCos.increment;
-    mAlpha.current += mAlpha.increment;
-    mSqrtA.current += mSqrtA.increment;
-    mWeight.current += mWeight.increment;
-
-    // The glide may round past its target; the limit holds on every sample.
-    Vec4 c = min(mCos.current, Vec4(kMaxCos));
-    Vec4 alpha = mAlpha.current, s = mSqrtA.current;
-    Vec4 num[3], den[3];
-    if (mAnyShelf) shelfTerms(c, alpha, s, mShelfSign, num, den);
-    if (mAnyPeaking) {
-        if (!mAnyShelf) {
-            peakingTerms(c, alpha, s, num, den);
-        } else {
-            Vec4 pNum[3], pDen[3];
-            peakingTerms(c, alpha, s, pNum, pDen);
-            for (int i = 0; i < 3; ++i) {
-                num[i] = eq::select(mPeakingLanes, pNum[i], num[i]);
-                den[i] = eq::select(mPeakingLanes, pDen[i], den[i]);
-            }
-        }
+    if (mGliding) {
+        mG.current += mG.increment;
+        mK.current += mK.increment;
+        mM0.current += mM0.increment;
+        mM1.current += mM1.increment;
+        mM2.current += mM2.increment;
+        mWeight.current += mWeight.increment;
     }
-    // 1 / a0 to double precision: a single-precision reciprocal refined by
-    // one Newton step, cheaper than a double division. An inexact 1 / a0 would
-    // move the poles by a0·error, more than a bass band's stability margin.
-    eq::Double4 a0 = eq::widen(den[0]);
-    eq::Double4 n = eq::widen(Vec4(1.0f) / den[0]);
-    n = n * (eq::Double4(2.0) - a0 * n);
-    eq::Double4 x = eq::widen(Vec4(*right, *left, *right, *left));
-    // Feed-forward part first, so only -a1·y1 waits for the previous output.
-    eq::Double4 ff = eq::widen(num[0]) * x + eq::widen(num[1]) * mX1 + eq::widen(num[2]) * mX2 -
-                     eq::widen(den[2]) * mY2;
-    eq::Double4 yd = (ff - eq::widen(den[1]) * mY1) * n;
-    mX2 = mX1;
-    mX1 = x;
-    mY2 = mY1;
-    mY1 = yd;
 
-    Vec4 y = eq::narrow(yd);
+    const Vec4 g = mG.current;
+    const Vec4 a1 = Vec4(1.0f) / (Vec4(1.0f) + g * (g + mK.current));
+    const Vec4 p = a1 + a1 - Vec4(1.0f);
+    const Vec4 q = (g + g) * a1;
+    const Vec4 r = g * q;
+    const Vec4 x(*right, *left, *right, *left);
+    const Vec4 ic1 = mIc1, ic2 = mIc2;
+    const Vec4 v3 = x - ic2;
+    const Vec4 next1 = p * ic1 + q * v3;
+    const Vec4 next2 = (ic2 + q * ic1) + r * v3;
+    mIc1 = next1;
+    mIc2 = next2;
+    const Vec4 y = mM0.current * x + mM1.current * (ic1 + next1) + mM2.current * (ic2 + next2);
+    mX1 = x;
+
     Vec4 mixed = y * mWeight.current;
     *left = mixed[3] + mixed[1];
     *right = mixed[2] + mixed[0];
@@ -302,14 +369,12 @@ void EQ::processSample(float* left, float* right) {
 // --- reset and sample rate -------------------------------------------------------
 
 void EQ::resetSmoothing() {
-    mCos.snap();
-    mAlpha.snap();
-    mSqrtA.snap();
-    mWeight.snap();
+    for (Glide* glide : {&mG, &mK, &mM0, &mM1, &mM2, &mWeight}) glide->snap();
+    mGliding = false;
 }
 
 void EQ::clearState() {
-    mX1 = mX2 = mY1 = mY2 = eq::Double4();
+    mIc1 = mIc2 = mX1 = Vec4();
     resetSmoothing();
 }
 

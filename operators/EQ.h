@@ -46,37 +46,59 @@ public:
     // Band gain, -24..+24 dB.
     static float gainDbOf(float v) { return 48.0f * v - 24.0f; }
     // Band frequency as the filter uses it: the knob's frequency, held just
-    // below half the sample rate where the knob reaches beyond it, and above
-    // the lowest frequency single precision keeps stable (2.2e-4·fs).
+    // below half the sample rate where the knob reaches beyond it.
     static float filterFrequencyHz(float v, float sampleRate);
 
 private:
     // A smoothed four-lane quantity: per-sample linear glide to the target.
     struct Glide {
         Vec4 current, target, increment;
-        void setAll(float x) { current = target = Vec4(x); increment = Vec4(); }
         void aim(float rampFactor) { increment = (target - current) * Vec4(rampFactor); }
         void snap() { current = target; increment = Vec4(); }
     };
 
-    int typeParamOf(int index) const;
+    // The four lanes' transfer functions, as the coefficients of a
+    // trapezoidal state-variable filter: g = tan(w/2) scaled by the band's
+    // corner, damping k, and the mix m0·input + m1·band-pass + m2·low-pass.
+    struct Coefficients {
+        Vec4 g, k, m0, m1, m2;
+    };
+    static Coefficients coefficientsOf(const int (&laneTypes)[4], Vec4 tanHalfW, Vec4 inverseQ, Vec4 sqrtA);
 
-    // Lanes: 0 B right, 1 B left, 2 A right, 3 A left. The coefficients are
-    // single precision; the recursion runs in double precision, because a
-    // pole pair near DC (a 20 Hz band at Q 20) lifts the rounding noise of a
-    // single-precision recursion to -60 dB, audible even at 0 dB gain.
-    eq::Double4 mX1, mX2, mY1, mY2;
-    Glide mCos, mAlpha, mSqrtA;
+    int typeParamOf(int index) const;
+    void setTargets(const Coefficients& c);
+    struct LaneOutput {
+        double y, dIc1, dIc2;
+    };
+    LaneOutput laneOutput(int lane, double x, bool ahead) const;
+    void carryOutputOver(int lane, double oldOutput);
+
+    // Lanes: 0 B right, 1 B left, 2 A right, 3 A left. The cookbook shelves
+    // and peaking filter are the bilinear transforms of analog prototypes, so
+    // a trapezoidal state-variable filter realises them exactly. Unlike the
+    // direct form, whose single-precision rounding noise a pole pair near DC
+    // lifts to -60 dB (a 20 Hz band at Q 20), its integrator states keep the
+    // noise near -100 dB at 20 Hz in single precision.
+    Vec4 mIc1, mIc2;
+    // The last input, for carrying the output over a type change.
+    Vec4 mX1;
+    Glide mG, mK, mM0, mM1, mM2;
     // Crossfade weight of each lane's output: morph for the B lanes, 1 - morph
     // for the A lanes, so both channels mix with one multiply.
     Glide mWeight;
+    // Per lane, the band setting aimed at by the last control tick.
+    Vec4 mTanHalfW, mInverseQ, mSqrtA;
+    // Per lane, the knob values those were computed from (none at first:
+    // NaN equals nothing), and the rate.
+    struct LaneKnobs {
+        float freq = __builtin_nanf(""), q = __builtin_nanf(""), gain = __builtin_nanf("");
+        int type = -1;
+    };
+    LaneKnobs mKnobs[4];
+    float mKnobRate = 0.0f;
     int mTypeA = kLowShelf;
     int mTypeB = kLowShelf;
-    // Per lane, derived from the two band types at each control tick.
-    eq::LaneMask mPeakingLanes{0, 0, 0, 0};
-    Vec4 mShelfSign{1.0f};  // +1 low shelf, -1 high shelf
-    bool mAnyPeaking = false;
-    bool mAnyShelf = true;
+    bool mGliding = false;
 };
 
 }  // namespace vh

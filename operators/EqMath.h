@@ -1,7 +1,7 @@
 #pragma once
 // Conversions shared by the equaliser, formant filter and phaser: the
 // logarithmic frequency knob, typed frequency and percent entries, the morph
-// ratio text, and a lane select for the four-lane filter paths.
+// ratio text, and the denormal flush of the four-lane filter paths.
 
 #include <cmath>
 #include <cstring>
@@ -57,40 +57,6 @@ inline void morphRatioText(float v, char* out) {
     int b = static_cast<int>(100.0f * v);
     VH_TEXT(out, "%d:%d", 100 - b, b);
 }
-
-// Four-lane select: lanes whose mask is all ones take a, the others b.
-typedef int LaneMask __attribute__((vector_size(16)));
-inline Vec4 select(LaneMask mask, Vec4 a, Vec4 b) { return Vec4(mask ? a.v : b.v); }
-
-// Four double-precision lanes, for recursions whose rounding noise single
-// precision cannot afford (pole pairs close to DC). Two SSE halves, so that
-// no 32-byte vector crosses a function boundary in builds without AVX.
-typedef double Double2Raw __attribute__((vector_size(16)));
-typedef float Float2Raw __attribute__((vector_size(8)));
-
-struct Double4 {
-    Double2Raw lo{0.0, 0.0}, hi{0.0, 0.0};
-
-    Double4() = default;
-    Double4(Double2Raw l, Double2Raw h) : lo(l), hi(h) {}
-    explicit Double4(double x) : lo{x, x}, hi{x, x} {}
-
-    friend Double4 operator+(Double4 a, Double4 b) { return {a.lo + b.lo, a.hi + b.hi}; }
-    friend Double4 operator-(Double4 a, Double4 b) { return {a.lo - b.lo, a.hi - b.hi}; }
-    friend Double4 operator*(Double4 a, Double4 b) { return {a.lo * b.lo, a.hi * b.hi}; }
-};
-
-inline Double4 widen(Vec4 x) {
-    Float2Raw lo = __builtin_shufflevector(x.v, x.v, 0, 1);
-    Float2Raw hi = __builtin_shufflevector(x.v, x.v, 2, 3);
-    return {__builtin_convertvector(lo, Double2Raw), __builtin_convertvector(hi, Double2Raw)};
-}
-inline Vec4 narrow(Double4 x) {
-    Float2Raw lo = __builtin_convertvector(x.lo, Float2Raw);
-    Float2Raw hi = __builtin_convertvector(x.hi, Float2Raw);
-    return Vec4(__builtin_shufflevector(lo, hi, 0, 1, 2, 3));
-}
-inline Double4 flushDenormal(Double4 x) { return (x + Double4(1e-18)) - Double4(1e-18); }
 
 // The add-and-subtract denormal flush, lane by lane, for feedback histories.
 inline Vec4 flushDenormal(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }

@@ -44,23 +44,31 @@ public:
         // Each stage s += g (in - s) written as h s + g in with h = 1 - g; the
         // feedback term -gF s4 (gF = 2 r g) is carried through the later
         // stages as -g^k gF s4, so within a pass no stage waits for the one
-        // before it to finish, only for its partial sum.
-        Vec4 hold = Vec4(1.0f) - mG;
-        Vec4 gx = mG * x;
-        Vec4 c1 = mG * feedback;
-        Vec4 c2 = mG * c1;
-        Vec4 c3 = mG * c2;
-        Vec4 c4 = mG * c3;
+        // before it to finish, only for its partial sum. The last stage takes
+        // the first stage's output directly, as g^3 a plus its share of the
+        // old states: the loop from stage 4 back into stage 1 then waits for
+        // two multiply-adds per pass instead of four.
+        const Vec4 g = mG;
+        const Vec4 hold = Vec4(1.0f) - g;
+        const Vec4 gx = g * x;
+        const Vec4 gh = g * hold;
+        const Vec4 g2h = g * gh;
+        const Vec4 g3 = g * g * g;
+        const Vec4 c1 = g * feedback;
+        const Vec4 c2 = g * c1;
+        const Vec4 c3 = g * c2;
+        const Vec4 h4 = hold - g * c3;  // h - c4: stage 4's own weight
         for (int pass = 0; pass < 2; ++pass) {
-            Vec4 a = hold * mS1 + (gx - c1 * mP4);
-            Vec4 b = hold * mS2 + mG * a;
-            Vec4 c = hold * mS3 + mG * b;
-            Vec4 d = hold * mS4 + mG * c;
-            mP4 = mS4;
-            mS1 = a - c1 * mS4;
-            mS2 = b - c2 * mS4;
-            mS3 = c - c3 * mS4;
-            mS4 = d - c4 * mS4;
+            const Vec4 s1 = mS1, s2 = mS2, s3 = mS3, s4 = mS4;
+            const Vec4 a = hold * s1 + (gx - c1 * mP4);
+            const Vec4 b = hold * s2 + g * a;
+            const Vec4 c = hold * s3 + g * b;
+            const Vec4 d = (h4 * s4 + gh * s3 + g2h * s2) + g3 * a;
+            mP4 = s4;
+            mS1 = a - c1 * s4;
+            mS2 = b - c2 * s4;
+            mS3 = c - c3 * s4;
+            mS4 = d;
         }
         Vec4 sum = mS4 + mP4;
         // (4 r + 1) times the mean: makes up the feedback's loss at DC.
