@@ -31,6 +31,18 @@ inline Vec4 rampCurrents(const Ramp (&ramps)[4]) {
     return Vec4(ramps[0].current, ramps[1].current, ramps[2].current, ramps[3].current);
 }
 
+// Four floats that were just written one by one (by the modules) as one
+// vector. Built from scalar loads: a single wide load right behind four
+// narrow stores would miss store-to-load forwarding and stall.
+inline Vec4 gatherWritten(const float* p) {
+    Vec4 v(p[0]);
+    asm("" : "+x"(v.v));  // keeps the compiler from merging the loads again
+    v.set(1, p[1]);
+    v.set(2, p[2]);
+    v.set(3, p[3]);
+    return v;
+}
+
 // Lanes that are NaN or infinite become 0.
 inline Vec4 finiteOrZero(Vec4 x) {
     const Float4Raw largest = {FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX};
@@ -93,8 +105,8 @@ inline void Plugin::runModulators() {
         mMods[m]->processSample(&mModOutL[m], &mModOutR[m]);
     }
     const Vec4 active = rampCurrents(mModActive);
-    (Vec4::load(mModOutL) * active).store(mModOutL);
-    (Vec4::load(mModOutR) * active).store(mModOutR);
+    (gatherWritten(mModOutL) * active).store(mModOutL);
+    (gatherWritten(mModOutR) * active).store(mModOutR);
 }
 
 // Matrix and active-factor ramps run only while a tick left them moving
@@ -142,7 +154,7 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
         mOps[s]->setInputs(mTapL, mTapR);
         mOps[s]->processSample(&pairL[s], &pairR[s]);
     }
-    const Vec4 l = Vec4::load(pairL), r = Vec4::load(pairR);
+    const Vec4 l = gatherWritten(pairL), r = gatherWritten(pairR);
     const Vec4 decL = Vec4::load(mDecode[0]) * l + Vec4::load(mDecode[2]) * r;
     const Vec4 decR = Vec4::load(mDecode[1]) * l + Vec4::load(mDecode[3]) * r;
 
