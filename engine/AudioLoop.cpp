@@ -36,7 +36,9 @@ inline Vec4 rampCurrents(const Ramp (&ramps)[4]) {
 // narrow stores would miss store-to-load forwarding and stall.
 inline Vec4 gatherWritten(const float* p) {
     Vec4 v(p[0]);
+#if defined(__SSE__)
     asm("" : "+x"(v.v));  // keeps the compiler from merging the loads again
+#endif
     v.set(1, p[1]);
     v.set(2, p[2]);
     v.set(3, p[3]);
