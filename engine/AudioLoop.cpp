@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "engine/LaneGather.h"
 #include "engine/Plugin.h"
 #include "modules/Vec4.h"
 #include "platform/FpuState.h"
@@ -29,20 +30,6 @@ inline void raiseMeter(std::atomic<float>& meter, float peak) {
 // The current values of four ramps as one vector.
 inline Vec4 rampCurrents(const Ramp (&ramps)[4]) {
     return Vec4(ramps[0].current, ramps[1].current, ramps[2].current, ramps[3].current);
-}
-
-// Four floats that were just written one by one (by the modules) as one
-// vector. Built from scalar loads: a single wide load right behind four
-// narrow stores would miss store-to-load forwarding and stall.
-inline Vec4 gatherWritten(const float* p) {
-    Vec4 v(p[0]);
-#if defined(__SSE__)
-    asm("" : "+x"(v.v));  // keeps the compiler from merging the loads again
-#endif
-    v.set(1, p[1]);
-    v.set(2, p[2]);
-    v.set(3, p[3]);
-    return v;
 }
 
 // Lanes that are NaN or infinite become 0.

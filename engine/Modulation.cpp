@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "engine/LaneGather.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
 #include "modules/Vec4.h"
@@ -294,7 +295,8 @@ void Plugin::controlTick() {
     Int4Raw moving = {0, 0, 0, 0};
     for (int c = 0; c < 2; ++c)
         for (int e = 0; e < kMatrixSize; e += 4) {
-            Vec4 m = Vec4::load(&mMatrixMod[c][e]);
+            // Slots and clamps have just written single entries.
+            Vec4 m = gatherWritten(&mMatrixMod[c][e]);
             Vec4 inc = (((m * m - Vec4::load(&mMatrixGain[c][e])) * rampFactor) + flush) - flush;
             inc.store(&mMatrixInc[c][e]);
             moving |= inc.v != Float4Raw{0.0f, 0.0f, 0.0f, 0.0f};
