@@ -3,8 +3,10 @@
 // matrix into the four operators, dry delay, mix, output gain, limiter and
 // meters. Runs under the processing lock with flush-to-zero set.
 
+#include <cfloat>
 #include <cmath>
 
+#include "engine/LaneGather.h"
 #include "engine/Plugin.h"
 #include "modules/Vec4.h"
 #include "platform/FpuState.h"
@@ -20,9 +22,20 @@ float toFloat(T x) {
     return std::isfinite(f) ? f : 0.0f;
 }
 
-inline void raiseMeter(std::atomic<float>& meter, float x) {
-    float a = std::fabs(x);
-    if (a > meter.load(std::memory_order_relaxed)) meter.store(a, std::memory_order_relaxed);
+// Raises a meter to a peak (already an absolute value) if that is larger.
+inline void raiseMeter(std::atomic<float>& meter, float peak) {
+    if (peak > meter.load(std::memory_order_relaxed)) meter.store(peak, std::memory_order_relaxed);
+}
+
+// The current values of four ramps as one vector.
+inline Vec4 rampCurrents(const Ramp (&ramps)[4]) {
+    return Vec4(ramps[0].current, ramps[1].current, ramps[2].current, ramps[3].current);
+}
+
+// Lanes that are NaN or infinite become 0.
+inline Vec4 finiteOrZero(Vec4 x) {
+    const Float4Raw largest = {FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX};
+    return select(abs(x).v <= largest, x, Vec4(0.0f));
 }
 }  // namespace
 
@@ -58,6 +71,105 @@ void Plugin::readTransport(int32_t frames) {
     for (auto& mod : mMods) mod->setTempo(mCurrentTempo);
 }
 
+// Knob, Input, Mix and Output smoothing (30 Hz one-poles); the main three
+// carry the denormal flush, the knobs settle exactly on their value.
+inline void Plugin::smoothControls() {
+    const float c30 = mSmoothing30;
+    const Vec4 coefficient(c30);
+    for (int k = 0; k < kNumKnobs; k += 4) {
+        Vec4 smoothed = Vec4::load(&mKnobSmoothed[k]);
+        smoothed += (Vec4::load(&mKnob[k]) - smoothed) * coefficient;
+        smoothed.store(&mKnobSmoothed[k]);
+    }
+    mInputSmoothed = ((mInput - mInputSmoothed) * c30 + mInputSmoothed + 1e-18f) - 1e-18f;
+    mMixSmoothed = ((mMix - mMixSmoothed) * c30 + mMixSmoothed + 1e-18f) - 1e-18f;
+    mOutputSmoothed = ((mOutput - mOutputSmoothed) * c30 + mOutputSmoothed + 1e-18f) - 1e-18f;
+}
+
+// The modulators read the taps and write their outputs; the active factors
+// (before this sample's ramp step) then scale all four outputs at once.
+inline void Plugin::runModulators() {
+    for (int m = 0; m < kNumModulatorSlots; ++m) {
+        mMods[m]->setInputs(mTapL, mTapR);
+        mMods[m]->processSample(&mModOutL[m], &mModOutR[m]);
+    }
+    const Vec4 active = rampCurrents(mModActive);
+    (gatherWritten(mModOutL) * active).store(mModOutL);
+    (gatherWritten(mModOutR) * active).store(mModOutR);
+}
+
+// Matrix and active-factor ramps run only while a tick left them moving
+// (adding a zero increment would change nothing).
+inline void Plugin::advanceRamps() {
+    for (int c = 0; c < 2; ++c) {
+        mInputGain[c].next();
+        mMixGain[c].next();
+        mOutputGain[c].next();
+    }
+    if (mMatrixRamping)
+        for (int c = 0; c < 2; ++c)
+            for (int e = 0; e < kMatrixSize; e += 4)
+                (Vec4::load(&mMatrixGain[c][e]) + Vec4::load(&mMatrixInc[c][e])).store(&mMatrixGain[c][e]);
+    if (mActiveRamping) {
+        for (auto& a : mOpActive) a.next();
+        for (auto& a : mModActive) a.next();
+    }
+}
+
+// Every operator-to-operator connection has one sample of delay, so the four
+// operators are independent within a sample: their inputs, encoders, decoders
+// and bypass mixes run four lanes wide, and only the modules themselves are
+// called one by one.
+inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
+    // Operator inputs from the input and last sample's operator outputs (still
+    // in the taps): one vector of four destinations per matrix row.
+    Vec4 opInL = Vec4::load(&mMatrixGain[0][0]) * Vec4(xL);
+    Vec4 opInR = Vec4::load(&mMatrixGain[1][0]) * Vec4(xR);
+    for (int a = 0; a < kNumOperatorSlots; ++a) {
+        opInL = mulAdd(Vec4::load(&mMatrixGain[0][kMatrixOpToOp + 4 * a]), Vec4(mTapL[kTapOp1 + a]), opInL);
+        opInR = mulAdd(Vec4::load(&mMatrixGain[1][kMatrixOpToOp + 4 * a]), Vec4(mTapR[kTapOp1 + a]), opInR);
+    }
+    const Vec4 limit(kOperatorInputLimit);
+    opInL = clamp(opInL, -limit, limit);
+    opInR = clamp(opInR, -limit, limit);
+
+    const Vec4 encL = Vec4::load(mEncode[0]) * opInL + Vec4::load(mEncode[2]) * opInR;
+    const Vec4 encR = Vec4::load(mEncode[1]) * opInL + Vec4::load(mEncode[3]) * opInR;
+    alignas(16) float pairL[kNumOperatorSlots];
+    alignas(16) float pairR[kNumOperatorSlots];
+    encL.store(pairL);
+    encR.store(pairR);
+    for (int s = 0; s < kNumOperatorSlots; ++s) {
+        mOps[s]->setInputs(mTapL, mTapR);
+        mOps[s]->processSample(&pairL[s], &pairR[s]);
+    }
+    const Vec4 l = gatherWritten(pairL), r = gatherWritten(pairR);
+    const Vec4 decL = Vec4::load(mDecode[0]) * l + Vec4::load(mDecode[2]) * r;
+    const Vec4 decR = Vec4::load(mDecode[1]) * l + Vec4::load(mDecode[3]) * r;
+
+    // A bypassed operator passes its encoded input; a module gone non-finite
+    // must not poison the feedback paths.
+    const Vec4 active = rampCurrents(mOpActive);
+    const Vec4 sign = Vec4::load(mOpSign);
+    const Vec4 outL = finiteOrZero(decL * active * sign + (Vec4(1.0f) - active) * encL);
+    const Vec4 outR = finiteOrZero(decR * active * sign + (Vec4(1.0f) - active) * encR);
+    outL.store(&mTapL[kTapOp1]);
+    outR.store(&mTapR[kTapOp1]);
+
+    // Summed in operator order, as a scalar loop would, so the rounding of
+    // the wet sums does not depend on the vector width.
+    const Vec4 toOutL = Vec4::load(&mMatrixGain[0][kMatrixOut]) * outL;
+    const Vec4 toOutR = Vec4::load(&mMatrixGain[1][kMatrixOut]) * outR;
+    wetL = 0.0f;
+    wetR = 0.0f;
+    for (int s = 0; s < kNumOperatorSlots; ++s) {
+        wetL += toOutL[s];
+        wetR += toOutR[s];
+    }
+    mTapL[kTapWetSum] = wetL;
+    mTapR[kTapWetSum] = wetR;
+}
+
 template <typename Sample>
 void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
     ScopedFlushToZero fpu;
@@ -78,7 +190,12 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
     sortPendingEvents();
     int nextEvent = 0;
 
-    const float c30 = mSmoothing30;
+    float* const dryRingL = mDryL.data();
+    float* const dryRingR = mDryR.data();
+    // Peaks of this block (input L, R, output L, R); the meters are raised
+    // once at its end.
+    Vec4 peaks(0.0f);
+
     for (int32_t n = 0; n < frames; ++n) {
         // Read everything of this index before writing: buffers may be shared.
         float xL = toFloat(inL[n]) * mInputGain[0].current;
@@ -86,10 +203,7 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
         float scL = toFloat(sideL[n]);
         float scR = toFloat(sideR[n]);
 
-        for (int k = 0; k < kNumKnobs; ++k) mKnobSmoothed[k] += (mKnob[k] - mKnobSmoothed[k]) * c30;
-        mInputSmoothed = ((mInput - mInputSmoothed) * c30 + mInputSmoothed + 1e-18f) - 1e-18f;
-        mMixSmoothed = ((mMix - mMixSmoothed) * c30 + mMixSmoothed + 1e-18f) - 1e-18f;
-        mOutputSmoothed = ((mOutput - mOutputSmoothed) * c30 + mOutputSmoothed + 1e-18f) - 1e-18f;
+        smoothControls();
 
         while (nextEvent < mNumOrderedEvents) {
             const vst::VstEvent* event = mPendingEvents->events[mEventOrder[nextEvent]];
@@ -103,80 +217,23 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
             controlTick();
         }
 
+        // Taps [kTapOp1..] and [kTapWetSum] already hold last sample's values.
         mTapL[kTapInput] = xL;
         mTapR[kTapInput] = xR;
-        for (int s = 0; s < kNumOperatorSlots; ++s) {
-            mTapL[kTapOp1 + s] = mOpOutL[s];
-            mTapR[kTapOp1 + s] = mOpOutR[s];
-        }
-        mTapL[kTapWetSum] = mWetL;
-        mTapR[kTapWetSum] = mWetR;
         mTapL[kTapSideChain] = scL;
         mTapR[kTapSideChain] = scR;
 
-        for (int m = 0; m < kNumModulatorSlots; ++m) {
-            mMods[m]->setInputs(mTapL, mTapR);
-            mMods[m]->processSample(&mModOutL[m], &mModOutR[m]);
-            float active = mModActive[m].current;
-            mModOutL[m] *= active;
-            mModOutR[m] *= active;
-        }
-
-        // Ramps of this sample.
-        for (int c = 0; c < 2; ++c) {
-            mInputGain[c].next();
-            mMixGain[c].next();
-            mOutputGain[c].next();
-        }
-        if (mMatrixRamping)
-            for (int c = 0; c < 2; ++c)
-                for (int e = 0; e < kMatrixSize; e += 4)
-                    (Vec4::load(&mMatrixGain[c][e]) + Vec4::load(&mMatrixInc[c][e])).store(&mMatrixGain[c][e]);
-        for (auto& a : mOpActive) a.next();
-        for (auto& a : mModActive) a.next();
-
-        // Operator inputs from the input and last sample's operator outputs:
-        // one vector of four destinations per matrix row.
-        Vec4 opInL = Vec4::load(&mMatrixGain[0][0]) * Vec4(xL);
-        Vec4 opInR = Vec4::load(&mMatrixGain[1][0]) * Vec4(xR);
-        for (int a = 0; a < kNumOperatorSlots; ++a) {
-            opInL = mulAdd(Vec4::load(&mMatrixGain[0][kMatrixOpToOp + 4 * a]), Vec4(mOpOutL[a]), opInL);
-            opInR = mulAdd(Vec4::load(&mMatrixGain[1][kMatrixOpToOp + 4 * a]), Vec4(mOpOutR[a]), opInR);
-        }
-        const Vec4 limit(kOperatorInputLimit);
-        opInL = clamp(opInL, -limit, limit);
-        opInR = clamp(opInR, -limit, limit);
-
-        float wetL = 0.0f, wetR = 0.0f;
-        for (int s = 0; s < kNumOperatorSlots; ++s) {
-            const float* enc = mEncode[s];
-            const float* dec = mDecode[s];
-            float encL = enc[0] * opInL[s] + enc[2] * opInR[s];
-            float encR = enc[1] * opInL[s] + enc[3] * opInR[s];
-            float l = encL, r = encR;
-            mOps[s]->setInputs(mTapL, mTapR);
-            mOps[s]->processSample(&l, &r);
-            float decL = dec[0] * l + dec[2] * r;
-            float decR = dec[1] * l + dec[3] * r;
-            float active = mOpActive[s].current;
-            float sign = mOpSign[s];
-            float outL = decL * active * sign + (1.0f - active) * encL;
-            float outR = decR * active * sign + (1.0f - active) * encR;
-            // A module gone non-finite must not poison the feedback paths.
-            mOpOutL[s] = std::isfinite(outL) ? outL : 0.0f;
-            mOpOutR[s] = std::isfinite(outR) ? outR : 0.0f;
-            wetL += mMatrixGain[0][kMatrixOut + s] * mOpOutL[s];
-            wetR += mMatrixGain[1][kMatrixOut + s] * mOpOutR[s];
-        }
-        mWetL = wetL;
-        mWetR = wetR;
+        runModulators();
+        advanceRamps();
+        float wetL, wetR;
+        runOperators(xL, xR, wetL, wetR);
 
         // Dry delay of mDryLength samples (0 passes the input through).
-        mDryL[mDryPos] = xL;
-        mDryR[mDryPos] = xR;
+        dryRingL[mDryPos] = xL;
+        dryRingR[mDryPos] = xR;
         if (++mDryPos > mDryLength) mDryPos = 0;
-        float dryL = mDryL[mDryPos];
-        float dryR = mDryR[mDryPos];
+        float dryL = dryRingL[mDryPos];
+        float dryR = dryRingR[mDryPos];
 
         float mixL = mMixGain[0].current, mixR = mMixGain[1].current;
         float yL = (dryL * (1.0f - mixL) + wetL * mixL) * mOutputGain[0].current;
@@ -189,12 +246,10 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
         outL[n] = static_cast<Sample>(yL);
         outR[n] = static_cast<Sample>(yR);
 
-        raiseMeter(mMeters[0], xL);
-        raiseMeter(mMeters[1], xR);
-        raiseMeter(mMeters[2], yL);
-        raiseMeter(mMeters[3], yR);
+        peaks = max(peaks, abs(Vec4(xL, xR, yL, yR)));
     }
 
+    for (int i = 0; i < 4; ++i) raiseMeter(mMeters[i], peaks[i]);
     mPendingEvents = nullptr;
     mNumOrderedEvents = 0;
 }

@@ -6,6 +6,8 @@
 
 #include <array>
 
+#include "modules/Vec4.h"
+
 namespace vh {
 
 class Limiter {
@@ -34,13 +36,18 @@ public:
         if (!(p > kPeakFloor)) p = kPeakFloor;  // also replaces NaN
         float windowMax = pushPeak(p);
 
-        float g = 1.0f;
-        for (int k = 0; k < kStages; ++k) {
-            float c = windowMax >= mEnv[k] ? mAttack[k] : mRelease[k];
-            mEnv[k] += c * (windowMax - mEnv[k]);
-            if (mEnv[k] > g) g = mEnv[k];
-        }
-        float inv = 1.0f / g;
+        // The four stages side by side, one per lane. The maxima are taken
+        // as "larger than" tests, so a stage gone NaN never becomes the gain.
+        const Vec4 peak(windowMax);
+        Vec4 env = Vec4::load(mEnv);
+        Vec4 c = select(peak.v >= env.v, Vec4::load(mAttack), Vec4::load(mRelease));
+        env += c * (peak - env);
+        env.store(mEnv);
+        Vec4 g = max(env, Vec4(1.0f));
+        float gain = g[0];
+        for (int k = 1; k < kStages; ++k)
+            if (g[k] > gain) gain = g[k];
+        float inv = 1.0f / gain;
         outL = delayedL * inv;
         outR = delayedR * inv;
     }
@@ -61,9 +68,9 @@ private:
     int mLength = 128;
     float mRate = 44100.0f;
     float mReleaseMs = 70.0f;
-    float mAttack[kStages] = {};
-    float mRelease[kStages] = {};
-    float mEnv[kStages] = {};
+    alignas(16) float mAttack[kStages] = {};
+    alignas(16) float mRelease[kStages] = {};
+    alignas(16) float mEnv[kStages] = {};
 };
 
 }  // namespace vh

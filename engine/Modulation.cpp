@@ -4,8 +4,10 @@
 
 #include <cstring>
 
+#include "engine/LaneGather.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
+#include "modules/Vec4.h"
 
 namespace vh {
 
@@ -210,6 +212,12 @@ void Plugin::computeMainTargets() {
     }
 }
 
+void Plugin::refreshActiveRamping() {
+    mActiveRamping = false;
+    for (const Ramp& a : mOpActive) mActiveRamping |= a.increment != 0.0f;
+    for (const Ramp& a : mModActive) mActiveRamping |= a.increment != 0.0f;
+}
+
 void Plugin::controlTick() {
     for (auto& op : mOps) op->resetModulation();
     for (auto& mod : mMods) mod->resetModulation();
@@ -281,19 +289,25 @@ void Plugin::controlTick() {
     for (auto& op : mOps) op->update();
     for (auto& mod : mMods) mod->update();
 
-    // A settled matrix (the usual case) costs nothing per sample.
-    mMatrixRamping = false;
+    // A settled matrix (the usual case) costs nothing per sample. The
+    // increments are smoothingIncrement's arithmetic four entries at a time.
+    const Vec4 rampFactor(kRampFactor), flush(1e-18f);
+    Int4Raw moving = {0, 0, 0, 0};
     for (int c = 0; c < 2; ++c)
-        for (int e = 0; e < kMatrixSize; ++e) {
-            float m = mMatrixMod[c][e];
-            mMatrixInc[c][e] = smoothingIncrement(m * m, mMatrixGain[c][e], kRampFactor);
-            if (mMatrixInc[c][e] != 0.0f) mMatrixRamping = true;
+        for (int e = 0; e < kMatrixSize; e += 4) {
+            // Slots and clamps have just written single entries.
+            Vec4 m = gatherWritten(&mMatrixMod[c][e]);
+            Vec4 inc = (((m * m - Vec4::load(&mMatrixGain[c][e])) * rampFactor) + flush) - flush;
+            inc.store(&mMatrixInc[c][e]);
+            moving |= inc.v != Float4Raw{0.0f, 0.0f, 0.0f, 0.0f};
         }
+    mMatrixRamping = (moving[0] | moving[1] | moving[2] | moving[3]) != 0;
     computeMainTargets();
     for (int s = 0; s < kNumOperatorSlots; ++s)
         mOpActive[s].setTarget(discreteIndex(mOpBypass[s], 2) >= 1 ? 0.0f : 1.0f, kRampFactor);
     for (int s = 0; s < kNumModulatorSlots; ++s)
         mModActive[s].setTarget(discreteIndex(mModBypass[s], 2) >= 1 ? 0.0f : 1.0f, kRampFactor);
+    refreshActiveRamping();
 
     for (ModSlot& slot : mSlots) {
         slot.sensEff[0] = slot.sensMod[0];

@@ -60,8 +60,7 @@ void Plugin::updateChannelModes() {
     for (int s = 0; s < kNumOperatorSlots; ++s) {
         bool msIn = (bits >> s) & 1;
         bool msOut = (bits >> (s + 4)) & 1;
-        float* enc = mEncode[s];
-        float* dec = mDecode[s];
+        float enc[4], dec[4];
         if (msIn) {
             enc[0] = enc[1] = enc[2] = k;
             enc[3] = -k;
@@ -75,6 +74,10 @@ void Plugin::updateChannelModes() {
         } else {
             dec[0] = dec[3] = 1.0f;
             dec[1] = dec[2] = 0.0f;
+        }
+        for (int c = 0; c < 4; ++c) {
+            mEncode[c][s] = enc[c];
+            mDecode[c][s] = dec[c];
         }
     }
 }

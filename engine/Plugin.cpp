@@ -1,7 +1,9 @@
 #include "engine/Plugin.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <unistd.h>
 
 #include "modules/ModuleTypes.h"
@@ -175,9 +177,9 @@ void Plugin::fullReset() {
         mMixGain[c].snap();
         mOutputGain[c].snap();
     }
-    mWetL = mWetR = 0.0f;
+    std::fill(std::begin(mTapL), std::end(mTapL), 0.0f);
+    std::fill(std::begin(mTapR), std::end(mTapR), 0.0f);
     for (int s = 0; s < kNumOperatorSlots; ++s) {
-        mOpOutL[s] = mOpOutR[s] = 0.0f;
         mOps[s]->clearState();
         mOpActive[s].target = discreteIndex(mOpBypass[s], 2) >= 1 ? 0.0f : 1.0f;
         mOpActive[s].snap();
@@ -188,6 +190,7 @@ void Plugin::fullReset() {
         mModActive[s].target = discreteIndex(mModBypass[s], 2) >= 1 ? 0.0f : 1.0f;
         mModActive[s].snap();
     }
+    refreshActiveRamping();
     for (auto& slot : mSlots)
         for (int c = 0; c < 2; ++c) slot.sensMod[c] = slot.sensEff[c] = slot.sens;
     for (int c = 0; c < 2; ++c)

@@ -136,6 +136,16 @@ private:
     template <typename Sample>
     void processBlock(Sample** inputs, Sample** outputs, int32_t frames);
     void readTransport(int32_t frames);
+    // Per-sample stages of the audio loop, in the order they run.
+    void smoothControls();
+    void runModulators();
+    void advanceRamps();
+    // Routes the input and last sample's operator outputs into the four
+    // operators, runs them and returns the wet sums of this sample.
+    void runOperators(float xL, float xR, float& wetL, float& wetR);
+    // Whether any active-factor ramp still moves; refreshed wherever their
+    // increments change, so a settled crossfade costs nothing per sample.
+    void refreshActiveRamping();
     void controlTick();
     void resolveSources();
     void applyMidi(const vst::VstMidiEvent& event);
@@ -199,6 +209,7 @@ private:
     int mModType[kNumModulatorSlots] = {};
     float mModBypass[kNumModulatorSlots] = {};
     Ramp mModActive[kNumModulatorSlots];
+    bool mActiveRamping = false;
     float mOpMirror[kNumOperatorSlots][kOperatorParams] = {};
     float mModMirror[kNumModulatorSlots][kModulatorParams] = {};
     // Last value of every module parameter per bank, preset, slot and type.
@@ -220,21 +231,23 @@ private:
     alignas(16) float mMatrixInc[2][kMatrixSize] = {};
     bool mMatrixRamping = false;
 
-    // Channel modes: mid/side encode and decode rows per operator, polarity.
+    // Channel modes: mid/side encoder coefficients (a, b, c, d) and decoder
+    // coefficients (e, f, g, h), polarity. Stored coefficient by coefficient,
+    // one lane per operator, so the loop encodes and decodes all four at once.
     float mLrMs = 0.0f;
-    float mEncode[kNumOperatorSlots][4] = {};
-    float mDecode[kNumOperatorSlots][4] = {};
+    alignas(16) float mEncode[4][kNumOperatorSlots] = {};
+    alignas(16) float mDecode[4][kNumOperatorSlots] = {};
     float mOpInvValue = 0.0f;
-    float mOpSign[kNumOperatorSlots] = {1, 1, 1, 1};
+    alignas(16) float mOpSign[kNumOperatorSlots] = {1, 1, 1, 1};
 
-    // Signals of the current sample.
-    alignas(16) float mOpOutL[kNumOperatorSlots] = {};
-    alignas(16) float mOpOutR[kNumOperatorSlots] = {};
-    float mModOutL[kNumModulatorSlots] = {};
-    float mModOutR[kNumModulatorSlots] = {};
-    float mTapL[kNumTaps] = {};
-    float mTapR[kNumTaps] = {};
-    float mWetL = 0.0f, mWetR = 0.0f;
+    // Signals of the current sample. The tap arrays are also where the
+    // operator outputs and wet sums live from one sample to the next
+    // ([kTapOp1..] and [kTapWetSum]), so they are never copied; one spare lane
+    // keeps vector stores inside the array.
+    alignas(16) float mModOutL[kNumModulatorSlots] = {};
+    alignas(16) float mModOutR[kNumModulatorSlots] = {};
+    alignas(16) float mTapL[kNumTaps + 1] = {};
+    alignas(16) float mTapR[kNumTaps + 1] = {};
 
     // Modulation slots.
     struct ModSlot {
@@ -267,8 +280,8 @@ private:
     int mNumOrderedEvents = 0;
 
     // Knobs and MIDI assignments.
-    float mKnob[kNumKnobs] = {};
-    float mKnobSmoothed[kNumKnobs] = {};
+    alignas(16) float mKnob[kNumKnobs] = {};
+    alignas(16) float mKnobSmoothed[kNumKnobs] = {};
     std::atomic<int> mCcAssign[kNumCcAssignments];
     std::atomic<int> mLearnTarget{0};
 

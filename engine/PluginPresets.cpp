@@ -20,7 +20,7 @@ void Plugin::applyCurrentPreset() {
         mStore->setLoading(true);
         for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, values[i]);
         mStore->setLoading(false);
-        for (int s = 0; s < kNumOperatorSlots; ++s) mOpOutL[s] = mOpOutR[s] = 0.0f;
+        for (int s = 0; s < kNumOperatorSlots; ++s) mTapL[kTapOp1 + s] = mTapR[kTapOp1 + s] = 0.0f;
     }
     updateDisplay();
     if (mListener) mListener->refresh();
