@@ -239,10 +239,16 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
         float yL = (dryL * (1.0f - mixL) + wetL * mixL) * mOutputGain[0].current;
         float yR = (dryR * (1.0f - mixR) + wetR * mixR) * mOutputGain[1].current;
 
-        if (mLimiterMode != 0) mLimiter.process(yL, yR, yL, yR);
-        // Nothing non-finite ever leaves the plug-in, whatever a module did.
+        // Nothing non-finite ever leaves the plug-in, whatever a module did;
+        // cleaned before the limiter too, whose envelopes would otherwise
+        // stay infinite and stop limiting until the next reset.
         if (!std::isfinite(yL)) yL = 0.0f;
         if (!std::isfinite(yR)) yR = 0.0f;
+        if (mLimiterMode != 0) {
+            mLimiter.process(yL, yR, yL, yR);
+            if (!std::isfinite(yL)) yL = 0.0f;
+            if (!std::isfinite(yR)) yR = 0.0f;
+        }
         outL[n] = static_cast<Sample>(yL);
         outR[n] = static_cast<Sample>(yR);
 

@@ -321,3 +321,27 @@ TEST(PluginBinary, SampleRateChangesWhileProcessingStayInsideTheBuffers) {
         }
     }
 }
+
+TEST(PluginBinary, OverflowingInputNeverWedgesTheOutput) {
+    // Samples near the float maximum overflow the gains; what comes out stays
+    // finite, the limiter keeps limiting (it releases from the enormous peak
+    // it saw), and a suspend brings everything back to rest.
+    PluginHost host;
+    ASSERT_TRUE(host.open());
+    host.set(param::kInput, 1.0f);
+    host.set(param::kOutput, 1.0f);
+    std::vector<float> huge(512, 3e38f), hugeR(512, -3e38f);
+    host.process(huge, hugeR);
+    EXPECT_TRUE(allFinite(huge) && allFinite(hugeR));
+    auto s = sine(100.0, 44100.0, 44100, 0.9);
+    std::vector<float> l = s, r = s;
+    host.process(l, r, 4096);
+    EXPECT_TRUE(allFinite(l));
+    EXPECT_LE(peak(l), 1.0);
+    host.call(vst::effMainsChanged, 0, 0);
+    host.call(vst::effMainsChanged, 0, 1);
+    l = s;
+    r = s;
+    host.process(l, r, 4096);
+    EXPECT_NEAR(peak(l, 22050), 1.0, 0.05);
+}
