@@ -77,3 +77,35 @@ inline Vec4 select(Int4Raw mask, Vec4 a, Vec4 b) { return Vec4(mask ? a.v : b.v)
 inline Vec4 mulAdd(Vec4 a, Vec4 b, Vec4 c) { return a * b + c; }
 
 }  // namespace vh
+
+namespace vh {
+
+// Lane i of a copied into all four lanes.
+template <int Lane>
+inline Vec4 broadcastLane(Vec4 a) {
+    return Vec4(__builtin_shuffle(a.v, Int4Raw{Lane, Lane, Lane, Lane}));
+}
+template <int Lane>
+inline Int4Raw broadcastLane(Int4Raw a) {
+    return __builtin_shuffle(a, Int4Raw{Lane, Lane, Lane, Lane});
+}
+
+// Lanes (1, 0, 3, 2): each pair of lanes swapped.
+inline Vec4 swapPairs(Vec4 a) { return Vec4(__builtin_shuffle(a.v, Int4Raw{1, 0, 3, 2})); }
+// Lanes 2 and 3 moved down to 0 and 1 (and kept in 2 and 3).
+inline Vec4 upperHalf(Vec4 a) { return Vec4(__builtin_shuffle(a.v, Int4Raw{2, 3, 2, 3})); }
+
+// The add-and-subtract of 1e-18 on every lane: feedback states that decay
+// towards zero end at zero instead of crawling through the denormals.
+inline Vec4 flushDenormal(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
+
+// The sign bits of a comparison mask as bits 0..3 (one movmskps on SSE).
+inline int laneBits(Int4Raw mask) {
+#if defined(__SSE__)
+    return __builtin_ia32_movmskps(reinterpret_cast<Float4Raw>(mask));
+#else
+    return (mask[0] & 1) | (mask[1] & 2) | (mask[2] & 4) | (mask[3] & 8);
+#endif
+}
+
+}  // namespace vh
