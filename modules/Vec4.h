@@ -90,6 +90,24 @@ inline Int4Raw broadcastLane(Int4Raw a) {
     return __builtin_shuffle(a, Int4Raw{Lane, Lane, Lane, Lane});
 }
 
+// min and max above as one instruction each: minLanes(a, b) is a < b ? a : b
+// and maxLanes(a, b) is a > b ? a : b lane by lane, so a NaN in a gives b.
+inline Vec4 minLanes(Vec4 a, Vec4 b) {
+#if defined(__SSE__)
+    return Vec4(__builtin_ia32_minps(a.v, b.v));
+#else
+    return min(a, b);
+#endif
+}
+inline Vec4 maxLanes(Vec4 a, Vec4 b) {
+#if defined(__SSE__)
+    return Vec4(__builtin_ia32_maxps(a.v, b.v));
+#else
+    return max(a, b);
+#endif
+}
+inline Vec4 clampLanes(Vec4 x, Vec4 lo, Vec4 hi) { return minLanes(maxLanes(x, lo), hi); }
+
 // Lanes (1, 0, 3, 2): each pair of lanes swapped.
 inline Vec4 swapPairs(Vec4 a) { return Vec4(__builtin_shuffle(a.v, Int4Raw{1, 0, 3, 2})); }
 // Lanes 2 and 3 moved down to 0 and 1 (and kept in 2 and 3).

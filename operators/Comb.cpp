@@ -141,7 +141,7 @@ inline void Comb::processWith(float* left, float* right) {
     if constexpr (Interpolation == kInterpolationCubic) {
         // A cubic read of a recirculating line is held to +-4 so the
         // overshoot of the interpolator can never build up in the loop.
-        y = clamp(y, Vec4(-kCubicLimit), Vec4(kCubicLimit));
+        y = clampLanes(y, Vec4(-kCubicLimit), Vec4(kCubicLimit));
     }
     Vec4 gain = upperHalf(delayGain);
     Vec4 x(*left, *right, 0.0f, 0.0f);

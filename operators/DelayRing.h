@@ -114,7 +114,7 @@ private:
     // precision even when the position is a six- or seven-digit number.
     Int4Raw locate(Vec4 delays, Vec4& fraction, Vec4& delay) const {
         // The max turns NaN into one sample.
-        delay = min(max(delays, Vec4(1.0f)), Vec4(mMaxDelay));
+        delay = clampLanes(delays, Vec4(1.0f), Vec4(mMaxDelay));
         Int4Raw whole = truncateToInt(delay);
         Vec4 rest = delay - toFloat(whole);
         Int4Raw between = rest.v > 0.0f;  // -1 where the position falls between cells
