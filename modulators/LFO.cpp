@@ -47,18 +47,21 @@ float valueOfDegrees(double x) {
 // Position of the half-cycle point; a tilt of exactly 1 would divide zero by
 // zero at the end of the cycle, so the second half's width never reaches 0.
 constexpr float kMinHalfWidth = 1e-6f;
-inline float warp(float u, float tilt) {
-    if (tilt > u) return 0.5f * u / tilt;
-    float width = 1.0f - tilt;
-    if (width < kMinHalfWidth) width = kMinHalfWidth;
-    return 0.5f * (u - 1.0f) / width + 1.0f;
+
+// Per lane: if tilt > u then 0.5 u / tilt, else 0.5 (u - 1) / (1 - tilt) + 1,
+// with both halves sharing one division and one 0-or-1 term.
+inline Vec4 warp(Vec4 u, Vec4 tilt) {
+    Int4Raw firstHalf = tilt.v > u.v;
+    Vec4 secondHalfOne = select(firstHalf, Vec4(), Vec4(1.0f));
+    Vec4 width = maxLanes(Vec4(1.0f) - tilt, Vec4(kMinHalfWidth));
+    Vec4 quotient = Vec4(0.5f) * (u - secondHalfOne) / select(firstHalf, tilt, width);
+    return quotient + secondHalfOne;
 }
 
-// Single wrap: offsets are within half a cycle of the phase.
-inline float wrapOnce(float u) {
-    if (u > 1.0f) return u - 1.0f;
-    if (u < 0.0f) return u + 1.0f;
-    return u;
+// Single wrap per lane: offsets are within half a cycle of the phase.
+inline Vec4 wrapOnce(Vec4 u) {
+    const Vec4 one(1.0f);
+    return u + (select(u.v < 0.0f, one, Vec4()) - select(u.v > 1.0f, one, Vec4()));
 }
 
 // Offset of the sample-and-hold values below which both channels share one.
@@ -252,15 +255,16 @@ float LFO::smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float 
 
 // --- audio rate -------------------------------------------------------------
 
-inline float LFO::sineAt(float w) {
+inline Vec4 LFO::sineAt(Vec4 w) {
     // Ramps may overshoot 0..1 by a rounding step; never read past the guard.
-    // Written so that NaN also lands on 0 (fmin/fmax would be library calls).
-    float x = static_cast<float>(kSineSteps) * w;
-    x = x > 0.0f ? x : 0.0f;
-    x = x < static_cast<float>(kSineSteps) ? x : static_cast<float>(kSineSteps);
-    int k = static_cast<int>(x);
-    float f = x - static_cast<float>(k);
-    return kSineTable.value[k] * (1.0f - f) + kSineTable.value[k + 1] * f;
+    // The max also turns NaN into 0.
+    const float steps = static_cast<float>(kSineSteps);
+    Vec4 x = clampLanes(Vec4(steps) * w, Vec4(), Vec4(steps));
+    Int4Raw k = truncateToInt(x);
+    Vec4 f = x - toFloat(k);
+    const float* table = kSineTable.value;
+    Vec4 here(table[k[0]], table[k[1]], 0.0f, 0.0f), next(table[k[0] + 1], table[k[1] + 1], 0.0f, 0.0f);
+    return here * (Vec4(1.0f) - f) + next * f;
 }
 
 namespace {
@@ -271,57 +275,50 @@ inline float triangleAt(float w) {
 }
 }  // namespace
 
-void LFO::processSample(float* outLeft, float* outRight) {
-    float rate = mRate.next();
-    Vec4 gain = mGainRamps.next();
-    Vec4 shape = mShapeRamps.next();
-    float offsetL = shape[kOffsetLaneL], offsetR = shape[kOffsetLaneR];
-
-    float phase = static_cast<float>(mPhase);
-    float wL = warp(wrapOnce(phase - (offsetL - 0.5f)), shape[kTiltL]);
-    float wR = warp(wrapOnce(phase - (offsetR - 0.5f)), shape[kTiltR]);
-
-    float valueL, valueR;
+Vec4 LFO::otherShape(Vec4 w, Vec4 shape) {
     switch (mWaveform) {
-        case kSine:
-            valueL = sineAt(wL);
-            valueR = sineAt(wR);
-            break;
         case kSquare:  // high for the first half-cycle
-            valueL = wL > 0.5f ? -1.0f : 1.0f;
-            valueR = wR > 0.5f ? -1.0f : 1.0f;
-            break;
-        case kTriangle:
-            valueL = triangleAt(wL);
-            valueR = triangleAt(wR);
-            break;
-        case kSaw:
-            valueL = 2.0f * wL - 1.0f;
-            valueR = 2.0f * wR - 1.0f;
-            break;
-        case kSampleHold:
-            if (wL - mPrevWarpL < kWrapThreshold) mHeldL = static_cast<float>(nextRandom()) / 32767.0f;
-            if (wR - mPrevWarpR < kWrapThreshold) {
+            return select(w.v > 0.5f, Vec4(-1.0f), Vec4(1.0f));
+        case kTriangle: return Vec4(triangleAt(w[0]), triangleAt(w[1]), 0.0f, 0.0f);
+        case kSaw: return Vec4(2.0f) * w - Vec4(1.0f);
+        case kSampleHold: {
+            float offsetL = shape[kOffsetLaneL], offsetR = shape[kOffsetLaneR];
+            if (w[0] - mPrevWarp[0] < kWrapThreshold) mHeldL = static_cast<float>(nextRandom()) / 32767.0f;
+            if (w[1] - mPrevWarp[1] < kWrapThreshold) {
                 if (std::fabs(offsetL - offsetR) > kSharedHoldOffset)
                     mHeldR = static_cast<float>(nextRandom()) / 32767.0f;
                 else
                     mHeldR = mHeldL;
             }
-            valueL = mHeldL;
-            valueR = mHeldR;
-            break;
-        default: valueL = valueR = 0.0f; break;
+            return Vec4(mHeldL, mHeldR, 0.0f, 0.0f);
+        }
+        default: return Vec4();
     }
-    mPrevWarpL = wL;
-    mPrevWarpR = wR;
+}
+
+void LFO::processSample(float* outLeft, float* outRight) {
+    float rate = mRate.next();
+    Vec4 gain = mGainRamps.next();
+    Vec4 shape = mShapeRamps.next();
+
+    // Both channels side by side in lanes 0 and 1 (left, right).
+    Vec4 phase(static_cast<float>(mPhase));
+    Vec4 w = warp(wrapOnce(phase - (shape - Vec4(0.5f))), upperHalf(shape));
+
+    // The sine, by far the most used shape, is tested before the others.
+    Vec4 value = mWaveform == kSine ? sineAt(w) : otherShape(w, shape);
+    // Lanes 2 and 3 carry whatever the shapes made of the tilts; keep the
+    // smoother's spare lanes at zero.
+    value = select(Int4Raw{-1, -1, 0, 0}, value, Vec4());
+    mPrevWarp = w;
 
     mPhase += static_cast<double>(rate * mInvSampleRate);
     if (mPhase > 1.0) mPhase -= 1.0;
 
-    mSmoothL = flushDenormal(mSmoothL + (valueL - mSmoothL) * gain[kCoefL]);
-    mSmoothR = flushDenormal(mSmoothR + (valueR - mSmoothR) * gain[kCoefR]);
-    *outLeft = mSmoothL * gain[kDepthL];
-    *outRight = mSmoothR * gain[kDepthR];
+    mSmooth = flushDenormal(mSmooth + (value - mSmooth) * gain);
+    Vec4 out = mSmooth * upperHalf(gain);
+    *outLeft = out[0];
+    *outRight = out[1];
 }
 
 // --- reset ------------------------------------------------------------------
@@ -334,8 +331,7 @@ void LFO::resetSmoothing() {
 
 void LFO::clearState() {
     mPhase = 0.0;
-    mSmoothL = mSmoothR = 0.0f;
-    mPrevWarpL = mPrevWarpR = 0.0f;
+    mSmooth = mPrevWarp = Vec4();
     mHeldL = mHeldR = 0.0f;
 }
 
