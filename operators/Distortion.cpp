@@ -71,8 +71,31 @@ void diffuseText(float v, char* out) {
         VH_TEXT(out, "%.1f", 100.0f * v);
 }
 
-typedef double Double2 __attribute__((vector_size(16)));
-typedef long long Int2 __attribute__((vector_size(16)));
+bool endsWithIgnoreCase(const char* text, std::size_t length, const char* suffix) {
+    std::size_t n = std::strlen(suffix);
+    return length >= n && equalsIgnoreCase(text + length - n, suffix);
+}
+
+}  // namespace
+
+Distortion::AsymLanes::AsymLanes()
+    : seriesLimit(splat(kAsymSeriesLimit)),
+      minusSeriesLimit(splat(-kAsymSeriesLimit)),
+      expLow(splat(-708.0)),
+      expHigh(splat(708.0)),
+      log2e(splat(1.4426950408889634)),
+      roundMagic(splat(6755399441055744.0)),
+      ln2High(splat(0.6931471803691238)),  // ln 2 split so n * high is exact
+      ln2Low(splat(1.9082149292705877e-10)),
+      sixth(splat(1.0 / 6)),
+      inv24(splat(1.0 / 24)),
+      inv120(splat(1.0 / 120)),
+      inv720(splat(1.0 / 720)),
+      inv5040(splat(1.0 / 5040)),
+      inv40320(splat(1.0 / 40320)),
+      inv362880(splat(1.0 / 362880)),
+      magicBits(Int2{0x4338000000000000LL, 0x4338000000000000LL}),
+      exponentBias(Int2{1023, 1023}) {}
 
 // e^x on two double lanes, x limited to -708..708 so the result stays a
 // finite normal double (NaN counts as the lower end). x = n ln 2 + r with
@@ -80,34 +103,21 @@ typedef long long Int2 __attribute__((vector_size(16)));
 // below 1e-11, far finer than the float the curve ends in); 2^n built in the
 // exponent field. Rounding uses the 1.5 * 2^52 trick: adding it leaves n in
 // the low mantissa bits.
-Double2 expLanes(Double2 x) {
-    constexpr double kLimit = 708.0;
-    constexpr double kLog2E = 1.4426950408889634;
-    constexpr double kLn2High = 0.6931471803691238;  // ln 2 split so n * high is exact
-    constexpr double kLn2Low = 1.9082149292705877e-10;
-    constexpr double kRoundMagic = 6755399441055744.0;
-    constexpr long long kMagicBits = 0x4338000000000000LL;
-    x = x > -kLimit ? x : Double2{-kLimit, -kLimit};
-    x = x < kLimit ? x : Double2{kLimit, kLimit};
-    Double2 shifted = x * kLog2E + kRoundMagic;
-    Double2 n = shifted - kRoundMagic;
-    Int2 whole = reinterpret_cast<Int2>(shifted) - kMagicBits;
-    Double2 r = (x - n * kLn2High) - n * kLn2Low;
+Distortion::Double2 Distortion::expLanes(Double2 x, const AsymLanes& k) {
+    x = x > k.expLow ? x : k.expLow;
+    x = x < k.expHigh ? x : k.expHigh;
+    Double2 shifted = x * k.log2e + k.roundMagic;
+    Double2 n = shifted - k.roundMagic;
+    Int2 whole = reinterpret_cast<Int2>(shifted) - k.magicBits;
+    Double2 r = (x - n * k.ln2High) - n * k.ln2Low;
     Double2 r2 = r * r;
     Double2 r4 = r2 * r2;
-    Double2 low = (1.0 + r) + r2 * (1.0 / 2 + r * (1.0 / 6));
-    Double2 mid = (1.0 / 24 + r * (1.0 / 120)) + r2 * (1.0 / 720 + r * (1.0 / 5040));
-    Double2 high = 1.0 / 40320 + r * (1.0 / 362880);
+    Double2 low = (k.one + r) + r2 * (k.half + r * k.sixth);
+    Double2 mid = (k.inv24 + r * k.inv120) + r2 * (k.inv720 + r * k.inv5040);
+    Double2 high = k.inv40320 + r * k.inv362880;
     Double2 p = low + r4 * (mid + r4 * high);
-    return p * reinterpret_cast<Double2>((whole + 1023) << 52);
+    return p * reinterpret_cast<Double2>((whole + k.exponentBias) << 52);
 }
-
-bool endsWithIgnoreCase(const char* text, std::size_t length, const char* suffix) {
-    std::size_t n = std::strlen(suffix);
-    return length >= n && equalsIgnoreCase(text + length - n, suffix);
-}
-
-}  // namespace
 
 Distortion::Distortion(int slot, ModuleHost* owner) : Operator(slot, owner) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
@@ -235,10 +245,10 @@ void Distortion::update() {
     mType = discreteIndex(mBase[kType], kNumTypeStates);
     if (mType >= kAsymA && mType <= kAsymC) {
         const AsymShape& shapeOfType = kAsymShapes[mType - kAsymA];
-        mAsymScale = shapeOfType.scale;
-        mAsymSteep = shapeOfType.steep;
-        mAsymOffset = shapeOfType.offset;
-        mAsymInverseSteep = 1.0 / shapeOfType.steep;
+        mAsym.scale = splat(shapeOfType.scale);
+        mAsym.steep = splat(shapeOfType.steep);
+        mAsym.offset = splat(shapeOfType.offset);
+        mAsym.inverseSteep = splat(1.0 / shapeOfType.steep);
     }
     mXover = discreteIndex(mBase[kXover], 2) == 1;
     // Switching the diffuser in or out would otherwise replay stale filter
@@ -257,26 +267,29 @@ void Distortion::update() {
 // --- audio -------------------------------------------------------------------
 
 Vec4 Distortion::shapeAsymmetric(Vec4 band) {
-    Double2 drive = {mDrive.current[3], mDrive.current[2]};
-    Double2 u = {band[3], band[2]};
-    Double2 t = drive * u + static_cast<double>(kCurveEpsilon) - mAsymOffset;
-    Double2 et = mAsymSteep * t;
+    const AsymLanes& k = mAsym;
+    // Left (lane 3) and right (lane 2) widened into the two double lanes.
+    Double2 drive = __builtin_convertvector(__builtin_shufflevector(mDrive.current.v, mDrive.current.v, 3, 2), Double2);
+    Double2 u = __builtin_convertvector(__builtin_shufflevector(band.v, band.v, 3, 2), Double2);
+    Double2 t = drive * u + k.epsilon - k.offset;
+    Double2 et = k.steep * t;
     // s (F + 1e-15) / D with F = t / (1 - exp(-e t)), as one division:
     // s (t + 1e-15 (1 - exp(-e t))) / ((1 - exp(-e t)) D).
-    Double2 oneMinusExp = 1.0 - expLanes(-et);
-    Double2 numerator = t + 1e-15 * oneMinusExp;
+    Double2 oneMinusExp = k.one - expLanes(-et, k);
+    Double2 numerator = t + k.outputEpsilon * oneMinusExp;
     Double2 denominator = oneMinusExp * drive;
-    auto small = et < kAsymSeriesLimit && et > -kAsymSeriesLimit;
-    numerator = small ? mAsymInverseSteep + t * (0.5 + mAsymSteep * t * (1.0 / 12)) + 1e-15 : numerator;
+    auto small = et < k.seriesLimit && et > k.minusSeriesLimit;
+    numerator = small ? k.inverseSteep + t * (k.half + k.steep * t * k.twelfth) + k.outputEpsilon : numerator;
     denominator = small ? drive : denominator;
-    Double2 shaped = mAsymScale * numerator / denominator;
+    Double2 shaped = k.scale * numerator / denominator;
     // 10 Hz high-pass: the curve's offset leaves a DC component behind.
-    Double2 y = mB0 * shaped + mB1 * mDc.x1 + mB2 * mDc.x2 - mA1 * mDc.y1 - mA2 * mDc.y2;
+    Double2 y = k.b0 * shaped + k.b1 * mDc.x1 + k.b2 * mDc.x2 - k.a1 * mDc.y1 - k.a2 * mDc.y2;
     mDc.x2 = mDc.x1;
     mDc.x1 = shaped;
     mDc.y2 = mDc.y1;
-    mDc.y1 = (y + 1e-18) - 1e-18;  // the stored state is flushed of vanishing values
-    return Vec4(0.0f, 0.0f, static_cast<float>(y[1]), static_cast<float>(y[0]));
+    mDc.y1 = (y + k.flush) - k.flush;  // the stored state is flushed of vanishing values
+    Float2 narrowed = __builtin_convertvector(y, Float2);
+    return Vec4(__builtin_shufflevector(narrowed, Float2{}, 2, 2, 1, 0));
 }
 
 Vec4 Distortion::shape(Vec4 band) {
@@ -366,11 +379,12 @@ void Distortion::setSampleRate(float rate) {
     double cs = std::cos(w);
     double alpha = std::sin(w) / kSqrt2;
     double q = 1.0 / (1.0 + alpha);
-    mA1 = -2.0 * cs * q;
-    mA2 = (1.0 - alpha) * q;
-    mB0 = (1.0 + cs) * 0.5 * q;
-    mB1 = -2.0 * mB0;
-    mB2 = mB0;
+    double b0 = (1.0 + cs) * 0.5 * q;
+    mAsym.a1 = splat(-2.0 * cs * q);
+    mAsym.a2 = splat((1.0 - alpha) * q);
+    mAsym.b0 = splat(b0);
+    mAsym.b1 = splat(-2.0 * b0);
+    mAsym.b2 = splat(b0);
     clearFilterMemories();
     mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
     Operator::setSampleRate(rate);

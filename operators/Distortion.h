@@ -83,6 +83,8 @@ private:
 
     // Two double lanes: left in lane 0, right in lane 1.
     typedef double Double2 __attribute__((vector_size(16)));
+    typedef long long Int2 __attribute__((vector_size(16)));
+    typedef float Float2 __attribute__((vector_size(8)));
 
     // Memories of the 10 Hz high-pass, both channels side by side.
     struct DcBlocker {
@@ -98,10 +100,27 @@ private:
     VecRamp mDrive, mSine, mWidth;
     // Crossover band-pass memories.
     Vec4 mX1, mX2, mY1, mY2;
-    // Asymmetric curve: scale, steepness and offset of the chosen type.
-    double mAsymScale = 1.0, mAsymSteep = 2.0, mAsymOffset = 0.0, mAsymInverseSteep = 0.5;
-    // 10 Hz second-order high-pass after the asymmetric curves.
-    double mB0 = 1.0, mB1 = 0.0, mB2 = 0.0, mA1 = 0.0, mA2 = 0.0;
+    // Every number the asymmetric curve, its exponential and its DC blocker
+    // use, as two-lane vectors kept in the object: each use is then one
+    // memory operand, where a literal would be rebuilt from a scalar (two
+    // instructions) at every use.
+    struct AsymLanes {
+        // Curve of the chosen type: scale, steepness, offset, 1 / steepness.
+        Double2 scale = splat(1.0), steep = splat(2.0), offset = splat(0.0), inverseSteep = splat(0.5);
+        // 10 Hz second-order high-pass after the curve.
+        Double2 b0 = splat(1.0), b1 = splat(0.0), b2 = splat(0.0), a1 = splat(0.0), a2 = splat(0.0);
+        Double2 epsilon = splat(1e-15f), outputEpsilon = splat(1e-15), seriesLimit, minusSeriesLimit;
+        Double2 half = splat(0.5), twelfth = splat(1.0 / 12), one = splat(1.0), flush = splat(1e-18);
+        // The exponential's range limits, rounding and Taylor coefficients.
+        Double2 expLow, expHigh, log2e, roundMagic, ln2High, ln2Low;
+        Double2 sixth, inv24, inv120, inv720, inv5040, inv40320, inv362880;
+        Int2 magicBits, exponentBias;
+        AsymLanes();
+    };
+    static Double2 splat(double x) { return Double2{x, x}; }
+    static Double2 expLanes(Double2 x, const AsymLanes& k);
+
+    AsymLanes mAsym;
     DcBlocker mDc;
     Allpass<51> mDiffuser1;
     Allpass<71> mDiffuser2;
