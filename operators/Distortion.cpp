@@ -283,7 +283,9 @@ Vec4 Distortion::shapeAsymmetric(Vec4 band) {
     denominator = small ? drive : denominator;
     Double2 shaped = k.scale * numerator / denominator;
     // 10 Hz high-pass: the curve's offset leaves a DC component behind.
-    Double2 y = k.b0 * shaped + k.b1 * mDc.x1 + k.b2 * mDc.x2 - k.a1 * mDc.y1 - k.a2 * mDc.y2;
+    // The memories' share is summed first, so the new value reaches the
+    // output through one multiply and one add.
+    Double2 y = k.b0 * shaped + (((k.b1 * mDc.x1 + k.b2 * mDc.x2) - k.a1 * mDc.y1) - k.a2 * mDc.y2);
     mDc.x2 = mDc.x1;
     mDc.x1 = shaped;
     mDc.y2 = mDc.y1;
@@ -343,7 +345,8 @@ void Distortion::processSample(float* left, float* right) {
     band = shape(band);
     if (mDiffuserOn) {
         Vec4 g(mBase[kDiffuse] * kDiffuseGain);
-        band = mDiffuser4.process(mDiffuser3.process(mDiffuser2.process(mDiffuser1.process(band, g), g), g), g);
+        Vec4 h = Vec4(1.0f) - g * g;
+        band = mDiffuser4.process(mDiffuser3.process(mDiffuser2.process(mDiffuser1.process(band, g, h), g, h), g, h), g, h);
     }
     Vec4 out = band + rest;
     *left = out[3];

@@ -71,12 +71,16 @@ private:
     struct Allpass {
         std::array<Vec4, N> buffer{};
         int index = 0;
-        Vec4 process(Vec4 in, Vec4 g) {
+        // oneMinusG2 = 1 - g^2. The output g w + d is taken as
+        // g in + (1 - g^2) d, so the input reaches it through one multiply
+        // and one add: four stages in a row would otherwise put twelve
+        // dependent steps between the curve and the output.
+        Vec4 process(Vec4 in, Vec4 g, Vec4 oneMinusG2) {
             Vec4 delayed = buffer[index];
             Vec4 w = in - g * delayed;
             buffer[index] = flushLanes(w);
             if (--index < 0) index = N - 1;
-            return g * w + delayed;
+            return g * in + oneMinusG2 * delayed;
         }
         void clear() { buffer.fill(Vec4()); }
     };
