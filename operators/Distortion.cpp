@@ -25,6 +25,8 @@ constexpr double kTwoPi = 6.2831854820251465;
 constexpr float kMaxCentreShare = 0.49f;
 // Keeps the symmetric curves defined at zero input.
 constexpr float kCurveEpsilon = 1e-15f;
+// Added to the asymmetric curve before its scaling, so it is never exactly 0.
+constexpr double kOutputEpsilon = 1e-15;
 // Symmetric curve knees: sym A, B, C.
 constexpr float kSymKnee[3] = {6.0f, 4.0f, 2.0f};
 // Asymmetric curves: output scale, steepness and input offset per type.
@@ -36,10 +38,17 @@ constexpr AsymShape kAsymShapes[3] = {
     {1.332023709, 4.0, -0.6},
     {1.445650638, 6.0, -0.4},
 };
-// Below this |e t| the asymmetric curve t / (1 - exp(-e t)) is taken from its
-// series 1/e + t/2 + e t^2/12 (next term 1e-11 relative): near t = 0 the
-// quotient would cancel its digits away and at t = 0 divide 0 by 0.
-constexpr double kAsymSeriesLimit = 1e-2;
+// Below this |x| = |e t| the asymmetric curve's x / (1 - exp(-x)) is taken
+// from its series 1 + x/2 + x^2/12 - x^4/720 + x^6/30240 (next term below
+// 4e-9 there): near x = 0 the quotient would cancel its digits away and at
+// x = 0 divide 0 by 0. From 0.5 on, 1 - exp(-x) keeps its digits.
+constexpr float kAsymSeriesLimit = 0.5f;
+// Range of the exponential's argument: e^60 times the largest drive (10^6)
+// stays a finite float, and beyond 60 the curve no longer changes in float.
+constexpr float kAsymExpLimit = 60.0f;
+// 128.5: added before a truncating conversion, it turns x log2 e (at most
+// 87 in size) into a positive number whose truncation is round(x log2 e) + 128.
+constexpr float kExpRoundingOffset = 128.5f;
 // Diffuser on from this "diffuse" value; allpass gain 0.7 per unit of it.
 constexpr float kDiffuseOn = 0.01f;
 constexpr float kDiffuseGain = 0.7f;
@@ -79,44 +88,41 @@ bool endsWithIgnoreCase(const char* text, std::size_t length, const char* suffix
 }  // namespace
 
 Distortion::AsymLanes::AsymLanes()
-    : seriesLimit(splat(kAsymSeriesLimit)),
-      minusSeriesLimit(splat(-kAsymSeriesLimit)),
-      expLow(splat(-708.0)),
-      expHigh(splat(708.0)),
-      log2e(splat(1.4426950408889634)),
-      roundMagic(splat(6755399441055744.0)),
-      ln2High(splat(0.6931471803691238)),  // ln 2 split so n * high is exact
-      ln2Low(splat(1.9082149292705877e-10)),
-      sixth(splat(1.0 / 6)),
-      inv24(splat(1.0 / 24)),
-      inv120(splat(1.0 / 120)),
-      inv720(splat(1.0 / 720)),
-      inv5040(splat(1.0 / 5040)),
-      inv40320(splat(1.0 / 40320)),
-      inv362880(splat(1.0 / 362880)),
-      magicBits(Int2{0x4338000000000000LL, 0x4338000000000000LL}),
-      exponentBias(Int2{1023, 1023}) {}
+    : seriesLimit(kAsymSeriesLimit),
+      minusSeriesLimit(-kAsymSeriesLimit),
+      series2(1.0f / 12),
+      series4(-1.0f / 720),
+      series6(1.0f / 30240),
+      expLow(-kAsymExpLimit),
+      expHigh(kAsymExpLimit),
+      log2e(1.44269504f),
+      roundingOffset(kExpRoundingOffset),
+      ln2High(0.693359375f),  // ln 2 split so n * high is exact
+      ln2Low(-2.12194440e-4f),
+      sixth(1.0f / 6),
+      inv24(1.0f / 24),
+      inv120(1.0f / 120),
+      inv720(1.0f / 720),
+      inv5040(1.0f / 5040),
+      exponentBias(Int4Raw{127, 127, 127, 127}) {}
 
-// e^x on two double lanes, x limited to -708..708 so the result stays a
-// finite normal double (NaN counts as the lower end). x = n ln 2 + r with
-// |r| <= ln 2 / 2; e^r from its Taylor series to the ninth power (error
-// below 1e-11, far finer than the float the curve ends in); 2^n built in the
-// exponent field. Rounding uses the 1.5 * 2^52 trick: adding it leaves n in
-// the low mantissa bits.
-Distortion::Double2 Distortion::expLanes(Double2 x, const AsymLanes& k) {
-    x = x > k.expLow ? x : k.expLow;
-    x = x < k.expHigh ? x : k.expHigh;
-    Double2 shifted = x * k.log2e + k.roundMagic;
-    Double2 n = shifted - k.roundMagic;
-    Int2 whole = reinterpret_cast<Int2>(shifted) - k.magicBits;
-    Double2 r = (x - n * k.ln2High) - n * k.ln2Low;
-    Double2 r2 = r * r;
-    Double2 r4 = r2 * r2;
-    Double2 low = (k.one + r) + r2 * (k.half + r * k.sixth);
-    Double2 mid = (k.inv24 + r * k.inv120) + r2 * (k.inv720 + r * k.inv5040);
-    Double2 high = k.inv40320 + r * k.inv362880;
-    Double2 p = low + r4 * (mid + r4 * high);
-    return p * reinterpret_cast<Double2>((whole + k.exponentBias) << 52);
+// e^x on four lanes, x limited to +-60 (NaN counts as the lower end).
+// x = n ln 2 + r with |r| <= ln 2 / 2 (Cody and Waite's split of ln 2);
+// e^r from its Taylor series to the seventh power, in pairs (Estrin): the
+// truncation error is below 6e-9, so the float rounding (a few 1e-7) is
+// what remains. n is rounded by a truncating conversion of a positive sum,
+// which does not depend on the processor's rounding mode.
+inline Vec4 Distortion::expLanes(Vec4 x, const AsymLanes& k) {
+    x = clampLanes(x, k.expLow, k.expHigh);
+    Int4Raw whole = truncateToInt(x * k.log2e + k.roundingOffset) - static_cast<int>(kExpRoundingOffset - 0.5f);
+    Vec4 n = toFloat(whole);
+    Vec4 r = (x - n * k.ln2High) - n * k.ln2Low;
+    Vec4 r2 = r * r;
+    Vec4 r4 = r2 * r2;
+    Vec4 low = (k.one + r) + r2 * (k.half + r * k.sixth);
+    Vec4 high = (k.inv24 + r * k.inv120) + r2 * (k.inv720 + r * k.inv5040);
+    Vec4 p = low + r4 * high;
+    return p * Vec4(reinterpret_cast<Float4Raw>((whole + k.exponentBias) << 23));
 }
 
 Distortion::Distortion(int slot, ModuleHost* owner) : Operator(slot, owner) {
@@ -245,10 +251,10 @@ void Distortion::update() {
     mType = discreteIndex(mBase[kType], kNumTypeStates);
     if (mType >= kAsymA && mType <= kAsymC) {
         const AsymShape& shapeOfType = kAsymShapes[mType - kAsymA];
-        mAsym.scale = splat(shapeOfType.scale);
-        mAsym.steep = splat(shapeOfType.steep);
-        mAsym.offset = splat(shapeOfType.offset);
-        mAsym.inverseSteep = splat(1.0 / shapeOfType.steep);
+        mAsym.offset = Vec4(static_cast<float>(shapeOfType.offset));
+        mAsym.steep = Vec4(static_cast<float>(shapeOfType.steep));
+        mAsym.scaleBySteep = Vec4(static_cast<float>(shapeOfType.scale / shapeOfType.steep));
+        mAsym.epsilonScaled = Vec4(static_cast<float>(shapeOfType.scale * kOutputEpsilon));
     }
     mXover = discreteIndex(mBase[kXover], 2) == 1;
     // Switching the diffuser in or out would otherwise replay stale filter
@@ -266,23 +272,25 @@ void Distortion::update() {
 
 // --- audio -------------------------------------------------------------------
 
-Vec4 Distortion::shapeAsymmetric(Vec4 band) {
+inline Vec4 Distortion::shapeAsymmetric(Vec4 band) {
+    // In single precision on the lanes as they come: with x = e t, the curve
+    // s (t / (1 - exp(-e t)) + 1e-15) / D is (s/e g(x) + s 1e-15) / D with
+    // g(x) = x / (1 - exp(-x)), taken from its series near 0 (where lanes 0
+    // and 1 always are: their t is -c). One division serves both forms.
     const AsymLanes& k = mAsym;
-    // Left (lane 3) and right (lane 2) widened into the two double lanes.
-    Double2 drive = __builtin_convertvector(__builtin_shufflevector(mDrive.current.v, mDrive.current.v, 3, 2), Double2);
-    Double2 u = __builtin_convertvector(__builtin_shufflevector(band.v, band.v, 3, 2), Double2);
-    Double2 t = drive * u + k.epsilon - k.offset;
-    Double2 et = k.steep * t;
-    // s (F + 1e-15) / D with F = t / (1 - exp(-e t)), as one division:
-    // s (t + 1e-15 (1 - exp(-e t))) / ((1 - exp(-e t)) D).
-    Double2 oneMinusExp = k.one - expLanes(-et, k);
-    Double2 numerator = t + k.outputEpsilon * oneMinusExp;
-    Double2 denominator = oneMinusExp * drive;
-    auto small = et < k.seriesLimit && et > k.minusSeriesLimit;
-    numerator = small ? k.inverseSteep + t * (k.half + k.steep * t * k.twelfth) + k.outputEpsilon : numerator;
-    denominator = small ? drive : denominator;
-    Double2 shaped = k.scale * numerator / denominator;
-    // 10 Hz high-pass: the curve's offset leaves a DC component behind.
+    Vec4 drive = mDrive.current;
+    Vec4 t = drive * band - k.offset;
+    Vec4 x = k.steep * t;
+    Vec4 oneMinusExp = k.one - expLanes(-x, k);
+    Vec4 x2 = x * x;
+    Vec4 g = (k.one + x * k.half) + x2 * (k.series2 + x2 * (k.series4 + x2 * k.series6));
+    Int4Raw near = (x.v < k.seriesLimit.v) & (x.v > k.minusSeriesLimit.v);
+    Vec4 numerator = select(near, k.scaleBySteep * g + k.epsilonScaled, k.scaleBySteep * x + k.epsilonScaled * oneMinusExp);
+    Vec4 denominator = select(near, drive, oneMinusExp * drive);
+    Vec4 shapedLanes = numerator / denominator;
+    // 10 Hz high-pass in double: the curve's offset leaves a DC component
+    // behind. Left (lane 3) and right (lane 2) go to double lanes 0 and 1.
+    Double2 shaped = __builtin_convertvector(__builtin_shufflevector(shapedLanes.v, shapedLanes.v, 3, 2), Double2);
     // The memories' share is summed first, so the new value reaches the
     // output through one multiply and one add.
     Double2 y = k.b0 * shaped + (((k.b1 * mDc.x1 + k.b2 * mDc.x2) - k.a1 * mDc.y1) - k.a2 * mDc.y2);

@@ -105,24 +105,26 @@ private:
     // Crossover band-pass memories.
     Vec4 mX1, mX2, mY1, mY2;
     // Every number the asymmetric curve, its exponential and its DC blocker
-    // use, as two-lane vectors kept in the object: each use is then one
-    // memory operand, where a literal would be rebuilt from a scalar (two
+    // use, as vectors kept in the object: each use is then one memory
+    // operand, where a literal would be rebuilt from a scalar (two
     // instructions) at every use.
     struct AsymLanes {
-        // Curve of the chosen type: scale, steepness, offset, 1 / steepness.
-        Double2 scale = splat(1.0), steep = splat(2.0), offset = splat(0.0), inverseSteep = splat(0.5);
-        // 10 Hz second-order high-pass after the curve.
-        Double2 b0 = splat(1.0), b1 = splat(0.0), b2 = splat(0.0), a1 = splat(0.0), a2 = splat(0.0);
-        Double2 epsilon = splat(1e-15f), outputEpsilon = splat(1e-15), seriesLimit, minusSeriesLimit;
-        Double2 half = splat(0.5), twelfth = splat(1.0 / 12), one = splat(1.0), flush = splat(1e-18);
+        // Curve of the chosen type, single precision on all four lanes:
+        // offset c, steepness e, scale s / e and s * 1e-15.
+        Vec4 offset{-0.8f}, steep{2.0f}, scaleBySteep{0.69256138f}, epsilonScaled{1.385122751e-15f};
+        Vec4 one{1.0f}, half{0.5f}, seriesLimit, minusSeriesLimit;
+        Vec4 series2, series4, series6;  // x^2, x^4, x^6 terms of x / (1 - exp(-x))
         // The exponential's range limits, rounding and Taylor coefficients.
-        Double2 expLow, expHigh, log2e, roundMagic, ln2High, ln2Low;
-        Double2 sixth, inv24, inv120, inv720, inv5040, inv40320, inv362880;
-        Int2 magicBits, exponentBias;
+        Vec4 expLow, expHigh, log2e, roundingOffset, ln2High, ln2Low;
+        Vec4 sixth, inv24, inv120, inv720, inv5040;
+        Int4Raw exponentBias;
+        // 10 Hz second-order high-pass after the curve, double, left and right.
+        Double2 b0 = splat(1.0), b1 = splat(0.0), b2 = splat(0.0), a1 = splat(0.0), a2 = splat(0.0);
+        Double2 flush = splat(1e-18);
         AsymLanes();
     };
     static Double2 splat(double x) { return Double2{x, x}; }
-    static Double2 expLanes(Double2 x, const AsymLanes& k);
+    static Vec4 expLanes(Vec4 x, const AsymLanes& k);
 
     AsymLanes mAsym;
     DcBlocker mDc;
