@@ -117,6 +117,14 @@ inline Vec4 upperHalf(Vec4 a) { return Vec4(__builtin_shuffle(a.v, Int4Raw{2, 3,
 // towards zero end at zero instead of crawling through the denormals.
 inline Vec4 flushDenormal(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
 
+// Constants that per-sample code uses on all four lanes. GCC builds a
+// literal Vec4(c) from a scalar at every use (a load and a shuffle); kept as
+// a member of the module, each use is one memory operand instead.
+struct LaneConstants {
+    Vec4 zero{0.0f}, one{1.0f}, half{0.5f}, two{2.0f};
+    Vec4 flush{1e-18f};  // the add-and-subtract denormal flush
+};
+
 // The sign bits of a comparison mask as bits 0..3 (one movmskps on SSE).
 inline int laneBits(Int4Raw mask) {
 #if defined(__SSE__)

@@ -9,8 +9,6 @@ namespace vh {
 namespace {
 // log2(20000 / 20): the octaves the frequency knob spans.
 constexpr float kOctaves = 9.965784f;
-// Bound of a cubic read of the line (see processWith).
-constexpr float kCubicLimit = 4.0f;
 
 const char* const kNames[Comb::kNumParams] = {"freq", "depth", "type", "interpolate"};
 const char* const kTitles[Comb::kNumParams] = {"freq", "depth", "type", "interpolation"};
@@ -141,12 +139,12 @@ inline void Comb::processWith(float* left, float* right) {
     if constexpr (Interpolation == kInterpolationCubic) {
         // A cubic read of a recirculating line is held to +-4 so the
         // overshoot of the interpolator can never build up in the loop.
-        y = clampLanes(y, Vec4(-kCubicLimit), Vec4(kCubicLimit));
+        y = clampLanes(y, mLowerLimit, mUpperLimit);
     }
     Vec4 gain = upperHalf(delayGain);
     Vec4 x(*left, *right, 0.0f, 0.0f);
     if constexpr (Type == kFeedback) {
-        mLine.write(flushDenormal(x + gain * y));
+        mLine.write(((x + gain * y) + mConstants.flush) - mConstants.flush);
         *left = y[0];
         *right = y[1];
     } else {

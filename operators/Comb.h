@@ -58,6 +58,10 @@ private:
     StereoDelayRing mLine;
     // Lanes: delay L, delay R (where the ring reads them), gain L, gain R.
     LaneRamp mDelayGain;
+    LaneConstants mConstants;
+    // Bounds of a cubic read of the line (see processWith).
+    static constexpr float kCubicLimit = 4.0f;
+    Vec4 mLowerLimit{-kCubicLimit}, mUpperLimit{kCubicLimit};
     int mType = kFeedback;
     int mInterpolation = kInterpolationLinear;
 };

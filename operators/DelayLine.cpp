@@ -297,9 +297,9 @@ inline void DelayLine::processWith(float* left, float* right) {
     Vec4 pan = mPan.next();
     Vec4 y = mLine.read<Interpolation>(delayFeedback);
     // outL = (1 - pL) yL + pR yR and outR = (1 - pR) yR + pL yL, side by side.
-    Vec4 out = (Vec4(1.0f) - pan) * y + swapPairs(pan) * swapPairs(y);
+    Vec4 out = (mConstants.one - pan) * y + swapPairs(pan) * swapPairs(y);
     Vec4 feedback = upperHalf(delayFeedback);
-    mLine.write(flushDenormal(Vec4(*left, *right, 0.0f, 0.0f) + feedback * out));
+    mLine.write(((Vec4(*left, *right, 0.0f, 0.0f) + feedback * out) + mConstants.flush) - mConstants.flush);
     *left = out[0];
     *right = out[1];
 }

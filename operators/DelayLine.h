@@ -93,6 +93,7 @@ private:
     StereoDelayRing mLine;
     LaneRamp mDelayFeedback;
     LaneRamp mPan;  // lanes 0 and 1: pan L, pan R
+    LaneConstants mConstants;
     int mMode = kTempoBased;
     int mInterpolation = kInterpolationLinear;
     float mTempo = 120.0f;

@@ -38,6 +38,8 @@ public:
         mCells.assign(2 * static_cast<size_t>(mStride), 0.0f);
         mWrite = 1;
         mMaxDelay = static_cast<float>(mLength - 1);
+        mMaxDelayLanes = Vec4(mMaxDelay);
+        mLengthLanes = Int4Raw{mLength, mLength, mLength, mLength};
     }
     // Zeroes the cells; the write position stays where it is.
     void clear() { std::fill(mCells.begin(), mCells.end(), 0.0f); }
@@ -71,7 +73,7 @@ public:
             // Below two samples of delay cell i+2 is the one about to be
             // written (the oldest sample in the ring): the newest sample
             // stands in for it. Rare, so a branch rather than a blend.
-            Int4Raw belowTwo = delay.v < 2.0f;
+            Int4Raw belowTwo = delay.v < mConstants.two.v;
             if (__builtin_expect((laneBits(belowTwo) & 3) != 0, 0)) {
                 const Int4Raw lastRepeated{0, 1, 2, 2};
                 tapsL = select(broadcastLane<0>(belowTwo), __builtin_shuffle(tapsL.v, lastRepeated), tapsL);
@@ -114,13 +116,13 @@ private:
     // precision even when the position is a six- or seven-digit number.
     Int4Raw locate(Vec4 delays, Vec4& fraction, Vec4& delay) const {
         // The max turns NaN into one sample.
-        delay = clampLanes(delays, Vec4(1.0f), Vec4(mMaxDelay));
+        delay = clampLanes(delays, mConstants.one, mMaxDelayLanes);
         Int4Raw whole = truncateToInt(delay);
         Vec4 rest = delay - toFloat(whole);
-        Int4Raw between = rest.v > 0.0f;  // -1 where the position falls between cells
-        fraction = select(between, Vec4(1.0f) - rest, rest);
+        Int4Raw between = rest.v > mConstants.zero.v;  // -1 where the position falls between cells
+        fraction = select(between, mConstants.one - rest, rest);
         Int4Raw cell = mWrite - whole + between;
-        cell += (cell < 1) & mLength;
+        cell += (cell <= 0) & mLengthLanes;
         return cell;
     }
 
@@ -138,6 +140,9 @@ private:
     int mStride = 4;
     int mWrite = 1;
     float mMaxDelay = 1.0f;
+    Vec4 mMaxDelayLanes{1.0f};
+    Int4Raw mLengthLanes{};
+    LaneConstants mConstants;
 };
 
 }  // namespace vh
