@@ -1,6 +1,7 @@
 #include "modulators/LFO.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "modulators/ModulatorCommon.h"
 #include "modules/Rhythm.h"
@@ -10,14 +11,21 @@ namespace vh {
 namespace {
 
 // One sine cycle in 100 steps plus a guard entry, so the interpolation at
-// the very end of the cycle (index 100) may read index 101.
+// the very end of the cycle (index 100) may read index 101. Entry k is
+// stored beside entry k + 1, so one 8-byte load fetches both ends of the
+// interval being interpolated.
 constexpr int kSineSteps = 100;
 struct SineTable {
     float value[kSineSteps + 2] = {};
+    float pair[kSineSteps + 1][2] = {};  // value[k], value[k + 1]
     constexpr SineTable() {
         for (int k = 0; k <= kSineSteps; ++k)
             value[k] = static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * k / kSineSteps));
         value[kSineSteps + 1] = 0.0f;
+        for (int k = 0; k <= kSineSteps; ++k) {
+            pair[k][0] = value[k];
+            pair[k][1] = value[k + 1];
+        }
     }
 };
 // Built at compile time (GCC evaluates sin in constant expressions), so no
@@ -50,18 +58,17 @@ constexpr float kMinHalfWidth = 1e-6f;
 
 // Per lane: if tilt > u then 0.5 u / tilt, else 0.5 (u - 1) / (1 - tilt) + 1,
 // with both halves sharing one division and one 0-or-1 term.
-inline Vec4 warp(Vec4 u, Vec4 tilt) {
+inline Vec4 warp(Vec4 u, Vec4 tilt, const LaneConstants& k, Vec4 minHalfWidth) {
     Int4Raw firstHalf = tilt.v > u.v;
-    Vec4 secondHalfOne = select(firstHalf, Vec4(), Vec4(1.0f));
-    Vec4 width = maxLanes(Vec4(1.0f) - tilt, Vec4(kMinHalfWidth));
-    Vec4 quotient = Vec4(0.5f) * (u - secondHalfOne) / select(firstHalf, tilt, width);
+    Vec4 secondHalfOne = select(firstHalf, k.zero, k.one);
+    Vec4 width = maxLanes(k.one - tilt, minHalfWidth);
+    Vec4 quotient = k.half * (u - secondHalfOne) / select(firstHalf, tilt, width);
     return quotient + secondHalfOne;
 }
 
 // Single wrap per lane: offsets are within half a cycle of the phase.
-inline Vec4 wrapOnce(Vec4 u) {
-    const Vec4 one(1.0f);
-    return u + (select(u.v < 0.0f, one, Vec4()) - select(u.v > 1.0f, one, Vec4()));
+inline Vec4 wrapOnce(Vec4 u, const LaneConstants& k) {
+    return u + (select(u.v < k.zero.v, k.one, k.zero) - select(u.v > k.one.v, k.one, k.zero));
 }
 
 // Offset of the sample-and-hold values below which both channels share one.
@@ -71,7 +78,8 @@ constexpr float kWrapThreshold = -0.001f;
 
 }  // namespace
 
-LFO::LFO(int slot, ModuleHost* owner) : Modulator(slot, owner) {
+LFO::LFO(int slot, ModuleHost* owner)
+    : Modulator(slot, owner), mSineSteps(static_cast<float>(kSineSteps)), mMinHalfWidth(kMinHalfWidth) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
 }
 
@@ -255,16 +263,23 @@ float LFO::smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float 
 
 // --- audio rate -------------------------------------------------------------
 
-inline Vec4 LFO::sineAt(Vec4 w) {
+inline Vec4 LFO::sineAt(Vec4 w) const {
     // Ramps may overshoot 0..1 by a rounding step; never read past the guard.
     // The max also turns NaN into 0.
-    const float steps = static_cast<float>(kSineSteps);
-    Vec4 x = clampLanes(Vec4(steps) * w, Vec4(), Vec4(steps));
+    Vec4 x = clampLanes(mSineSteps * w, mConstants.zero, mSineSteps);
     Int4Raw k = truncateToInt(x);
     Vec4 f = x - toFloat(k);
-    const float* table = kSineTable.value;
-    Vec4 here(table[k[0]], table[k[1]], 0.0f, 0.0f), next(table[k[0] + 1], table[k[1] + 1], 0.0f, 0.0f);
-    return here * (Vec4(1.0f) - f) + next * f;
+    // (here L, next L, here R, next R) times (1 - fL, fL, 1 - fR, fR), then
+    // each pair summed: the same products and sums as a lane-by-lane read.
+    typedef float Float2 __attribute__((vector_size(8)));
+    Float2 left, right;
+    std::memcpy(&left, kSineTable.pair[k[0]], sizeof(left));
+    std::memcpy(&right, kSineTable.pair[k[1]], sizeof(right));
+    Float4Raw ends = __builtin_shufflevector(left, right, 0, 1, 2, 3);
+    Float4Raw weights = __builtin_shuffle((mConstants.one - f).v, f.v, Int4Raw{0, 4, 1, 5});
+    Float4Raw products = ends * weights;
+    Float4Raw sums = __builtin_shuffle(products, Int4Raw{0, 2, 0, 2}) + __builtin_shuffle(products, Int4Raw{1, 3, 1, 3});
+    return Vec4(sums);
 }
 
 namespace {
@@ -303,19 +318,19 @@ void LFO::processSample(float* outLeft, float* outRight) {
 
     // Both channels side by side in lanes 0 and 1 (left, right).
     Vec4 phase(static_cast<float>(mPhase));
-    Vec4 w = warp(wrapOnce(phase - (shape - Vec4(0.5f))), upperHalf(shape));
+    Vec4 w = warp(wrapOnce(phase - (shape - mConstants.half), mConstants), upperHalf(shape), mConstants, mMinHalfWidth);
 
     // The sine, by far the most used shape, is tested before the others.
     Vec4 value = mWaveform == kSine ? sineAt(w) : otherShape(w, shape);
     // Lanes 2 and 3 carry whatever the shapes made of the tilts; keep the
     // smoother's spare lanes at zero.
-    value = select(Int4Raw{-1, -1, 0, 0}, value, Vec4());
+    value = select(Int4Raw{-1, -1, 0, 0}, value, mConstants.zero);
     mPrevWarp = w;
 
     mPhase += static_cast<double>(rate * mInvSampleRate);
     if (mPhase > 1.0) mPhase -= 1.0;
 
-    mSmooth = flushDenormal(mSmooth + (value - mSmooth) * gain);
+    mSmooth = ((mSmooth + (value - mSmooth) * gain) + mConstants.flush) - mConstants.flush;
     Vec4 out = mSmooth * upperHalf(gain);
     *outLeft = out[0];
     *outRight = out[1];

@@ -83,7 +83,7 @@ private:
     enum ShapeLane { kOffsetLaneL = 0, kOffsetLaneR, kTiltL, kTiltR };
 
     // Sine table read at the warped phases in lanes 0 and 1.
-    static Vec4 sineAt(Vec4 w);
+    Vec4 sineAt(Vec4 w) const;
     // Square, triangle, saw and s&h at the warped phases.
     Vec4 otherShape(Vec4 w, Vec4 shape);
     // One-pole coefficient of the output smoother for a rate and smooth amount.
@@ -109,6 +109,10 @@ private:
     double mPhase = 0.0;
     // Smoothed outputs and previous warped phases, left and right in lanes 0 and 1.
     Vec4 mSmooth, mPrevWarp;
+    // Constants of the per-sample code (see LaneConstants), set by the
+    // constructor: sine table steps per cycle, narrowest second half.
+    LaneConstants mConstants;
+    Vec4 mSineSteps, mMinHalfWidth;
     float mHeldL = 0.0f, mHeldR = 0.0f;
     float mTempo = 120.0f;
     float mInvSampleRate = 1.0f / 44100.0f;
