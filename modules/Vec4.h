@@ -117,6 +117,11 @@ inline Vec4 upperHalf(Vec4 a) { return Vec4(__builtin_shuffle(a.v, Int4Raw{2, 3,
 // towards zero end at zero instead of crawling through the denormals.
 inline Vec4 flushDenormal(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
 
+// a where mask is set, else 0 (one and).
+inline Vec4 keepLanes(Int4Raw mask, Vec4 a) {
+    return Vec4(reinterpret_cast<Float4Raw>(mask & reinterpret_cast<Int4Raw>(a.v)));
+}
+
 // Constants that per-sample code uses on all four lanes. GCC builds a
 // literal Vec4(c) from a scalar at every use (a load and a shuffle); kept as
 // a member of the module, each use is one memory operand instead.

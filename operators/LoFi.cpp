@@ -39,12 +39,11 @@ inline Vec4 readLevels(const float* table, Vec4 v) {
 }
 
 // Nearest whole number, halves rounding up: floor(y + 0.5) without a libm
-// call, on every lane. Whole numbers beyond 2^30 only arise from absurd
-// input; holding them there keeps the conversion to int defined (and turns
-// NaN into a number).
-inline Vec4 roundHalfUp(Vec4 y) {
-    constexpr float kLimit = 1073741824.0f;
-    Vec4 shifted = clampLanes(y + Vec4(0.5f), Vec4(-kLimit), Vec4(kLimit));
+// call, on every lane. Whole numbers beyond +-2^30 only arise from absurd
+// input; holding them there keeps the conversion to int defined (and
+// turns NaN into a number).
+inline Vec4 roundHalfUp(Vec4 y, const LaneConstants& k, Vec4 lowest, Vec4 highest) {
+    Vec4 shifted = clampLanes(y + k.half, lowest, highest);
     Int4Raw whole = truncateToInt(shifted);
     whole += toFloat(whole).v > shifted.v;  // -1 where truncation went up (negatives)
     return toFloat(whole);
@@ -125,18 +124,18 @@ void LoFi::update() {
 void LoFi::processSample(float* left, float* right) {
     Vec4 ramps = mRamps.next();
     Vec4 phase = mPhase + upperHalf(ramps);
-    Int4Raw take = phase.v >= 1.0f;
-    mPhase = phase - select(take, Vec4(1.0f), Vec4());
+    Int4Raw take = phase.v >= mConstants.one.v;
+    mPhase = phase - keepLanes(take, mConstants.one);
     if (laneBits(take) & 3) {
         Int4Raw newLevels = take & (ramps.v != mLevelsBits.v);
         if (laneBits(newLevels) & 3) {
             Vec4 levels = readLevels(mTable, ramps);
             mLevelsBits = select(newLevels, ramps, mLevelsBits);
             mLevels = select(newLevels, levels, mLevels);
-            mStep = select(newLevels, Vec4(1.0f) / levels, mStep);
+            mStep = select(newLevels, mConstants.one / levels, mStep);
         }
         Vec4 x(*left, *right, 0.0f, 0.0f);
-        mHeld = select(take, roundHalfUp(mLevels * x) * mStep, mHeld);
+        mHeld = select(take, roundHalfUp(mLevels * x, mConstants, mRoundLow, mRoundHigh) * mStep, mHeld);
     }
     *left = mHeld[0];
     *right = mHeld[1];

@@ -58,6 +58,10 @@ private:
     Vec4 mLevelsBits{-1.0f};
     Vec4 mLevels{1.0f};
     Vec4 mStep{1.0f};  // 1 / levels
+    // Constants of the per-sample code (see LaneConstants); 2^30 bounds the
+    // whole numbers the quantiser converts.
+    LaneConstants mConstants;
+    Vec4 mRoundLow{-1073741824.0f}, mRoundHigh{1073741824.0f};
     const float* mTable;
     float mRateFactor = 1.0f;  // 44100 / fs
 };
