@@ -302,7 +302,7 @@ inline Vec4 Distortion::shapeAsymmetric(Vec4 band) {
     return Vec4(__builtin_shufflevector(narrowed, Float2{}, 2, 2, 1, 0));
 }
 
-Vec4 Distortion::shape(Vec4 band) {
+inline Vec4 Distortion::shape(Vec4 band) {
     Vec4 drive = mDrive.current;
     switch (mType) {
         case kSymA:
