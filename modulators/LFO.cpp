@@ -290,16 +290,20 @@ inline float triangleAt(float w) {
 }
 }  // namespace
 
-Vec4 LFO::otherShape(Vec4 w, Vec4 shape) {
+inline Vec4 LFO::otherShape(Vec4 w, Vec4 shape) {
     switch (mWaveform) {
         case kSquare:  // high for the first half-cycle
             return select(w.v > 0.5f, Vec4(-1.0f), Vec4(1.0f));
         case kTriangle: return Vec4(triangleAt(w[0]), triangleAt(w[1]), 0.0f, 0.0f);
         case kSaw: return Vec4(2.0f) * w - Vec4(1.0f);
         case kSampleHold: {
+            // Both channels' wrap tests at once; the previous phases are read
+            // as the vector they were stored as.
+            int wrapped = laneBits((w - mPrevWarp).v < kWrapThreshold) & 3;
+            if (!wrapped) return Vec4(mHeldL, mHeldR, 0.0f, 0.0f);
             float offsetL = shape[kOffsetLaneL], offsetR = shape[kOffsetLaneR];
-            if (w[0] - mPrevWarp[0] < kWrapThreshold) mHeldL = static_cast<float>(nextRandom()) / 32767.0f;
-            if (w[1] - mPrevWarp[1] < kWrapThreshold) {
+            if (wrapped & 1) mHeldL = static_cast<float>(nextRandom()) / 32767.0f;
+            if (wrapped & 2) {
                 if (std::fabs(offsetL - offsetR) > kSharedHoldOffset)
                     mHeldR = static_cast<float>(nextRandom()) / 32767.0f;
                 else
