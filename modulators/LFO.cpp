@@ -1,6 +1,7 @@
 #include "modulators/LFO.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "modulators/ModulatorCommon.h"
 #include "modules/Rhythm.h"
@@ -10,14 +11,21 @@ namespace vh {
 namespace {
 
 // One sine cycle in 100 steps plus a guard entry, so the interpolation at
-// the very end of the cycle (index 100) may read index 101.
+// the very end of the cycle (index 100) may read index 101. Entry k is
+// stored beside entry k + 1, so one 8-byte load fetches both ends of the
+// interval being interpolated.
 constexpr int kSineSteps = 100;
 struct SineTable {
     float value[kSineSteps + 2] = {};
+    float pair[kSineSteps + 1][2] = {};  // value[k], value[k + 1]
     constexpr SineTable() {
         for (int k = 0; k <= kSineSteps; ++k)
             value[k] = static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * k / kSineSteps));
         value[kSineSteps + 1] = 0.0f;
+        for (int k = 0; k <= kSineSteps; ++k) {
+            pair[k][0] = value[k];
+            pair[k][1] = value[k + 1];
+        }
     }
 };
 // Built at compile time (GCC evaluates sin in constant expressions), so no
@@ -47,18 +55,20 @@ float valueOfDegrees(double x) {
 // Position of the half-cycle point; a tilt of exactly 1 would divide zero by
 // zero at the end of the cycle, so the second half's width never reaches 0.
 constexpr float kMinHalfWidth = 1e-6f;
-inline float warp(float u, float tilt) {
-    if (tilt > u) return 0.5f * u / tilt;
-    float width = 1.0f - tilt;
-    if (width < kMinHalfWidth) width = kMinHalfWidth;
-    return 0.5f * (u - 1.0f) / width + 1.0f;
+
+// Per lane: if tilt > u then 0.5 u / tilt, else 0.5 (u - 1) / (1 - tilt) + 1,
+// with both halves sharing one division and one 0-or-1 term.
+inline Vec4 warp(Vec4 u, Vec4 tilt, const LaneConstants& k, Vec4 minHalfWidth) {
+    Int4Raw firstHalf = tilt.v > u.v;
+    Vec4 secondHalfOne = select(firstHalf, k.zero, k.one);
+    Vec4 width = maxLanes(k.one - tilt, minHalfWidth);
+    Vec4 quotient = k.half * (u - secondHalfOne) / select(firstHalf, tilt, width);
+    return quotient + secondHalfOne;
 }
 
-// Single wrap: offsets are within half a cycle of the phase.
-inline float wrapOnce(float u) {
-    if (u > 1.0f) return u - 1.0f;
-    if (u < 0.0f) return u + 1.0f;
-    return u;
+// Single wrap per lane: offsets are within half a cycle of the phase.
+inline Vec4 wrapOnce(Vec4 u, const LaneConstants& k) {
+    return u + (select(u.v < k.zero.v, k.one, k.zero) - select(u.v > k.one.v, k.one, k.zero));
 }
 
 // Offset of the sample-and-hold values below which both channels share one.
@@ -68,7 +78,8 @@ constexpr float kWrapThreshold = -0.001f;
 
 }  // namespace
 
-LFO::LFO(int slot, ModuleHost* owner) : Modulator(slot, owner) {
+LFO::LFO(int slot, ModuleHost* owner)
+    : Modulator(slot, owner), mSineSteps(static_cast<float>(kSineSteps)), mMinHalfWidth(kMinHalfWidth) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
 }
 
@@ -252,15 +263,23 @@ float LFO::smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float 
 
 // --- audio rate -------------------------------------------------------------
 
-inline float LFO::sineAt(float w) {
+inline Vec4 LFO::sineAt(Vec4 w) const {
     // Ramps may overshoot 0..1 by a rounding step; never read past the guard.
-    // Written so that NaN also lands on 0 (fmin/fmax would be library calls).
-    float x = static_cast<float>(kSineSteps) * w;
-    x = x > 0.0f ? x : 0.0f;
-    x = x < static_cast<float>(kSineSteps) ? x : static_cast<float>(kSineSteps);
-    int k = static_cast<int>(x);
-    float f = x - static_cast<float>(k);
-    return kSineTable.value[k] * (1.0f - f) + kSineTable.value[k + 1] * f;
+    // The max also turns NaN into 0.
+    Vec4 x = clampLanes(mSineSteps * w, mConstants.zero, mSineSteps);
+    Int4Raw k = truncateToInt(x);
+    Vec4 f = x - toFloat(k);
+    // (here L, next L, here R, next R) times (1 - fL, fL, 1 - fR, fR), then
+    // each pair summed: the same products and sums as a lane-by-lane read.
+    typedef float Float2 __attribute__((vector_size(8)));
+    Float2 left, right;
+    std::memcpy(&left, kSineTable.pair[k[0]], sizeof(left));
+    std::memcpy(&right, kSineTable.pair[k[1]], sizeof(right));
+    Float4Raw ends = __builtin_shufflevector(left, right, 0, 1, 2, 3);
+    Float4Raw weights = __builtin_shuffle((mConstants.one - f).v, f.v, Int4Raw{0, 4, 1, 5});
+    Float4Raw products = ends * weights;
+    Float4Raw sums = __builtin_shuffle(products, Int4Raw{0, 2, 0, 2}) + __builtin_shuffle(products, Int4Raw{1, 3, 1, 3});
+    return Vec4(sums);
 }
 
 namespace {
@@ -271,57 +290,54 @@ inline float triangleAt(float w) {
 }
 }  // namespace
 
-void LFO::processSample(float* outLeft, float* outRight) {
-    float rate = mRate.next();
-    Vec4 gain = mGainRamps.next();
-    Vec4 shape = mShapeRamps.next();
-    float offsetL = shape[kOffsetLaneL], offsetR = shape[kOffsetLaneR];
-
-    float phase = static_cast<float>(mPhase);
-    float wL = warp(wrapOnce(phase - (offsetL - 0.5f)), shape[kTiltL]);
-    float wR = warp(wrapOnce(phase - (offsetR - 0.5f)), shape[kTiltR]);
-
-    float valueL, valueR;
+inline Vec4 LFO::otherShape(Vec4 w, Vec4 shape) {
     switch (mWaveform) {
-        case kSine:
-            valueL = sineAt(wL);
-            valueR = sineAt(wR);
-            break;
         case kSquare:  // high for the first half-cycle
-            valueL = wL > 0.5f ? -1.0f : 1.0f;
-            valueR = wR > 0.5f ? -1.0f : 1.0f;
-            break;
-        case kTriangle:
-            valueL = triangleAt(wL);
-            valueR = triangleAt(wR);
-            break;
-        case kSaw:
-            valueL = 2.0f * wL - 1.0f;
-            valueR = 2.0f * wR - 1.0f;
-            break;
-        case kSampleHold:
-            if (wL - mPrevWarpL < kWrapThreshold) mHeldL = static_cast<float>(nextRandom()) / 32767.0f;
-            if (wR - mPrevWarpR < kWrapThreshold) {
+            return select(w.v > 0.5f, Vec4(-1.0f), Vec4(1.0f));
+        case kTriangle: return Vec4(triangleAt(w[0]), triangleAt(w[1]), 0.0f, 0.0f);
+        case kSaw: return Vec4(2.0f) * w - Vec4(1.0f);
+        case kSampleHold: {
+            // Both channels' wrap tests at once; the previous phases are read
+            // as the vector they were stored as.
+            int wrapped = laneBits((w - mPrevWarp).v < kWrapThreshold) & 3;
+            if (!wrapped) return Vec4(mHeldL, mHeldR, 0.0f, 0.0f);
+            float offsetL = shape[kOffsetLaneL], offsetR = shape[kOffsetLaneR];
+            if (wrapped & 1) mHeldL = static_cast<float>(nextRandom()) / 32767.0f;
+            if (wrapped & 2) {
                 if (std::fabs(offsetL - offsetR) > kSharedHoldOffset)
                     mHeldR = static_cast<float>(nextRandom()) / 32767.0f;
                 else
                     mHeldR = mHeldL;
             }
-            valueL = mHeldL;
-            valueR = mHeldR;
-            break;
-        default: valueL = valueR = 0.0f; break;
+            return Vec4(mHeldL, mHeldR, 0.0f, 0.0f);
+        }
+        default: return Vec4();
     }
-    mPrevWarpL = wL;
-    mPrevWarpR = wR;
+}
+
+void LFO::processSample(float* outLeft, float* outRight) {
+    float rate = mRate.next();
+    Vec4 gain = mGainRamps.next();
+    Vec4 shape = mShapeRamps.next();
+
+    // Both channels side by side in lanes 0 and 1 (left, right).
+    Vec4 phase(static_cast<float>(mPhase));
+    Vec4 w = warp(wrapOnce(phase - (shape - mConstants.half), mConstants), upperHalf(shape), mConstants, mMinHalfWidth);
+
+    // The sine, by far the most used shape, is tested before the others.
+    Vec4 value = mWaveform == kSine ? sineAt(w) : otherShape(w, shape);
+    // Lanes 2 and 3 carry whatever the shapes made of the tilts; keep the
+    // smoother's spare lanes at zero.
+    value = select(Int4Raw{-1, -1, 0, 0}, value, mConstants.zero);
+    mPrevWarp = w;
 
     mPhase += static_cast<double>(rate * mInvSampleRate);
     if (mPhase > 1.0) mPhase -= 1.0;
 
-    mSmoothL = flushDenormal(mSmoothL + (valueL - mSmoothL) * gain[kCoefL]);
-    mSmoothR = flushDenormal(mSmoothR + (valueR - mSmoothR) * gain[kCoefR]);
-    *outLeft = mSmoothL * gain[kDepthL];
-    *outRight = mSmoothR * gain[kDepthR];
+    mSmooth = ((mSmooth + (value - mSmooth) * gain) + mConstants.flush) - mConstants.flush;
+    Vec4 out = mSmooth * upperHalf(gain);
+    *outLeft = out[0];
+    *outRight = out[1];
 }
 
 // --- reset ------------------------------------------------------------------
@@ -334,8 +350,7 @@ void LFO::resetSmoothing() {
 
 void LFO::clearState() {
     mPhase = 0.0;
-    mSmoothL = mSmoothR = 0.0f;
-    mPrevWarpL = mPrevWarpR = 0.0f;
+    mSmooth = mPrevWarp = Vec4();
     mHeldL = mHeldR = 0.0f;
 }
 

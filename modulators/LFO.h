@@ -82,7 +82,10 @@ private:
     enum GainLane { kCoefL = 0, kCoefR, kDepthL, kDepthR };
     enum ShapeLane { kOffsetLaneL = 0, kOffsetLaneR, kTiltL, kTiltR };
 
-    static float sineAt(float w);
+    // Sine table read at the warped phases in lanes 0 and 1.
+    Vec4 sineAt(Vec4 w) const;
+    // Square, triangle, saw and s&h at the warped phases.
+    Vec4 otherShape(Vec4 w, Vec4 shape);
     // One-pole coefficient of the output smoother for a rate and smooth amount.
     float smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float smooth) const;
     // 0..32767, only drawn when a sample-and-hold step begins.
@@ -104,8 +107,12 @@ private:
     // increment falls below half a float step near 1 and a float phase would
     // stop advancing (and drift audibly well before that).
     double mPhase = 0.0;
-    float mSmoothL = 0.0f, mSmoothR = 0.0f;
-    float mPrevWarpL = 0.0f, mPrevWarpR = 0.0f;
+    // Smoothed outputs and previous warped phases, left and right in lanes 0 and 1.
+    Vec4 mSmooth, mPrevWarp;
+    // Constants of the per-sample code (see LaneConstants), set by the
+    // constructor: sine table steps per cycle, narrowest second half.
+    LaneConstants mConstants;
+    Vec4 mSineSteps, mMinHalfWidth;
     float mHeldL = 0.0f, mHeldR = 0.0f;
     float mTempo = 120.0f;
     float mInvSampleRate = 1.0f / 44100.0f;

@@ -77,3 +77,66 @@ inline Vec4 select(Int4Raw mask, Vec4 a, Vec4 b) { return Vec4(mask ? a.v : b.v)
 inline Vec4 mulAdd(Vec4 a, Vec4 b, Vec4 c) { return a * b + c; }
 
 }  // namespace vh
+
+namespace vh {
+
+// Lane i of a copied into all four lanes.
+template <int Lane>
+inline Vec4 broadcastLane(Vec4 a) {
+    return Vec4(__builtin_shuffle(a.v, Int4Raw{Lane, Lane, Lane, Lane}));
+}
+template <int Lane>
+inline Int4Raw broadcastLane(Int4Raw a) {
+    return __builtin_shuffle(a, Int4Raw{Lane, Lane, Lane, Lane});
+}
+
+// min and max above as one instruction each: minLanes(a, b) is a < b ? a : b
+// and maxLanes(a, b) is a > b ? a : b lane by lane, so a NaN in a gives b.
+inline Vec4 minLanes(Vec4 a, Vec4 b) {
+#if defined(__SSE__)
+    return Vec4(__builtin_ia32_minps(a.v, b.v));
+#else
+    return min(a, b);
+#endif
+}
+inline Vec4 maxLanes(Vec4 a, Vec4 b) {
+#if defined(__SSE__)
+    return Vec4(__builtin_ia32_maxps(a.v, b.v));
+#else
+    return max(a, b);
+#endif
+}
+inline Vec4 clampLanes(Vec4 x, Vec4 lo, Vec4 hi) { return minLanes(maxLanes(x, lo), hi); }
+
+// Lanes (1, 0, 3, 2): each pair of lanes swapped.
+inline Vec4 swapPairs(Vec4 a) { return Vec4(__builtin_shuffle(a.v, Int4Raw{1, 0, 3, 2})); }
+// Lanes 2 and 3 moved down to 0 and 1 (and kept in 2 and 3).
+inline Vec4 upperHalf(Vec4 a) { return Vec4(__builtin_shuffle(a.v, Int4Raw{2, 3, 2, 3})); }
+
+// The add-and-subtract of 1e-18 on every lane: feedback states that decay
+// towards zero end at zero instead of crawling through the denormals.
+inline Vec4 flushDenormal(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
+
+// a where mask is set, else 0 (one and).
+inline Vec4 keepLanes(Int4Raw mask, Vec4 a) {
+    return Vec4(reinterpret_cast<Float4Raw>(mask & reinterpret_cast<Int4Raw>(a.v)));
+}
+
+// Constants that per-sample code uses on all four lanes. GCC builds a
+// literal Vec4(c) from a scalar at every use (a load and a shuffle); kept as
+// a member of the module, each use is one memory operand instead.
+struct LaneConstants {
+    Vec4 zero{0.0f}, one{1.0f}, half{0.5f}, two{2.0f};
+    Vec4 flush{1e-18f};  // the add-and-subtract denormal flush
+};
+
+// The sign bits of a comparison mask as bits 0..3 (one movmskps on SSE).
+inline int laneBits(Int4Raw mask) {
+#if defined(__SSE__)
+    return __builtin_ia32_movmskps(reinterpret_cast<Float4Raw>(mask));
+#else
+    return (mask[0] & 1) | (mask[1] & 2) | (mask[2] & 4) | (mask[3] & 8);
+#endif
+}
+
+}  // namespace vh

@@ -9,8 +9,6 @@ namespace vh {
 namespace {
 // log2(20000 / 20): the octaves the frequency knob spans.
 constexpr float kOctaves = 9.965784f;
-// Bound of a cubic read (see limitRead).
-constexpr float kCubicLimit = 4.0f;
 
 const char* const kNames[Comb::kNumParams] = {"freq", "depth", "type", "interpolate"};
 const char* const kTitles[Comb::kNumParams] = {"freq", "depth", "type", "interpolation"};
@@ -125,54 +123,40 @@ void Comb::update() {
     mInterpolation = discreteIndex(mBase[kInterpolate], kNumInterpolations);
     // One period in samples. Below 20 kHz sample rate a period can be shorter
     // than a sample; the ring reads such delays as one sample.
-    float maxDelay = mLineL.empty() ? mSampleRate / kMinHz : mLineL.maxDelay();
+    float maxDelay = mLine.empty() ? mSampleRate / kMinHz : mLine.maxDelay();
     auto periodOf = [&](float v) { return std::min(mSampleRate / frequencyHz(clampUnit(v)), maxDelay); };
-    mDelayL.setTarget(periodOf(mModL[kFreq]), mRampFactor);
-    mDelayR.setTarget(periodOf(mModR[kFreq]), mRampFactor);
-    mGainL.setTarget(depthGain(clampUnit(mModL[kDepth])), mRampFactor);
-    mGainR.setTarget(depthGain(clampUnit(mModR[kDepth])), mRampFactor);
+    mDelayGain.setTarget(Vec4(periodOf(mModL[kFreq]), periodOf(mModR[kFreq]), depthGain(clampUnit(mModL[kDepth])),
+                              depthGain(clampUnit(mModR[kDepth]))),
+                         mRampFactor);
 }
 
 // --- audio ----------------------------------------------------------------------
 
-namespace {
-// A cubic read of a recirculating line is held to +-4 so the overshoot of
-// the interpolator can never build up in the loop.
-template <int Interpolation>
-inline float limitRead(float y) {
-    // Equal to (|y + 4| - |y - 4|) / 2, as compare-selects (minss/maxss).
-    if constexpr (Interpolation == kInterpolationCubic) {
-        y = y > -kCubicLimit ? y : -kCubicLimit;
-        return y < kCubicLimit ? y : kCubicLimit;
-    }
-    return y;
-}
-}  // namespace
-
 template <int Interpolation, int Type>
 inline void Comb::processWith(float* left, float* right) {
-    float gL = mGainL.next(), gR = mGainR.next();
-    float dL = mDelayL.next(), dR = mDelayR.next();
-    float yL, yR;
-    DelayRing::readPair<Interpolation>(mLineL, dL, mLineR, dR, yL, yR);
-    yL = limitRead<Interpolation>(yL);
-    yR = limitRead<Interpolation>(yR);
-    float xL = *left, xR = *right;
+    Vec4 delayGain = mDelayGain.next();
+    Vec4 y = mLine.read<Interpolation>(delayGain);
+    if constexpr (Interpolation == kInterpolationCubic) {
+        // A cubic read of a recirculating line is held to +-4 so the
+        // overshoot of the interpolator can never build up in the loop.
+        y = clampLanes(y, mLowerLimit, mUpperLimit);
+    }
+    Vec4 gain = upperHalf(delayGain);
+    Vec4 x(*left, *right, 0.0f, 0.0f);
     if constexpr (Type == kFeedback) {
-        mLineL.write(flushDenormal(xL + gL * yL));
-        mLineR.write(flushDenormal(xR + gR * yR));
-        *left = yL;
-        *right = yR;
+        mLine.write(((x + gain * y) + mConstants.flush) - mConstants.flush);
+        *left = y[0];
+        *right = y[1];
     } else {
-        mLineL.write(xL);
-        mLineR.write(xR);
-        *left = xL + gL * yL;
-        *right = xR + gR * yR;
+        mLine.write(x);
+        Vec4 out = x + gain * y;
+        *left = out[0];
+        *right = out[1];
     }
 }
 
 void Comb::processSample(float* left, float* right) {
-    if (mLineL.empty()) {  // no rate yet: nothing to read from
+    if (mLine.empty()) {  // no rate yet: nothing to read from
         *left = *right = 0.0f;
         return;
     }
@@ -196,20 +180,18 @@ void Comb::processSample(float* left, float* right) {
 // --- reset and rate -------------------------------------------------------------
 
 void Comb::resetSmoothing() {
-    for (Ramp* ramp : {&mDelayL, &mDelayR, &mGainL, &mGainR}) ramp->snap();
+    mDelayGain.snap();
 }
 
 void Comb::clearState() {
-    mLineL.clear();
-    mLineR.clear();
+    mLine.clear();
     resetSmoothing();
 }
 
 void Comb::setSampleRate(float rate) {
     // The longest period, that of 20 Hz, plus the cell about to be written.
     int length = 1 + static_cast<int>(rate / kMinHz);
-    mLineL.allocate(length);
-    mLineR.allocate(length);
+    mLine.allocate(length);
     Operator::setSampleRate(rate);
 }
 

@@ -6,6 +6,7 @@
 #include "modules/Module.h"
 #include "modules/Ramp.h"
 #include "operators/DelayRing.h"
+#include "operators/LaneRamp.h"
 
 namespace vh {
 
@@ -44,8 +45,8 @@ public:
     // Loop or feedforward gain of the normalised "depth": v^3.
     static float depthGain(float v) { return v * v * v; }
 
-    float delayLeft() const { return mDelayL.current; }
-    float delayRight() const { return mDelayR.current; }
+    float delayLeft() const { return mDelayGain.current[0]; }
+    float delayRight() const { return mDelayGain.current[1]; }
 
     static constexpr float kMinHz = 20.0f;
     static constexpr float kMaxHz = 20000.0f;
@@ -54,9 +55,13 @@ private:
     template <int Interpolation, int Type>
     void processWith(float* left, float* right);
 
-    DelayRing mLineL, mLineR;
-    Ramp mDelayL, mDelayR;
-    Ramp mGainL, mGainR;
+    StereoDelayRing mLine;
+    // Lanes: delay L, delay R (where the ring reads them), gain L, gain R.
+    LaneRamp mDelayGain;
+    LaneConstants mConstants;
+    // Bounds of a cubic read of the line (see processWith).
+    static constexpr float kCubicLimit = 4.0f;
+    Vec4 mLowerLimit{-kCubicLimit}, mUpperLimit{kCubicLimit};
     int mType = kFeedback;
     int mInterpolation = kInterpolationLinear;
 };

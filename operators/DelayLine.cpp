@@ -9,6 +9,8 @@
 namespace vh {
 
 namespace {
+// Where the delay ramps stand until the first update sets the real delays.
+constexpr float kStartDelay = 0.0625f;
 constexpr int kNumModes = 2;
 constexpr int kNumFeedbackModes = 2;
 constexpr int kPanSteps = 201;  // positions L 100 .. CENTER .. R 100
@@ -60,6 +62,7 @@ float parsePan(const char* text, char near) {
 }  // namespace
 
 DelayLine::DelayLine(int slot, ModuleHost* owner) : Operator(slot, owner) {
+    mDelayFeedback.current = mDelayFeedback.target = Vec4(kStartDelay, kStartDelay, 0.0f, 0.0f);
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
 }
 
@@ -258,7 +261,7 @@ void DelayLine::update() {
     // held to what the lines can hold here (the `!(d >= 1)` form also
     // catches NaN).
     float samplesPerUnit = kMaxSeconds * mSampleRate;
-    float maxDelay = mLineL.empty() ? samplesPerUnit : mLineL.maxDelay();
+    float maxDelay = mLine.empty() ? samplesPerUnit : mLine.maxDelay();
     auto delayOf = [&](float v) {
         float d = v * samplesPerUnit;
         return !(d >= 1.0f) ? 1.0f : std::min(d, maxDelay);
@@ -279,12 +282,8 @@ void DelayLine::update() {
             gL = std::pow(gR, dL / dR);
     }
 
-    mDelayL.setTarget(dL, mRampFactor);
-    mDelayR.setTarget(dR, mRampFactor);
-    mFeedbackL.setTarget(gL, mRampFactor);
-    mFeedbackR.setTarget(gR, mRampFactor);
-    mPanL.setTarget(clampUnit(mModL[kPanL]), mRampFactor);
-    mPanR.setTarget(clampUnit(mModR[kPanR]), mRampFactor);
+    mDelayFeedback.setTarget(Vec4(dL, dR, gL, gR), mRampFactor);
+    mPan.setTarget(Vec4(clampUnit(mModL[kPanL]), clampUnit(mModR[kPanR]), 0.0f, 0.0f), mRampFactor);
 
     mMode = discreteIndex(mBase[kMode], kNumModes);
     mInterpolation = discreteIndex(mBase[kInterpolate], kNumInterpolations);
@@ -294,21 +293,19 @@ void DelayLine::update() {
 
 template <int Interpolation>
 inline void DelayLine::processWith(float* left, float* right) {
-    float dL = mDelayL.next(), dR = mDelayR.next();
-    float gL = mFeedbackL.next(), gR = mFeedbackR.next();
-    float pL = mPanL.next(), pR = mPanR.next();
-    float yL, yR;
-    DelayRing::readPair<Interpolation>(mLineL, dL, mLineR, dR, yL, yR);
-    float outL = (1.0f - pL) * yL + pR * yR;
-    float outR = (1.0f - pR) * yR + pL * yL;
-    mLineL.write(flushDenormal(*left + gL * outL));
-    mLineR.write(flushDenormal(*right + gR * outR));
-    *left = outL;
-    *right = outR;
+    Vec4 delayFeedback = mDelayFeedback.next();
+    Vec4 pan = mPan.next();
+    Vec4 y = mLine.read<Interpolation>(delayFeedback);
+    // outL = (1 - pL) yL + pR yR and outR = (1 - pR) yR + pL yL, side by side.
+    Vec4 out = (mConstants.one - pan) * y + swapPairs(pan) * swapPairs(y);
+    Vec4 feedback = upperHalf(delayFeedback);
+    mLine.write(((Vec4(*left, *right, 0.0f, 0.0f) + feedback * out) + mConstants.flush) - mConstants.flush);
+    *left = out[0];
+    *right = out[1];
 }
 
 void DelayLine::processSample(float* left, float* right) {
-    if (mLineL.empty()) {  // no rate yet: nothing to read from
+    if (mLine.empty()) {  // no rate yet: nothing to read from
         *left = *right = 0.0f;
         return;
     }
@@ -322,20 +319,19 @@ void DelayLine::processSample(float* left, float* right) {
 // --- reset and rate -------------------------------------------------------------
 
 void DelayLine::resetSmoothing() {
-    for (Ramp* ramp : {&mDelayL, &mDelayR, &mFeedbackL, &mFeedbackR, &mPanL, &mPanR}) ramp->snap();
+    mDelayFeedback.snap();
+    mPan.snap();
 }
 
 void DelayLine::clearState() {
-    mLineL.clear();
-    mLineR.clear();
+    mLine.clear();
     resetSmoothing();
 }
 
 void DelayLine::setSampleRate(float rate) {
     // Four seconds at the longest, plus the cell about to be written.
     int length = 4 * static_cast<int>(rate) + 1;
-    mLineL.allocate(length);
-    mLineR.allocate(length);
+    mLine.allocate(length);
     Operator::setSampleRate(rate);
 }
 

@@ -8,6 +8,7 @@
 #include "modules/Ramp.h"
 #include "modules/Rhythm.h"
 #include "operators/DelayRing.h"
+#include "operators/LaneRamp.h"
 
 namespace vh {
 
@@ -72,8 +73,8 @@ public:
     float tempo() const { return mTempo; }
     int mode() const { return mMode; }
     // Current (ramped) delays in samples, for tests and the plot.
-    float delayLeft() const { return mDelayL.current; }
-    float delayRight() const { return mDelayR.current; }
+    float delayLeft() const { return mDelayFeedback.current[kLaneDelayL]; }
+    float delayRight() const { return mDelayFeedback.current[kLaneDelayR]; }
 
     static constexpr float kMaxSeconds = 4.0f;
     // A full-scale modulation amount moves a time by 0.5 % of 4 s, 20 ms:
@@ -85,10 +86,14 @@ private:
     void processWith(float* left, float* right);
     static void timeText(float v, int mode, char* out);
 
-    DelayRing mLineL, mLineR;
-    Ramp mDelayL{0.0625f}, mDelayR{0.0625f};
-    Ramp mFeedbackL, mFeedbackR;
-    Ramp mPanL, mPanR;
+    // Lanes of the ramps: the delays where the ring reads them, the
+    // feedback gains beside them, so one vector add advances all four.
+    enum Lane { kLaneDelayL = 0, kLaneDelayR, kLaneFeedbackL, kLaneFeedbackR };
+
+    StereoDelayRing mLine;
+    LaneRamp mDelayFeedback;
+    LaneRamp mPan;  // lanes 0 and 1: pan L, pan R
+    LaneConstants mConstants;
     int mMode = kTempoBased;
     int mInterpolation = kInterpolationLinear;
     float mTempo = 120.0f;

@@ -1,10 +1,14 @@
 #pragma once
-// One channel of an interpolated delay line, shared by the delay and the comb
-// filter: a ring of N cells (positions 1..N) with guard cells around it so
-// the linear and cubic readers never test for a wrap.
+// The two channels of an interpolated delay line, shared by the delay and the
+// comb filter: per channel a ring of N cells (positions 1..N) with guard
+// cells around it so the linear and cubic readers never test for a wrap.
+// Both channels share one write position and are read and written together,
+// left in lane 0 and right in lane 1 of a Vec4, so the position arithmetic
+// of a stereo read is done once for both.
 //
-// Layout of the N + 4 cells: cell 0 mirrors cell N, cells N + 1 and N + 2
-// mirror cells 1 and 2; cell N + 3 is padding and stays zero.
+// Layout of each channel's N + 4 cells: cell 0 mirrors cell N, cells N + 1
+// and N + 2 mirror cells 1 and 2; cell N + 3 is padding and stays zero. The
+// right channel's cells follow the left channel's in the same allocation.
 
 #include <algorithm>
 #include <vector>
@@ -23,15 +27,19 @@ inline const char* interpolationName(int index) {
     return (index >= 0 && index < kNumInterpolations) ? kNames[index] : "";
 }
 
-class DelayRing {
+class StereoDelayRing {
 public:
-    // Set-up only: allocates length + 4 zeroed cells. The write position
-    // returns to 1 so a line that shrinks never keeps a position beyond it.
+    // Set-up only: allocates length + 4 zeroed cells per channel. The write
+    // position returns to 1 so a line that shrinks never keeps a position
+    // beyond it.
     void allocate(int length) {
         mLength = std::max(length, 2);
-        mCells.assign(static_cast<size_t>(mLength) + 4, 0.0f);
+        mStride = mLength + 4;
+        mCells.assign(2 * static_cast<size_t>(mStride), 0.0f);
         mWrite = 1;
         mMaxDelay = static_cast<float>(mLength - 1);
+        mMaxDelayLanes = Vec4(mMaxDelay);
+        mLengthLanes = Int4Raw{mLength, mLength, mLength, mLength};
     }
     // Zeroes the cells; the write position stays where it is.
     void clear() { std::fill(mCells.begin(), mCells.end(), 0.0f); }
@@ -43,102 +51,98 @@ public:
     // oldest one, N samples back, so N - 1 is the last one still valid).
     float maxDelay() const { return mMaxDelay; }
 
-    // The value written `delaySamples` samples ago. Delays are held to
-    // 1..maxDelay: below one sample the reader would reach the cell about to
-    // be written, and a ramp may overshoot its target by a rounding error.
+    // The values written delays[0] (left) and delays[1] (right) samples ago,
+    // in lanes 0 and 1; lanes 2 and 3 of the result are unspecified. Delays
+    // are held to 1..maxDelay: below one sample the reader would reach the
+    // cell about to be written, and a ramp may overshoot its target by a
+    // rounding error.
     template <int Interpolation>
-    float read(float delaySamples) const {
-        float fraction, delay;
-        const float* cell = locate(delaySamples, fraction, delay);
+    Vec4 read(Vec4 delays) const {
+        Vec4 fraction, delay;
+        Int4Raw cell = locate(delays, fraction, delay);
+        const float* left = mCells.data() + cell[0];
+        const float* right = mCells.data() + mStride + cell[1];
         if constexpr (Interpolation == kInterpolationOff) {
             // Truncating the read position rounds the delay up to whole samples.
-            return cell[0];
+            return Vec4(left[0], right[0], 0.0f, 0.0f);
         } else if constexpr (Interpolation == kInterpolationLinear) {
-            return cell[0] + (cell[1] - cell[0]) * fraction;
+            Vec4 now(left[0], right[0], 0.0f, 0.0f), next(left[1], right[1], 0.0f, 0.0f);
+            return now + (next - now) * fraction;
         } else {
-            Vec4 products = taps(cell, delay) * cubicWeights(fraction);
-            return (products[0] + products[1]) + (products[2] + products[3]);
+            Vec4 tapsL = Vec4::load(left - 1), tapsR = Vec4::load(right - 1);
+            // Below two samples of delay cell i+2 is the one about to be
+            // written (the oldest sample in the ring): the newest sample
+            // stands in for it. Rare, so a branch rather than a blend.
+            Int4Raw belowTwo = delay.v < mConstants.two.v;
+            if (__builtin_expect((laneBits(belowTwo) & 3) != 0, 0)) {
+                const Int4Raw lastRepeated{0, 1, 2, 2};
+                tapsL = select(broadcastLane<0>(belowTwo), __builtin_shuffle(tapsL.v, lastRepeated), tapsL);
+                tapsR = select(broadcastLane<1>(belowTwo), __builtin_shuffle(tapsR.v, lastRepeated), tapsR);
+            }
+            Float4Raw productsL = (tapsL * cubicWeights(broadcastLane<0>(fraction))).v;
+            Float4Raw productsR = (tapsR * cubicWeights(broadcastLane<1>(fraction))).v;
+            // (L0 + L1, L2 + L3, R0 + R1, R2 + R3), then the two halves of
+            // each side: the same sums, in the same order, as a lone read.
+            Float4Raw pairs = __builtin_shuffle(productsL, productsR, Int4Raw{0, 2, 4, 6}) +
+                              __builtin_shuffle(productsL, productsR, Int4Raw{1, 3, 5, 7});
+            return Vec4(__builtin_shuffle(pairs, Int4Raw{0, 2, 0, 2}) + __builtin_shuffle(pairs, Int4Raw{1, 3, 1, 3}));
         }
     }
 
-    // Reads two rings (the two channels of a stereo line) at once. The cubic
-    // reads share one pass through the four-lane unit; the result equals two
-    // single cubic reads exactly.
-    template <int Interpolation>
-    static void readPair(const DelayRing& left, float delayL, const DelayRing& right, float delayR, float& outL,
-                         float& outR) {
-        if constexpr (Interpolation == kInterpolationCubic) {
-            float fractionL, fractionR, clampedL, clampedR;
-            const float* cellL = left.locate(delayL, fractionL, clampedL);
-            const float* cellR = right.locate(delayR, fractionR, clampedR);
-            Float4Raw productsL = (taps(cellL, clampedL) * cubicWeights(fractionL)).v;
-            Float4Raw productsR = (taps(cellR, clampedR) * cubicWeights(fractionR)).v;
-            typedef int Mask __attribute__((vector_size(16)));
-            // (L0 + L1, L2 + L3, R0 + R1, R2 + R3), then the two halves of each side.
-            Float4Raw pairs = __builtin_shuffle(productsL, productsR, Mask{0, 2, 4, 6}) +
-                              __builtin_shuffle(productsL, productsR, Mask{1, 3, 5, 7});
-            outL = pairs[0] + pairs[1];
-            outR = pairs[2] + pairs[3];
-        } else {
-            outL = left.read<Interpolation>(delayL);
-            outR = right.read<Interpolation>(delayR);
+    // Writes lanes 0 (left) and 1 (right) into the current cells (and their
+    // mirrors, if they have one) and advances.
+    void write(Vec4 values) {
+        float* left = mCells.data();
+        float* right = left + mStride;
+        float l = values[0], r = values[1];
+        left[mWrite] = l;
+        right[mWrite] = r;
+        if (mWrite < 3) {
+            left[mLength + mWrite] = l;
+            right[mLength + mWrite] = r;
         }
-    }
-
-    // Writes the current cell (and its mirror, if it has one) and advances.
-    void write(float value) {
-        float* cells = mCells.data();
-        cells[mWrite] = value;
-        if (mWrite < 3) cells[mLength + mWrite] = value;
-        if (mWrite == mLength) cells[0] = value;
+        if (mWrite == mLength) {
+            left[0] = l;
+            right[0] = r;
+        }
         if (++mWrite > mLength) mWrite = 1;
     }
 
 private:
-    // Cell i of the read position w - delay (i its whole part, `fraction` the
-    // rest, measured towards cell i + 1) and the delay as limited. The whole
-    // and fractional parts of the delay are split before it is subtracted
-    // from the write position, so the fraction keeps full precision even
-    // when the position is a six- or seven-digit number.
-    const float* locate(float delaySamples, float& fraction, float& delay) const {
-        // Compare-selects so they become minss/maxss; the first also turns
-        // NaN into one sample.
-        delay = delaySamples > 1.0f ? delaySamples : 1.0f;
-        delay = delay < mMaxDelay ? delay : mMaxDelay;
-        int whole = static_cast<int>(delay);
-        fraction = delay - static_cast<float>(whole);
-        int i = mWrite - whole;
-        if (fraction > 0.0f) {
-            --i;
-            fraction = 1.0f - fraction;
-        }
-        if (i < 1) i += mLength;
-        return mCells.data() + i;
-    }
-
-    // Cells i-1..i+2 for the cubic. Below two samples of delay cell i+2 is
-    // the one about to be written (the oldest sample in the ring): the
-    // newest sample stands in for it.
-    static Vec4 taps(const float* cell, float delay) {
-        Vec4 cells = Vec4::load(cell - 1);
-        if (delay < 2.0f) cells.set(3, cells[2]);
-        return cells;
+    // Cell i of each channel's read position w - delay (i its whole part,
+    // `fraction` the rest, measured towards cell i + 1) and the delays as
+    // limited. The whole and fractional parts of a delay are split before it
+    // is subtracted from the write position, so the fraction keeps full
+    // precision even when the position is a six- or seven-digit number.
+    Int4Raw locate(Vec4 delays, Vec4& fraction, Vec4& delay) const {
+        // The max turns NaN into one sample.
+        delay = clampLanes(delays, mConstants.one, mMaxDelayLanes);
+        Int4Raw whole = truncateToInt(delay);
+        Vec4 rest = delay - toFloat(whole);
+        Int4Raw between = rest.v > mConstants.zero.v;  // -1 where the position falls between cells
+        fraction = select(between, mConstants.one - rest, rest);
+        Int4Raw cell = mWrite - whole + between;
+        cell += (cell <= 0) & mLengthLanes;
+        return cell;
     }
 
     // Four-point cubic (Catmull-Rom) weights of cells i-1..i+2 at fraction t:
     // 0.5 * (-t^3 + 2t^2 - t, 3t^3 - 5t^2 + 2, -3t^3 + 4t^2 + t, t^3 - t^2).
     // At t = 0 they are exactly (0, 1, 0, 0), so whole delays stay exact.
-    static Vec4 cubicWeights(float t) {
+    static Vec4 cubicWeights(Vec4 tt) {
         const Vec4 k3(-0.5f, 1.5f, -1.5f, 0.5f), k2(1.0f, -2.5f, 2.0f, -0.5f), k1(-0.5f, 0.0f, 0.5f, 0.0f),
             k0(0.0f, 1.0f, 0.0f, 0.0f);
-        Vec4 tt(t);
         return mulAdd(mulAdd(mulAdd(k3, tt, k2), tt, k1), tt, k0);
     }
 
     std::vector<float> mCells;
     int mLength = 0;
+    int mStride = 4;
     int mWrite = 1;
     float mMaxDelay = 1.0f;
+    Vec4 mMaxDelayLanes{1.0f};
+    Int4Raw mLengthLanes{};
+    LaneConstants mConstants;
 };
 
 }  // namespace vh

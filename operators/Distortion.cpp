@@ -25,6 +25,8 @@ constexpr double kTwoPi = 6.2831854820251465;
 constexpr float kMaxCentreShare = 0.49f;
 // Keeps the symmetric curves defined at zero input.
 constexpr float kCurveEpsilon = 1e-15f;
+// Added to the asymmetric curve before its scaling, so it is never exactly 0.
+constexpr double kOutputEpsilon = 1e-15;
 // Symmetric curve knees: sym A, B, C.
 constexpr float kSymKnee[3] = {6.0f, 4.0f, 2.0f};
 // Asymmetric curves: output scale, steepness and input offset per type.
@@ -36,10 +38,17 @@ constexpr AsymShape kAsymShapes[3] = {
     {1.332023709, 4.0, -0.6},
     {1.445650638, 6.0, -0.4},
 };
-// Below this |e t| the asymmetric curve t / (1 - exp(-e t)) is taken from its
-// series 1/e + t/2 + e t^2/12 (next term 1e-11 relative): near t = 0 the
-// quotient would cancel its digits away and at t = 0 divide 0 by 0.
-constexpr double kAsymSeriesLimit = 1e-2;
+// Below this |x| = |e t| the asymmetric curve's x / (1 - exp(-x)) is taken
+// from its series 1 + x/2 + x^2/12 - x^4/720 + x^6/30240 (next term below
+// 4e-9 there): near x = 0 the quotient would cancel its digits away and at
+// x = 0 divide 0 by 0. From 0.5 on, 1 - exp(-x) keeps its digits.
+constexpr float kAsymSeriesLimit = 0.5f;
+// Range of the exponential's argument: e^60 times the largest drive (10^6)
+// stays a finite float, and beyond 60 the curve no longer changes in float.
+constexpr float kAsymExpLimit = 60.0f;
+// 128.5: added before a truncating conversion, it turns x log2 e (at most
+// 87 in size) into a positive number whose truncation is round(x log2 e) + 128.
+constexpr float kExpRoundingOffset = 128.5f;
 // Diffuser on from this "diffuse" value; allpass gain 0.7 per unit of it.
 constexpr float kDiffuseOn = 0.01f;
 constexpr float kDiffuseGain = 0.7f;
@@ -71,43 +80,50 @@ void diffuseText(float v, char* out) {
         VH_TEXT(out, "%.1f", 100.0f * v);
 }
 
-typedef double Double2 __attribute__((vector_size(16)));
-typedef long long Int2 __attribute__((vector_size(16)));
-
-// e^x on two double lanes, x limited to -708..708 so the result stays a
-// finite normal double (NaN counts as the lower end). x = n ln 2 + r with
-// |r| <= ln 2 / 2; e^r from its Taylor series to the ninth power (error
-// below 1e-11, far finer than the float the curve ends in); 2^n built in the
-// exponent field. Rounding uses the 1.5 * 2^52 trick: adding it leaves n in
-// the low mantissa bits.
-Double2 expLanes(Double2 x) {
-    constexpr double kLimit = 708.0;
-    constexpr double kLog2E = 1.4426950408889634;
-    constexpr double kLn2High = 0.6931471803691238;  // ln 2 split so n * high is exact
-    constexpr double kLn2Low = 1.9082149292705877e-10;
-    constexpr double kRoundMagic = 6755399441055744.0;
-    constexpr long long kMagicBits = 0x4338000000000000LL;
-    x = x > -kLimit ? x : Double2{-kLimit, -kLimit};
-    x = x < kLimit ? x : Double2{kLimit, kLimit};
-    Double2 shifted = x * kLog2E + kRoundMagic;
-    Double2 n = shifted - kRoundMagic;
-    Int2 whole = reinterpret_cast<Int2>(shifted) - kMagicBits;
-    Double2 r = (x - n * kLn2High) - n * kLn2Low;
-    Double2 r2 = r * r;
-    Double2 r4 = r2 * r2;
-    Double2 low = (1.0 + r) + r2 * (1.0 / 2 + r * (1.0 / 6));
-    Double2 mid = (1.0 / 24 + r * (1.0 / 120)) + r2 * (1.0 / 720 + r * (1.0 / 5040));
-    Double2 high = 1.0 / 40320 + r * (1.0 / 362880);
-    Double2 p = low + r4 * (mid + r4 * high);
-    return p * reinterpret_cast<Double2>((whole + 1023) << 52);
-}
-
 bool endsWithIgnoreCase(const char* text, std::size_t length, const char* suffix) {
     std::size_t n = std::strlen(suffix);
     return length >= n && equalsIgnoreCase(text + length - n, suffix);
 }
 
 }  // namespace
+
+Distortion::AsymLanes::AsymLanes()
+    : seriesLimit(kAsymSeriesLimit),
+      minusSeriesLimit(-kAsymSeriesLimit),
+      series2(1.0f / 12),
+      series4(-1.0f / 720),
+      series6(1.0f / 30240),
+      expLow(-kAsymExpLimit),
+      expHigh(kAsymExpLimit),
+      log2e(1.44269504f),
+      roundingOffset(kExpRoundingOffset),
+      ln2High(0.693359375f),  // ln 2 split so n * high is exact
+      ln2Low(-2.12194440e-4f),
+      sixth(1.0f / 6),
+      inv24(1.0f / 24),
+      inv120(1.0f / 120),
+      inv720(1.0f / 720),
+      inv5040(1.0f / 5040),
+      exponentBias(Int4Raw{127, 127, 127, 127}) {}
+
+// e^x on four lanes, x limited to +-60 (NaN counts as the lower end).
+// x = n ln 2 + r with |r| <= ln 2 / 2 (Cody and Waite's split of ln 2);
+// e^r from its Taylor series to the seventh power, in pairs (Estrin): the
+// truncation error is below 6e-9, so the float rounding (a few 1e-7) is
+// what remains. n is rounded by a truncating conversion of a positive sum,
+// which does not depend on the processor's rounding mode.
+inline Vec4 Distortion::expLanes(Vec4 x, const AsymLanes& k) {
+    x = clampLanes(x, k.expLow, k.expHigh);
+    Int4Raw whole = truncateToInt(x * k.log2e + k.roundingOffset) - static_cast<int>(kExpRoundingOffset - 0.5f);
+    Vec4 n = toFloat(whole);
+    Vec4 r = (x - n * k.ln2High) - n * k.ln2Low;
+    Vec4 r2 = r * r;
+    Vec4 r4 = r2 * r2;
+    Vec4 low = (k.one + r) + r2 * (k.half + r * k.sixth);
+    Vec4 high = (k.inv24 + r * k.inv120) + r2 * (k.inv720 + r * k.inv5040);
+    Vec4 p = low + r4 * high;
+    return p * Vec4(reinterpret_cast<Float4Raw>((whole + k.exponentBias) << 23));
+}
 
 Distortion::Distortion(int slot, ModuleHost* owner) : Operator(slot, owner) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
@@ -235,10 +251,10 @@ void Distortion::update() {
     mType = discreteIndex(mBase[kType], kNumTypeStates);
     if (mType >= kAsymA && mType <= kAsymC) {
         const AsymShape& shapeOfType = kAsymShapes[mType - kAsymA];
-        mAsymScale = shapeOfType.scale;
-        mAsymSteep = shapeOfType.steep;
-        mAsymOffset = shapeOfType.offset;
-        mAsymInverseSteep = 1.0 / shapeOfType.steep;
+        mAsym.offset = Vec4(static_cast<float>(shapeOfType.offset));
+        mAsym.steep = Vec4(static_cast<float>(shapeOfType.steep));
+        mAsym.scaleBySteep = Vec4(static_cast<float>(shapeOfType.scale / shapeOfType.steep));
+        mAsym.epsilonScaled = Vec4(static_cast<float>(shapeOfType.scale * kOutputEpsilon));
     }
     mXover = discreteIndex(mBase[kXover], 2) == 1;
     // Switching the diffuser in or out would otherwise replay stale filter
@@ -256,30 +272,37 @@ void Distortion::update() {
 
 // --- audio -------------------------------------------------------------------
 
-Vec4 Distortion::shapeAsymmetric(Vec4 band) {
-    Double2 drive = {mDrive.current[3], mDrive.current[2]};
-    Double2 u = {band[3], band[2]};
-    Double2 t = drive * u + static_cast<double>(kCurveEpsilon) - mAsymOffset;
-    Double2 et = mAsymSteep * t;
-    // s (F + 1e-15) / D with F = t / (1 - exp(-e t)), as one division:
-    // s (t + 1e-15 (1 - exp(-e t))) / ((1 - exp(-e t)) D).
-    Double2 oneMinusExp = 1.0 - expLanes(-et);
-    Double2 numerator = t + 1e-15 * oneMinusExp;
-    Double2 denominator = oneMinusExp * drive;
-    auto small = et < kAsymSeriesLimit && et > -kAsymSeriesLimit;
-    numerator = small ? mAsymInverseSteep + t * (0.5 + mAsymSteep * t * (1.0 / 12)) + 1e-15 : numerator;
-    denominator = small ? drive : denominator;
-    Double2 shaped = mAsymScale * numerator / denominator;
-    // 10 Hz high-pass: the curve's offset leaves a DC component behind.
-    Double2 y = mB0 * shaped + mB1 * mDc.x1 + mB2 * mDc.x2 - mA1 * mDc.y1 - mA2 * mDc.y2;
+inline Vec4 Distortion::shapeAsymmetric(Vec4 band) {
+    // In single precision on the lanes as they come: with x = e t, the curve
+    // s (t / (1 - exp(-e t)) + 1e-15) / D is (s/e g(x) + s 1e-15) / D with
+    // g(x) = x / (1 - exp(-x)), taken from its series near 0 (where lanes 0
+    // and 1 always are: their t is -c). One division serves both forms.
+    const AsymLanes& k = mAsym;
+    Vec4 drive = mDrive.current;
+    Vec4 t = drive * band - k.offset;
+    Vec4 x = k.steep * t;
+    Vec4 oneMinusExp = k.one - expLanes(-x, k);
+    Vec4 x2 = x * x;
+    Vec4 g = (k.one + x * k.half) + x2 * (k.series2 + x2 * (k.series4 + x2 * k.series6));
+    Int4Raw near = (x.v < k.seriesLimit.v) & (x.v > k.minusSeriesLimit.v);
+    Vec4 numerator = select(near, k.scaleBySteep * g + k.epsilonScaled, k.scaleBySteep * x + k.epsilonScaled * oneMinusExp);
+    Vec4 denominator = select(near, drive, oneMinusExp * drive);
+    Vec4 shapedLanes = numerator / denominator;
+    // 10 Hz high-pass in double: the curve's offset leaves a DC component
+    // behind. Left (lane 3) and right (lane 2) go to double lanes 0 and 1.
+    Double2 shaped = __builtin_convertvector(__builtin_shufflevector(shapedLanes.v, shapedLanes.v, 3, 2), Double2);
+    // The memories' share is summed first, so the new value reaches the
+    // output through one multiply and one add.
+    Double2 y = k.b0 * shaped + (((k.b1 * mDc.x1 + k.b2 * mDc.x2) - k.a1 * mDc.y1) - k.a2 * mDc.y2);
     mDc.x2 = mDc.x1;
     mDc.x1 = shaped;
     mDc.y2 = mDc.y1;
-    mDc.y1 = (y + 1e-18) - 1e-18;  // the stored state is flushed of vanishing values
-    return Vec4(0.0f, 0.0f, static_cast<float>(y[1]), static_cast<float>(y[0]));
+    mDc.y1 = (y + k.flush) - k.flush;  // the stored state is flushed of vanishing values
+    Float2 narrowed = __builtin_convertvector(y, Float2);
+    return Vec4(__builtin_shufflevector(narrowed, Float2{}, 2, 2, 1, 0));
 }
 
-Vec4 Distortion::shape(Vec4 band) {
+inline Vec4 Distortion::shape(Vec4 band) {
     Vec4 drive = mDrive.current;
     switch (mType) {
         case kSymA:
@@ -330,7 +353,8 @@ void Distortion::processSample(float* left, float* right) {
     band = shape(band);
     if (mDiffuserOn) {
         Vec4 g(mBase[kDiffuse] * kDiffuseGain);
-        band = mDiffuser4.process(mDiffuser3.process(mDiffuser2.process(mDiffuser1.process(band, g), g), g), g);
+        Vec4 h = Vec4(1.0f) - g * g;
+        band = mDiffuser4.process(mDiffuser3.process(mDiffuser2.process(mDiffuser1.process(band, g, h), g, h), g, h), g, h);
     }
     Vec4 out = band + rest;
     *left = out[3];
@@ -366,11 +390,12 @@ void Distortion::setSampleRate(float rate) {
     double cs = std::cos(w);
     double alpha = std::sin(w) / kSqrt2;
     double q = 1.0 / (1.0 + alpha);
-    mA1 = -2.0 * cs * q;
-    mA2 = (1.0 - alpha) * q;
-    mB0 = (1.0 + cs) * 0.5 * q;
-    mB1 = -2.0 * mB0;
-    mB2 = mB0;
+    double b0 = (1.0 + cs) * 0.5 * q;
+    mAsym.a1 = splat(-2.0 * cs * q);
+    mAsym.a2 = splat((1.0 - alpha) * q);
+    mAsym.b0 = splat(b0);
+    mAsym.b1 = splat(-2.0 * b0);
+    mAsym.b2 = splat(b0);
     clearFilterMemories();
     mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
     Operator::setSampleRate(rate);

@@ -71,18 +71,24 @@ private:
     struct Allpass {
         std::array<Vec4, N> buffer{};
         int index = 0;
-        Vec4 process(Vec4 in, Vec4 g) {
+        // oneMinusG2 = 1 - g^2. The output g w + d is taken as
+        // g in + (1 - g^2) d, so the input reaches it through one multiply
+        // and one add: four stages in a row would otherwise put twelve
+        // dependent steps between the curve and the output.
+        Vec4 process(Vec4 in, Vec4 g, Vec4 oneMinusG2) {
             Vec4 delayed = buffer[index];
             Vec4 w = in - g * delayed;
             buffer[index] = flushLanes(w);
             if (--index < 0) index = N - 1;
-            return g * w + delayed;
+            return g * in + oneMinusG2 * delayed;
         }
         void clear() { buffer.fill(Vec4()); }
     };
 
     // Two double lanes: left in lane 0, right in lane 1.
     typedef double Double2 __attribute__((vector_size(16)));
+    typedef long long Int2 __attribute__((vector_size(16)));
+    typedef float Float2 __attribute__((vector_size(8)));
 
     // Memories of the 10 Hz high-pass, both channels side by side.
     struct DcBlocker {
@@ -98,10 +104,29 @@ private:
     VecRamp mDrive, mSine, mWidth;
     // Crossover band-pass memories.
     Vec4 mX1, mX2, mY1, mY2;
-    // Asymmetric curve: scale, steepness and offset of the chosen type.
-    double mAsymScale = 1.0, mAsymSteep = 2.0, mAsymOffset = 0.0, mAsymInverseSteep = 0.5;
-    // 10 Hz second-order high-pass after the asymmetric curves.
-    double mB0 = 1.0, mB1 = 0.0, mB2 = 0.0, mA1 = 0.0, mA2 = 0.0;
+    // Every number the asymmetric curve, its exponential and its DC blocker
+    // use, as vectors kept in the object: each use is then one memory
+    // operand, where a literal would be rebuilt from a scalar (two
+    // instructions) at every use.
+    struct AsymLanes {
+        // Curve of the chosen type, single precision on all four lanes:
+        // offset c, steepness e, scale s / e and s * 1e-15.
+        Vec4 offset{-0.8f}, steep{2.0f}, scaleBySteep{0.69256138f}, epsilonScaled{1.385122751e-15f};
+        Vec4 one{1.0f}, half{0.5f}, seriesLimit, minusSeriesLimit;
+        Vec4 series2, series4, series6;  // x^2, x^4, x^6 terms of x / (1 - exp(-x))
+        // The exponential's range limits, rounding and Taylor coefficients.
+        Vec4 expLow, expHigh, log2e, roundingOffset, ln2High, ln2Low;
+        Vec4 sixth, inv24, inv120, inv720, inv5040;
+        Int4Raw exponentBias;
+        // 10 Hz second-order high-pass after the curve, double, left and right.
+        Double2 b0 = splat(1.0), b1 = splat(0.0), b2 = splat(0.0), a1 = splat(0.0), a2 = splat(0.0);
+        Double2 flush = splat(1e-18);
+        AsymLanes();
+    };
+    static Double2 splat(double x) { return Double2{x, x}; }
+    static Vec4 expLanes(Vec4 x, const AsymLanes& k);
+
+    AsymLanes mAsym;
     DcBlocker mDc;
     Allpass<51> mDiffuser1;
     Allpass<71> mDiffuser2;

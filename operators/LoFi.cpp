@@ -25,27 +25,28 @@ const LevelTable& levelTable() {
     return table;
 }
 
-// Linear read at 10000 v. The top position reads entry 10000 with weight 1
-// through the interval below it, so nothing beyond the last entry is touched
-// (a ramp may also overshoot 0..1 by a rounding error).
-inline float readLevels(const float* table, float v) {
-    float position = std::min(std::max(v, 0.0f), 1.0f) * static_cast<float>(LoFi::kTableSteps);
-    int i = std::min(static_cast<int>(position), LoFi::kTableSteps - 1);
-    float f = position - static_cast<float>(i);
-    return table[i] + (table[i + 1] - table[i]) * f;
+// Linear read at 10000 v, for lanes 0 and 1 (lanes 2 and 3 give 1). The
+// top position reads entry 10000 with weight 1 through the interval below
+// it, so nothing beyond the last entry is touched (a ramp may also overshoot
+// 0..1 by a rounding error; NaN reads entry 0).
+inline Vec4 readLevels(const float* table, Vec4 v) {
+    Vec4 position = clampLanes(v, Vec4(), Vec4(1.0f)) * Vec4(static_cast<float>(LoFi::kTableSteps));
+    Int4Raw i = truncateToInt(position);
+    i = i < LoFi::kTableSteps - 1 ? i : LoFi::kTableSteps - 1;
+    Vec4 f = position - toFloat(i);
+    Vec4 below(table[i[0]], table[i[1]], 1.0f, 1.0f), above(table[i[0] + 1], table[i[1] + 1], 1.0f, 1.0f);
+    return below + (above - below) * f;
 }
 
 // Nearest whole number, halves rounding up: floor(y + 0.5) without a libm
-// call. Whole numbers beyond 2^30 only arise from absurd input; holding them
-// there keeps the conversion to int defined (and turns NaN into a number).
-inline float roundHalfUp(float y) {
-    constexpr float kLimit = 1073741824.0f;
-    float shifted = y + 0.5f;
-    shifted = shifted > -kLimit ? shifted : -kLimit;  // compare-selects: minss/maxss
-    shifted = shifted < kLimit ? shifted : kLimit;
-    int whole = static_cast<int>(shifted);
-    whole -= static_cast<float>(whole) > shifted;  // truncation went up for negatives
-    return static_cast<float>(whole);
+// call, on every lane. Whole numbers beyond +-2^30 only arise from absurd
+// input; holding them there keeps the conversion to int defined (and
+// turns NaN into a number).
+inline Vec4 roundHalfUp(Vec4 y, const LaneConstants& k, Vec4 lowest, Vec4 highest) {
+    Vec4 shifted = clampLanes(y + k.half, lowest, highest);
+    Int4Raw whole = truncateToInt(shifted);
+    whole += toFloat(whole).v > shifted.v;  // -1 where truncation went up (negatives)
+    return toFloat(whole);
 }
 
 const char* const kNames[LoFi::kNumParams] = {"bits", "smplrate"};
@@ -53,6 +54,7 @@ const char* const kTitles[LoFi::kNumParams] = {"bits", "sample rate"};
 }  // namespace
 
 LoFi::LoFi(int slot, ModuleHost* owner) : Operator(slot, owner), mTable(levelTable().data()) {
+    mRamps.current = mRamps.target = Vec4(1.0f);
     mBase[kBits] = getParameterDefault(kBits);
     mBase[kSampleRate] = getParameterDefault(kSampleRate);
 }
@@ -63,7 +65,7 @@ float LoFi::holdRateHz(float v) {
     return kReferenceRate * static_cast<float>(std::exp(-kLnRateSpan * (1.0 - double(v))));
 }
 
-float LoFi::levelsPerUnit(float v) { return readLevels(levelTable().data(), v); }
+float LoFi::levelsPerUnit(float v) { return readLevels(levelTable().data(), Vec4(v))[0]; }
 
 void LoFi::getParameterName(int index, char* out) {
     copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
@@ -114,38 +116,39 @@ void LoFi::update() {
     // the phase (at 8 kHz by 4.5 per sample) and, once the rate is lowered,
     // keep holding off the downsampling until the pile had drained.
     auto stepOf = [&](float v) { return std::min(holdRateHz(clampUnit(v)) / kReferenceRate * mRateFactor, 1.0f); };
-    mLeft.bits.setTarget(clampUnit(mModL[kBits]), mRampFactor);
-    mRight.bits.setTarget(clampUnit(mModR[kBits]), mRampFactor);
-    mLeft.rate.setTarget(stepOf(mModL[kSampleRate]), mRampFactor);
-    mRight.rate.setTarget(stepOf(mModR[kSampleRate]), mRampFactor);
+    mRamps.setTarget(Vec4(clampUnit(mModL[kBits]), clampUnit(mModR[kBits]), stepOf(mModL[kSampleRate]),
+                          stepOf(mModR[kSampleRate])),
+                     mRampFactor);
 }
 
-float LoFi::Channel::process(float x, const float* table) {
-    float bitsNow = bits.next();
-    phase += rate.next();
-    if (phase >= 1.0f) {
-        phase -= 1.0f;
-        if (bitsNow != levelsBits) {
-            levelsBits = bitsNow;
-            levels = readLevels(table, bitsNow);
-            step = 1.0f / levels;
+void LoFi::processSample(float* left, float* right) {
+    Vec4 ramps = mRamps.next();
+    Vec4 phase = mPhase + upperHalf(ramps);
+    Int4Raw take = phase.v >= mConstants.one.v;
+    mPhase = phase - keepLanes(take, mConstants.one);
+    if (laneBits(take) & 3) {
+        Int4Raw newLevels = take & (ramps.v != mLevelsBits.v);
+        if (laneBits(newLevels) & 3) {
+            Vec4 levels = readLevels(mTable, ramps);
+            mLevelsBits = select(newLevels, ramps, mLevelsBits);
+            mLevels = select(newLevels, levels, mLevels);
+            mStep = select(newLevels, mConstants.one / levels, mStep);
         }
-        held = roundHalfUp(levels * x) * step;
+        Vec4 x(*left, *right, 0.0f, 0.0f);
+        mHeld = select(take, roundHalfUp(mLevels * x, mConstants, mRoundLow, mRoundHigh) * mStep, mHeld);
     }
-    return held;
+    *left = mHeld[0];
+    *right = mHeld[1];
 }
 
 // --- reset and rate -----------------------------------------------------------
 
 void LoFi::resetSmoothing() {
-    for (Channel* c : {&mLeft, &mRight}) {
-        c->bits.snap();
-        c->rate.snap();
-    }
+    mRamps.snap();
 }
 
 void LoFi::clearState() {
-    for (Channel* c : {&mLeft, &mRight}) c->phase = c->held = 0.0f;
+    mPhase = mHeld = Vec4();
     resetSmoothing();
 }
 

@@ -4,7 +4,7 @@
 // value is requantised to a reduced number of levels.
 
 #include "modules/Module.h"
-#include "modules/Ramp.h"
+#include "operators/LaneRamp.h"
 
 namespace vh {
 
@@ -28,10 +28,7 @@ public:
 
     // --- control tick and audio ---------------------------------------------
     void update() override;
-    void processSample(float* left, float* right) override {
-        *left = mLeft.process(*left, mTable);
-        *right = mRight.process(*right, mTable);
-    }
+    void processSample(float* left, float* right) override;
 
     // --- reset and rate -----------------------------------------------------
     void resetSmoothing() override;
@@ -50,20 +47,21 @@ public:
     static constexpr float kReferenceRate = 44100.0f;
 
 private:
-    struct Channel {
-        Ramp bits{1.0f};
-        Ramp rate{1.0f};  // hold rate / fs: phase step per sample
-        float phase = 0.0f;
-        float held = 0.0f;
-        // Levels of the last bits value read, so the table and the division
-        // are skipped while the bits value stands still.
-        float levelsBits = -1.0f;
-        float levels = 1.0f;
-        float step = 1.0f;  // 1 / levels
-        float process(float x, const float* table);
-    };
-
-    Channel mLeft, mRight;
+    // Both channels side by side: left in lane 0, right in lane 1 (lanes 2
+    // and 3 shadow them and are never read).
+    // Lanes: bits L, bits R, phase step L, phase step R.
+    LaneRamp mRamps;
+    Vec4 mPhase;
+    Vec4 mHeld;
+    // Levels of the last bits value read, so the table and the division are
+    // skipped while the bits value stands still.
+    Vec4 mLevelsBits{-1.0f};
+    Vec4 mLevels{1.0f};
+    Vec4 mStep{1.0f};  // 1 / levels
+    // Constants of the per-sample code (see LaneConstants); 2^30 bounds the
+    // whole numbers the quantiser converts.
+    LaneConstants mConstants;
+    Vec4 mRoundLow{-1073741824.0f}, mRoundHigh{1073741824.0f};
     const float* mTable;
     float mRateFactor = 1.0f;  // 44100 / fs
 };

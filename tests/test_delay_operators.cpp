@@ -386,43 +386,88 @@ TEST(DelayLine, EditorConversions) {
 // ---------------------------------------------------------------------------
 // The ring shared by the delay and the comb
 
+namespace {
+// Both channels of the ring at one delay; lanes 0 and 1 are left and right.
+template <int Interpolation>
+float readBoth(const StereoDelayRing& ring, float delay, float* right = nullptr) {
+    Vec4 y = ring.read<Interpolation>(Vec4(delay, delay, 0.0f, 0.0f));
+    if (right) *right = y[1];
+    return y[0];
+}
+void writeBoth(StereoDelayRing& ring, float left, float right) { ring.write(Vec4(left, right, 0.0f, 0.0f)); }
+}  // namespace
+
 TEST(DelayRing, DelayBelowOneSampleNeverReadsTheCellAboutToBeWritten) {
-    DelayRing ring;
+    StereoDelayRing ring;
     ring.allocate(8);
-    for (int i = 1; i <= 20; ++i) ring.write(float(i));  // last written: 20
+    for (int i = 1; i <= 20; ++i) writeBoth(ring, float(i), -float(i));  // last written: 20
     for (float delay : {0.0f, 0.25f, 0.999f, 1.0f}) {
-        EXPECT_FLOAT_EQ(ring.read<kInterpolationLinear>(delay), 20.0f) << delay;
-        EXPECT_FLOAT_EQ(ring.read<kInterpolationCubic>(delay), 20.0f) << delay;
-        EXPECT_FLOAT_EQ(ring.read<kInterpolationOff>(delay), 20.0f) << delay;
+        float right = 0.0f;
+        EXPECT_FLOAT_EQ(readBoth<kInterpolationLinear>(ring, delay, &right), 20.0f) << delay;
+        EXPECT_FLOAT_EQ(right, -20.0f) << delay;
+        EXPECT_FLOAT_EQ(readBoth<kInterpolationCubic>(ring, delay, &right), 20.0f) << delay;
+        EXPECT_FLOAT_EQ(right, -20.0f) << delay;
+        EXPECT_FLOAT_EQ(readBoth<kInterpolationOff>(ring, delay), 20.0f) << delay;
     }
-    EXPECT_FLOAT_EQ(ring.read<kInterpolationLinear>(2.5f), 18.5f);
-    EXPECT_FLOAT_EQ(ring.read<kInterpolationOff>(2.5f), 18.0f);  // rounds the delay up
-    EXPECT_FLOAT_EQ(ring.read<kInterpolationLinear>(7.0f), 14.0f);
-    EXPECT_FLOAT_EQ(ring.read<kInterpolationLinear>(100.0f), 14.0f);  // held to the longest
+    EXPECT_FLOAT_EQ(readBoth<kInterpolationLinear>(ring, 2.5f), 18.5f);
+    EXPECT_FLOAT_EQ(readBoth<kInterpolationOff>(ring, 2.5f), 18.0f);  // rounds the delay up
+    EXPECT_FLOAT_EQ(readBoth<kInterpolationLinear>(ring, 7.0f), 14.0f);
+    EXPECT_FLOAT_EQ(readBoth<kInterpolationLinear>(ring, 100.0f), 14.0f);  // held to the longest
+    float nanRead = readBoth<kInterpolationCubic>(ring, NAN);
+    EXPECT_FLOAT_EQ(nanRead, 20.0f);  // a NaN delay reads as one sample
 }
 
 TEST(DelayRing, CubicReadBelowTwoSamplesLeavesTheOldestCellAlone) {
     // Between one and two samples the fourth point of the cubic would be the
     // cell about to be written, which still holds the sample from N ago.
-    DelayRing ring;
+    StereoDelayRing ring;
     ring.allocate(100);
-    for (int i = 0; i < 250; ++i) ring.write(i < 200 ? float(i) : 1000.0f + float(i));  // a jump 50 back
+    for (int i = 0; i < 250; ++i) {
+        float v = i < 200 ? float(i) : 1000.0f + float(i);  // a jump 50 back
+        writeBoth(ring, v, -v);
+    }
     for (float delay : {1.25f, 1.5f, 1.75f}) {
-        float y = ring.read<kInterpolationCubic>(delay);
+        float right = 0.0f;
+        float y = readBoth<kInterpolationCubic>(ring, delay, &right);
         EXPECT_NEAR(y, 1250.0f - delay, 0.2f) << delay;
+        EXPECT_NEAR(right, -(1250.0f - delay), 0.2f) << delay;
+    }
+    // Only the channel below two samples takes the stand-in: the other one
+    // still interpolates through all four cells.
+    Vec4 mixed = ring.read<kInterpolationCubic>(Vec4(1.5f, 3.5f, 0.0f, 0.0f));
+    EXPECT_NEAR(mixed[0], 1248.5f, 0.2f);
+    EXPECT_FLOAT_EQ(mixed[1], -1246.5f);
+}
+
+TEST(DelayRing, ChannelsReadTheirOwnDelays) {
+    StereoDelayRing ring;
+    ring.allocate(64);
+    for (int i = 0; i < 200; ++i) writeBoth(ring, float(i), 1000.0f + float(i));  // last: 199, 1199
+    for (int interpolation = 0; interpolation < kNumInterpolations; ++interpolation) {
+        Vec4 y = interpolation == kInterpolationOff      ? ring.read<kInterpolationOff>(Vec4(3.0f, 10.0f, 0.0f, 0.0f))
+                 : interpolation == kInterpolationLinear ? ring.read<kInterpolationLinear>(Vec4(3.0f, 10.0f, 0.0f, 0.0f))
+                                                         : ring.read<kInterpolationCubic>(Vec4(3.0f, 10.0f, 0.0f, 0.0f));
+        EXPECT_FLOAT_EQ(y[0], 197.0f) << interpolation;
+        EXPECT_FLOAT_EQ(y[1], 1190.0f) << interpolation;
+    }
+    // A straight line is reproduced exactly between its samples, across the wrap as well.
+    for (float delay : {2.25f, 30.5f, 61.75f}) {
+        Vec4 y = ring.read<kInterpolationCubic>(Vec4(delay, delay + 1.0f, 0.0f, 0.0f));
+        EXPECT_NEAR(y[0], 200.0f - delay, 1e-3f) << delay;
+        EXPECT_NEAR(y[1], 1199.0f - delay, 1e-3f) << delay;
     }
 }
 
 TEST(DelayRing, WritePositionComesBackIntoRangeWhenTheLineShrinks) {
-    DelayRing ring;
+    StereoDelayRing ring;
     ring.allocate(1000);
-    for (int i = 0; i < 900; ++i) ring.write(1.0f);
+    for (int i = 0; i < 900; ++i) writeBoth(ring, 1.0f, 1.0f);
     ring.allocate(100);
     EXPECT_GE(ring.writePosition(), 1);
     EXPECT_LE(ring.writePosition(), 100);
-    for (int i = 0; i < 250; ++i) ring.write(float(i));
-    EXPECT_FLOAT_EQ(ring.read<kInterpolationCubic>(1.0f), 249.0f);
-    EXPECT_FLOAT_EQ(ring.read<kInterpolationLinear>(1.5f), 248.5f);
+    for (int i = 0; i < 250; ++i) writeBoth(ring, float(i), float(i));
+    EXPECT_FLOAT_EQ(readBoth<kInterpolationCubic>(ring, 1.0f), 249.0f);
+    EXPECT_FLOAT_EQ(readBoth<kInterpolationLinear>(ring, 1.5f), 248.5f);
 }
 
 // ---------------------------------------------------------------------------
