@@ -21,7 +21,6 @@ bool isFrequency(int index) { return index == Biquad::kFreqA || index == Biquad:
 bool isResonance(int index) { return index == Biquad::kResoA || index == Biquad::kResoB; }
 bool isType(int index) { return index == Biquad::kTypeA || index == Biquad::kTypeB; }
 
-Vec4 flushed(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
 }  // namespace
 
 Biquad::Biquad(int slot, ModuleHost* owner) : Operator(slot, owner) {
@@ -172,8 +171,8 @@ void Biquad::update() {
 
     // Without flush-to-zero (tests, hosts that forget it) a decaying output
     // history would sink into denormals; once per tick is enough to stop that.
-    mY1 = flushed(mY1);
-    mY2 = flushed(mY2);
+    mY1 = flushDenormal(mY1);
+    mY2 = flushDenormal(mY2);
 }
 
 // --- reset ----------------------------------------------------------------------

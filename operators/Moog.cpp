@@ -16,7 +16,6 @@ constexpr float kMaxEmphasisShown = 10.0f;
 float frequencyCorrection(float fc) { return ((1.873f * fc + 0.4955f) * fc - 0.649f) * fc + 0.9988f; }
 float resonanceCorrection(float fc) { return (-3.9364f * fc + 1.8409f) * fc + 0.9968f; }
 
-Vec4 flushed(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
 }  // namespace
 
 Moog::Moog(int slot, ModuleHost* owner) : Operator(slot, owner) {
@@ -88,11 +87,11 @@ void Moog::update() {
     mRInc = (mRTarget - mR) * ramp;
 
     // Keeps decaying stages out of denormals when flush-to-zero is off.
-    mS1 = flushed(mS1);
-    mS2 = flushed(mS2);
-    mS3 = flushed(mS3);
-    mS4 = flushed(mS4);
-    mP4 = flushed(mP4);
+    mS1 = flushDenormal(mS1);
+    mS2 = flushDenormal(mS2);
+    mS3 = flushDenormal(mS3);
+    mS4 = flushDenormal(mS4);
+    mP4 = flushDenormal(mP4);
 }
 
 // --- reset ----------------------------------------------------------------------

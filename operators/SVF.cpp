@@ -19,7 +19,6 @@ bool isFrequency(int index) { return index == SVF::kFreqA || index == SVF::kFreq
 bool isResonance(int index) { return index == SVF::kResoA || index == SVF::kResoB; }
 bool isType(int index) { return index == SVF::kTypeA || index == SVF::kTypeB; }
 
-Vec4 flushed(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
 }  // namespace
 
 SVF::SVF(int slot, ModuleHost* owner) : Operator(slot, owner) {
@@ -156,8 +155,8 @@ void SVF::update() {
     mDInc = (mDTarget - mD) * ramp;
 
     // Keeps a decaying state out of denormals when flush-to-zero is off.
-    mLow = flushed(mLow);
-    mBand = flushed(mBand);
+    mLow = flushDenormal(mLow);
+    mBand = flushDenormal(mBand);
 }
 
 // --- reset ----------------------------------------------------------------------
