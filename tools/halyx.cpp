@@ -92,6 +92,8 @@ public:
         }
         using Entry = AEffect* (*)(HostCallback);
         auto entry = reinterpret_cast<Entry>(dlsym(mLibrary, "VSTPluginMain"));
+        // Older plug-ins export the same entry under the name "main".
+        if (!entry) entry = reinterpret_cast<Entry>(dlsym(mLibrary, "main"));
         if (!entry) {
             std::fprintf(stderr, "halyx: no VSTPluginMain in %s\n", path.c_str());
             return false;
