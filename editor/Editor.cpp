@@ -127,6 +127,7 @@ bool Editor::build() {
     mArt = std::make_unique<Artwork>();
     mFrame = new HalyxFrame(CRect(0, 0, kWindowWidth, kWindowHeight), this);
     mFrame->setBackground(mArt->background);
+    if (mClock) mFrame->setClock(mClock);
     mByTag.fill(nullptr);
 
     auto* power = new toolkit::CVerticalSwitch(CRect(CPoint(487, 234), kSwitchWidth, kSwitchHeight / 2), this, kPower,

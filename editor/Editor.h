@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -61,6 +62,9 @@ public:
     // Off screen, for tests and screenshots.
     bool openOffscreen();
     HalyxFrame* getFrame() const { return mFrame; }
+    // The clock the next opened frame runs on (tests drive time by hand).
+    void setClock(std::function<uint64_t()> clock) { mClock = std::move(clock); }
+    const Artwork* artwork() const { return mArt.get(); }
 
     // --- engine (any thread: values are only stored) --------------------------
     void parameterChanged(int index, float value) override;
@@ -107,6 +111,7 @@ private:
     bool tempoLocked() const;
 
     Plugin* mPlugin;
+    std::function<uint64_t()> mClock;
     std::unique_ptr<Artwork> mArt;
     HalyxFrame* mFrame = nullptr;
     std::unique_ptr<toolkit::CTimer> mTimer;
