@@ -72,6 +72,8 @@ Editor::~Editor() { close(); }
 bool Editor::open(void* parent) {
     // A second open without a close (some hosts re-parent) starts afresh.
     close();
+    // Without the host's window there is nothing to live in.
+    if (!parent) return false;
     if (!build()) return false;
     if (!mFrame->open(parent)) {
         teardown();
