@@ -544,3 +544,48 @@ TEST_F(EditorBasics, ReopeningAndScreenshotsAreSafe) {
     // Destroying the engine with the window open closes it first.
     open();
 }
+
+TEST_F(EditorBasics, ListParametersGetAChoiceControl) {
+    int lfo = -1;
+    for (int t = 0; t < kNumModulatorTypes; ++t)
+        if (std::string(modulatorTypeLabel(t)) == "LFO") lfo = t;
+    ASSERT_GE(lfo, 0);
+    plugin->setParameter(param::kModType1, discreteValue(lfo, kNumTypeSteps));
+    open();
+    Modulator* mod = plugin->getModulator(0);
+    int shape = -1;
+    for (int i = 0; i < mod->getNumParameters(); ++i)
+        if (mod->getParameterSteps(i) > 2) shape = i;
+    ASSERT_GE(shape, 0);
+    int steps = mod->getParameterSteps(shape);
+    auto* choice = dynamic_cast<CModuleParamDiscreet*>(editor->controlForTag(param::modParam(0, shape)));
+    ASSERT_NE(choice, nullptr);
+    plugin->setParameter(param::modParam(0, shape), discreteValue(0, steps));
+    step();
+    click(choice->getFrameRect().getCenter());
+    EXPECT_EQ(discreteIndex(plugin->getParameter(param::modParam(0, shape)), steps), 1);
+    EXPECT_TRUE(AutomationLog::contains(param::modParam(0, shape)));
+    click(choice->getFrameRect().getCenter(), toolkit::kRButton);
+    click(choice->getFrameRect().getCenter(), toolkit::kRButton);
+    EXPECT_EQ(discreteIndex(plugin->getParameter(param::modParam(0, shape)), steps), steps - 1);
+}
+
+TEST(EditorCommandLine, ScreenshotWritesThePicture) {
+    std::string host = VH_HOST_PATH, plugin = VH_PLUGIN_PATH;
+    if (host.empty() || plugin.empty()) GTEST_SKIP() << "host or plug-in not built";
+    char folder[] = "/tmp/vh_editor_shot_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    std::string out = std::string(folder) + "/editor.png";
+    std::string command = host + " screenshot " + plugin + " " + out + " --page 2 --op 1 > /dev/null";
+    EXPECT_EQ(system(command.c_str()), 0);
+    toolkit::CBitmap* shot = toolkit::CBitmap::createFromPngFile(out);
+    ASSERT_NE(shot, nullptr);
+    EXPECT_EQ(shot->getWidth(), 830);
+    EXPECT_EQ(shot->getHeight(), 335);
+    // The page area is drawn (light), the OP2 button lit like a selected one.
+    EXPECT_EQ(shot->getPixel(310, 210), kLight);
+    shot->forget();
+    command = std::string("rm -rf ") + folder;
+    (void)system(command.c_str());
+    EXPECT_NE(system((host + " screenshot " + plugin + " > /dev/null 2>&1").c_str()), 0);
+}
