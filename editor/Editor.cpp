@@ -347,8 +347,14 @@ void Editor::idleStep() {
         mLastBlinkMs = now;
         mBlinkPhase = !mBlinkPhase;
     }
-    if (learnTag >= 0)
+    if (learnTag >= 0) {
         if (auto* k = knob(learnTag)) k->setBlink(mBlinkPhase);
+    } else {
+        // Learning may also end without a word to the editor (a preset or
+        // another window cleared the target).
+        for (auto* k : mMainKnobs) k->setBlink(false);
+        for (auto* k : mNameKnobs) k->setBlink(false);
+    }
 
     if (now - mLastPulseMs >= kIdleIntervalMs) {
         mLastPulseMs = now;
