@@ -589,3 +589,23 @@ TEST(EditorCommandLine, ScreenshotWritesThePicture) {
     (void)system(command.c_str());
     EXPECT_NE(system((host + " screenshot " + plugin + " > /dev/null 2>&1").c_str()), 0);
 }
+
+TEST_F(EditorBasics, ClosingWithAListOrATextFieldOpen) {
+    open();
+    click(CPoint(650, 48));
+    ASSERT_TRUE(editor->operatorSelector()->isListOpen());
+    editor->close();
+    open();
+    doubleClick(kOutputKnob);
+    ASSERT_NE(editor->knob(param::kOutput)->getTextField(), nullptr);
+    float before = plugin->getParameter(param::kOutput);
+    editor->close();
+    EXPECT_EQ(plugin->getParameter(param::kOutput), before);
+    // A type change from the host while the list is open rebuilds under it.
+    open();
+    click(CPoint(650, 48));
+    plugin->setParameter(param::kOpType1, discreteValue(2, kNumTypeSteps));
+    step();
+    click(CPoint(10, 300));
+    EXPECT_FALSE(editor->operatorSelector()->isListOpen());
+}
