@@ -240,9 +240,14 @@ TEST_F(EditorX11, OpensInTheHostWindowAndTakesClicks) {
     EXPECT_TRUE(idleUntil([&] { return std::fabs(host.get(vh::param::kInput) - 0.75f) < 1e-4f; }))
         << host.get(vh::param::kInput);
 
-    // A picture of the window for people to look at (kept beside the tests).
+    // A picture of the window for people to look at, kept beside the test
+    // binary (a CI artifact).
+    char self[4096] = {};
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string shot = length > 0 ? std::string(self, size_t(length)) : std::string("./x");
+    shot = shot.substr(0, shot.rfind('/') + 1) + "editor-x11.png";
     EXPECT_EQ(host.call(vst::effVendorSpecific, vh::kVendorCommand, vh::kVendorEditorScreenshot,
-                        const_cast<char*>("editor-x11.png")),
+                        const_cast<char*>(shot.c_str())),
               1);
     host.call(vst::effEditClose);
     EXPECT_EQ(child(), 0u);
