@@ -122,10 +122,23 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
 }
 
 Plugin::~Plugin() {
+    // The window goes first: it listens to the engine and reads its state.
+    if (mOwnedEditor) {
+        mOwnedEditor->close();
+        setEditor(nullptr);
+        mOwnedEditor.reset();
+    }
+    mListener = nullptr;
     // Nothing to do about a failure here: the folders are a convenience.
     (void)mSettings.writeString(setting::kCurrDir, mCurrDir);
     (void)mSettings.writeString(setting::kCurrBank, mLastBankFile);
     (void)mSettings.writeString(setting::kCurrPreset, mLastPresetFile);
+}
+
+void Plugin::attachEditor(std::unique_ptr<vst::AEffEditor> editor) {
+    if (mOwnedEditor) mOwnedEditor->close();
+    mOwnedEditor = std::move(editor);
+    setEditor(mOwnedEditor.get());
 }
 
 float& Plugin::opMemory(int slot, int type, int i) {

@@ -16,6 +16,7 @@
 #include "modules/Module.h"
 #include "modules/Ramp.h"
 #include "platform/SettingsStore.h"
+#include "vst/AEffEditor.h"
 #include "vst/AudioEffect.h"
 
 namespace vh {
@@ -40,6 +41,7 @@ enum VendorCall : intptr_t {
     kVendorSaveDefaultBank,    // ptr: int32_t bank
     kVendorRemoveDefaultBank,  // ptr: int32_t bank
     kVendorGetSelection,       // ptr: int32_t[2] receives {bank, preset}
+    kVendorEditorScreenshot,   // ptr: path of the PNG to write
 };
 struct VendorPresetName {
     int32_t bank;
@@ -121,6 +123,8 @@ public:
     const std::string& lastPresetFile() const { return mLastPresetFile; }
 
     // --- editor services ----------------------------------------------------
+    // The plug-in owns its editor; the composition root builds it.
+    void attachEditor(std::unique_ptr<vst::AEffEditor> editor);
     void setListener(EngineListener* listener) { mListener = listener; }
     // Reads the four meter peaks (input L/R, output L/R) and clears them.
     void readMeters(float peaks[4]);
@@ -174,6 +178,7 @@ private:
         bool mOwned;
     };
 
+    std::unique_ptr<vst::AEffEditor> mOwnedEditor;
     std::mutex mProcessMutex;
     std::atomic<std::thread::id> mLockOwner{};
     EngineListener* mListener = nullptr;

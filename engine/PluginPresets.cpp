@@ -181,6 +181,7 @@ intptr_t Plugin::vendorSpecific(int32_t index, intptr_t value, void* ptr, float)
                                                    : saveBankFile(request->bank, request->path);
             return ok ? 1 : 0;
         }
+        case kVendorEditorScreenshot: return path && getEditor() && getEditor()->renderToPng(path) ? 1 : 0;
         case kVendorCopyPreset: return copyPreset() ? 1 : 0;
         case kVendorPastePreset: return pastePreset() ? 1 : 0;
         case kVendorSaveDefaultBank: return ints && saveDefaultBank(ints[0]) ? 1 : 0;

@@ -105,6 +105,9 @@ public:
     virtual bool parseEditorValue(int /*index*/, const char* /*text*/, float& /*value*/, int /*mode*/ = 0) {
         return false;
     }
+    // Number of items of a list parameter (chosen from, not dialled); 0 for
+    // a continuous one.
+    virtual int getParameterSteps(int /*index*/) { return 0; }
     // A control of the module's panel was edited (value already normalised).
     // Modules whose controls convert other parameters override this.
     virtual void valueChanged(int localIndex, float value) {

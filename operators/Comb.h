@@ -27,6 +27,7 @@ public:
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override { return index == kFreq || index == kDepth; }
+    int getParameterSteps(int index) override { return index == kType ? kNumTypes : index == kInterpolate ? kNumInterpolations : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "COMB"); }
 
     // --- control tick and audio ---------------------------------------------

@@ -32,6 +32,7 @@ public:
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override { return index == kDrive || index == kFreq || index == kBandwidth; }
+    int getParameterSteps(int index) override { return index == kType ? kNumTypeStates : index == kXover ? 2 : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "DISTORTION"); }
 
     // --- mappings shared by the DSP, the host texts and the editor -------

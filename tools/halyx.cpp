@@ -5,6 +5,7 @@
 //   halyx info    PLUGIN.so [setup options]       identity and every parameter
 //   halyx presets PLUGIN.so [--bank B]            the preset library (VornHalyx)
 //   halyx render  PLUGIN.so [IN.wav] OUT.wav [setup options]
+//   halyx screenshot PLUGIN.so OUT.png [setup options]  the editor, drawn off screen
 //
 // Without IN.wav a built-in demo phrase is rendered (--seconds, default 6).
 // Setup options, applied in the order given:
@@ -15,6 +16,7 @@
 //   --tempo BPM  --playing  --ppq POS     transport the host reports
 //   --no-time               the host answers no time information
 //   --midi SAMPLE:STATUS:DATA1:DATA2      (numbers decimal or 0x hex)
+//   --page N  --op N  --mod N  the editor's page (0..3) and shown modules (0..3)
 // After rendering: --save-preset F  --save-bank B:F  --chunk-out F  --copy
 
 #include <dlfcn.h>
@@ -161,7 +163,7 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: halyx info|presets|render PLUGIN.so [IN.wav] [OUT.wav] [options]\n");
+        std::fprintf(stderr, "usage: halyx info|presets|render|screenshot PLUGIN.so [IN.wav] [OUT.wav] [options]\n");
         return 2;
     }
     std::string command = argv[1];
@@ -175,7 +177,8 @@ int main(int argc, char** argv) {
     // Options taking a value, so positional file names can be told apart.
     const std::vector<std::string> withValue = {"--rate", "--block", "--sidechain", "--seconds", "--bank", "--preset",
                                                 "--set", "--load-preset", "--load-bank", "--chunk-in", "--tempo",
-                                                "--ppq", "--midi", "--save-preset", "--save-bank", "--chunk-out"};
+                                                "--ppq", "--midi", "--save-preset", "--save-bank", "--chunk-out",
+                                                "--page", "--op", "--mod"};
     for (size_t i = 0; i < args.size(); ++i) {
         bool takesValue = std::find(withValue.begin(), withValue.end(), args[i]) != withValue.end();
         if (args[i] == "--rate" && i + 1 < args.size()) gHost.sampleRate = std::atof(args[i + 1].c_str());
@@ -189,6 +192,10 @@ int main(int argc, char** argv) {
         if (positional.empty() || positional.size() > 2) return fail("render wants [IN.wav] OUT.wav");
         outPath = positional.back();
         if (positional.size() == 2) inPath = positional[0];
+    }
+    if (command == "screenshot") {
+        if (positional.size() != 1) return fail("screenshot wants OUT.png");
+        outPath = positional[0];
     }
     // An input file sets the rate the plug-in runs at unless --rate says otherwise.
     vhtool::Audio input;
@@ -290,6 +297,12 @@ int main(int argc, char** argv) {
                 file.path = path.c_str();
                 return host.vendor(vh::kVendorSaveBankFile, &file) ? 0 : fail("could not save " + path);
             });
+        } else if (a == "--page" || a == "--op" || a == "--mod") {
+            // Shown page and modules are parameters on a 4-step scale.
+            int n = std::atoi(next().c_str());
+            if (n < 0 || n > 3) return fail(a + " wants 0..3");
+            int index = a == "--page" ? vh::param::kCurrMain : a == "--op" ? vh::param::kCurrOp : vh::param::kCurrMod;
+            host.effect()->setParameter(host.effect(), index, (n + 0.5f) / 4.0f);
         } else if (a == "--copy") {
             after.push_back([&host] { return host.vendor(vh::kVendorCopyPreset) ? 0 : fail("copy failed"); });
         } else if (a == "--chunk-out") {
@@ -418,6 +431,11 @@ int main(int argc, char** argv) {
         std::printf("process: %.1f ns per stereo sample, real-time factor %.1f\n",
                     frames ? processSeconds * 1e9 / double(frames) : 0.0,
                     processSeconds > 0 ? audioSeconds / processSeconds : 0.0);
+    } else if (command == "screenshot") {
+        if (!(e->flags & effFlagsHasEditor)) return fail("the plug-in has no editor");
+        if (!host.vendor(vh::kVendorEditorScreenshot, const_cast<char*>(outPath.c_str())))
+            return fail("could not draw the editor to " + outPath);
+        std::printf("editor drawn to %s\n", outPath.c_str());
     } else {
         return fail("unknown command " + command);
     }

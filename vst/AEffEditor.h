@@ -26,6 +26,8 @@ public:
     virtual void close() { mSystemWindow = nullptr; }
     virtual void idle() {}
     virtual bool isOpen() const { return mSystemWindow != nullptr; }
+    // Draws the window (off screen when it is not open) into a PNG file.
+    virtual bool renderToPng(const char* /*path*/) { return false; }
 
 protected:
     AudioEffect* mEffect;

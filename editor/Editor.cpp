@@ -1,0 +1,664 @@
+#include "editor/Editor.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "editor/EditorConversions.h"
+#include "engine/Plugin.h"
+#include "modules/ModuleTypes.h"
+#include "toolkit/COffscreenWindow.h"
+
+namespace vh::editor {
+
+using namespace param;
+using toolkit::CViewContainer;
+
+namespace {
+bool inRange(int index, int first, int count) { return index >= first && index < first + count; }
+
+const CRect kModPanelRect(64, 55, 282, 205);
+const CRect kOpPanelRect(548, 55, 766, 205);
+const CRect kPageRect(307, 43, 524, 217);
+// Where a click counts as a touch of the shown module (a little larger than
+// the panels, so their frames and selectors count too).
+const CRect kModTouchRect(63, 40, 285, 213);
+const CRect kOpTouchRect(546, 40, 770, 213);
+
+constexpr double kMainKnobX[3] = {308, 366, 424};
+constexpr double kNameKnobX[kNumKnobs] = {66, 124, 181, 239, 548, 606, 664, 722};
+constexpr double kKnobY = 237;
+constexpr double kOpButtonX[4] = {548, 588, 697, 737};
+constexpr double kModButtonX[4] = {63, 103, 212, 252};
+constexpr double kPageButtonX[4] = {494, 345, 454, 305};
+constexpr double kButtonY = 12;
+
+// Learn targets of the MIDI controller assignments: knobs 1..8 are 2..9,
+// Input, Mix and Output 10..12.
+int learnTargetOfTag(int tag) { return tag <= kOutput ? tag + 9 : tag - 2; }
+int tagOfLearnTarget(int target) {
+    if (target >= 2 && target <= 9) return target + 2;
+    if (target >= 10 && target <= 12) return target - 9;
+    return -1;
+}
+constexpr int kKnobSourceFirst = 4;  // modulation sources 4..11 are the knobs
+
+// Tags whose edits are stored without telling the host.
+bool isPlainTag(int tag) {
+    return tag == kPpqOffset || inRange(tag, kOpBypass1, 8) || tag == kOutLimiter || tag == kTempoSync ||
+           tag == kOpLrMs || tag == kOpInv || tag == kMeterHold || tag == kMeterFalloff || tag == kSaveAsDefault;
+}
+}  // namespace
+
+CMouseEventResult HalyxFrame::onMouseDown(CPoint& where, const CButtonState& buttons) {
+    if (buttons.isLeftButton() && mEditor) {
+        if (kModTouchRect.pointInside(where))
+            mEditor->panelTouched(-1);
+        else if (kOpTouchRect.pointInside(where))
+            mEditor->panelTouched(-2);
+    }
+    return CFrame::onMouseDown(where, buttons);
+}
+
+Editor::Editor(Plugin* plugin) : AEffGUIEditor(plugin), mPlugin(plugin) {
+    mRect = vst::ERect{0, 0, kWindowHeight, kWindowWidth};
+    for (auto& v : mPending) v.store(0.0f, std::memory_order_relaxed);
+    for (auto& f : mPendingFlag) f.store(false, std::memory_order_relaxed);
+}
+
+Editor::~Editor() { close(); }
+
+// --- host ---------------------------------------------------------------------
+
+bool Editor::open(void* parent) {
+    // A second open without a close (some hosts re-parent) starts afresh.
+    close();
+    // Without the host's window there is nothing to live in.
+    if (!parent) return false;
+    if (!build()) return false;
+    if (!mFrame->open(parent)) {
+        teardown();
+        return false;
+    }
+    mSystemWindow = parent;
+    mFrame->invalidAll();
+    idle();
+    return true;
+}
+
+bool Editor::openOffscreen() {
+    close();
+    if (!build()) return false;
+    if (!mFrame->openOffscreen()) {
+        teardown();
+        return false;
+    }
+    mSystemWindow = mFrame;
+    mFrame->invalidAll();
+    idle();
+    return true;
+}
+
+void Editor::close() {
+    if (!mFrame) return;
+    teardown();
+    mSystemWindow = nullptr;
+}
+
+bool Editor::renderToPng(const char* path) {
+    if (!path) return false;
+    bool wasOpen = isOpen();
+    if (!wasOpen && !openOffscreen()) return false;
+    for (int i = 0; i < 3; ++i) idle();
+    mFrame->invalidAll();
+    mFrame->redrawDirty();
+    bool ok = mFrame->writePng(path);
+    if (!wasOpen) close();
+    return ok;
+}
+
+void Editor::idle() {
+    if (!mFrame) return;
+    applyPending();
+    mFrame->idle();
+    // Edits made by this idle's events come back from the engine at once;
+    // show them in the same step.
+    if (applyPending()) mFrame->redrawDirty();
+}
+
+bool Editor::build() {
+    mArt = std::make_unique<Artwork>();
+    mFrame = new HalyxFrame(CRect(0, 0, kWindowWidth, kWindowHeight), this);
+    mFrame->setBackground(mArt->background);
+    if (mClock) mFrame->setClock(mClock);
+    mByTag.fill(nullptr);
+
+    auto* power = new toolkit::CVerticalSwitch(CRect(CPoint(487, 234), kSwitchWidth, kSwitchHeight / 2), this, kPower,
+                                               2, kSwitchHeight / 2.0, mArt->powerSwitch);
+    mFrame->addView(power);
+    registerControl(power);
+
+    for (int k = 0; k < 3; ++k) {
+        auto* knob = new CMyKnob(CRect(CPoint(kMainKnobX[k], kKnobY), kKnobSize, kKnobSize), this, kInput + k, mArt->knob);
+        if (k == 1)
+            knob->setTextEntry([](float v) { return mixText(v); },
+                               [](const std::string& t, float& v) { return mixFromText(t, v); });
+        else
+            knob->setTextEntry([](float v) { return gainText(v); },
+                               [](const std::string& t, float& v) { return gainFromText(t, v); });
+        knob->onLearn = [this](CMyKnob* k2) { startLearn(k2); };
+        mFrame->addView(knob);
+        registerControl(knob);
+        mMainKnobs[k] = knob;
+    }
+    for (int k = 0; k < kNumKnobs; ++k) {
+        auto* knob = new CMyNameKnob(CPoint(kNameKnobX[k], kKnobY), this, kKnob1 + k, mArt->knob, mArt->font);
+        knob->setTextEntry([](float v) { return percentText(v); },
+                           [](const std::string& t, float& v) {
+                               float m;
+                               if (!mixFromText(t, m)) return false;
+                               v = m;
+                               return true;
+                           });
+        knob->onLearn = [this](CMyKnob* k2) { startLearn(k2); };
+        mFrame->addView(knob);
+        registerControl(knob);
+        mNameKnobs[k] = knob;
+    }
+    for (int s = 0; s < 4; ++s) {
+        auto* op = new CModuleButton(CRect(CPoint(kOpButtonX[s], kButtonY), kModuleButtonWidth, kModuleButtonFrameHeight),
+                                     this, tag::kOpButton1 + s, mArt->moduleButtons[4 + s]);
+        mFrame->addView(op);
+        mOpButtons[s] = op;
+        auto* mod = new CModuleButton(CRect(CPoint(kModButtonX[s], kButtonY), kModuleButtonWidth, kModuleButtonFrameHeight),
+                                      this, tag::kModButton1 + s, mArt->moduleButtons[s]);
+        mFrame->addView(mod);
+        mModButtons[s] = mod;
+        auto* page = new toolkit::CMovieButton(CRect(CPoint(kPageButtonX[s], kButtonY), kModuleButtonWidth,
+                                                     kModuleButtonFrameHeight),
+                                               this, tag::kPageButton1 + s, kModuleButtonFrameHeight, mArt->pageButtons[s]);
+        mFrame->addView(page);
+        mPageButtons[s] = page;
+    }
+    mOpSelector = new CTypeSelector(CRect(549, 43, 766, 54), this, kOpType1, mArt->font, true, 184);
+    mFrame->addView(mOpSelector);
+    mModSelector = new CTypeSelector(CRect(65, 43, 282, 54), this, kModType1, mArt->font, false, 104);
+    mFrame->addView(mModSelector);
+
+    const CPoint meterAt[4] = {{65, 304}, {65, 319}, {548, 304}, {548, 319}};
+    for (int i = 0; i < 4; ++i) {
+        mMeters[i] = new CMeter(CRect(meterAt[i], kMeterWidth, kMeterRowHeight), mArt->meter);
+        mFrame->addView(mMeters[i]);
+    }
+    mMeters[0]->setPartner(mMeters[1]);
+    mMeters[1]->setPartner(mMeters[0]);
+    mMeters[2]->setPartner(mMeters[3]);
+    mMeters[3]->setPartner(mMeters[2]);
+    mFrame->addView(new CInfo(CRect(296, 300, 526, 335), mArt->font));
+
+    // Values changed while the window was closed are read afresh below.
+    for (auto& f : mPendingFlag) f.store(false, std::memory_order_relaxed);
+    mAnyPending.store(false);
+    mLearnEndedPending.store(false);
+    mRefreshPending.store(false);
+    mShownPage = -1;
+    mPulse = 0;
+    mLastPulseMs = mLastBlinkMs = mFrame->getTimeMs();
+    readAll();
+
+    mPlugin->setListener(this);
+    mTimer = std::make_unique<toolkit::CTimer>(mFrame, kIdleIntervalMs, [this](toolkit::CTimer*) { idleStep(); });
+    return true;
+}
+
+void Editor::teardown() {
+    // The engine must not reach a half-destroyed window.
+    mPlugin->setListener(nullptr);
+    mTimer.reset();
+    if (mFrame) {
+        mFrame->close();
+        mFrame->removeAll();
+        mFrame->forget();
+        mFrame = nullptr;
+    }
+    mByTag.fill(nullptr);
+    std::fill(std::begin(mMainKnobs), std::end(mMainKnobs), nullptr);
+    std::fill(std::begin(mNameKnobs), std::end(mNameKnobs), nullptr);
+    std::fill(std::begin(mOpButtons), std::end(mOpButtons), nullptr);
+    std::fill(std::begin(mModButtons), std::end(mModButtons), nullptr);
+    std::fill(std::begin(mPageButtons), std::end(mPageButtons), nullptr);
+    std::fill(std::begin(mMeters), std::end(mMeters), nullptr);
+    mOpSelector = mModSelector = nullptr;
+    mPage = mOpPanel = mModPanel = nullptr;
+    mShownPage = -1;
+    mArt.reset();
+}
+
+void Editor::readAll() {
+    for (int index : {kPower, kInput, kMix, kOutput, kTempo, kPpqOffset, kOutLimiter, kTempoSync})
+        if (CControl* c = controlForTag(index)) c->setValue(mPlugin->getParameter(index));
+    for (int k = 0; k < kNumKnobs; ++k) {
+        mNameKnobs[k]->setValue(mPlugin->getParameter(kKnob1 + k));
+        refreshKnobName(k);
+    }
+    refreshAssignments();
+    for (int i = 0; i < 4; ++i) {
+        mMeters[i]->setHold(mPlugin->getParameter(kMeterHold));
+        mMeters[i]->setFalloff(mPlugin->getParameter(kMeterFalloff));
+    }
+    for (int s = 0; s < 4; ++s) {
+        mOpButtons[s]->setBypassed(mPlugin->getParameter(kOpBypass1 + s) >= 0.5f);
+        mModButtons[s]->setBypassed(mPlugin->getParameter(kModBypass1 + s) >= 0.5f);
+    }
+    applyParameter(kCurrOp, mPlugin->getParameter(kCurrOp));
+    applyParameter(kCurrMod, mPlugin->getParameter(kCurrMod));
+    applyParameter(kCurrMain, mPlugin->getParameter(kCurrMain));
+}
+
+// --- engine -------------------------------------------------------------------
+
+void Editor::parameterChanged(int index, float value) {
+    if (index < 0 || index >= kNumIndices) return;
+    mPending[index].store(value, std::memory_order_relaxed);
+    mPendingFlag[index].store(true, std::memory_order_release);
+    mAnyPending.store(true, std::memory_order_release);
+}
+
+bool Editor::applyPending() {
+    bool any = false;
+    if (mAnyPending.exchange(false, std::memory_order_acq_rel)) {
+        for (int i = 0; i < kNumIndices; ++i) {
+            if (!mPendingFlag[i].exchange(false, std::memory_order_acq_rel)) continue;
+            applyParameter(i, mPending[i].load(std::memory_order_relaxed));
+            any = true;
+        }
+    }
+    if (mRefreshPending.exchange(false, std::memory_order_acq_rel)) {
+        for (int k = 0; k < kNumKnobs; ++k) refreshKnobName(k);
+        refreshAssignments();
+        any = true;
+    }
+    if (mLearnEndedPending.exchange(false, std::memory_order_acq_rel)) {
+        for (auto* k : mMainKnobs) k->setBlink(false);
+        for (auto* k : mNameKnobs) k->setBlink(false);
+        any = true;
+    }
+    return any;
+}
+
+void Editor::applyParameter(int index, float v) {
+    if (!mFrame) return;
+    if (inRange(index, kKnob1, kNumKnobs)) {
+        mNameKnobs[index - kKnob1]->setValue(v);
+    } else if (inRange(index, kOpType1, 4)) {
+        if (index - kOpType1 == mCurrOp) {
+            refreshSelector(false);
+            buildModulePanel(false);
+        }
+    } else if (inRange(index, kModType1, 4)) {
+        if (index - kModType1 == mCurrMod) {
+            refreshSelector(true);
+            buildModulePanel(true);
+        }
+    } else if (inRange(index, kOpBypass1, 4)) {
+        mOpButtons[index - kOpBypass1]->setBypassed(v >= 0.5f);
+        if (index - kOpBypass1 == mCurrOp) mOpSelector->setBypassed(v >= 0.5f);
+    } else if (inRange(index, kModBypass1, 4)) {
+        mModButtons[index - kModBypass1]->setBypassed(v >= 0.5f);
+        if (index - kModBypass1 == mCurrMod) mModSelector->setBypassed(v >= 0.5f);
+    } else if (inRange(index, kSlotSource1, kNumModSlots)) {
+        refreshAssignments();
+    } else if (inRange(index, kKnobNames, kNumKnobs * kKnobNameLength)) {
+        refreshKnobName((index - kKnobNames) / kKnobNameLength);
+    } else if (index == kCurrOp || index == kCurrMod) {
+        bool modulator = index == kCurrMod;
+        int current = discreteIndex(v, 4);
+        (modulator ? mCurrMod : mCurrOp) = current;
+        CModuleButton** buttons = modulator ? mModButtons : mOpButtons;
+        for (int s = 0; s < 4; ++s) buttons[s]->setValue(s == current ? 1.0f : 0.0f);
+        refreshSelector(modulator);
+        buildModulePanel(modulator);
+    } else if (index == kCurrMain) {
+        int page = discreteIndex(v, 4);
+        for (int p = 0; p < 4; ++p) mPageButtons[p]->setValue(p == page ? 1.0f : 0.0f);
+        if (page != mShownPage) buildPage(page);
+    } else if (index == kMeterHold || index == kMeterFalloff) {
+        for (auto* m : mMeters) index == kMeterHold ? m->setHold(v) : m->setFalloff(v);
+    }
+    // Any control showing the index follows it (main knobs, preferences,
+    // module panels).
+    if (index != kCurrOp && index != kCurrMod && index != kCurrMain && !inRange(index, kKnob1, kNumKnobs))
+        if (CControl* c = controlForTag(index)) c->setValue(v);
+}
+
+// --- idle step ----------------------------------------------------------------
+
+void Editor::idleStep() {
+    if (!mFrame) return;
+    uint64_t now = mFrame->getTimeMs();
+    if (tempoLocked())
+        if (CControl* tempo = controlForTag(kTempo)) tempo->setValue(mPlugin->getCurrentTempoValue());
+
+    float peaks[4];
+    mPlugin->readMeters(peaks);
+    for (int i = 0; i < 4; ++i) mMeters[i]->feed(peaks[i], now);
+
+    int learnTag = tagOfLearnTarget(mPlugin->getLearnTarget());
+    if (now - mLastBlinkMs >= kBlinkMs) {
+        mLastBlinkMs = now;
+        mBlinkPhase = !mBlinkPhase;
+    }
+    if (learnTag >= 0) {
+        if (auto* k = knob(learnTag)) k->setBlink(mBlinkPhase);
+    } else {
+        // Learning may also end without a word to the editor (a preset or
+        // another window cleared the target).
+        for (auto* k : mMainKnobs) k->setBlink(false);
+        for (auto* k : mNameKnobs) k->setBlink(false);
+    }
+
+    if (now - mLastPulseMs >= kIdleIntervalMs) {
+        mLastPulseMs = now;
+        mPulse = (mPulse + 1) % 20;
+        for (int s = 0; s < 4; ++s) {
+            mOpButtons[s]->setPulse(mPulse);
+            mModButtons[s]->setPulse(mPulse);
+        }
+        mOpSelector->setPulse(mPulse);
+        mModSelector->setPulse(mPulse);
+    }
+}
+
+bool Editor::tempoLocked() const { return discreteIndex(mPlugin->getParameter(kTempoSync), 4) == 1; }
+
+void Editor::startLearn(CMyKnob* k) {
+    for (auto* m : mMainKnobs) m->setBlink(false);
+    for (auto* n : mNameKnobs) n->setBlink(false);
+    mPlugin->setLearnTarget(learnTargetOfTag(k->getTag()));
+    mBlinkPhase = true;
+    mLastBlinkMs = mFrame->getTimeMs();
+    k->setBlink(true);
+}
+
+// --- listener -----------------------------------------------------------------
+
+void Editor::valueChanged(CControl* control) {
+    int t = control->getTag();
+    float v = control->getValue();
+    if (t == kTempo && tempoLocked()) {
+        control->setValue(mPlugin->getCurrentTempoValue());
+        return;
+    }
+    if (inRange(t, kOpType1, 4) || inRange(t, kModType1, 4)) {
+        mPlugin->setParameterAutomated(t, v);
+        bool modulator = inRange(t, kModType1, 4);
+        mPlugin->restoreRememberedParameters(modulator, t - (modulator ? kModType1 : kOpType1));
+        return;
+    }
+    if (inRange(t, kOpParams, kNumOperatorSlots * kOperatorParams)) {
+        int s = (t - kOpParams) / kOperatorParams;
+        if (Operator* op = mPlugin->getOperator(s)) op->valueChanged((t - kOpParams) % kOperatorParams, v);
+        return;
+    }
+    if (inRange(t, kModParams, kNumModulatorSlots * kModulatorParams)) {
+        int s = (t - kModParams) / kModulatorParams;
+        if (Modulator* mod = mPlugin->getModulator(s)) mod->valueChanged((t - kModParams) % kModulatorParams, v);
+        return;
+    }
+    if (inRange(t, tag::kOpButton1, 4)) {
+        mPlugin->setParameter(kCurrOp, discreteValue(t - tag::kOpButton1, 4));
+        return;
+    }
+    if (inRange(t, tag::kModButton1, 4)) {
+        mPlugin->setParameter(kCurrMod, discreteValue(t - tag::kModButton1, 4));
+        return;
+    }
+    if (inRange(t, tag::kPageButton1, 4)) {
+        mPlugin->setParameter(kCurrMain, discreteValue(t - tag::kPageButton1, 4));
+        return;
+    }
+    if (isPlainTag(t)) {
+        mPlugin->setParameter(t, v);
+        return;
+    }
+    if (t >= 0 && t < kNumAutomatable) mPlugin->setParameterAutomated(t, v);
+}
+
+void Editor::controlBeginEdit(CControl* control) {
+    int t = control->getTag();
+    if (t >= 0 && t < kNumAutomatable && !isPlainTag(t)) mPlugin->beginEdit(t);
+    if (inRange(t, kOpParams, 64))
+        if (Operator* op = mPlugin->getOperator((t - kOpParams) / kOperatorParams)) op->setEditing(true);
+    if (inRange(t, kModParams, 152))
+        if (Modulator* mod = mPlugin->getModulator((t - kModParams) / kModulatorParams)) mod->setEditing(true);
+}
+
+void Editor::controlEndEdit(CControl* control) {
+    int t = control->getTag();
+    if (t >= 0 && t < kNumAutomatable && !isPlainTag(t)) mPlugin->endEdit(t);
+    if (inRange(t, kOpParams, 64))
+        if (Operator* op = mPlugin->getOperator((t - kOpParams) / kOperatorParams)) op->setEditing(false);
+    if (inRange(t, kModParams, 152))
+        if (Modulator* mod = mPlugin->getModulator((t - kModParams) / kModulatorParams)) mod->setEditing(false);
+}
+
+int32_t Editor::controlModifierClicked(CControl* control, CButtonState buttons) {
+    int t = control->getTag();
+    if (!buttons.isControl()) return 0;
+    int bypassTag = inRange(t, tag::kOpButton1, 4)    ? kOpBypass1 + (t - tag::kOpButton1)
+                    : inRange(t, tag::kModButton1, 4) ? kModBypass1 + (t - tag::kModButton1)
+                                                      : -1;
+    if (bypassTag < 0) return 0;
+    mPlugin->setParameter(bypassTag, mPlugin->getParameter(bypassTag) >= 0.5f ? 0.0f : 1.0f);
+    return 1;
+}
+
+void Editor::panelTouched(int which) {
+    mLastTouched = which == -1 ? tag::kModButton1 + mCurrMod : tag::kOpButton1 + mCurrOp;
+}
+
+// --- lookups ------------------------------------------------------------------
+
+void Editor::registerControl(CControl* control) {
+    int t = control->getTag();
+    if (t >= 0 && t < static_cast<int>(mByTag.size())) mByTag[t] = control;
+}
+
+void Editor::unregisterChildren(CViewContainer* container) {
+    for (int i = 0; i < container->getNbViews(); ++i)
+        if (auto* c = dynamic_cast<CControl*>(container->getView(i))) {
+            int t = c->getTag();
+            if (t >= 0 && t < static_cast<int>(mByTag.size()) && mByTag[t] == c) mByTag[t] = nullptr;
+        }
+}
+
+CControl* Editor::controlForTag(int t) const {
+    return t >= 0 && t < static_cast<int>(mByTag.size()) ? mByTag[t] : nullptr;
+}
+
+CMyKnob* Editor::knob(int t) const {
+    if (t >= kInput && t <= kOutput) return mMainKnobs[t - kInput];
+    if (inRange(t, kKnob1, kNumKnobs)) return mNameKnobs[t - kKnob1];
+    return nullptr;
+}
+
+CModuleButton* Editor::moduleButton(int t) const {
+    if (inRange(t, tag::kOpButton1, 4)) return mOpButtons[t - tag::kOpButton1];
+    if (inRange(t, tag::kModButton1, 4)) return mModButtons[t - tag::kModButton1];
+    return nullptr;
+}
+
+// --- knobs, selectors ---------------------------------------------------------
+
+void Editor::refreshAssignments() {
+    bool assigned[kNumKnobs] = {};
+    for (int s = 0; s < kNumModSlots; ++s) {
+        int source = discreteIndex(mPlugin->getParameter(kSlotSource1 + s), kNumSources);
+        if (inRange(source, kKnobSourceFirst, kNumKnobs)) assigned[source - kKnobSourceFirst] = true;
+    }
+    for (int k = 0; k < kNumKnobs; ++k) mNameKnobs[k]->setAssigned(assigned[k]);
+}
+
+void Editor::refreshKnobName(int k) {
+    if (k < 0 || k >= kNumKnobs) return;
+    std::string name;
+    for (int i = 0; i < kKnobNameLength; ++i) {
+        int c = discreteIndex(mPlugin->getParameter(kKnobNames + kKnobNameLength * k + i), 128);
+        if (c == 0) break;
+        name += c < 32 ? ' ' : static_cast<char>(c);
+    }
+    mNameKnobs[k]->setName(name);
+    // An empty name takes the knob's default one.
+    mNameKnobs[k]->setAssigned(mNameKnobs[k]->isAssigned());
+}
+
+void Editor::refreshSelector(bool modulator) {
+    CTypeSelector* selector = modulator ? mModSelector : mOpSelector;
+    int slot = modulator ? mCurrMod : mCurrOp;
+    int typeTag = (modulator ? kModType1 : kOpType1) + slot;
+    int bypassTag = (modulator ? kModBypass1 : kOpBypass1) + slot;
+    if (mByTag[selector->getTag()] == selector) mByTag[selector->getTag()] = nullptr;
+    selector->setTag(typeTag);
+    mByTag[typeTag] = selector;
+    selector->setValue(mPlugin->getParameter(typeTag));
+    selector->setBypassed(mPlugin->getParameter(bypassTag) >= 0.5f);
+}
+
+// --- module panels and pages --------------------------------------------------
+
+void Editor::buildModulePanel(bool modulator) {
+    CViewContainer*& panel = modulator ? mModPanel : mOpPanel;
+    if (panel) {
+        unregisterChildren(panel);
+        mFrame->removeView(panel, true);
+        panel = nullptr;
+    }
+    int slot = modulator ? mCurrMod : mCurrOp;
+    panel = new CViewContainer(modulator ? kModPanelRect : kOpPanelRect);
+    panel->setBackgroundColor(kLight);
+    mFrame->addView(panel);
+
+    int count = modulator ? (mPlugin->getModulator(slot) ? mPlugin->getModulator(slot)->getNumParameters() : 0)
+                          : (mPlugin->getOperator(slot) ? mPlugin->getOperator(slot)->getNumParameters() : 0);
+    constexpr double kRowHeight = 10;
+    constexpr int kRowsPerColumn = 14;
+    const double width = panel->getWidth();
+    int columns = std::max(1, (count + kRowsPerColumn - 1) / kRowsPerColumn);
+    double columnWidth = std::floor((width - 4) / columns);
+    Plugin* plugin = mPlugin;
+    for (int i = 0; i < count; ++i) {
+        int column = i / kRowsPerColumn, row = i % kRowsPerColumn;
+        CRect r(2 + column * columnWidth, 4 + row * kRowHeight, 2 + (column + 1) * columnWidth - 4,
+                4 + (row + 1) * kRowHeight);
+        int global = modulator ? modParam(slot, i) : opParam(slot, i);
+        char title[kTextSize] = {};
+        int steps = 0;
+        if (modulator) {
+            Modulator* m = mPlugin->getModulator(slot);
+            m->getParameterTitle(i, title);
+            if (!title[0]) m->getParameterName(i, title);
+            steps = m->getParameterSteps(i);
+        } else {
+            Operator* o = mPlugin->getOperator(slot);
+            o->getParameterTitle(i, title);
+            if (!title[0]) o->getParameterName(i, title);
+            steps = o->getParameterSteps(i);
+        }
+        auto format = [plugin, modulator, slot, i](float v, int mode) {
+            char text[kTextSize] = {};
+            if (modulator) {
+                if (Modulator* m = plugin->getModulator(slot)) m->formatEditorValue(i, v, text, mode);
+            } else if (Operator* o = plugin->getOperator(slot)) {
+                o->formatEditorValue(i, v, text, mode);
+            }
+            return std::string(text);
+        };
+        CControl* control;
+        if (steps > 0) {
+            auto* d = new CModuleParamDiscreet(r, this, global, mArt->font, steps, steps,
+                                               [format, steps](int state) { return format(discreteValue(state, steps), 0); });
+            d->setLabel(title);
+            control = d;
+        } else {
+            auto parse = [plugin, modulator, slot, i](const std::string& text, float& v, int mode) {
+                if (modulator) {
+                    Modulator* m = plugin->getModulator(slot);
+                    return m && m->parseEditorValue(i, text.c_str(), v, mode);
+                }
+                Operator* o = plugin->getOperator(slot);
+                return o && o->parseEditorValue(i, text.c_str(), v, mode);
+            };
+            control = new CModuleParam(r, this, global, mArt->font, title, format, parse);
+        }
+        control->setValue(mPlugin->getParameter(global));
+        panel->addView(control);
+        registerControl(control);
+    }
+    if (count == 0)
+        panel->addView(new CModuleText(CRect(0, 70, width, 80), mArt->font, "no parameters", CModuleText::kCentre));
+}
+
+void Editor::buildPage(int page) {
+    if (mPage) {
+        unregisterChildren(mPage);
+        mFrame->removeView(mPage, true);
+        mPage = nullptr;
+    }
+    mShownPage = page;
+    mPage = new CViewContainer(kPageRect);
+    mPage->setBackgroundColor(kLight);
+    mFrame->addView(mPage);
+    static const char* const kTitles[4] = {"OP ROUTING", "LIBRARY", "PREFERENCES", "MOD ROUTING"};
+    mPage->addView(new CModuleText(CRect(0, 2, kPageRect.getWidth(), 13), mArt->font, kTitles[page], CModuleText::kCentre));
+    if (page == 2) buildPreferences(mPage);
+    // The routing pages and the library are built by their own views, which
+    // do not exist yet: the page shows its title only.
+    mFrame->invalidRect(kPageRect);
+}
+
+void Editor::buildPreferences(CViewContainer* page) {
+    const double left = 6, right = kPageRect.getWidth() - 6;
+    double y = 18;
+    constexpr double kRow = 11;
+    auto heading = [&](const char* text) {
+        y += 4;
+        page->addView(new CModuleText(CRect(left, y, right, y + kRow), mArt->font, text));
+        y += kRow;
+    };
+    auto add = [&](CControl* control) {
+        control->setValue(mPlugin->getParameter(control->getTag()));
+        page->addView(control);
+        registerControl(control);
+        y += kRow;
+    };
+    auto row = [&]() { return CRect(left + 6, y, right, y + kRow); };
+
+    heading("OUTPUT PEAK LIMITER:");
+    auto* limiter = new CModuleParamDiscreet(row(), this, kOutLimiter, mArt->font, 16, 4, limiterText);
+    limiter->setLabel("limiting mode");
+    add(limiter);
+
+    heading("GLOBAL TEMPO SETTINGS:");
+    add(new CModuleParam(row(), this, kTempo, mArt->font, "current tempo", [](float v, int) { return tempoText(v); },
+                         [](const std::string& t, float& v, int) { return tempoFromText(t, v); }));
+    auto* sync = new CModuleParamDiscreet(row(), this, kTempoSync, mArt->font, 4, 2, tempoSyncText);
+    sync->setLabel("lock tempo to host");
+    add(sync);
+    add(new CModuleParam(row(), this, kPpqOffset, mArt->font, "song position offset",
+                         [](float v, int) { return ppqOffsetText(v); },
+                         [](const std::string& t, float& v, int) { return ppqOffsetFromText(t, v); }));
+
+    heading("METERING:");
+    add(new CModuleParam(row(), this, kMeterFalloff, mArt->font, "fallback speed",
+                         [](float v, int) { return falloffText(v); },
+                         [](const std::string& t, float& v, int) { return falloffFromText(t, v); }));
+    add(new CModuleParam(row(), this, kMeterHold, mArt->font, "peak hold time", [](float v, int) { return holdText(v); },
+                         [](const std::string& t, float& v, int) { return holdFromText(t, v); }));
+
+    y += 8;
+    auto* save = new CModuleParamDiscreet(CRect(left + 6, y, right, y + kRow), this, kSaveAsDefault, mArt->font, 2, 2,
+                                          [](int) { return std::string("SAVE AS DEFAULT"); });
+    save->setLabel("");
+    add(save);
+}
+
+}  // namespace vh::editor
