@@ -160,12 +160,12 @@ void Plugin::handleController(int controller, int value) {
     int target = mLearnTarget.load(std::memory_order_relaxed);
     if (target != 0) {
         if (target == 1) {
-            if (mListener) mListener->learnController(controller);
+            if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->learnController(controller);
         } else if (target >= 2 && target <= 12) {
             mCcAssign[target - 2].store(controller, std::memory_order_relaxed);
         }
         mLearnTarget.store(0, std::memory_order_relaxed);
-        if (mListener) mListener->learnEnded();
+        if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->learnEnded();
     }
     float v = value / 127.0f;
     mControllers[controller] = v;

@@ -87,6 +87,7 @@ void Plugin::setParameter(int32_t index, float value) {
     // Host and file input is clamped here, so nothing beyond sees NaN or a
     // value outside 0..1.
     float v = sanitizeUnit(value);
+    int restoreOperatorSlot = -1, restoreModulatorSlot = -1;
 
     if (index == kPower) {
         mPower = v;
@@ -103,7 +104,10 @@ void Plugin::setParameter(int32_t index, float value) {
         int s = index - kOpType1;
         mOpTypeValue[s] = v;
         int type = discreteIndex(v, kNumTypeSteps);
-        if (type != mOpType[s]) replaceOperator(s, type);
+        if (type != mOpType[s]) {
+            replaceOperator(s, type);
+            restoreOperatorSlot = s;
+        }
     } else if (inRange(index, kOpParams, kNumOperatorSlots * kOperatorParams)) {
         int s = (index - kOpParams) / kOperatorParams, i = (index - kOpParams) % kOperatorParams;
         mOpMirror[s][i] = v;
@@ -113,7 +117,10 @@ void Plugin::setParameter(int32_t index, float value) {
         int s = index - kModType1;
         mModTypeValue[s] = v;
         int type = discreteIndex(v, kNumTypeSteps);
-        if (type != mModType[s]) replaceModulator(s, type);
+        if (type != mModType[s]) {
+            replaceModulator(s, type);
+            restoreModulatorSlot = s;
+        }
     } else if (inRange(index, kModParams, kNumModulatorSlots * kModulatorParams)) {
         int s = (index - kModParams) / kModulatorParams, i = (index - kModParams) % kModulatorParams;
         mModMirror[s][i] = v;
@@ -138,7 +145,7 @@ void Plugin::setParameter(int32_t index, float value) {
         ModSlot& slot = mSlots[index - kSlotSource1];
         slot.sourceValue = v;
         slot.source = discreteIndex(v, kNumSources);
-        if (mListener) mListener->refresh();
+        if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
     } else if (inRange(index, kSlotDest1, kNumModSlots)) {
         ModSlot& slot = mSlots[index - kSlotDest1];
         slot.destinationValue = v;
@@ -179,7 +186,16 @@ void Plugin::setParameter(int32_t index, float value) {
     // Knob names and reserved indices live in the preset only.
 
     mStore->setCurrentValue(index, v);
-    if (mListener) mListener->parameterChanged(index, v);
+    if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->parameterChanged(index, v);
+
+    // A new module starts from its defaults; outside a preset load (which
+    // sets the parameters next) it takes the slot's remembered values, so the
+    // module, the mirror and the current preset never disagree, whoever
+    // changed the type.
+    if (!mStore->loading()) {
+        if (restoreOperatorSlot >= 0) restoreRememberedParameters(false, restoreOperatorSlot);
+        if (restoreModulatorSlot >= 0) restoreRememberedParameters(true, restoreModulatorSlot);
+    }
 }
 
 float Plugin::getParameter(int32_t index) {

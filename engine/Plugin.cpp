@@ -128,7 +128,7 @@ Plugin::~Plugin() {
         setEditor(nullptr);
         mOwnedEditor.reset();
     }
-    mListener = nullptr;
+    mListener.store(nullptr);
     // Nothing to do about a failure here: the folders are a convenience.
     (void)mSettings.writeString(setting::kCurrDir, mCurrDir);
     (void)mSettings.writeString(setting::kCurrBank, mLastBankFile);
@@ -256,7 +256,8 @@ bool isFilterType(int type) { return type >= kOpBiquad && type <= kOpEq; }
 void Plugin::replaceOperator(int slot, int type) {
     auto op = createOperator(type, slot, this);
     op->setSampleRate(mSampleRate);
-    if (mListener) op->setModulationPreview(mListener->modulationPreviewMode());
+    if (EngineListener* listener = mListener.load(std::memory_order_acquire))
+        op->setModulationPreview(listener->modulationPreviewMode());
     {
         ProcessLock lock(*this);
         int first = 3 + 16 * slot;
@@ -265,12 +266,14 @@ void Plugin::replaceOperator(int slot, int type) {
         std::swap(mOps[slot], op);
         mOpType[slot] = type;
     }
+    mRetiredOps[slot] = std::move(op);
 }
 
 void Plugin::replaceModulator(int slot, int type) {
     auto mod = createModulator(type, slot, this);
     mod->setSampleRate(mSampleRate);
-    if (mListener) mod->setModulationPreview(mListener->modulationPreviewMode());
+    if (EngineListener* listener = mListener.load(std::memory_order_acquire))
+        mod->setModulationPreview(listener->modulationPreviewMode());
     {
         ProcessLock lock(*this);
         int first = 67 + 38 * slot;
@@ -279,6 +282,7 @@ void Plugin::replaceModulator(int slot, int type) {
         std::swap(mMods[slot], mod);
         mModType[slot] = type;
     }
+    mRetiredMods[slot] = std::move(mod);
 }
 
 void Plugin::restoreRememberedParameters(bool modulatorSlot, int slot) {
@@ -295,7 +299,7 @@ void Plugin::restoreRememberedParameters(bool modulatorSlot, int slot) {
 void Plugin::setProgramName(const char* name) {
     if (name == nullptr) return;
     mStore->setName(mStore->currentBank(), mStore->currentPreset(), name);
-    if (mListener) mListener->refresh();
+    if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
 }
 
 void Plugin::getProgramName(char* name) { copyText(name, kPresetNameLength + 1, mStore->currentName()); }

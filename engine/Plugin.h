@@ -125,7 +125,8 @@ public:
     // --- editor services ----------------------------------------------------
     // The plug-in owns its editor; the composition root builds it.
     void attachEditor(std::unique_ptr<vst::AEffEditor> editor);
-    void setListener(EngineListener* listener) { mListener = listener; }
+    // Read by the audio thread (MIDI learn, knobs), set by the editor thread.
+    void setListener(EngineListener* listener) { mListener.store(listener, std::memory_order_release); }
     // Reads the four meter peaks (input L/R, output L/R) and clears them.
     void readMeters(float peaks[4]);
     float getCurrentTempoValue() const { return (mCurrentTempo - 30.0f) / 270.0f; }
@@ -181,7 +182,7 @@ private:
     std::unique_ptr<vst::AEffEditor> mOwnedEditor;
     std::mutex mProcessMutex;
     std::atomic<std::thread::id> mLockOwner{};
-    EngineListener* mListener = nullptr;
+    std::atomic<EngineListener*> mListener{nullptr};
 
     // Main section.
     float mPower = 0.75f;
@@ -205,11 +206,15 @@ private:
 
     // Module slots.
     std::unique_ptr<Operator> mOps[kNumOperatorSlots];
+    // The module a slot held before its last replacement, kept alive until
+    // the next one: the editor thread may still be reading it.
+    std::unique_ptr<Operator> mRetiredOps[kNumOperatorSlots];
     float mOpTypeValue[kNumOperatorSlots] = {};
     int mOpType[kNumOperatorSlots] = {};
     float mOpBypass[kNumOperatorSlots] = {};
     Ramp mOpActive[kNumOperatorSlots];
     std::unique_ptr<Modulator> mMods[kNumModulatorSlots];
+    std::unique_ptr<Modulator> mRetiredMods[kNumModulatorSlots];
     float mModTypeValue[kNumModulatorSlots] = {};
     int mModType[kNumModulatorSlots] = {};
     float mModBypass[kNumModulatorSlots] = {};

@@ -23,7 +23,7 @@ void Plugin::applyCurrentPreset() {
         for (int s = 0; s < kNumOperatorSlots; ++s) mTapL[kTapOp1 + s] = mTapR[kTapOp1 + s] = 0.0f;
     }
     updateDisplay();
-    if (mListener) mListener->refresh();
+    if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
 }
 
 void Plugin::selectPreset(int preset) {
@@ -34,7 +34,7 @@ void Plugin::selectPreset(int preset) {
 
 void Plugin::setPresetName(int bank, int preset, const char* name) {
     mStore->setName(bank, preset, name);
-    if (mListener) mListener->refresh();
+    if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
 }
 
 int32_t Plugin::getChunk(void** data, bool) {
@@ -71,7 +71,7 @@ bool Plugin::applyPresetImage(const void* data, std::size_t size) {
         ProcessLock lock(*this);
         for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, record.values[i]);
     }
-    if (mListener) mListener->refresh();
+    if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
     return true;
 }
 
@@ -110,7 +110,7 @@ bool Plugin::loadBankFile(int bank, const std::string& path) {
     if (!mStore->loadBankImage(bank, bytes.data(), bytes.size())) return false;
     rememberFile(path, mLastBankFile);
     if (bank == mStore->currentBank()) selectPreset(0);
-    if (mListener) mListener->refresh();
+    if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "ModuleHarness.h"
 #include "PluginHost.h"
 #include "engine/ParameterLayout.h"
+#include "modules/ModuleTypes.h"
 
 using namespace vh;
 using namespace vh::test;
@@ -139,12 +140,20 @@ TEST(Parameters, SameTypeDoesNotRecreateTheModule) {
     host.set(16, 0.5f);
     host.set(12, 0.9f / 64.0f);  // still type 0
     EXPECT_NEAR(gainThrough(host), 0.125, 1e-3);
-    // A real change builds a fresh module from its defaults; the mirror keeps
-    // the old value until the editor restores the remembered parameters.
-    host.set(12, typeValue(13));
-    host.set(12, typeValue(0));
-    EXPECT_NEAR(gainThrough(host), 1.0, 1e-3);
+}
+
+TEST(Parameters, TypeChangeFromTheHostKeepsModuleAndMirrorInStep) {
+    // A new module takes the slot's remembered values for its type: the
+    // defaults the first time, the last values on the way back.
+    Opened host;
+    host.set(16, 0.5f);
+    host.set(12, typeValue(8));  // DELAY
+    EXPECT_EQ(host.display(12), "DELAY");
+    auto delay = vh::createOperator(8, 0, nullptr);
+    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(host.get(16 + i), delay->getParameterDefault(i)) << i;
+    host.set(12, typeValue(0));  // back to GAIN at its remembered 0.5
     EXPECT_FLOAT_EQ(host.get(16), 0.5f);
+    EXPECT_NEAR(gainThrough(host), 0.125, 1e-3);
 }
 
 TEST(Parameters, TypeChangeClearsDestinationsOfTheSlot) {
