@@ -44,6 +44,7 @@ public:
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override { return index >= 0 && index < kNumParams && index != kMode; }
+    int getParameterSteps(int index) override { return index == kMode ? kNumModes : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "ADSR"); }
     // Switching the mode converts the five times so they stay as close as possible.
     void valueChanged(int localIndex, float value) override;

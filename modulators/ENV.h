@@ -31,6 +31,7 @@ public:
     bool isModulatable(int index) override {
         return (index >= kSens && index <= kLink) || index == kDepth;
     }
+    int getParameterSteps(int index) override { return index == kMode ? kNumModes : index == kSource ? kNumTaps : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "ENV"); }
 
     // --- formulas shared by the DSP and the texts --------------------------

@@ -43,6 +43,7 @@ public:
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override { return index == kSmooth || index == kDepth || index == kState; }
+    int getParameterSteps(int index) override { return index == kMode ? kNumModes : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "STEP"); }
 
     // --- formulas shared by the DSP and the texts --------------------------

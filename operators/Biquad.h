@@ -25,6 +25,7 @@ public:
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override;
+    int getParameterSteps(int index) override { return (index == kTypeA || index == kTypeB) ? filter::kNumFilterTypes : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "BIQUAD"); }
 
     // Resonance curve shown and typed: 0.7071 at 0 to 100 at 1.

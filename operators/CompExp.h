@@ -46,6 +46,16 @@ public:
     bool isModulatable(int index) override {
         return index == kThreshold || index == kRatio || index == kMakeup || index == kAttack || index == kRelease;
     }
+    int getParameterSteps(int index) override {
+        switch (index) {
+            case kMode: return kNumModes;
+            case kSource: return kNumSources;
+            case kAutoMakeup:
+            case kPeakRms:
+            case kListen: return 2;
+            default: return 0;
+        }
+    }
     void getTypeName(char* out) override { copyText(out, kTextSize, "COMP/EXP"); }
 
     // --- mappings shared by the DSP, the host texts and the editor -------

@@ -42,6 +42,9 @@ public:
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override;
+    int getParameterSteps(int index) override {
+        return index == kInterpolate ? kNumInterpolations : (index == kMode || index == kFeedbackMode) ? 2 : 0;
+    }
     void getTypeName(char* out) override { copyText(out, kTextSize, "DELAY"); }
     void setParameter(int index, float value) override;
     // An edit of the mode control converts both times to the new mode first.

@@ -32,6 +32,7 @@ public:
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override;
+    int getParameterSteps(int index) override { return (index == kTypeA || index == kTypeB) ? kNumBandTypes : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "EQ"); }
 
     void update() override;

@@ -38,6 +38,7 @@ public:
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override { return index == kMorph; }
+    int getParameterSteps(int index) override { return (index == kVowelA || index == kVowelB) ? kNumVowels : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "FORMANT"); }
 
     void update() override;

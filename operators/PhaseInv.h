@@ -17,6 +17,7 @@ public:
     void getParameterTitle(int index, char* out) override { copyText(out, kTextSize, index == 0 ? "phase" : ""); }
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool isModulatable(int) override { return false; }
+    int getParameterSteps(int index) override { return index == 0 ? 2 : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "PHASEINV"); }
 
     void update() override { mFactor = discreteIndex(mBase[0], 2) == 1 ? -1.0f : 1.0f; }

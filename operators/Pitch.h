@@ -37,6 +37,7 @@ public:
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override { return index >= kSemitones && index <= kTune; }
+    int getParameterSteps(int index) override { return index == kResolution ? kNumResolutions : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "PITCH"); }
 
     // Native values of the normalised parameters.

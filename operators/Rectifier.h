@@ -18,6 +18,7 @@ public:
     void getParameterTitle(int index, char* out) override { copyText(out, kTextSize, index == 0 ? "rectify" : ""); }
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool isModulatable(int) override { return false; }
+    int getParameterSteps(int index) override { return index == 0 ? 2 : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "RECTIFIER"); }
 
     // Only the filter depends on the rate; the enable flag follows at the

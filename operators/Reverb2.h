@@ -37,6 +37,7 @@ public:
     // Switching "premode" in the editor converts "pretime" to the new mode.
     void valueChanged(int localIndex, float value) override;
     bool isModulatable(int index) override { return index >= kTime && index <= kAmount; }
+    int getParameterSteps(int index) override { return index == kPreMode ? kNumPreModes : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "REVERB"); }
     void setTempo(float bpm) override;
 

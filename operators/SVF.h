@@ -27,6 +27,7 @@ public:
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override;
+    int getParameterSteps(int index) override { return (index == kTypeA || index == kTypeB) ? filter::kNumFilterTypes : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "SVF"); }
 
     // Damping d = 2 (1 - v^(1/4)): 2 (Q 0.5) at 0, 0 (no decay) at 1.
