@@ -287,19 +287,33 @@ inline Vec4 Distortion::shapeAsymmetric(Vec4 band) {
     Int4Raw near = (x.v < k.seriesLimit.v) & (x.v > k.minusSeriesLimit.v);
     Vec4 numerator = select(near, k.scaleBySteep * g + k.epsilonScaled, k.scaleBySteep * x + k.epsilonScaled * oneMinusExp);
     Vec4 denominator = select(near, drive, oneMinusExp * drive);
-    Vec4 shapedLanes = numerator / denominator;
-    // 10 Hz high-pass in double: the curve's offset leaves a DC component
-    // behind. Left (lane 3) and right (lane 2) go to double lanes 0 and 1.
-    Double2 shaped = __builtin_convertvector(__builtin_shufflevector(shapedLanes.v, shapedLanes.v, 3, 2), Double2);
-    // The memories' share is summed first, so the new value reaches the
-    // output through one multiply and one add.
-    Double2 y = k.b0 * shaped + (((k.b1 * mDc.x1 + k.b2 * mDc.x2) - k.a1 * mDc.y1) - k.a2 * mDc.y2);
-    mDc.x2 = mDc.x1;
-    mDc.x1 = shaped;
-    mDc.y2 = mDc.y1;
-    mDc.y1 = (y + k.flush) - k.flush;  // the stored state is flushed of vanishing values
-    Float2 narrowed = __builtin_convertvector(y, Float2);
-    return Vec4(__builtin_shufflevector(narrowed, Float2{}, 2, 2, 1, 0));
+    // The curve's offset leaves a DC component behind; the blocker also
+    // zeroes lanes 0 and 1.
+    return mDc.process(numerator / denominator);
+}
+
+// Four allpass stages in series, each w = in - g d stored and g w + d passed
+// on, with d the stage's delayed value. Written out, the output is
+// g^4 band + (g^3 h d1 + g^2 h d2 + g h d3 + h d4) with h = 1 - g^2: the band
+// reaches it through one multiply and one add, and the delayed values' share
+// is formed beside the curve rather than after it.
+inline Vec4 Distortion::diffuse(Vec4 band) {
+    Vec4 g(mBase[kDiffuse] * kDiffuseGain);
+    Vec4 h = Vec4(1.0f) - g * g;
+    Vec4 d1 = mDiffuser1.delayed(), d2 = mDiffuser2.delayed(), d3 = mDiffuser3.delayed(), d4 = mDiffuser4.delayed();
+    Vec4 hd1 = h * d1, hd2 = h * d2, hd3 = h * d3, hd4 = h * d4;
+    Vec4 delayedShare = ((hd1 * g + hd2) * g + hd3) * g + hd4;
+    Vec4 g2 = g * g;
+    Vec4 out = (g2 * g2) * band + delayedShare;
+    // The stages' own inputs, for their memories.
+    mDiffuser1.push(band - g * d1);
+    Vec4 in2 = g * band + hd1;
+    mDiffuser2.push(in2 - g * d2);
+    Vec4 in3 = g * in2 + hd2;
+    mDiffuser3.push(in3 - g * d3);
+    Vec4 in4 = g * in3 + hd3;
+    mDiffuser4.push(in4 - g * d4);
+    return out;
 }
 
 inline Vec4 Distortion::shape(Vec4 band) {
@@ -351,11 +365,7 @@ void Distortion::processSample(float* left, float* right) {
         rest = x - y;
     }
     band = shape(band);
-    if (mDiffuserOn) {
-        Vec4 g(mBase[kDiffuse] * kDiffuseGain);
-        Vec4 h = Vec4(1.0f) - g * g;
-        band = mDiffuser4.process(mDiffuser3.process(mDiffuser2.process(mDiffuser1.process(band, g, h), g, h), g, h), g, h);
-    }
+    if (mDiffuserOn) band = diffuse(band);
     Vec4 out = band + rest;
     *left = out[3];
     *right = out[2];
@@ -365,7 +375,7 @@ void Distortion::processSample(float* left, float* right) {
 
 void Distortion::clearFilterMemories() {
     mX1 = mX2 = mY1 = mY2 = Vec4();
-    mDc = DcBlocker();
+    mDc.clear();
     mDiffuser1.clear();
     mDiffuser2.clear();
     mDiffuser3.clear();
@@ -384,18 +394,22 @@ void Distortion::clearState() {
     mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
 }
 
+void Distortion::DcBlocker::setSampleRate(float rate) {
+    // Trapezoidal integrators prewarped to the corner: g = tan(w / 2) and the
+    // Butterworth damping sqrt 2. The coefficients are formed in double and
+    // rounded once.
+    double g = std::tan(0.5 * kDcCornerRadians / rate);
+    double a1 = 1.0 / (1.0 + g * (g + kSqrt2));
+    auto lanes = [](double x) { return Vec4(0.0f, 0.0f, static_cast<float>(x), static_cast<float>(x)); };
+    gain = lanes(a1);
+    bandGain = lanes(kSqrt2 + g);
+    bandStep = lanes(g * a1);
+    lowStep = lanes(g * g * a1);
+    clear();
+}
+
 void Distortion::setSampleRate(float rate) {
-    // Second-order Butterworth high-pass at 10 Hz, in double precision.
-    double w = kDcCornerRadians / rate;
-    double cs = std::cos(w);
-    double alpha = std::sin(w) / kSqrt2;
-    double q = 1.0 / (1.0 + alpha);
-    double b0 = (1.0 + cs) * 0.5 * q;
-    mAsym.a1 = splat(-2.0 * cs * q);
-    mAsym.a2 = splat((1.0 - alpha) * q);
-    mAsym.b0 = splat(b0);
-    mAsym.b1 = splat(-2.0 * b0);
-    mAsym.b2 = splat(b0);
+    mDc.setSampleRate(rate);
     clearFilterMemories();
     mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
     Operator::setSampleRate(rate);
