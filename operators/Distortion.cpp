@@ -251,8 +251,8 @@ void Distortion::update() {
     mType = discreteIndex(mBase[kType], kNumTypeStates);
     if (mType >= kAsymA && mType <= kAsymC) {
         const AsymShape& shapeOfType = kAsymShapes[mType - kAsymA];
-        mAsym.offset = Vec4(static_cast<float>(shapeOfType.offset));
         mAsym.steep = Vec4(static_cast<float>(shapeOfType.steep));
+        mAsym.steepOffset = Vec4(static_cast<float>(shapeOfType.steep * shapeOfType.offset));
         mAsym.scaleBySteep = Vec4(static_cast<float>(shapeOfType.scale / shapeOfType.steep));
         mAsym.epsilonScaled = Vec4(static_cast<float>(shapeOfType.scale * kOutputEpsilon));
     }
@@ -268,6 +268,7 @@ void Distortion::update() {
     mSine.setTarget(Vec4(0.0f, 0.0f, crossoverSine(mModR[kFreq], mSampleRate), crossoverSine(mModL[kFreq], mSampleRate)),
                     mRampFactor);
     mWidth.setTarget(Vec4(0.2f, 0.2f, bandwidthOf(mModR[kBandwidth]), bandwidthOf(mModL[kBandwidth])), mRampFactor);
+    refreshCrossover();
 }
 
 // --- audio -------------------------------------------------------------------
@@ -279,9 +280,11 @@ inline Vec4 Distortion::shapeAsymmetric(Vec4 band) {
     // and 1 always are: their t is -c). One division serves both forms.
     const AsymLanes& k = mAsym;
     Vec4 drive = mDrive.current;
-    Vec4 t = drive * band - k.offset;
-    Vec4 x = k.steep * t;
-    Vec4 oneMinusExp = k.one - expLanes(-x, k);
+    // x = e (D u - c), taken as (e D) u - e c so that the band passes one
+    // multiply before x and -x; e D is formed beside it.
+    Vec4 steepBand = (k.steep * drive) * band;
+    Vec4 x = steepBand - k.steepOffset;
+    Vec4 oneMinusExp = k.one - expLanes(k.steepOffset - steepBand, k);
     Vec4 x2 = x * x;
     Vec4 g = (k.one + x * k.half) + x2 * (k.series2 + x2 * (k.series4 + x2 * k.series6));
     Int4Raw near = (x.v < k.seriesLimit.v) & (x.v > k.minusSeriesLimit.v);
@@ -299,7 +302,7 @@ inline Vec4 Distortion::shapeAsymmetric(Vec4 band) {
 // is formed beside the curve rather than after it.
 inline Vec4 Distortion::diffuse(Vec4 band) {
     Vec4 g(mBase[kDiffuse] * kDiffuseGain);
-    Vec4 h = Vec4(1.0f) - g * g;
+    Vec4 h = mLanes.one - g * g;
     Vec4 d1 = mDiffuser1.delayed(), d2 = mDiffuser2.delayed(), d3 = mDiffuser3.delayed(), d4 = mDiffuser4.delayed();
     Vec4 hd1 = h * d1, hd2 = h * d2, hd3 = h * d3, hd4 = h * d4;
     Vec4 delayedShare = ((hd1 * g + hd2) * g + hd3) * g + hd4;
@@ -337,6 +340,32 @@ inline Vec4 Distortion::shape(Vec4 band) {
     }
 }
 
+// Band-pass coefficients from the sine term s and the quality B:
+// alpha = s / 2B, q = 1 / (1 + alpha), c = 2 sqrt(1 - s^2) q and
+// d = (1 - alpha) q, with alpha and q from one division.
+inline Distortion::BandCoefficients Distortion::crossoverCoefficients(Vec4 s, Vec4 width) const {
+    const LaneConstants& k = mLanes;
+    Vec4 twoB = k.two * width;
+    Vec4 r = k.one / (twoB * (twoB + s));
+    Vec4 alpha = s * (twoB + s) * r;
+    Vec4 q = twoB * twoB * r;
+    return {alpha, k.two * sqrtLanes(max(k.one - s * s, k.zero)) * q, (k.one - alpha) * q};
+}
+
+inline Distortion::BandCoefficients Distortion::advanceCrossover() {
+    mSine.current += mSine.increment;
+    mWidth.current += mWidth.increment;
+    return crossoverCoefficients(mSine.current, mWidth.current);
+}
+
+// While neither ramp moves (increments exactly 0) the per-sample
+// coefficients would come out the same at every sample: they are formed once.
+void Distortion::refreshCrossover() {
+    Int4Raw moving = (mSine.increment.v != 0.0f) | (mWidth.increment.v != 0.0f);
+    mBandSteady = laneBits(moving) == 0;
+    if (mBandSteady) mBand = crossoverCoefficients(mSine.current, mWidth.current);
+}
+
 void Distortion::processSample(float* left, float* right) {
     mDrive.current += mDrive.increment;
     Vec4 x(0.0f, 0.0f, *right, *left);
@@ -346,17 +375,10 @@ void Distortion::processSample(float* left, float* right) {
         // Band-pass around the centre; its feed-forward is alpha rather than
         // alpha / (1 + alpha), so the band peaks at 1 + alpha. Band and rest
         // still sum back to the input.
-        mSine.current += mSine.increment;
-        mWidth.current += mWidth.increment;
-        Vec4 s = mSine.current;
-        Vec4 one(1.0f);
-        // alpha = s / 2B and q = 1 / (1 + alpha) from one division.
-        Vec4 twoB = Vec4(2.0f) * mWidth.current;
-        Vec4 r = one / (twoB * (twoB + s));
-        Vec4 alpha = s * (twoB + s) * r;
-        Vec4 q = twoB * twoB * r;
-        Vec4 c = Vec4(-2.0f) * sqrtLanes(max(one - s * s, Vec4())) * q;
-        Vec4 y = alpha * x - alpha * mX2 - c * mY1 - (one - alpha) * q * mY2;
+        BandCoefficients bc = mBandSteady ? mBand : advanceCrossover();
+        // The memories' share is summed first, so the input reaches the
+        // band through one multiply and one subtraction.
+        Vec4 y = bc.alpha * x - ((bc.alpha * mX2 - bc.c * mY1) + bc.d * mY2);
         mX2 = mX1;
         mX1 = x;
         mY2 = mY1;
@@ -386,6 +408,7 @@ void Distortion::resetSmoothing() {
     mDrive.snap();
     mSine.snap();
     mWidth.snap();
+    refreshCrossover();
 }
 
 void Distortion::clearState() {

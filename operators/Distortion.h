@@ -109,6 +109,12 @@ public:
 private:
     static Vec4 flushLanes(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
 
+    struct BandCoefficients {
+        Vec4 alpha, c, d;
+    };
+    BandCoefficients crossoverCoefficients(Vec4 s, Vec4 width) const;
+    BandCoefficients advanceCrossover();
+    void refreshCrossover();
     Vec4 shape(Vec4 band);
     Vec4 shapeAsymmetric(Vec4 band);
     Vec4 diffuse(Vec4 band);
@@ -117,13 +123,16 @@ private:
     VecRamp mDrive, mSine, mWidth;
     // Crossover band-pass memories.
     Vec4 mX1, mX2, mY1, mY2;
+    // Its coefficients while the sine and quality ramps stand still.
+    BandCoefficients mBand;
+    bool mBandSteady = false;
     // Every number the asymmetric curve and its exponential use, as vectors
     // kept in the object: each use is then one memory operand, where a
     // literal would be rebuilt from a scalar (two instructions) at every use.
     struct AsymLanes {
         // Curve of the chosen type, single precision on all four lanes:
-        // offset c, steepness e, scale s / e and s * 1e-15.
-        Vec4 offset{-0.8f}, steep{2.0f}, scaleBySteep{0.69256138f}, epsilonScaled{1.385122751e-15f};
+        // steepness e, e times the offset c, scale s / e and s * 1e-15.
+        Vec4 steep{2.0f}, steepOffset{-1.6f}, scaleBySteep{0.69256138f}, epsilonScaled{1.385122751e-15f};
         Vec4 one{1.0f}, half{0.5f}, seriesLimit, minusSeriesLimit;
         Vec4 series2, series4, series6;  // x^2, x^4, x^6 terms of x / (1 - exp(-x))
         // The exponential's range limits, rounding and Taylor coefficients.
@@ -135,6 +144,7 @@ private:
     static Vec4 expLanes(Vec4 x, const AsymLanes& k);
 
     AsymLanes mAsym;
+    LaneConstants mLanes;
     DcBlocker mDc;
     Allpass<51> mDiffuser1;
     Allpass<71> mDiffuser2;
