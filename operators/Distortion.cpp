@@ -273,7 +273,7 @@ void Distortion::update() {
 
 // --- audio -------------------------------------------------------------------
 
-inline Vec4 Distortion::shapeAsymmetric(Vec4 band) {
+inline void Distortion::asymmetricCurve(Vec4 band, Vec4& numerator, Vec4& denominator) {
     // In single precision on the lanes as they come: with x = e t, the curve
     // s (t / (1 - exp(-e t)) + 1e-15) / D is (s/e g(x) + s 1e-15) / D with
     // g(x) = x / (1 - exp(-x)), taken from its series near 0 (where lanes 0
@@ -288,11 +288,32 @@ inline Vec4 Distortion::shapeAsymmetric(Vec4 band) {
     Vec4 x2 = x * x;
     Vec4 g = (k.one + x * k.half) + x2 * (k.series2 + x2 * (k.series4 + x2 * k.series6));
     Int4Raw near = (x.v < k.seriesLimit.v) & (x.v > k.minusSeriesLimit.v);
-    Vec4 numerator = select(near, k.scaleBySteep * g + k.epsilonScaled, k.scaleBySteep * x + k.epsilonScaled * oneMinusExp);
-    Vec4 denominator = select(near, drive, oneMinusExp * drive);
-    // The curve's offset leaves a DC component behind; the blocker also
-    // zeroes lanes 0 and 1.
-    return mDc.process(numerator / denominator);
+    numerator = select(near, k.scaleBySteep * g + k.epsilonScaled, k.scaleBySteep * x + k.epsilonScaled * oneMinusExp);
+    denominator = select(near, drive, oneMinusExp * drive);
+}
+
+// The curve, then its DC blocker (the curve's offset leaves a DC component
+// behind; the blocker also zeroes lanes 0 and 1), the diffuser and the sum
+// with the rest. Everything after the curve is linear: its gain is folded
+// into the curve's numerator and the memories' shares are summed beside the
+// curve, so the band meets one division and one addition on its way out.
+// The memories themselves are fed from the curve's own value.
+inline Vec4 Distortion::asymmetricOutput(Vec4 band, Vec4 rest) {
+    Vec4 numerator, denominator;
+    asymmetricCurve(band, numerator, denominator);
+    Vec4 dcShare = mDc.memoryShare();
+    Vec4 out;
+    Vec4 curve = numerator / denominator;
+    if (mDiffuserOn) {
+        DiffuseTaps t = diffuseTaps();
+        Vec4 offset = (t.delayedShare - t.bandGain * dcShare) + rest;
+        out = (numerator * (t.bandGain * mDc.gain)) / denominator + offset;
+        diffusePush(t, mDc.gain * curve - dcShare);
+    } else {
+        out = (numerator * mDc.gain) / denominator + (rest - dcShare);
+    }
+    mDc.advance(curve);
+    return out;
 }
 
 // Four allpass stages in series, each w = in - g d stored and g w + d passed
@@ -300,22 +321,38 @@ inline Vec4 Distortion::shapeAsymmetric(Vec4 band) {
 // g^4 band + (g^3 h d1 + g^2 h d2 + g h d3 + h d4) with h = 1 - g^2: the band
 // reaches it through one multiply and one add, and the delayed values' share
 // is formed beside the curve rather than after it.
-inline Vec4 Distortion::diffuse(Vec4 band) {
-    Vec4 g(mBase[kDiffuse] * kDiffuseGain);
-    Vec4 h = mLanes.one - g * g;
-    Vec4 d1 = mDiffuser1.delayed(), d2 = mDiffuser2.delayed(), d3 = mDiffuser3.delayed(), d4 = mDiffuser4.delayed();
-    Vec4 hd1 = h * d1, hd2 = h * d2, hd3 = h * d3, hd4 = h * d4;
-    Vec4 delayedShare = ((hd1 * g + hd2) * g + hd3) * g + hd4;
-    Vec4 g2 = g * g;
-    Vec4 out = (g2 * g2) * band + delayedShare;
+inline Distortion::DiffuseTaps Distortion::diffuseTaps() const {
+    DiffuseTaps t;
+    t.g = Vec4(mBase[kDiffuse] * kDiffuseGain);
+    Vec4 g2 = t.g * t.g;
+    Vec4 h = mLanes.one - g2;
+    t.d1 = mDiffuser1.delayed();
+    t.d2 = mDiffuser2.delayed();
+    t.d3 = mDiffuser3.delayed();
+    t.d4 = mDiffuser4.delayed();
+    t.hd1 = h * t.d1;
+    t.hd2 = h * t.d2;
+    t.hd3 = h * t.d3;
+    t.delayedShare = ((t.hd1 * t.g + t.hd2) * t.g + t.hd3) * t.g + h * t.d4;
+    t.bandGain = g2 * g2;
+    return t;
+}
+
+inline void Distortion::diffusePush(const DiffuseTaps& t, Vec4 band) {
     // The stages' own inputs, for their memories.
-    mDiffuser1.push(band - g * d1);
-    Vec4 in2 = g * band + hd1;
-    mDiffuser2.push(in2 - g * d2);
-    Vec4 in3 = g * in2 + hd2;
-    mDiffuser3.push(in3 - g * d3);
-    Vec4 in4 = g * in3 + hd3;
-    mDiffuser4.push(in4 - g * d4);
+    mDiffuser1.push(band - t.g * t.d1);
+    Vec4 in2 = t.g * band + t.hd1;
+    mDiffuser2.push(in2 - t.g * t.d2);
+    Vec4 in3 = t.g * in2 + t.hd2;
+    mDiffuser3.push(in3 - t.g * t.d3);
+    Vec4 in4 = t.g * in3 + t.hd3;
+    mDiffuser4.push(in4 - t.g * t.d4);
+}
+
+inline Vec4 Distortion::diffuse(Vec4 band) {
+    DiffuseTaps t = diffuseTaps();
+    Vec4 out = t.bandGain * band + t.delayedShare;
+    diffusePush(t, band);
     return out;
 }
 
@@ -333,9 +370,6 @@ inline Vec4 Distortion::shape(Vec4 band) {
             // D u min(D |u| + eps, 1) / (D |u| + eps) is D u clipped to +-1;
             // the clamp gives the same without a division.
             return clamp(drive * band, Vec4(-1.0f), Vec4(1.0f));
-        case kAsymA:
-        case kAsymB:
-        case kAsymC: return shapeAsymmetric(band);
         default: return band;
     }
 }
@@ -386,9 +420,14 @@ void Distortion::processSample(float* left, float* right) {
         band = y;
         rest = x - y;
     }
-    band = shape(band);
-    if (mDiffuserOn) band = diffuse(band);
-    Vec4 out = band + rest;
+    Vec4 out;
+    if (mType >= kAsymA && mType <= kAsymC) {
+        out = asymmetricOutput(band, rest);
+    } else {
+        band = shape(band);
+        if (mDiffuserOn) band = diffuse(band);
+        out = band + rest;
+    }
     *left = out[3];
     *right = out[2];
 }

@@ -93,15 +93,19 @@ public:
         Vec4 two{2.0f}, flush{1e-18f};
         void setSampleRate(float rate);
         void clear() { band = low = Vec4(); }
-        Vec4 process(Vec4 in) {
-            // The output takes the input through one multiply and one
-            // subtraction; the memories' share is formed beside it.
+        // The output is gain * in - memoryShare(): the input passes one
+        // multiply and one subtraction, the memories' share is formed beside.
+        Vec4 memoryShare() const { return gain * (low + bandGain * band); }
+        void advance(Vec4 in) {
             Vec4 v3 = in - low;
-            Vec4 out = gain * in - gain * (low + bandGain * band);
             Vec4 v1 = gain * band + bandStep * v3;
             Vec4 v2 = low + bandStep * band + lowStep * v3;
             band = (two * v1 - band + flush) - flush;
             low = (two * v2 - low + flush) - flush;
+        }
+        Vec4 process(Vec4 in) {
+            Vec4 out = gain * in - memoryShare();
+            advance(in);
             return out;
         }
     };
@@ -116,7 +120,15 @@ private:
     BandCoefficients advanceCrossover();
     void refreshCrossover();
     Vec4 shape(Vec4 band);
-    Vec4 shapeAsymmetric(Vec4 band);
+    void asymmetricCurve(Vec4 band, Vec4& numerator, Vec4& denominator);
+    Vec4 asymmetricOutput(Vec4 band, Vec4 rest);
+    // The four allpass stages' delayed values and what they add to the
+    // output, read before the stages take their new input.
+    struct DiffuseTaps {
+        Vec4 g, bandGain, delayedShare, d1, d2, d3, d4, hd1, hd2, hd3;
+    };
+    DiffuseTaps diffuseTaps() const;
+    void diffusePush(const DiffuseTaps& t, Vec4 band);
     Vec4 diffuse(Vec4 band);
     void clearFilterMemories();
 
