@@ -46,6 +46,10 @@ constexpr float kAsymSeriesLimit = 0.5f;
 // Range of the exponential's argument: e^60 times the largest drive (10^6)
 // stays a finite float, and beyond 60 the curve no longer changes in float.
 constexpr float kAsymExpLimit = 60.0f;
+// Lower end of the argument: below -17, 1 - e^x is 1 in float anyway, and at
+// -50 the curve's 1e-15 times e^x stays a normal float (a subnormal product
+// would be slow).
+constexpr float kAsymExpLowLimit = -50.0f;
 // 128.5: added before a truncating conversion, it turns x log2 e (at most
 // 87 in size) into a positive number whose truncation is round(x log2 e) + 128.
 constexpr float kExpRoundingOffset = 128.5f;
@@ -93,7 +97,7 @@ Distortion::AsymLanes::AsymLanes()
       series2(1.0f / 12),
       series4(-1.0f / 720),
       series6(1.0f / 30240),
-      expLow(-kAsymExpLimit),
+      expLow(kAsymExpLowLimit),
       expHigh(kAsymExpLimit),
       log2e(1.44269504f),
       roundingOffset(kExpRoundingOffset),
@@ -106,13 +110,15 @@ Distortion::AsymLanes::AsymLanes()
       inv5040(1.0f / 5040),
       exponentBias(Int4Raw{127, 127, 127, 127}) {}
 
-// e^x on four lanes, x limited to +-60 (NaN counts as the lower end).
+// e^x on four lanes, x limited to -50..60 (NaN counts as the lower end).
 // x = n ln 2 + r with |r| <= ln 2 / 2 (Cody and Waite's split of ln 2);
 // e^r from its Taylor series to the seventh power, in pairs (Estrin): the
 // truncation error is below 6e-9, so the float rounding (a few 1e-7) is
 // what remains. n is rounded by a truncating conversion of a positive sum,
 // which does not depend on the processor's rounding mode.
-inline Vec4 Distortion::expLanes(Vec4 x, const AsymLanes& k) {
+// The result comes as p * scale with scale a power of 2, so that callers can
+// fold their own factors into the scale beside the polynomial.
+inline void Distortion::expLanes(Vec4 x, const AsymLanes& k, Vec4& p, Vec4& scale) {
     x = clampLanes(x, k.expLow, k.expHigh);
     Int4Raw whole = truncateToInt(x * k.log2e + k.roundingOffset) - static_cast<int>(kExpRoundingOffset - 0.5f);
     Vec4 n = toFloat(whole);
@@ -121,8 +127,8 @@ inline Vec4 Distortion::expLanes(Vec4 x, const AsymLanes& k) {
     Vec4 r4 = r2 * r2;
     Vec4 low = (k.one + r) + r2 * (k.half + r * k.sixth);
     Vec4 high = (k.inv24 + r * k.inv120) + r2 * (k.inv720 + r * k.inv5040);
-    Vec4 p = low + r4 * high;
-    return p * Vec4(reinterpret_cast<Float4Raw>((whole + k.exponentBias) << 23));
+    p = low + r4 * high;
+    scale = Vec4(reinterpret_cast<Float4Raw>((whole + k.exponentBias) << 23));
 }
 
 Distortion::Distortion(int slot, ModuleHost* owner) : Operator(slot, owner) {
@@ -284,12 +290,19 @@ inline void Distortion::asymmetricCurve(Vec4 band, Vec4& numerator, Vec4& denomi
     // multiply before x and -x; e D is formed beside it.
     Vec4 steepBand = (k.steep * drive) * band;
     Vec4 x = steepBand - k.steepOffset;
-    Vec4 oneMinusExp = k.one - expLanes(k.steepOffset - steepBand, k);
+    Vec4 p, scale;
+    expLanes(k.steepOffset - steepBand, k, p, scale);
     Vec4 x2 = x * x;
     Vec4 g = (k.one + x * k.half) + x2 * (k.series2 + x2 * (k.series4 + x2 * k.series6));
     Int4Raw near = (x.v < k.seriesLimit.v) & (x.v > k.minusSeriesLimit.v);
-    numerator = select(near, k.scaleBySteep * g + k.epsilonScaled, k.scaleBySteep * x + k.epsilonScaled * oneMinusExp);
-    denominator = select(near, drive, oneMinusExp * drive);
+    // Away from 0: numerator s/e x + s 1e-15 (1 - exp(-x)) and denominator
+    // (1 - exp(-x)) D, with exp(-x) = p scale. The factors are applied to the
+    // power of 2 beside the polynomial, so p meets one multiply and one
+    // subtraction before the division.
+    Vec4 farNumerator = (k.scaleBySteep * x + k.epsilonScaled) - p * (k.epsilonScaled * scale);
+    Vec4 farDenominator = drive - p * (scale * drive);
+    numerator = select(near, k.scaleBySteep * g + k.epsilonScaled, farNumerator);
+    denominator = select(near, drive, farDenominator);
 }
 
 // The curve, then its DC blocker (the curve's offset leaves a DC component

@@ -153,7 +153,7 @@ private:
         Int4Raw exponentBias;
         AsymLanes();
     };
-    static Vec4 expLanes(Vec4 x, const AsymLanes& k);
+    static void expLanes(Vec4 x, const AsymLanes& k, Vec4& p, Vec4& scale);
 
     AsymLanes mAsym;
     LaneConstants mLanes;
