@@ -46,6 +46,10 @@ constexpr float kAsymSeriesLimit = 0.5f;
 // Range of the exponential's argument: e^60 times the largest drive (10^6)
 // stays a finite float, and beyond 60 the curve no longer changes in float.
 constexpr float kAsymExpLimit = 60.0f;
+// Lower end of the argument: below -17, 1 - e^x is 1 in float anyway, and at
+// -50 the curve's 1e-15 times e^x stays a normal float (a subnormal product
+// would be slow).
+constexpr float kAsymExpLowLimit = -50.0f;
 // 128.5: added before a truncating conversion, it turns x log2 e (at most
 // 87 in size) into a positive number whose truncation is round(x log2 e) + 128.
 constexpr float kExpRoundingOffset = 128.5f;
@@ -93,7 +97,7 @@ Distortion::AsymLanes::AsymLanes()
       series2(1.0f / 12),
       series4(-1.0f / 720),
       series6(1.0f / 30240),
-      expLow(-kAsymExpLimit),
+      expLow(kAsymExpLowLimit),
       expHigh(kAsymExpLimit),
       log2e(1.44269504f),
       roundingOffset(kExpRoundingOffset),
@@ -106,13 +110,15 @@ Distortion::AsymLanes::AsymLanes()
       inv5040(1.0f / 5040),
       exponentBias(Int4Raw{127, 127, 127, 127}) {}
 
-// e^x on four lanes, x limited to +-60 (NaN counts as the lower end).
+// e^x on four lanes, x limited to -50..60 (NaN counts as the lower end).
 // x = n ln 2 + r with |r| <= ln 2 / 2 (Cody and Waite's split of ln 2);
 // e^r from its Taylor series to the seventh power, in pairs (Estrin): the
 // truncation error is below 6e-9, so the float rounding (a few 1e-7) is
 // what remains. n is rounded by a truncating conversion of a positive sum,
 // which does not depend on the processor's rounding mode.
-inline Vec4 Distortion::expLanes(Vec4 x, const AsymLanes& k) {
+// The result comes as p * scale with scale a power of 2, so that callers can
+// fold their own factors into the scale beside the polynomial.
+inline void Distortion::expLanes(Vec4 x, const AsymLanes& k, Vec4& p, Vec4& scale) {
     x = clampLanes(x, k.expLow, k.expHigh);
     Int4Raw whole = truncateToInt(x * k.log2e + k.roundingOffset) - static_cast<int>(kExpRoundingOffset - 0.5f);
     Vec4 n = toFloat(whole);
@@ -121,8 +127,8 @@ inline Vec4 Distortion::expLanes(Vec4 x, const AsymLanes& k) {
     Vec4 r4 = r2 * r2;
     Vec4 low = (k.one + r) + r2 * (k.half + r * k.sixth);
     Vec4 high = (k.inv24 + r * k.inv120) + r2 * (k.inv720 + r * k.inv5040);
-    Vec4 p = low + r4 * high;
-    return p * Vec4(reinterpret_cast<Float4Raw>((whole + k.exponentBias) << 23));
+    p = low + r4 * high;
+    scale = Vec4(reinterpret_cast<Float4Raw>((whole + k.exponentBias) << 23));
 }
 
 Distortion::Distortion(int slot, ModuleHost* owner) : Operator(slot, owner) {
@@ -251,8 +257,8 @@ void Distortion::update() {
     mType = discreteIndex(mBase[kType], kNumTypeStates);
     if (mType >= kAsymA && mType <= kAsymC) {
         const AsymShape& shapeOfType = kAsymShapes[mType - kAsymA];
-        mAsym.offset = Vec4(static_cast<float>(shapeOfType.offset));
         mAsym.steep = Vec4(static_cast<float>(shapeOfType.steep));
+        mAsym.steepOffset = Vec4(static_cast<float>(shapeOfType.steep * shapeOfType.offset));
         mAsym.scaleBySteep = Vec4(static_cast<float>(shapeOfType.scale / shapeOfType.steep));
         mAsym.epsilonScaled = Vec4(static_cast<float>(shapeOfType.scale * kOutputEpsilon));
     }
@@ -268,38 +274,99 @@ void Distortion::update() {
     mSine.setTarget(Vec4(0.0f, 0.0f, crossoverSine(mModR[kFreq], mSampleRate), crossoverSine(mModL[kFreq], mSampleRate)),
                     mRampFactor);
     mWidth.setTarget(Vec4(0.2f, 0.2f, bandwidthOf(mModR[kBandwidth]), bandwidthOf(mModL[kBandwidth])), mRampFactor);
+    refreshCrossover();
 }
 
 // --- audio -------------------------------------------------------------------
 
-inline Vec4 Distortion::shapeAsymmetric(Vec4 band) {
+inline void Distortion::asymmetricCurve(Vec4 band, Vec4& numerator, Vec4& denominator) {
     // In single precision on the lanes as they come: with x = e t, the curve
     // s (t / (1 - exp(-e t)) + 1e-15) / D is (s/e g(x) + s 1e-15) / D with
     // g(x) = x / (1 - exp(-x)), taken from its series near 0 (where lanes 0
     // and 1 always are: their t is -c). One division serves both forms.
     const AsymLanes& k = mAsym;
     Vec4 drive = mDrive.current;
-    Vec4 t = drive * band - k.offset;
-    Vec4 x = k.steep * t;
-    Vec4 oneMinusExp = k.one - expLanes(-x, k);
+    // x = e (D u - c), taken as (e D) u - e c so that the band passes one
+    // multiply before x and -x; e D is formed beside it.
+    Vec4 steepBand = (k.steep * drive) * band;
+    Vec4 x = steepBand - k.steepOffset;
+    Vec4 p, scale;
+    expLanes(k.steepOffset - steepBand, k, p, scale);
     Vec4 x2 = x * x;
     Vec4 g = (k.one + x * k.half) + x2 * (k.series2 + x2 * (k.series4 + x2 * k.series6));
     Int4Raw near = (x.v < k.seriesLimit.v) & (x.v > k.minusSeriesLimit.v);
-    Vec4 numerator = select(near, k.scaleBySteep * g + k.epsilonScaled, k.scaleBySteep * x + k.epsilonScaled * oneMinusExp);
-    Vec4 denominator = select(near, drive, oneMinusExp * drive);
-    Vec4 shapedLanes = numerator / denominator;
-    // 10 Hz high-pass in double: the curve's offset leaves a DC component
-    // behind. Left (lane 3) and right (lane 2) go to double lanes 0 and 1.
-    Double2 shaped = __builtin_convertvector(__builtin_shufflevector(shapedLanes.v, shapedLanes.v, 3, 2), Double2);
-    // The memories' share is summed first, so the new value reaches the
-    // output through one multiply and one add.
-    Double2 y = k.b0 * shaped + (((k.b1 * mDc.x1 + k.b2 * mDc.x2) - k.a1 * mDc.y1) - k.a2 * mDc.y2);
-    mDc.x2 = mDc.x1;
-    mDc.x1 = shaped;
-    mDc.y2 = mDc.y1;
-    mDc.y1 = (y + k.flush) - k.flush;  // the stored state is flushed of vanishing values
-    Float2 narrowed = __builtin_convertvector(y, Float2);
-    return Vec4(__builtin_shufflevector(narrowed, Float2{}, 2, 2, 1, 0));
+    // Away from 0: numerator s/e x + s 1e-15 (1 - exp(-x)) and denominator
+    // (1 - exp(-x)) D, with exp(-x) = p scale. The factors are applied to the
+    // power of 2 beside the polynomial, so p meets one multiply and one
+    // subtraction before the division.
+    Vec4 farNumerator = (k.scaleBySteep * x + k.epsilonScaled) - p * (k.epsilonScaled * scale);
+    Vec4 farDenominator = drive - p * (scale * drive);
+    numerator = select(near, k.scaleBySteep * g + k.epsilonScaled, farNumerator);
+    denominator = select(near, drive, farDenominator);
+}
+
+// The curve, then its DC blocker (the curve's offset leaves a DC component
+// behind; the blocker also zeroes lanes 0 and 1), the diffuser and the sum
+// with the rest. Everything after the curve is linear: its gain is folded
+// into the curve's numerator and the memories' shares are summed beside the
+// curve, so the band meets one division and one addition on its way out.
+// The memories themselves are fed from the curve's own value.
+inline Vec4 Distortion::asymmetricOutput(Vec4 band, Vec4 rest) {
+    Vec4 numerator, denominator;
+    asymmetricCurve(band, numerator, denominator);
+    Vec4 dcShare = mDc.memoryShare();
+    Vec4 out;
+    Vec4 curve = numerator / denominator;
+    if (mDiffuserOn) {
+        DiffuseTaps t = diffuseTaps();
+        Vec4 offset = (t.delayedShare - t.bandGain * dcShare) + rest;
+        out = (numerator * (t.bandGain * mDc.gain)) / denominator + offset;
+        diffusePush(t, mDc.gain * curve - dcShare);
+    } else {
+        out = (numerator * mDc.gain) / denominator + (rest - dcShare);
+    }
+    mDc.advance(curve);
+    return out;
+}
+
+// Four allpass stages in series, each w = in - g d stored and g w + d passed
+// on, with d the stage's delayed value. Written out, the output is
+// g^4 band + (g^3 h d1 + g^2 h d2 + g h d3 + h d4) with h = 1 - g^2: the band
+// reaches it through one multiply and one add, and the delayed values' share
+// is formed beside the curve rather than after it.
+inline Distortion::DiffuseTaps Distortion::diffuseTaps() const {
+    DiffuseTaps t;
+    t.g = Vec4(mBase[kDiffuse] * kDiffuseGain);
+    Vec4 g2 = t.g * t.g;
+    Vec4 h = mLanes.one - g2;
+    t.d1 = mDiffuser1.delayed();
+    t.d2 = mDiffuser2.delayed();
+    t.d3 = mDiffuser3.delayed();
+    t.d4 = mDiffuser4.delayed();
+    t.hd1 = h * t.d1;
+    t.hd2 = h * t.d2;
+    t.hd3 = h * t.d3;
+    t.delayedShare = ((t.hd1 * t.g + t.hd2) * t.g + t.hd3) * t.g + h * t.d4;
+    t.bandGain = g2 * g2;
+    return t;
+}
+
+inline void Distortion::diffusePush(const DiffuseTaps& t, Vec4 band) {
+    // The stages' own inputs, for their memories.
+    mDiffuser1.push(band - t.g * t.d1);
+    Vec4 in2 = t.g * band + t.hd1;
+    mDiffuser2.push(in2 - t.g * t.d2);
+    Vec4 in3 = t.g * in2 + t.hd2;
+    mDiffuser3.push(in3 - t.g * t.d3);
+    Vec4 in4 = t.g * in3 + t.hd3;
+    mDiffuser4.push(in4 - t.g * t.d4);
+}
+
+inline Vec4 Distortion::diffuse(Vec4 band) {
+    DiffuseTaps t = diffuseTaps();
+    Vec4 out = t.bandGain * band + t.delayedShare;
+    diffusePush(t, band);
+    return out;
 }
 
 inline Vec4 Distortion::shape(Vec4 band) {
@@ -316,11 +383,34 @@ inline Vec4 Distortion::shape(Vec4 band) {
             // D u min(D |u| + eps, 1) / (D |u| + eps) is D u clipped to +-1;
             // the clamp gives the same without a division.
             return clamp(drive * band, Vec4(-1.0f), Vec4(1.0f));
-        case kAsymA:
-        case kAsymB:
-        case kAsymC: return shapeAsymmetric(band);
         default: return band;
     }
+}
+
+// Band-pass coefficients from the sine term s and the quality B:
+// alpha = s / 2B, q = 1 / (1 + alpha), c = 2 sqrt(1 - s^2) q and
+// d = (1 - alpha) q, with alpha and q from one division.
+inline Distortion::BandCoefficients Distortion::crossoverCoefficients(Vec4 s, Vec4 width) const {
+    const LaneConstants& k = mLanes;
+    Vec4 twoB = k.two * width;
+    Vec4 r = k.one / (twoB * (twoB + s));
+    Vec4 alpha = s * (twoB + s) * r;
+    Vec4 q = twoB * twoB * r;
+    return {alpha, k.two * sqrtLanes(max(k.one - s * s, k.zero)) * q, (k.one - alpha) * q};
+}
+
+inline Distortion::BandCoefficients Distortion::advanceCrossover() {
+    mSine.current += mSine.increment;
+    mWidth.current += mWidth.increment;
+    return crossoverCoefficients(mSine.current, mWidth.current);
+}
+
+// While neither ramp moves (increments exactly 0) the per-sample
+// coefficients would come out the same at every sample: they are formed once.
+void Distortion::refreshCrossover() {
+    Int4Raw moving = (mSine.increment.v != 0.0f) | (mWidth.increment.v != 0.0f);
+    mBandSteady = laneBits(moving) == 0;
+    if (mBandSteady) mBand = crossoverCoefficients(mSine.current, mWidth.current);
 }
 
 void Distortion::processSample(float* left, float* right) {
@@ -332,17 +422,10 @@ void Distortion::processSample(float* left, float* right) {
         // Band-pass around the centre; its feed-forward is alpha rather than
         // alpha / (1 + alpha), so the band peaks at 1 + alpha. Band and rest
         // still sum back to the input.
-        mSine.current += mSine.increment;
-        mWidth.current += mWidth.increment;
-        Vec4 s = mSine.current;
-        Vec4 one(1.0f);
-        // alpha = s / 2B and q = 1 / (1 + alpha) from one division.
-        Vec4 twoB = Vec4(2.0f) * mWidth.current;
-        Vec4 r = one / (twoB * (twoB + s));
-        Vec4 alpha = s * (twoB + s) * r;
-        Vec4 q = twoB * twoB * r;
-        Vec4 c = Vec4(-2.0f) * sqrtLanes(max(one - s * s, Vec4())) * q;
-        Vec4 y = alpha * x - alpha * mX2 - c * mY1 - (one - alpha) * q * mY2;
+        BandCoefficients bc = mBandSteady ? mBand : advanceCrossover();
+        // The memories' share is summed first, so the input reaches the
+        // band through one multiply and one subtraction.
+        Vec4 y = bc.alpha * x - ((bc.alpha * mX2 - bc.c * mY1) + bc.d * mY2);
         mX2 = mX1;
         mX1 = x;
         mY2 = mY1;
@@ -350,13 +433,14 @@ void Distortion::processSample(float* left, float* right) {
         band = y;
         rest = x - y;
     }
-    band = shape(band);
-    if (mDiffuserOn) {
-        Vec4 g(mBase[kDiffuse] * kDiffuseGain);
-        Vec4 h = Vec4(1.0f) - g * g;
-        band = mDiffuser4.process(mDiffuser3.process(mDiffuser2.process(mDiffuser1.process(band, g, h), g, h), g, h), g, h);
+    Vec4 out;
+    if (mType >= kAsymA && mType <= kAsymC) {
+        out = asymmetricOutput(band, rest);
+    } else {
+        band = shape(band);
+        if (mDiffuserOn) band = diffuse(band);
+        out = band + rest;
     }
-    Vec4 out = band + rest;
     *left = out[3];
     *right = out[2];
 }
@@ -365,7 +449,7 @@ void Distortion::processSample(float* left, float* right) {
 
 void Distortion::clearFilterMemories() {
     mX1 = mX2 = mY1 = mY2 = Vec4();
-    mDc = DcBlocker();
+    mDc.clear();
     mDiffuser1.clear();
     mDiffuser2.clear();
     mDiffuser3.clear();
@@ -376,6 +460,7 @@ void Distortion::resetSmoothing() {
     mDrive.snap();
     mSine.snap();
     mWidth.snap();
+    refreshCrossover();
 }
 
 void Distortion::clearState() {
@@ -384,18 +469,22 @@ void Distortion::clearState() {
     mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
 }
 
+void Distortion::DcBlocker::setSampleRate(float rate) {
+    // Trapezoidal integrators prewarped to the corner: g = tan(w / 2) and the
+    // Butterworth damping sqrt 2. The coefficients are formed in double and
+    // rounded once.
+    double g = std::tan(0.5 * kDcCornerRadians / rate);
+    double a1 = 1.0 / (1.0 + g * (g + kSqrt2));
+    auto lanes = [](double x) { return Vec4(0.0f, 0.0f, static_cast<float>(x), static_cast<float>(x)); };
+    gain = lanes(a1);
+    bandGain = lanes(kSqrt2 + g);
+    bandStep = lanes(g * a1);
+    lowStep = lanes(g * g * a1);
+    clear();
+}
+
 void Distortion::setSampleRate(float rate) {
-    // Second-order Butterworth high-pass at 10 Hz, in double precision.
-    double w = kDcCornerRadians / rate;
-    double cs = std::cos(w);
-    double alpha = std::sin(w) / kSqrt2;
-    double q = 1.0 / (1.0 + alpha);
-    double b0 = (1.0 + cs) * 0.5 * q;
-    mAsym.a1 = splat(-2.0 * cs * q);
-    mAsym.a2 = splat((1.0 - alpha) * q);
-    mAsym.b0 = splat(b0);
-    mAsym.b1 = splat(-2.0 * b0);
-    mAsym.b2 = splat(b0);
+    mDc.setSampleRate(rate);
     clearFilterMemories();
     mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
     Operator::setSampleRate(rate);

@@ -67,67 +67,97 @@ private:
         }
     };
 
-    // Schroeder allpass with a fixed delay of N samples.
+    // Schroeder allpass with a fixed delay of N samples. The stage's sums are
+    // formed by the caller (see diffuse), which sees all four stages at once.
     template <int N>
     struct Allpass {
         std::array<Vec4, N> buffer{};
         int index = 0;
-        // oneMinusG2 = 1 - g^2. The output g w + d is taken as
-        // g in + (1 - g^2) d, so the input reaches it through one multiply
-        // and one add: four stages in a row would otherwise put twelve
-        // dependent steps between the curve and the output.
-        Vec4 process(Vec4 in, Vec4 g, Vec4 oneMinusG2) {
-            Vec4 delayed = buffer[index];
-            Vec4 w = in - g * delayed;
+        Vec4 delayed() const { return buffer[index]; }
+        void push(Vec4 w) {
             buffer[index] = flushLanes(w);
             if (--index < 0) index = N - 1;
-            return g * in + oneMinusG2 * delayed;
         }
         void clear() { buffer.fill(Vec4()); }
     };
 
-    // Two double lanes: left in lane 0, right in lane 1.
-    typedef double Double2 __attribute__((vector_size(16)));
-    typedef long long Int2 __attribute__((vector_size(16)));
-    typedef float Float2 __attribute__((vector_size(8)));
-
-    // Memories of the 10 Hz high-pass, both channels side by side.
+public:
+    // Second-order Butterworth high-pass at 10 Hz on the left (lane 3) and
+    // right (lane 2) lanes; lanes 0 and 1 give 0. The same response as the
+    // bilinear biquad (poles prewarped to the corner), realised as a
+    // trapezoidal state-variable filter: its coefficients are the corner's
+    // tan(w/2) and the damping instead of biquad feedback coefficients that
+    // crowd at -2 and 1, so single precision keeps the response at any rate.
     struct DcBlocker {
-        Double2 x1{}, x2{}, y1{}, y2{};
+        Vec4 gain, bandGain, bandStep, lowStep;  // per lane; 0 in lanes 0 and 1
+        Vec4 band, low;                          // the two integrator states
+        Vec4 two{2.0f}, flush{1e-18f};
+        void setSampleRate(float rate);
+        void clear() { band = low = Vec4(); }
+        // The output is gain * in - memoryShare(): the input passes one
+        // multiply and one subtraction, the memories' share is formed beside.
+        Vec4 memoryShare() const { return gain * (low + bandGain * band); }
+        void advance(Vec4 in) {
+            Vec4 v3 = in - low;
+            Vec4 v1 = gain * band + bandStep * v3;
+            Vec4 v2 = low + bandStep * band + lowStep * v3;
+            band = (two * v1 - band + flush) - flush;
+            low = (two * v2 - low + flush) - flush;
+        }
+        Vec4 process(Vec4 in) {
+            Vec4 out = gain * in - memoryShare();
+            advance(in);
+            return out;
+        }
     };
 
+private:
     static Vec4 flushLanes(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
 
+    struct BandCoefficients {
+        Vec4 alpha, c, d;
+    };
+    BandCoefficients crossoverCoefficients(Vec4 s, Vec4 width) const;
+    BandCoefficients advanceCrossover();
+    void refreshCrossover();
     Vec4 shape(Vec4 band);
-    Vec4 shapeAsymmetric(Vec4 band);
+    void asymmetricCurve(Vec4 band, Vec4& numerator, Vec4& denominator);
+    Vec4 asymmetricOutput(Vec4 band, Vec4 rest);
+    // The four allpass stages' delayed values and what they add to the
+    // output, read before the stages take their new input.
+    struct DiffuseTaps {
+        Vec4 g, bandGain, delayedShare, d1, d2, d3, d4, hd1, hd2, hd3;
+    };
+    DiffuseTaps diffuseTaps() const;
+    void diffusePush(const DiffuseTaps& t, Vec4 band);
+    Vec4 diffuse(Vec4 band);
     void clearFilterMemories();
 
     VecRamp mDrive, mSine, mWidth;
     // Crossover band-pass memories.
     Vec4 mX1, mX2, mY1, mY2;
-    // Every number the asymmetric curve, its exponential and its DC blocker
-    // use, as vectors kept in the object: each use is then one memory
-    // operand, where a literal would be rebuilt from a scalar (two
-    // instructions) at every use.
+    // Its coefficients while the sine and quality ramps stand still.
+    BandCoefficients mBand;
+    bool mBandSteady = false;
+    // Every number the asymmetric curve and its exponential use, as vectors
+    // kept in the object: each use is then one memory operand, where a
+    // literal would be rebuilt from a scalar (two instructions) at every use.
     struct AsymLanes {
         // Curve of the chosen type, single precision on all four lanes:
-        // offset c, steepness e, scale s / e and s * 1e-15.
-        Vec4 offset{-0.8f}, steep{2.0f}, scaleBySteep{0.69256138f}, epsilonScaled{1.385122751e-15f};
+        // steepness e, e times the offset c, scale s / e and s * 1e-15.
+        Vec4 steep{2.0f}, steepOffset{-1.6f}, scaleBySteep{0.69256138f}, epsilonScaled{1.385122751e-15f};
         Vec4 one{1.0f}, half{0.5f}, seriesLimit, minusSeriesLimit;
         Vec4 series2, series4, series6;  // x^2, x^4, x^6 terms of x / (1 - exp(-x))
         // The exponential's range limits, rounding and Taylor coefficients.
         Vec4 expLow, expHigh, log2e, roundingOffset, ln2High, ln2Low;
         Vec4 sixth, inv24, inv120, inv720, inv5040;
         Int4Raw exponentBias;
-        // 10 Hz second-order high-pass after the curve, double, left and right.
-        Double2 b0 = splat(1.0), b1 = splat(0.0), b2 = splat(0.0), a1 = splat(0.0), a2 = splat(0.0);
-        Double2 flush = splat(1e-18);
         AsymLanes();
     };
-    static Double2 splat(double x) { return Double2{x, x}; }
-    static Vec4 expLanes(Vec4 x, const AsymLanes& k);
+    static void expLanes(Vec4 x, const AsymLanes& k, Vec4& p, Vec4& scale);
 
     AsymLanes mAsym;
+    LaneConstants mLanes;
     DcBlocker mDc;
     Allpass<51> mDiffuser1;
     Allpass<71> mDiffuser2;
