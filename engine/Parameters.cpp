@@ -178,6 +178,12 @@ void Plugin::setParameter(int32_t index, float value) {
         mMeterHold = v;
     } else if (index == kMeterFalloff) {
         mMeterFalloff = v;
+    } else if (index == kSaveAsDefault) {
+        // The control's rising edge stores the preferences a new instance
+        // starts with.
+        bool pressed = discreteIndex(v, 2) == 1;
+        if (pressed && !mSaveAsDefaultPressed) (void)savePreferencesAsDefault();
+        mSaveAsDefaultPressed = pressed;
     } else if (index == kModulationPreview) {
         mPreviewMode = discreteIndex(v, 3);
         for (auto& op : mOps) op->setModulationPreview(mPreviewMode);

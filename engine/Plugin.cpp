@@ -117,6 +117,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
 
     // The first preset sets every parameter, which creates its modules.
     applyCurrentPreset();
+    applyDefaultPreferences();
 
     fullReset();
 }

@@ -117,6 +117,9 @@ public:
     bool copyPreset();
     bool pastePreset();
     bool saveDefaultBank(int bank);
+    // The global settings (tempo lock, manual tempo, song position offset,
+    // limiter mode, meter hold and fall-off) as the defaults of new instances.
+    bool savePreferencesAsDefault();
     bool removeDefaultBank(int bank);
     const std::string& currentDirectory() const { return mCurrDir; }
     const std::string& lastBankFile() const { return mLastBankFile; }
@@ -227,6 +230,8 @@ private:
     std::vector<float> mModMemory;
     float& opMemory(int slot, int type, int i);
     void applyCurrentPreset();
+    void applyDefaultPreferences();
+    bool mSaveAsDefaultPressed = false;
     bool applyPresetImage(const void* data, std::size_t size);
     void rememberFile(const std::string& path, std::string& lastName);
     float& modMemory(int slot, int type, int i);

@@ -148,6 +148,43 @@ bool Plugin::removeDefaultBank(int bank) {
     return mSettings.remove(setting::defaultBankName(bank).c_str());
 }
 
+namespace {
+// The preferences kept as defaults, by parameter index.
+constexpr int kPreferenceIndices[] = {param::kTempoSync, param::kTempo, param::kPpqOffset,
+                                      param::kOutLimiter, param::kMeterHold, param::kMeterFalloff};
+constexpr const char* kPreferencesSetting = "Preferences";
+}  // namespace
+
+// Stored as readable "index=value" lines, one per preference.
+bool Plugin::savePreferencesAsDefault() {
+    std::string text;
+    for (int index : kPreferenceIndices) {
+        char line[kTextSize];
+        VH_TEXT(line, "%d=%.9g\n", index, getParameter(index));
+        text += line;
+    }
+    return mSettings.writeString(kPreferencesSetting, text);
+}
+
+// A new instance takes the stored preferences over the first preset's. Each
+// line is checked: only the known indices, values read as host input.
+void Plugin::applyDefaultPreferences() {
+    auto text = mSettings.readString(kPreferencesSetting, 1024);
+    if (!text) return;
+    const char* p = text->c_str();
+    while (*p) {
+        const char* end = nullptr;
+        double index = 0, value = 0;
+        if (parseNumber(p, index, &end) && *end == '=' && parseNumber(end + 1, value, &end)) {
+            for (int known : kPreferenceIndices)
+                if (index == known) setParameter(known, static_cast<float>(value));
+        }
+        const char* next = std::strchr(p, '\n');
+        if (!next) break;
+        p = next + 1;
+    }
+}
+
 intptr_t Plugin::vendorSpecific(int32_t index, intptr_t value, void* ptr, float) {
     if (index != kVendorCommand) return 0;
     auto* ints = static_cast<int32_t*>(ptr);

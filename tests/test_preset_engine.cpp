@@ -250,3 +250,31 @@ TEST(PresetEngine, FoldersAreRememberedAcrossInstances) {
     EXPECT_EQ(plugin.lastPresetFile(), std::to_string(getpid()) + "-remember.vrp");
     std::remove(path.c_str());
 }
+
+TEST(PresetEngine, SaveAsDefaultPreferencesReachNewInstances) {
+    {
+        Library a;
+        a.set(param::kTempoSync, 0.1f);  // manual tempo
+        a.set(param::kTempo, 0.5f);
+        a.set(param::kMeterFalloff, 1.0f);
+        a.set(param::kSaveAsDefault, 0.75f);  // pressed
+        a.set(param::kSaveAsDefault, 0.25f);
+    }
+    {
+        Library b;
+        EXPECT_FLOAT_EQ(b.get(param::kTempoSync), 0.1f);
+        EXPECT_FLOAT_EQ(b.get(param::kTempo), 0.5f);
+        EXPECT_FLOAT_EQ(b.get(param::kMeterFalloff), 1.0f);
+        EXPECT_EQ(b.display(param::kTempo), "165.00");
+    }
+    // Garbage in the stored value is ignored line by line.
+    std::string folder = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Vornwerk/VornHalyx/Preferences";
+    {
+        std::ofstream f(folder);
+        f << "277=nan\n999=1\n421=0.25\nrubbish\n";
+    }
+    Library c;
+    EXPECT_FLOAT_EQ(c.get(param::kMeterFalloff), 0.25f);
+    EXPECT_FLOAT_EQ(c.get(param::kTempo), 1.0f / 3.0f);  // a non-number is skipped
+    std::remove(folder.c_str());
+}
