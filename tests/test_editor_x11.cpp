@@ -21,87 +21,31 @@
 #include <thread>
 
 #include "PluginHost.h"
+#include "PrivateXServer.h"
 #include "engine/Plugin.h"
 
 using vh::test::PluginHost;
 
 namespace {
 
-bool programInPath(const char* name) {
-    const char* path = std::getenv("PATH");
-    if (!path) return false;
-    std::string dirs(path);
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        if (access((dirs.substr(start, end - start) + "/" + name).c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
 class EditorX11 : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         const char* env = std::getenv("DISPLAY");
-        if (env && *env) {
-            sOldDisplay = env;
-            xcb_connection_t* probe = xcb_connect(env, nullptr);
-            bool works = !xcb_connection_has_error(probe);
-            xcb_disconnect(probe);
-            if (works) {
-                sDisplay = env;
-                return;
-            }
-        }
-        if (!programInPath("Xvfb")) return;
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_t pid = fork();
-        if (pid == 0) {
-            close(fds[0]);
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            int null = open("/dev/null", O_RDWR);
-            dup2(null, 0);
-            dup2(null, 1);
-            dup2(null, 2);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        if (pid < 0) {
-            close(fds[0]);
-            return;
-        }
-        sServer = pid;
-        std::string number;
-        for (;;) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (poll(&p, 1, 10000) <= 0) break;
-            char c;
-            if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-            number += c;
-        }
-        close(fds[0]);
-        if (number.empty()) return;
-        sDisplay = ":" + number;
+        sOldDisplay = env ? env : "";
+        sDisplay = sServer.start();
         // The plug-in, like any, opens the display the host runs on.
-        setenv("DISPLAY", sDisplay.c_str(), 1);
+        if (sServer.ownsServer()) setenv("DISPLAY", sDisplay.c_str(), 1);
     }
 
     static void TearDownTestSuite() {
-        if (sServer > 0) {
-            kill(sServer, SIGTERM);
-            waitpid(sServer, nullptr, 0);
-            sServer = 0;
+        if (sServer.ownsServer()) {
             if (sOldDisplay.empty())
                 unsetenv("DISPLAY");
             else
                 setenv("DISPLAY", sOldDisplay.c_str(), 1);
         }
+        sServer.stop();
         sDisplay.clear();
     }
 
@@ -201,7 +145,7 @@ protected:
     static constexpr uint32_t kLightPixel = (210u << 16) | (217u << 8) | 223u;
     static inline std::string sDisplay;
     static inline std::string sOldDisplay;
-    static inline pid_t sServer = 0;
+    static inline vh::test::PrivateXServer sServer;
     PluginHost host;
     xcb_connection_t* connection = nullptr;
     xcb_screen_t* screen = nullptr;

@@ -22,6 +22,7 @@
 
 #include "ToolkitTestSupport.h"
 #include "toolkit/CControls.h"
+#include "PrivateXServer.h"
 #include "toolkit/CTextEdit.h"
 #include "toolkit/CXcbWindow.h"
 
@@ -30,79 +31,12 @@ using namespace toolkit_test;
 
 namespace {
 
-bool programInPath(const char* name) {
-    const char* path = std::getenv("PATH");
-    if (!path) return false;
-    std::string dirs(path);
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        std::string candidate = dirs.substr(start, end - start) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
 class ToolkitX11 : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        const char* env = std::getenv("DISPLAY");
-        if (env && *env) {
-            // A DISPLAY left over from elsewhere may name no server: then
-            // start our own as if it were unset.
-            xcb_connection_t* probe = xcb_connect(env, nullptr);
-            bool works = !xcb_connection_has_error(probe);
-            xcb_disconnect(probe);
-            if (works) {
-                sDisplay = env;
-                return;
-            }
-        }
-        if (!programInPath("Xvfb")) return;
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_t pid = fork();
-        if (pid == 0) {
-            close(fds[0]);
-            // The server goes when the test process goes, even by a crash,
-            // and must not hold the test's output open.
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            int null = open("/dev/null", O_RDWR);
-            dup2(null, 0);
-            dup2(null, 1);
-            dup2(null, 2);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        if (pid < 0) {
-            close(fds[0]);
-            return;
-        }
-        sServer = pid;
-        // Xvfb writes the display number it took once it accepts clients.
-        std::string number;
-        for (;;) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (poll(&p, 1, 10000) <= 0) break;
-            char c;
-            if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-            number += c;
-        }
-        close(fds[0]);
-        if (!number.empty()) sDisplay = ":" + number;
-    }
+    static void SetUpTestSuite() { sDisplay = sServer.start(); }
 
     static void TearDownTestSuite() {
-        if (sServer > 0) {
-            kill(sServer, SIGTERM);
-            waitpid(sServer, nullptr, 0);
-            sServer = 0;
-        }
+        sServer.stop();
         sDisplay.clear();
     }
 
@@ -227,7 +161,7 @@ protected:
     }
 
     static inline std::string sDisplay;
-    static inline pid_t sServer = 0;
+    static inline vh::test::PrivateXServer sServer;
     xcb_connection_t* connection = nullptr;
     xcb_screen_t* screen = nullptr;
     uint32_t parent = 0;
