@@ -15,11 +15,10 @@ constexpr float kMaxQ = 100.0f;
 constexpr float kNotchOctaves = 8.0f;
 constexpr float kNotchOffset = 4.0f;
 
-const char* const kNames[Biquad::kNumParams] = {"freqA", "resoA", "typeA", "freqB", "resoB", "typeB", "morph"};
-
-bool isFrequency(int index) { return index == Biquad::kFreqA || index == Biquad::kFreqB; }
-bool isResonance(int index) { return index == Biquad::kResoA || index == Biquad::kResoB; }
-bool isType(int index) { return index == Biquad::kTypeA || index == Biquad::kTypeB; }
+using filter::isLayoutFrequency;
+using filter::isLayoutResonance;
+using filter::isLayoutType;
+static_assert(int(Biquad::kFreqA) == int(filter::kLayoutFreqA) && int(Biquad::kMorph) == int(filter::kLayoutMorph));
 
 }  // namespace
 
@@ -44,15 +43,15 @@ float Biquad::getParameterDefault(int index) {
     }
 }
 
-bool Biquad::isModulatable(int index) { return index >= 0 && index < kNumParams && !isType(index); }
+bool Biquad::isModulatable(int index) { return index >= 0 && index < kNumParams && !isLayoutType(index); }
 
 void Biquad::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
+    copyText(out, kTextSize, filter::morphFilterParamName(index));
 }
 
 void Biquad::getParameterLabel(int index, char* out) {
     const char* label = "";
-    if (isFrequency(index)) label = "Hz";
+    if (isLayoutFrequency(index)) label = "Hz";
     if (index == kMorph) label = "%";
     copyText(out, kTextSize, label);
 }
@@ -73,11 +72,11 @@ void Biquad::getParameterDisplay(int index, char* out) {
         return;
     }
     float v = mBase[index];
-    if (isFrequency(index))
+    if (isLayoutFrequency(index))
         filter::frequencyDisplay(v, out);
-    else if (isResonance(index))
+    else if (isLayoutResonance(index))
         VH_TEXT(out, "%.2f", resonanceQ(v));  // also while the filter is a notch
-    else if (isType(index))
+    else if (isLayoutType(index))
         copyText(out, kTextSize, filter::filterTypeName(filter::filterTypeOf(v)));
     else
         filter::morphDisplay(v, out);
@@ -88,11 +87,11 @@ void Biquad::formatEditorValue(int index, float value, char* out, int) {
         out[0] = 0;
         return;
     }
-    if (isFrequency(index))
+    if (isLayoutFrequency(index))
         filter::frequencyEditorText(value, out);
-    else if (isResonance(index))
+    else if (isLayoutResonance(index))
         VH_TEXT(out, "%.2f", resonanceQ(value));
-    else if (isType(index))
+    else if (isLayoutType(index))
         copyText(out, kTextSize, filter::filterTypeName(filter::filterTypeOf(value)));
     else
         filter::morphEditorText(value, out);
@@ -100,11 +99,11 @@ void Biquad::formatEditorValue(int index, float value, char* out, int) {
 
 bool Biquad::parseEditorValue(int index, const char* text, float& value, int) {
     if (index < 0 || index >= kNumParams || text == nullptr) return false;
-    if (isFrequency(index))
+    if (isLayoutFrequency(index))
         value = filter::parseFrequencyText(text);
-    else if (isResonance(index))
+    else if (isLayoutResonance(index))
         value = resonanceValue(readNumber(text));
-    else if (isType(index))
+    else if (isLayoutType(index))
         return filter::parseFilterTypeText(text, value);
     else
         value = filter::parseMorphText(text);

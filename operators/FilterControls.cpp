@@ -79,4 +79,9 @@ float parseMorphText(const char* text) {
     return static_cast<float>(percent / 100.0);
 }
 
+const char* morphFilterParamName(int index) {
+    static const char* const kNames[kNumLayoutParams] = {"freqA", "resoA", "typeA", "freqB", "resoB", "typeB", "morph"};
+    return (index >= 0 && index < kNumLayoutParams) ? kNames[index] : "---";
+}
+
 }  // namespace vh::filter

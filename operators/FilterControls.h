@@ -35,6 +35,17 @@ float parseFrequencyText(const char* text);
 // Response types of the morphing filters; four-way choice.
 enum FilterType { kLowPass = 0, kBandPass, kNotch, kHighPass, kNumFilterTypes };
 FilterType filterTypeOf(float v);
+// The two resonant morphing filters (biquad and state-variable) share one
+// parameter layout: frequency, resonance and type of filter A, the same of
+// filter B, then the morph between them.
+enum MorphLayout { kLayoutFreqA = 0, kLayoutResoA, kLayoutTypeA, kLayoutFreqB, kLayoutResoB, kLayoutTypeB, kLayoutMorph,
+                   kNumLayoutParams };
+// Host name of a layout index ("freqA" ... "morph"), "---" outside it.
+const char* morphFilterParamName(int index);
+inline bool isLayoutFrequency(int index) { return index == kLayoutFreqA || index == kLayoutFreqB; }
+inline bool isLayoutResonance(int index) { return index == kLayoutResoA || index == kLayoutResoB; }
+inline bool isLayoutType(int index) { return index == kLayoutTypeA || index == kLayoutTypeB; }
+
 const char* filterTypeName(int type);
 // A typed type name ("lp", "NOTCH"): true with the item's value.
 bool parseFilterTypeText(const char* text, float& v);

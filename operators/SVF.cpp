@@ -13,11 +13,10 @@ constexpr float kInfiniteQThreshold = 0.9801495f;
 constexpr double kMaxTypedQ = 100.0;
 constexpr double kMinQ = 0.5;
 
-const char* const kNames[SVF::kNumParams] = {"freqA", "resoA", "typeA", "freqB", "resoB", "typeB", "morph"};
-
-bool isFrequency(int index) { return index == SVF::kFreqA || index == SVF::kFreqB; }
-bool isResonance(int index) { return index == SVF::kResoA || index == SVF::kResoB; }
-bool isType(int index) { return index == SVF::kTypeA || index == SVF::kTypeB; }
+using filter::isLayoutFrequency;
+using filter::isLayoutResonance;
+using filter::isLayoutType;
+static_assert(int(SVF::kFreqA) == int(filter::kLayoutFreqA) && int(SVF::kMorph) == int(filter::kLayoutMorph));
 
 }  // namespace
 
@@ -39,15 +38,15 @@ float SVF::getParameterDefault(int index) {
     }
 }
 
-bool SVF::isModulatable(int index) { return index >= 0 && index < kNumParams && !isType(index); }
+bool SVF::isModulatable(int index) { return index >= 0 && index < kNumParams && !isLayoutType(index); }
 
 void SVF::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
+    copyText(out, kTextSize, filter::morphFilterParamName(index));
 }
 
 void SVF::getParameterLabel(int index, char* out) {
     const char* label = "";
-    if (isFrequency(index)) label = "Hz";
+    if (isLayoutFrequency(index)) label = "Hz";
     if (index == kMorph) label = "%";
     copyText(out, kTextSize, label);
 }
@@ -74,11 +73,11 @@ void SVF::getParameterDisplay(int index, char* out) {
         return;
     }
     float v = mBase[index];
-    if (isFrequency(index))
+    if (isLayoutFrequency(index))
         filter::frequencyDisplay(v, out);
-    else if (isResonance(index))
+    else if (isLayoutResonance(index))
         resonanceText(v, out);
-    else if (isType(index))
+    else if (isLayoutType(index))
         copyText(out, kTextSize, filter::filterTypeName(filter::filterTypeOf(v)));
     else
         filter::morphDisplay(v, out);
@@ -89,11 +88,11 @@ void SVF::formatEditorValue(int index, float value, char* out, int) {
         out[0] = 0;
         return;
     }
-    if (isFrequency(index))
+    if (isLayoutFrequency(index))
         filter::frequencyEditorText(value, out);
-    else if (isResonance(index))
+    else if (isLayoutResonance(index))
         resonanceText(value, out);
-    else if (isType(index))
+    else if (isLayoutType(index))
         copyText(out, kTextSize, filter::filterTypeName(filter::filterTypeOf(value)));
     else
         filter::morphEditorText(value, out);
@@ -101,11 +100,11 @@ void SVF::formatEditorValue(int index, float value, char* out, int) {
 
 bool SVF::parseEditorValue(int index, const char* text, float& value, int) {
     if (index < 0 || index >= kNumParams || text == nullptr) return false;
-    if (isFrequency(index))
+    if (isLayoutFrequency(index))
         value = filter::parseFrequencyText(text);
-    else if (isResonance(index))
+    else if (isLayoutResonance(index))
         value = resonanceValue(readNumber(text));
-    else if (isType(index))
+    else if (isLayoutType(index))
         return filter::parseFilterTypeText(text, value);
     else
         value = filter::parseMorphText(text);
