@@ -83,31 +83,11 @@ void Biquad::getParameterDisplay(int index, char* out) {
 }
 
 void Biquad::formatEditorValue(int index, float value, char* out, int) {
-    if (index < 0 || index >= kNumParams) {
-        out[0] = 0;
-        return;
-    }
-    if (isLayoutFrequency(index))
-        filter::frequencyEditorText(value, out);
-    else if (isLayoutResonance(index))
-        VH_TEXT(out, "%.2f", resonanceQ(value));
-    else if (isLayoutType(index))
-        copyText(out, kTextSize, filter::filterTypeName(filter::filterTypeOf(value)));
-    else
-        filter::morphEditorText(value, out);
+    filter::morphFilterEditorText(index, value, out, [](float v, char* out) { VH_TEXT(out, "%.2f", resonanceQ(v)); });
 }
 
 bool Biquad::parseEditorValue(int index, const char* text, float& value, int) {
-    if (index < 0 || index >= kNumParams || text == nullptr) return false;
-    if (isLayoutFrequency(index))
-        value = filter::parseFrequencyText(text);
-    else if (isLayoutResonance(index))
-        value = resonanceValue(readNumber(text));
-    else if (isLayoutType(index))
-        return filter::parseFilterTypeText(text, value);
-    else
-        value = filter::parseMorphText(text);
-    return true;
+    return filter::parseMorphFilterText(index, text, value, &resonanceValue);
 }
 
 // --- control tick -------------------------------------------------------------

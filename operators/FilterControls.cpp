@@ -84,4 +84,32 @@ const char* morphFilterParamName(int index) {
     return (index >= 0 && index < kNumLayoutParams) ? kNames[index] : "---";
 }
 
+void morphFilterEditorText(int index, float v, char* out, ResonanceText resonance) {
+    if (index < 0 || index >= kNumLayoutParams) {
+        out[0] = 0;
+        return;
+    }
+    if (isLayoutFrequency(index))
+        frequencyEditorText(v, out);
+    else if (isLayoutResonance(index))
+        resonance(v, out);
+    else if (isLayoutType(index))
+        copyText(out, kTextSize, filterTypeName(filterTypeOf(v)));
+    else
+        morphEditorText(v, out);
+}
+
+bool parseMorphFilterText(int index, const char* text, float& value, ResonanceParse resonance) {
+    if (index < 0 || index >= kNumLayoutParams || text == nullptr) return false;
+    if (isLayoutFrequency(index))
+        value = parseFrequencyText(text);
+    else if (isLayoutResonance(index))
+        value = resonance(readNumber(text));
+    else if (isLayoutType(index))
+        return parseFilterTypeText(text, value);
+    else
+        value = parseMorphText(text);
+    return true;
+}
+
 }  // namespace vh::filter

@@ -45,6 +45,12 @@ const char* morphFilterParamName(int index);
 inline bool isLayoutFrequency(int index) { return index == kLayoutFreqA || index == kLayoutFreqB; }
 inline bool isLayoutResonance(int index) { return index == kLayoutResoA || index == kLayoutResoB; }
 inline bool isLayoutType(int index) { return index == kLayoutTypeA || index == kLayoutTypeB; }
+// Editor text and typed entry of a layout index; only the resonance scale
+// differs between the two filters, so it is passed in.
+using ResonanceText = void (*)(float v, char* out);
+using ResonanceParse = float (*)(double q);
+void morphFilterEditorText(int index, float v, char* out, ResonanceText resonance);
+bool parseMorphFilterText(int index, const char* text, float& value, ResonanceParse resonance);
 
 const char* filterTypeName(int type);
 // A typed type name ("lp", "NOTCH"): true with the item's value.

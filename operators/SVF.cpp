@@ -84,31 +84,11 @@ void SVF::getParameterDisplay(int index, char* out) {
 }
 
 void SVF::formatEditorValue(int index, float value, char* out, int) {
-    if (index < 0 || index >= kNumParams) {
-        out[0] = 0;
-        return;
-    }
-    if (isLayoutFrequency(index))
-        filter::frequencyEditorText(value, out);
-    else if (isLayoutResonance(index))
-        resonanceText(value, out);
-    else if (isLayoutType(index))
-        copyText(out, kTextSize, filter::filterTypeName(filter::filterTypeOf(value)));
-    else
-        filter::morphEditorText(value, out);
+    filter::morphFilterEditorText(index, value, out, &resonanceText);
 }
 
 bool SVF::parseEditorValue(int index, const char* text, float& value, int) {
-    if (index < 0 || index >= kNumParams || text == nullptr) return false;
-    if (isLayoutFrequency(index))
-        value = filter::parseFrequencyText(text);
-    else if (isLayoutResonance(index))
-        value = resonanceValue(readNumber(text));
-    else if (isLayoutType(index))
-        return filter::parseFilterTypeText(text, value);
-    else
-        value = filter::parseMorphText(text);
-    return true;
+    return filter::parseMorphFilterText(index, text, value, &resonanceValue);
 }
 
 // --- control tick -------------------------------------------------------------
