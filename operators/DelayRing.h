@@ -40,6 +40,7 @@ public:
         mMaxDelay = static_cast<float>(mLength - 1);
         mMaxDelayLanes = Vec4(mMaxDelay);
         mLengthLanes = Int4Raw{mLength, mLength, mLength, mLength};
+        mTap = Tap();  // the longest delay changed with the length
     }
     // Zeroes the cells; the write position stays where it is.
     void clear() { std::fill(mCells.begin(), mCells.end(), 0.0f); }
@@ -56,33 +57,37 @@ public:
     // are held to 1..maxDelay: below one sample the reader would reach the
     // cell about to be written, and a ramp may overshoot its target by a
     // rounding error.
+    //
+    // Most of the time a delay stands still between control ticks, so where
+    // it reads and its interpolation weights are kept from the previous call
+    // and formed anew only when the delays (or the interpolation) change.
     template <int Interpolation>
-    Vec4 read(Vec4 delays) const {
-        Vec4 fraction, delay;
-        Int4Raw cell = locate(delays, fraction, delay);
+    Vec4 read(Vec4 delays) {
+        Int4Raw changed = delays.v != mTap.delays.v;
+        if ((laneBits(changed) & 3) != 0 || mTap.interpolation != Interpolation) locate<Interpolation>(delays);
+        Int4Raw cell = mWrite - mTap.back;
+        cell += (cell <= 0) & mLengthLanes;
         const float* left = mCells.data() + cell[0];
         const float* right = mCells.data() + mStride + cell[1];
         if constexpr (Interpolation == kInterpolationOff) {
-            // Truncating the read position rounds the delay up to whole samples.
             return Vec4(left[0], right[0], 0.0f, 0.0f);
         } else if constexpr (Interpolation == kInterpolationLinear) {
             Vec4 now(left[0], right[0], 0.0f, 0.0f), next(left[1], right[1], 0.0f, 0.0f);
-            return now + (next - now) * fraction;
+            return now + (next - now) * mTap.fraction;
         } else {
             Vec4 tapsL = Vec4::load(left - 1), tapsR = Vec4::load(right - 1);
             // Below two samples of delay cell i+2 is the one about to be
             // written (the oldest sample in the ring): the newest sample
             // stands in for it. Rare, so a branch rather than a blend.
-            Int4Raw belowTwo = delay.v < mConstants.two.v;
-            if (__builtin_expect((laneBits(belowTwo) & 3) != 0, 0)) {
+            if (__builtin_expect(mTap.belowTwo != 0, 0)) {
                 const Int4Raw lastRepeated{0, 1, 2, 2};
-                tapsL = select(broadcastLane<0>(belowTwo), __builtin_shuffle(tapsL.v, lastRepeated), tapsL);
-                tapsR = select(broadcastLane<1>(belowTwo), __builtin_shuffle(tapsR.v, lastRepeated), tapsR);
+                if (mTap.belowTwo & 1) tapsL = Vec4(__builtin_shuffle(tapsL.v, lastRepeated));
+                if (mTap.belowTwo & 2) tapsR = Vec4(__builtin_shuffle(tapsR.v, lastRepeated));
             }
-            Float4Raw productsL = (tapsL * cubicWeights(broadcastLane<0>(fraction))).v;
-            Float4Raw productsR = (tapsR * cubicWeights(broadcastLane<1>(fraction))).v;
+            Float4Raw productsL = (tapsL * mTap.weightsL).v;
+            Float4Raw productsR = (tapsR * mTap.weightsR).v;
             // (L0 + L1, L2 + L3, R0 + R1, R2 + R3), then the two halves of
-            // each side: the same sums, in the same order, as a lone read.
+            // each side.
             Float4Raw pairs = __builtin_shuffle(productsL, productsR, Int4Raw{0, 2, 4, 6}) +
                               __builtin_shuffle(productsL, productsR, Int4Raw{1, 3, 5, 7});
             return Vec4(__builtin_shuffle(pairs, Int4Raw{0, 2, 0, 2}) + __builtin_shuffle(pairs, Int4Raw{1, 3, 1, 3}));
@@ -109,21 +114,28 @@ public:
     }
 
 private:
-    // Cell i of each channel's read position w - delay (i its whole part,
-    // `fraction` the rest, measured towards cell i + 1) and the delays as
-    // limited. The whole and fractional parts of a delay are split before it
-    // is subtracted from the write position, so the fraction keeps full
-    // precision even when the position is a six- or seven-digit number.
-    Int4Raw locate(Vec4 delays, Vec4& fraction, Vec4& delay) const {
+    // Where a read of `delays` lands: per channel the read position
+    // w - delay lies between cells w - back and w - back + 1, `fraction` of
+    // the way towards the latter (back is the delay rounded up, so a whole
+    // delay has fraction 0). The whole and fractional parts are split from
+    // the delay alone, never from a position, so the fraction keeps full
+    // precision whatever the write position is.
+    template <int Interpolation>
+    void locate(Vec4 delays) {
+        mTap.delays = delays;
+        mTap.interpolation = Interpolation;
         // The max turns NaN into one sample.
-        delay = clampLanes(delays, mConstants.one, mMaxDelayLanes);
+        Vec4 delay = clampLanes(delays, mConstants.one, mMaxDelayLanes);
         Int4Raw whole = truncateToInt(delay);
         Vec4 rest = delay - toFloat(whole);
         Int4Raw between = rest.v > mConstants.zero.v;  // -1 where the position falls between cells
-        fraction = select(between, mConstants.one - rest, rest);
-        Int4Raw cell = mWrite - whole + between;
-        cell += (cell <= 0) & mLengthLanes;
-        return cell;
+        mTap.back = whole - between;
+        mTap.fraction = select(between, mConstants.one - rest, rest);
+        mTap.belowTwo = laneBits(delay.v < mConstants.two.v) & 3;
+        if constexpr (Interpolation == kInterpolationCubic) {
+            mTap.weightsL = cubicWeights(broadcastLane<0>(mTap.fraction));
+            mTap.weightsR = cubicWeights(broadcastLane<1>(mTap.fraction));
+        }
     }
 
     // Four-point cubic (Catmull-Rom) weights of cells i-1..i+2 at fraction t:
@@ -143,6 +155,17 @@ private:
     Vec4 mMaxDelayLanes{1.0f};
     Int4Raw mLengthLanes{};
     LaneConstants mConstants;
+
+    // The last read's delays and what they located; a NaN delay never
+    // matches, so a new ring (or a NaN delay) always locates afresh.
+    struct Tap {
+        Vec4 delays{__builtin_nanf("")};
+        int interpolation = -1;
+        Int4Raw back{};
+        Vec4 fraction, weightsL, weightsR;
+        int belowTwo = 0;
+    };
+    Tap mTap;
 };
 
 }  // namespace vh

@@ -389,7 +389,7 @@ TEST(DelayLine, EditorConversions) {
 namespace {
 // Both channels of the ring at one delay; lanes 0 and 1 are left and right.
 template <int Interpolation>
-float readBoth(const StereoDelayRing& ring, float delay, float* right = nullptr) {
+float readBoth(StereoDelayRing& ring, float delay, float* right = nullptr) {
     Vec4 y = ring.read<Interpolation>(Vec4(delay, delay, 0.0f, 0.0f));
     if (right) *right = y[1];
     return y[0];
@@ -468,6 +468,42 @@ TEST(DelayRing, WritePositionComesBackIntoRangeWhenTheLineShrinks) {
     for (int i = 0; i < 250; ++i) writeBoth(ring, float(i), float(i));
     EXPECT_FLOAT_EQ(readBoth<kInterpolationCubic>(ring, 1.0f), 249.0f);
     EXPECT_FLOAT_EQ(readBoth<kInterpolationLinear>(ring, 1.5f), 248.5f);
+}
+
+TEST(DelayRing, RepeatedDelaysReadAsIfEachWereNew) {
+    // A delay that stands still reuses where it read last time; a ring that
+    // is made to locate every read (a NaN read in between never matches)
+    // must give the same samples, bit for bit, as the write position moves
+    // on, the delays change, the interpolation changes and the line shrinks.
+    StereoDelayRing reused, fresh;
+    for (StereoDelayRing* ring : {&reused, &fresh}) ring->allocate(300);
+    auto readEach = [](StereoDelayRing& ring, int interpolation, Vec4 d) {
+        return interpolation == kInterpolationOff      ? ring.read<kInterpolationOff>(d)
+               : interpolation == kInterpolationLinear ? ring.read<kInterpolationLinear>(d)
+                                                       : ring.read<kInterpolationCubic>(d);
+    };
+    const float delays[][2] = {{37.25f, 120.5f}, {37.25f, 120.5f}, {1.5f, 299.0f}, {1.5f, 299.0f}, {250.75f, 250.75f}};
+    int n = 0;
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1)
+            for (StereoDelayRing* ring : {&reused, &fresh}) ring->allocate(200);  // 250.75 no longer fits
+        for (int interpolation : {kInterpolationCubic, kInterpolationLinear, kInterpolationOff, kInterpolationCubic}) {
+            for (int k = 0; k < 5; ++k) {
+                // Reversed after the shrink, so its first read repeats the
+                // last delays read from the longer line.
+                const float* d = delays[round == 0 ? k : 4 - k];
+                for (int repeat = 0; repeat < 40; ++repeat, ++n) {
+                    float v = std::sin(0.05f * float(n)) + 0.01f * float(n % 7);
+                    for (StereoDelayRing* ring : {&reused, &fresh}) writeBoth(*ring, v, -0.5f * v);
+                    Vec4 lanes(d[0], d[1], 0.0f, 0.0f);
+                    readEach(fresh, interpolation, Vec4(NAN));
+                    Vec4 a = readEach(reused, interpolation, lanes), b = readEach(fresh, interpolation, lanes);
+                    ASSERT_EQ(a[0], b[0]) << n;
+                    ASSERT_EQ(a[1], b[1]) << n;
+                }
+            }
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
