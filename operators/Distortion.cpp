@@ -270,6 +270,7 @@ void Distortion::update() {
         clearFilterMemories();
         mDiffuserOn = diffuserOn;
     }
+    refreshDiffuseGains();
     mDrive.setTarget(Vec4(1.0f, 1.0f, driveGain(mModR[kDrive]), driveGain(mModL[kDrive])), mRampFactor);
     mSine.setTarget(Vec4(0.0f, 0.0f, crossoverSine(mModR[kFreq], mSampleRate), crossoverSine(mModL[kFreq], mSampleRate)),
                     mRampFactor);
@@ -319,8 +320,8 @@ inline Vec4 Distortion::asymmetricOutput(Vec4 band, Vec4 rest) {
     Vec4 curve = numerator / denominator;
     if (mDiffuserOn) {
         DiffuseTaps t = diffuseTaps();
-        Vec4 offset = (t.delayedShare - t.bandGain * dcShare) + rest;
-        out = (numerator * (t.bandGain * mDc.gain)) / denominator + offset;
+        Vec4 offset = (t.delayedShare - mDiffuseGains.band * dcShare) + rest;
+        out = (numerator * mDiffuseGains.bandAfterDc) / denominator + offset;
         diffusePush(t, mDc.gain * curve - dcShare);
     } else {
         out = (numerator * mDc.gain) / denominator + (rest - dcShare);
@@ -335,36 +336,40 @@ inline Vec4 Distortion::asymmetricOutput(Vec4 band, Vec4 rest) {
 // reaches it through one multiply and one add, and the delayed values' share
 // is formed beside the curve rather than after it.
 inline Distortion::DiffuseTaps Distortion::diffuseTaps() const {
+    const DiffuseGains& k = mDiffuseGains;
     DiffuseTaps t;
-    t.g = Vec4(mBase[kDiffuse] * kDiffuseGain);
-    Vec4 g2 = t.g * t.g;
-    Vec4 h = mLanes.one - g2;
-    t.d1 = mDiffuser1.delayed();
-    t.d2 = mDiffuser2.delayed();
-    t.d3 = mDiffuser3.delayed();
-    t.d4 = mDiffuser4.delayed();
-    t.hd1 = h * t.d1;
-    t.hd2 = h * t.d2;
-    t.hd3 = h * t.d3;
-    t.delayedShare = ((t.hd1 * t.g + t.hd2) * t.g + t.hd3) * t.g + h * t.d4;
-    t.bandGain = g2 * g2;
+    t.d1 = mDiffuser.delayed(0);
+    t.d2 = mDiffuser.delayed(1);
+    t.d3 = mDiffuser.delayed(2);
+    t.d4 = mDiffuser.delayed(3);
+    t.hd1 = k.h * t.d1;
+    t.hd2 = k.h * t.d2;
+    t.hd3 = k.h * t.d3;
+    t.delayedShare = ((t.hd1 * k.g + t.hd2) * k.g + t.hd3) * k.g + k.h * t.d4;
     return t;
+}
+
+void Distortion::refreshDiffuseGains() {
+    DiffuseGains& k = mDiffuseGains;
+    k.g = Vec4(mBase[kDiffuse] * kDiffuseGain);
+    Vec4 g2 = k.g * k.g;
+    k.h = mLanes.one - g2;
+    k.band = g2 * g2;
+    k.bandAfterDc = k.band * mDc.gain;
 }
 
 inline void Distortion::diffusePush(const DiffuseTaps& t, Vec4 band) {
     // The stages' own inputs, for their memories.
-    mDiffuser1.push(band - t.g * t.d1);
-    Vec4 in2 = t.g * band + t.hd1;
-    mDiffuser2.push(in2 - t.g * t.d2);
-    Vec4 in3 = t.g * in2 + t.hd2;
-    mDiffuser3.push(in3 - t.g * t.d3);
-    Vec4 in4 = t.g * in3 + t.hd3;
-    mDiffuser4.push(in4 - t.g * t.d4);
+    Vec4 g = mDiffuseGains.g;
+    Vec4 in2 = g * band + t.hd1;
+    Vec4 in3 = g * in2 + t.hd2;
+    Vec4 in4 = g * in3 + t.hd3;
+    mDiffuser.push(band - g * t.d1, in2 - g * t.d2, in3 - g * t.d3, in4 - g * t.d4);
 }
 
 inline Vec4 Distortion::diffuse(Vec4 band) {
     DiffuseTaps t = diffuseTaps();
-    Vec4 out = t.bandGain * band + t.delayedShare;
+    Vec4 out = mDiffuseGains.band * band + t.delayedShare;
     diffusePush(t, band);
     return out;
 }
@@ -450,10 +455,7 @@ void Distortion::processSample(float* left, float* right) {
 void Distortion::clearFilterMemories() {
     mX1 = mX2 = mY1 = mY2 = Vec4();
     mDc.clear();
-    mDiffuser1.clear();
-    mDiffuser2.clear();
-    mDiffuser3.clear();
-    mDiffuser4.clear();
+    mDiffuser.clear();
 }
 
 void Distortion::resetSmoothing() {
@@ -466,7 +468,6 @@ void Distortion::resetSmoothing() {
 void Distortion::clearState() {
     resetSmoothing();
     clearFilterMemories();
-    mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
 }
 
 void Distortion::DcBlocker::setSampleRate(float rate) {
@@ -485,8 +486,8 @@ void Distortion::DcBlocker::setSampleRate(float rate) {
 
 void Distortion::setSampleRate(float rate) {
     mDc.setSampleRate(rate);
+    refreshDiffuseGains();
     clearFilterMemories();
-    mDiffuser1.index = mDiffuser2.index = mDiffuser3.index = mDiffuser4.index = 0;
     Operator::setSampleRate(rate);
 }
 

@@ -67,18 +67,31 @@ private:
         }
     };
 
-    // Schroeder allpass with a fixed delay of N samples. The stage's sums are
-    // formed by the caller (see diffuse), which sees all four stages at once.
-    template <int N>
-    struct Allpass {
-        std::array<Vec4, N> buffer{};
-        int index = 0;
-        Vec4 delayed() const { return buffer[index]; }
-        void push(Vec4 w) {
-            buffer[index] = flushLanes(w);
-            if (--index < 0) index = N - 1;
+    // The memories of the four Schroeder allpass stages (delays of 51, 71, 93
+    // and 121 samples). The stages share one write position in rings of 128
+    // rows, each row holding the four stages' values of one sample: a sample
+    // writes one row and advances one counter, and each stage reads its own
+    // delay back through a mask. The stage's sums are formed by the caller
+    // (see diffuseTaps), which sees all four stages at once.
+    struct DiffuserMemory {
+        static constexpr int kRows = 128;  // a power of two above the longest delay
+        static constexpr int kDelays[4] = {51, 71, 93, 121};
+        std::array<std::array<Vec4, 4>, kRows> rows{};
+        unsigned position = 0;
+        Vec4 delayed(int stage) const { return rows[(position - kDelays[stage]) & (kRows - 1)][stage]; }
+        // The stages' new values go into the current row, which then advances.
+        void push(Vec4 w1, Vec4 w2, Vec4 w3, Vec4 w4) {
+            std::array<Vec4, 4>& row = rows[position & (kRows - 1)];
+            row[0] = flushLanes(w1);
+            row[1] = flushLanes(w2);
+            row[2] = flushLanes(w3);
+            row[3] = flushLanes(w4);
+            ++position;
         }
-        void clear() { buffer.fill(Vec4()); }
+        void clear() {
+            for (auto& row : rows) row.fill(Vec4());
+            position = 0;
+        }
     };
 
 public:
@@ -126,8 +139,14 @@ private:
     // The four allpass stages' delayed values and what they add to the
     // output, read before the stages take their new input.
     struct DiffuseTaps {
-        Vec4 g, bandGain, delayedShare, d1, d2, d3, d4, hd1, hd2, hd3;
+        Vec4 delayedShare, d1, d2, d3, d4, hd1, hd2, hd3;
     };
+    // The allpass gain g, h = 1 - g^2 and the band's gain through all four
+    // stages, g^4 (also times the DC blocker's gain): control-rate values.
+    struct DiffuseGains {
+        Vec4 g, h, band, bandAfterDc;
+    };
+    void refreshDiffuseGains();
     DiffuseTaps diffuseTaps() const;
     void diffusePush(const DiffuseTaps& t, Vec4 band);
     Vec4 diffuse(Vec4 band);
@@ -159,10 +178,8 @@ private:
     AsymLanes mAsym;
     LaneConstants mLanes;
     DcBlocker mDc;
-    Allpass<51> mDiffuser1;
-    Allpass<71> mDiffuser2;
-    Allpass<93> mDiffuser3;
-    Allpass<121> mDiffuser4;
+    DiffuserMemory mDiffuser;
+    DiffuseGains mDiffuseGains;
     int mType = kSymA;
     bool mXover = false;
     bool mDiffuserOn = false;
