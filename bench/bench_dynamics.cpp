@@ -62,10 +62,10 @@ std::unique_ptr<Operator> compressor(int source, bool rms) {
     return op;
 }
 
-std::unique_ptr<Operator> shaper(int type, bool xover, float diffuse) {
+std::unique_ptr<Operator> shaper(int type, bool xover, float diffuse, float drive = 0.4f) {
     auto op = std::make_unique<Distortion>(0, nullptr);
     op->setParameter(Distortion::kType, discreteValue(type, Distortion::kNumTypeStates));
-    op->setParameter(Distortion::kDrive, 0.4f);
+    op->setParameter(Distortion::kDrive, drive);
     op->setParameter(Distortion::kBandwidth, 0.3f);
     op->setParameter(Distortion::kXover, discreteValue(xover ? 1 : 0, 2));
     op->setParameter(Distortion::kDiffuse, diffuse);
@@ -84,6 +84,11 @@ void DistortionClipXoverDiffuse(benchmark::State& state) { runOperator(state, *s
 void DistortionAsymXoverDiffuse(benchmark::State& state) { runOperator(state, *shaper(Distortion::kAsymA, true, 0.5f)); }
 void DistortionSymPlain(benchmark::State& state) { runOperator(state, *shaper(Distortion::kSymA, false, 0.0f)); }
 void DistortionAsymPlain(benchmark::State& state) { runOperator(state, *shaper(Distortion::kAsymA, false, 0.0f)); }
+// At 0 dB of drive the noise crosses the asymmetric curve's zero point (where
+// it switches to its series) on about a third of the samples, at random.
+void DistortionAsymUndriven(benchmark::State& state) {
+    runOperator(state, *shaper(Distortion::kAsymA, false, 0.5f, 0.0f));
+}
 
 }  // namespace
 
@@ -95,3 +100,4 @@ BENCHMARK(DistortionClipXoverDiffuse);
 BENCHMARK(DistortionAsymXoverDiffuse);
 BENCHMARK(DistortionSymPlain);
 BENCHMARK(DistortionAsymPlain);
+BENCHMARK(DistortionAsymUndriven);

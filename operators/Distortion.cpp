@@ -53,6 +53,7 @@ constexpr float kAsymExpLowLimit = -50.0f;
 // 128.5: added before a truncating conversion, it turns x log2 e (at most
 // 87 in size) into a positive number whose truncation is round(x log2 e) + 128.
 constexpr float kExpRoundingOffset = 128.5f;
+constexpr double kLn2 = 0.69314718055994531;
 // Diffuser on from this "diffuse" value; allpass gain 0.7 per unit of it.
 constexpr float kDiffuseOn = 0.01f;
 constexpr float kDiffuseGain = 0.7f;
@@ -101,33 +102,37 @@ Distortion::AsymLanes::AsymLanes()
       expHigh(kAsymExpLimit),
       log2e(1.44269504f),
       roundingOffset(kExpRoundingOffset),
-      ln2High(0.693359375f),  // ln 2 split so n * high is exact
-      ln2Low(-2.12194440e-4f),
-      sixth(1.0f / 6),
-      inv24(1.0f / 24),
-      inv120(1.0f / 120),
-      inv720(1.0f / 720),
-      inv5040(1.0f / 5040),
+      power1(static_cast<float>(kLn2)),
+      power2(static_cast<float>(kLn2 * kLn2 / 2)),
+      power3(static_cast<float>(kLn2 * kLn2 * kLn2 / 6)),
+      power4(static_cast<float>(std::pow(kLn2, 4) / 24)),
+      power5(static_cast<float>(std::pow(kLn2, 5) / 120)),
+      power6(static_cast<float>(std::pow(kLn2, 6) / 720)),
+      power7(static_cast<float>(std::pow(kLn2, 7) / 5040)),
       exponentBias(Int4Raw{127, 127, 127, 127}) {}
 
 // e^x on four lanes, x limited to -50..60 (NaN counts as the lower end).
-// x = n ln 2 + r with |r| <= ln 2 / 2 (Cody and Waite's split of ln 2);
-// e^r from its Taylor series to the seventh power, in pairs (Estrin): the
-// truncation error is below 6e-9, so the float rounding (a few 1e-7) is
-// what remains. n is rounded by a truncating conversion of a positive sum,
-// which does not depend on the processor's rounding mode.
+// e^x = 2^n 2^f with t = x log2 e, n = round(t) and f = t - n (exact,
+// |f| <= 1/2); 2^f from the Taylor series of e^(f ln 2) to the seventh
+// power, in pairs (Estrin), truncation error below 6e-9. Rounding t costs up
+// to 1e-6 of relative error at the ends of the range, where e^x no longer
+// matters to the curve (its x / (1 - e^-x) is then x or nearly 0); near
+// x = 0 the error is that of the polynomial. This reduction keeps the path
+// from x to the result short: one subtraction between n and f instead of
+// the two products and two subtractions of an exact split of ln 2. n is
+// rounded by a truncating conversion of a positive sum, which does not
+// depend on the processor's rounding mode.
 // The result comes as p * scale with scale a power of 2, so that callers can
 // fold their own factors into the scale beside the polynomial.
 inline void Distortion::expLanes(Vec4 x, const AsymLanes& k, Vec4& p, Vec4& scale) {
-    x = clampLanes(x, k.expLow, k.expHigh);
-    Int4Raw whole = truncateToInt(x * k.log2e + k.roundingOffset) - static_cast<int>(kExpRoundingOffset - 0.5f);
-    Vec4 n = toFloat(whole);
-    Vec4 r = (x - n * k.ln2High) - n * k.ln2Low;
-    Vec4 r2 = r * r;
-    Vec4 r4 = r2 * r2;
-    Vec4 low = (k.one + r) + r2 * (k.half + r * k.sixth);
-    Vec4 high = (k.inv24 + r * k.inv120) + r2 * (k.inv720 + r * k.inv5040);
-    p = low + r4 * high;
+    Vec4 t = clampLanes(x, k.expLow, k.expHigh) * k.log2e;
+    Int4Raw whole = truncateToInt(t + k.roundingOffset) - static_cast<int>(kExpRoundingOffset - 0.5f);
+    Vec4 f = t - toFloat(whole);
+    Vec4 f2 = f * f;
+    Vec4 f4 = f2 * f2;
+    Vec4 low = (k.one + f * k.power1) + f2 * (k.power2 + f * k.power3);
+    Vec4 high = (k.power4 + f * k.power5) + f2 * (k.power6 + f * k.power7);
+    p = low + f4 * high;
     scale = Vec4(reinterpret_cast<Float4Raw>((whole + k.exponentBias) << 23));
 }
 
@@ -283,8 +288,8 @@ void Distortion::update() {
 inline void Distortion::asymmetricCurve(Vec4 band, Vec4& numerator, Vec4& denominator) {
     // In single precision on the lanes as they come: with x = e t, the curve
     // s (t / (1 - exp(-e t)) + 1e-15) / D is (s/e g(x) + s 1e-15) / D with
-    // g(x) = x / (1 - exp(-x)), taken from its series near 0 (where lanes 0
-    // and 1 always are: their t is -c). One division serves both forms.
+    // g(x) = x / (1 - exp(-x)), taken from its series near 0. One division
+    // serves both forms.
     const AsymLanes& k = mAsym;
     Vec4 drive = mDrive.current;
     // x = e (D u - c), taken as (e D) u - e c so that the band passes one
@@ -293,17 +298,21 @@ inline void Distortion::asymmetricCurve(Vec4 band, Vec4& numerator, Vec4& denomi
     Vec4 x = steepBand - k.steepOffset;
     Vec4 p, scale;
     expLanes(k.steepOffset - steepBand, k, p, scale);
-    Vec4 x2 = x * x;
-    Vec4 g = (k.one + x * k.half) + x2 * (k.series2 + x2 * (k.series4 + x2 * k.series6));
-    Int4Raw near = (x.v < k.seriesLimit.v) & (x.v > k.minusSeriesLimit.v);
     // Away from 0: numerator s/e x + s 1e-15 (1 - exp(-x)) and denominator
     // (1 - exp(-x)) D, with exp(-x) = p scale. The factors are applied to the
     // power of 2 beside the polynomial, so p meets one multiply and one
     // subtraction before the division.
-    Vec4 farNumerator = (k.scaleBySteep * x + k.epsilonScaled) - p * (k.epsilonScaled * scale);
-    Vec4 farDenominator = drive - p * (scale * drive);
-    numerator = select(near, k.scaleBySteep * g + k.epsilonScaled, farNumerator);
-    denominator = select(near, drive, farDenominator);
+    numerator = (k.scaleBySteep * x + k.epsilonScaled) - p * (k.epsilonScaled * scale);
+    denominator = drive - p * (scale * drive);
+    // Near 0 the series takes over. A signal spends little time there, so
+    // the series is formed only when a lane needs it.
+    Int4Raw near = (x.v < k.seriesLimit.v) & (x.v > k.minusSeriesLimit.v);
+    if (__builtin_expect(laneBits(near) != 0, 0)) {
+        Vec4 x2 = x * x;
+        Vec4 g = (k.one + x * k.half) + x2 * (k.series2 + x2 * (k.series4 + x2 * k.series6));
+        numerator = select(near, k.scaleBySteep * g + k.epsilonScaled, numerator);
+        denominator = select(near, drive, denominator);
+    }
 }
 
 // The curve, then its DC blocker (the curve's offset leaves a DC component

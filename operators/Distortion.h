@@ -167,9 +167,10 @@ private:
         Vec4 steep{2.0f}, steepOffset{-1.6f}, scaleBySteep{0.69256138f}, epsilonScaled{1.385122751e-15f};
         Vec4 one{1.0f}, half{0.5f}, seriesLimit, minusSeriesLimit;
         Vec4 series2, series4, series6;  // x^2, x^4, x^6 terms of x / (1 - exp(-x))
-        // The exponential's range limits, rounding and Taylor coefficients.
-        Vec4 expLow, expHigh, log2e, roundingOffset, ln2High, ln2Low;
-        Vec4 sixth, inv24, inv120, inv720, inv5040;
+        // The exponential's range limits, rounding and the Taylor
+        // coefficients of 2^f, (ln 2)^k / k!.
+        Vec4 expLow, expHigh, log2e, roundingOffset;
+        Vec4 power1, power2, power3, power4, power5, power6, power7;
         Int4Raw exponentBias;
         AsymLanes();
     };
