@@ -58,19 +58,26 @@ public:
         const Vec4 c2 = g * c1;
         const Vec4 c3 = g * c2;
         const Vec4 h4 = hold - g * c3;  // h - c4: stage 4's own weight
+        // The states stay in locals through both passes and go back to the
+        // object once, so no pass waits for a store to come back as a load.
+        Vec4 s1 = mS1, s2 = mS2, s3 = mS3, s4 = mS4, p4 = mP4;
         for (int pass = 0; pass < 2; ++pass) {
-            const Vec4 s1 = mS1, s2 = mS2, s3 = mS3, s4 = mS4;
-            const Vec4 a = hold * s1 + (gx - c1 * mP4);
+            const Vec4 a = hold * s1 + (gx - c1 * p4);
             const Vec4 b = hold * s2 + g * a;
             const Vec4 c = hold * s3 + g * b;
             const Vec4 d = (h4 * s4 + gh * s3 + g2h * s2) + g3 * a;
-            mP4 = s4;
-            mS1 = a - c1 * s4;
-            mS2 = b - c2 * s4;
-            mS3 = c - c3 * s4;
-            mS4 = d;
+            p4 = s4;
+            s1 = a - c1 * s4;
+            s2 = b - c2 * s4;
+            s3 = c - c3 * s4;
+            s4 = d;
         }
-        Vec4 sum = mS4 + mP4;
+        mS1 = s1;
+        mS2 = s2;
+        mS3 = s3;
+        mS4 = s4;
+        mP4 = p4;
+        Vec4 sum = s4 + p4;
         // (4 r + 1) times the mean: makes up the feedback's loss at DC.
         Vec4 y = (feedback + Vec4(0.5f)) * sum;
         *left = y[kLaneLeft];
