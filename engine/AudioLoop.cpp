@@ -71,19 +71,32 @@ void Plugin::readTransport(int32_t frames) {
     for (auto& mod : mMods) mod->setTempo(mCurrentTempo);
 }
 
-// Knob, Input, Mix and Output smoothing (30 Hz one-poles); the main three
-// carry the denormal flush, the knobs settle exactly on their value.
+// Knob, Input, Mix and Output smoothing (30 Hz one-poles). A one-pole's step
+// shrinks with the distance left until, some hundred float steps short of
+// the target, it no longer moves the value: a value that stopped moving
+// lands on its target, so unity gain is exactly 1 and a 100 % mix carries no
+// trace of the dry signal. (No add-and-subtract denormal flush here: in the
+// round-toward-zero mode the audio path runs in, that flush takes one float
+// step off a positive value every sample and would hold the value below its
+// target for good. Flush-to-zero takes care of a value decaying to 0.)
+namespace {
+inline float smoothTowards(float smoothed, float target, float coefficient) {
+    float next = smoothed + (target - smoothed) * coefficient;
+    return next == smoothed ? target : next;
+}
+}  // namespace
+
 inline void Plugin::smoothControls() {
     const float c30 = mSmoothing30;
     const Vec4 coefficient(c30);
     for (int k = 0; k < kNumKnobs; k += 4) {
-        Vec4 smoothed = Vec4::load(&mKnobSmoothed[k]);
-        smoothed += (Vec4::load(&mKnob[k]) - smoothed) * coefficient;
-        smoothed.store(&mKnobSmoothed[k]);
+        Vec4 smoothed = Vec4::load(&mKnobSmoothed[k]), target = Vec4::load(&mKnob[k]);
+        Vec4 next = smoothed + (target - smoothed) * coefficient;
+        select(next.v == smoothed.v, target, next).store(&mKnobSmoothed[k]);
     }
-    mInputSmoothed = ((mInput - mInputSmoothed) * c30 + mInputSmoothed + 1e-18f) - 1e-18f;
-    mMixSmoothed = ((mMix - mMixSmoothed) * c30 + mMixSmoothed + 1e-18f) - 1e-18f;
-    mOutputSmoothed = ((mOutput - mOutputSmoothed) * c30 + mOutputSmoothed + 1e-18f) - 1e-18f;
+    mInputSmoothed = smoothTowards(mInputSmoothed, mInput, c30);
+    mMixSmoothed = smoothTowards(mMixSmoothed, mMix, c30);
+    mOutputSmoothed = smoothTowards(mOutputSmoothed, mOutput, c30);
 }
 
 // The modulators read the taps and write their outputs; the active factors

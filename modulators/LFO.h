@@ -4,6 +4,7 @@
 // locked to the host tempo as a note length.
 
 #include "modulators/CoefficientCache.h"
+#include "modules/LaneRamp.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
 #include "modules/Vec4.h"
@@ -62,24 +63,6 @@ private:
     static constexpr float kMaxRateHz = 30.0f;
     static constexpr float kRateSpanHz = kMaxRateHz - kMinRateHz;
 
-    // Four ramps advanced with one vector add per sample, with the same
-    // per-lane arithmetic as Ramp.
-    struct Ramp4 {
-        Vec4 current, target, increment;
-        Ramp4(float a, float b, float c, float d) : current(a, b, c, d), target(a, b, c, d) {}
-        void setTarget(Vec4 t, float rampFactor) {
-            target = t;
-            increment = ((t - current) * Vec4(rampFactor) + Vec4(1e-18f)) - Vec4(1e-18f);
-        }
-        void snap() {
-            current = target;
-            increment = Vec4();
-        }
-        Vec4 next() {
-            current += increment;
-            return current;
-        }
-    };
     enum GainLane { kCoefL = 0, kCoefR, kDepthL, kDepthR };
     enum ShapeLane { kOffsetLaneL = 0, kOffsetLaneR, kTiltL, kTiltR };
 
@@ -99,9 +82,9 @@ private:
     // in Hz mode starts without a sweep.
     Ramp mRate{7.5075f};
     // Smoothing coefficients and depths, left and right.
-    Ramp4 mGainRamps{1.0f, 1.0f, 1.0f, 1.0f};
+    LaneRamp mGainRamps{Vec4(1.0f)};
     // Phase offsets and tilts, left and right.
-    Ramp4 mShapeRamps{0.5f, 0.5f, 0.5f, 0.5f};
+    LaneRamp mShapeRamps{Vec4(0.5f)};
     int mWaveform = kSine;
     int mRhythmMode = 1;
     // Double precision: at 0.01 Hz and high sample rates the per-sample

@@ -12,10 +12,14 @@ struct Ramp {
 
     explicit Ramp(float start = 0.0f) : current(start), target(start) {}
 
-    // Reaches the target after 1/rampFactor samples (one control tick).
+    // Reaches the target after 1/rampFactor samples (one control tick). A
+    // ramp's rounded additions may leave it a hair off its last target, with
+    // a step towards it too small to move it; it then lands on the target at
+    // once, so a value that stands still is exactly what was set.
     void setTarget(float newTarget, float rampFactor) {
         target = newTarget;
         increment = smoothingIncrement(target, current, rampFactor);
+        if (current + increment == current) snap();
     }
     void snap() {
         current = target;

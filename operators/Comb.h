@@ -6,7 +6,7 @@
 #include "modules/Module.h"
 #include "modules/Ramp.h"
 #include "operators/DelayRing.h"
-#include "operators/LaneRamp.h"
+#include "modules/LaneRamp.h"
 
 namespace vh {
 

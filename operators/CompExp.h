@@ -7,7 +7,7 @@
 
 #include "modules/Module.h"
 #include "modules/Vec4.h"
-#include "operators/LaneRamp.h"
+#include "modules/LaneRamp.h"
 
 namespace vh {
 

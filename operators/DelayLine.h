@@ -8,7 +8,7 @@
 #include "modules/Ramp.h"
 #include "modules/Rhythm.h"
 #include "operators/DelayRing.h"
-#include "operators/LaneRamp.h"
+#include "modules/LaneRamp.h"
 
 namespace vh {
 

@@ -8,6 +8,7 @@
 
 #include <array>
 
+#include "modules/LaneRamp.h"
 #include "modules/Module.h"
 #include "modules/Vec4.h"
 
@@ -55,18 +56,6 @@ public:
     void setSampleRate(float rate) override;
 
 private:
-    struct VecRamp {
-        Vec4 current, target, increment;
-        void setTarget(Vec4 t, float rampFactor) {
-            target = t;
-            increment = (target - current) * Vec4(rampFactor);
-        }
-        void snap() {
-            current = target;
-            increment = Vec4();
-        }
-    };
-
     // The memories of the four Schroeder allpass stages (delays of 51, 71, 93
     // and 121 samples). The stages share one write position in rings of 128
     // rows, each row holding the four stages' values of one sample: a sample
@@ -152,7 +141,7 @@ private:
     Vec4 diffuse(Vec4 band);
     void clearFilterMemories();
 
-    VecRamp mDrive, mSine, mWidth;
+    LaneRamp mDrive, mSine, mWidth;
     // Crossover band-pass memories.
     Vec4 mX1, mX2, mY1, mY2;
     // Its coefficients while the sine and quality ramps stand still.

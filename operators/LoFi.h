@@ -4,7 +4,7 @@
 // value is requantised to a reduced number of levels.
 
 #include "modules/Module.h"
-#include "operators/LaneRamp.h"
+#include "modules/LaneRamp.h"
 
 namespace vh {
 
