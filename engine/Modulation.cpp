@@ -290,16 +290,22 @@ void Plugin::controlTick() {
     for (auto& mod : mMods) mod->update();
 
     // A settled matrix (the usual case) costs nothing per sample. The
-    // increments are smoothingIncrement's arithmetic four entries at a time.
+    // increments are smoothingIncrement's arithmetic four entries at a time,
+    // and an entry whose step no longer moves it lands on its target, as a
+    // Ramp does (otherwise a gain a hair off its target would keep the
+    // matrix ramping, and costing, for good).
     const Vec4 rampFactor(kRampFactor), flush(1e-18f);
     Int4Raw moving = {0, 0, 0, 0};
     for (int c = 0; c < 2; ++c)
         for (int e = 0; e < kMatrixSize; e += 4) {
             // Slots and clamps have just written single entries.
             Vec4 m = gatherWritten(&mMatrixMod[c][e]);
-            Vec4 inc = (((m * m - Vec4::load(&mMatrixGain[c][e])) * rampFactor) + flush) - flush;
-            inc.store(&mMatrixInc[c][e]);
-            moving |= inc.v != Float4Raw{0.0f, 0.0f, 0.0f, 0.0f};
+            Vec4 target = m * m, gain = Vec4::load(&mMatrixGain[c][e]);
+            Vec4 inc = (((target - gain) * rampFactor) + flush) - flush;
+            Int4Raw stuck = (gain + inc).v == gain.v;
+            select(stuck, target, gain).store(&mMatrixGain[c][e]);
+            select(stuck, Vec4(), inc).store(&mMatrixInc[c][e]);
+            moving |= ~stuck;
         }
     mMatrixRamping = (moving[0] | moving[1] | moving[2] | moving[3]) != 0;
     computeMainTargets();

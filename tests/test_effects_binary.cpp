@@ -172,4 +172,14 @@ TEST(EffectsBinary, SettledControlsAreExact) {
     wetOnly.process(l, r);
     EXPECT_EQ(peak(l, 1000), 0.0);
     EXPECT_EQ(peak(r, 1000), 0.0);
+
+    // A routing gain (the square of its control) settles on exactly that.
+    PluginHost routed;
+    ASSERT_TRUE(routed.open());
+    routed.set(param::kOutLimiter, 0.5f / 16.0f);
+    routed.set(param::kInToOp1, 0.7f);
+    l.assign(20000, 0.5f);
+    r = l;
+    routed.process(l, r);
+    for (size_t i = 1000; i < l.size(); ++i) ASSERT_EQ(l[i], 0.5f * (0.7f * 0.7f)) << i;
 }
