@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "operators/FastLog.h"
+#include "operators/FastMath.h"
 
 namespace vh {
 

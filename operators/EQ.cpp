@@ -3,6 +3,8 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "operators/FastMath.h"
+
 namespace vh {
 
 namespace {
@@ -89,10 +91,9 @@ float EQ::valueOfQ(double q, int bandType) {
     return static_cast<float>((std::log2(q) + 1.5) * 0.5);
 }
 
-float EQ::filterFrequencyHz(float v, float sampleRate) {
-    float hz = eq::frequencyHz(v);
-    float highest = kMaxFrequencyRatio * sampleRate;
-    return hz > highest ? highest : hz;
+Vec4 EQ::filterFrequencyHz(Vec4 v, float sampleRate) {
+    Vec4 hz = Vec4(eq::kMinFreqHz) * fastExp2(Vec4(eq::kFreqOctaves) * v);
+    return minLanes(hz, Vec4(kMaxFrequencyRatio * sampleRate));
 }
 
 void EQ::getParameterDisplay(int index, char* out) {
@@ -273,6 +274,18 @@ void EQ::update() {
         {3, mModL, kFreqA, kQA, kGainA},
         {2, mModR, kFreqA, kQA, kGainA},
     };
+    // The corners of all four lanes at once, when any of them moved (a
+    // frequency is what modulation mostly reaches).
+    Vec4 freqs;
+    bool freqMoved = rateChanged;
+    for (const LaneSource& src : lanes) {
+        freqs.set(src.lane, src.values[src.freq]);
+        freqMoved |= src.values[src.freq] != mKnobs[src.lane].freq;
+    }
+    if (freqMoved) {
+        mTanHalfW = tanLanes(filterFrequencyHz(freqs, mSampleRate) * Vec4(kPi / mSampleRate));
+        for (int lane = 0; lane < 4; ++lane) mKnobs[lane].freq = freqs[lane];
+    }
     for (int i = 0; i < 4; ++i) {
         const LaneSource& src = lanes[i];
         const int lane = src.lane;
@@ -281,19 +294,13 @@ void EQ::update() {
         // the same on both sides) copies the left lane's settings.
         if ((i & 1) && freq == mModL[src.freq] && q == mModL[src.q] && gain == mModL[src.gain]) {
             const int leftLane = lane + 1;
-            mTanHalfW.set(lane, mTanHalfW[leftLane]);
             mInverseQ.set(lane, mInverseQ[leftLane]);
             mSqrtA.set(lane, mSqrtA[leftLane]);
             mKnobs[lane] = mKnobs[leftLane];
             continue;
         }
-        // Only what moved since the last tick is recomputed: modulation mostly
-        // reaches one of the three.
+        // Only what moved since the last tick is recomputed.
         LaneKnobs& knobs = mKnobs[lane];
-        if (freq != knobs.freq || rateChanged) {
-            knobs.freq = freq;
-            mTanHalfW.set(lane, std::tan(kPi * filterFrequencyHz(freq, mSampleRate) / mSampleRate));
-        }
         if (q != knobs.q || laneTypes[lane] != knobs.type) {
             knobs.q = q;
             knobs.type = laneTypes[lane];

@@ -46,9 +46,10 @@ public:
     static float valueOfQ(double q, int bandType);
     // Band gain, -24..+24 dB.
     static float gainDbOf(float v) { return 48.0f * v - 24.0f; }
-    // Band frequency as the filter uses it: the knob's frequency, held just
-    // below half the sample rate where the knob reaches beyond it.
-    static float filterFrequencyHz(float v, float sampleRate);
+    // Band frequencies as the filter uses them, four knob values at once: the
+    // knob's frequency, held just below half the sample rate where the knob
+    // reaches beyond it.
+    static Vec4 filterFrequencyHz(Vec4 v, float sampleRate);
 
 private:
     // A smoothed four-lane quantity: per-sample linear glide to the target.
