@@ -3,10 +3,12 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "operators/FastMath.h"
+
 namespace vh {
 
 namespace {
-constexpr float kTwoPi = 6.2831855f;
+constexpr float kPi = 3.1415927f;
 // log2(100 * sqrt 2), single precision as stored: the Q curve spans 2^-0.5..2^6.64.
 constexpr float kResoOctaves = 7.143856f;
 constexpr float kMinQ = 0.70710677f;
@@ -131,15 +133,19 @@ void Biquad::update() {
         {kLaneARight, mModR, kFreqA, kResoA, mTypeA},
         {kLaneALeft, mModL, kFreqA, kResoA, mTypeA},
     };
+    Vec4 freqs;
     for (const LaneSource& s : lanes) {
-        float freqHz = filter::tunedFrequencyHz(filter::frequencyHz(clampUnit(s.modulated[s.freq])), mSampleRate);
+        freqs.set(s.lane, clampUnit(s.modulated[s.freq]));
         float reso = clampUnit(s.modulated[s.reso]);
-        float q = s.type == filter::kNotch ? notchQ(reso) : resonanceQ(reso);
-        float w = kTwoPi * freqHz / mSampleRate;
-        mCosTarget.set(s.lane, std::cos(w));
-        mAlphaTarget.set(s.lane, std::sin(w) / (2.0f * q));
-        mQTarget.set(s.lane, q);
+        mQTarget.set(s.lane, s.type == filter::kNotch ? notchQ(reso) : resonanceQ(reso));
     }
+    // sin w and cos w from the half angle, which stays below a quarter turn
+    // (the corner is below half the rate): sin w = 2 sin(w/2) cos(w/2) and
+    // cos w = 1 - 2 sin^2(w/2).
+    Vec4 sine, cosine;
+    sinCosLanes(filter::tunedFrequenciesHz(freqs, mSampleRate) * Vec4(kPi / mSampleRate), sine, cosine);
+    mCosTarget = Vec4(1.0f) - Vec4(2.0f) * sine * sine;
+    mAlphaTarget = (sine * cosine) / mQTarget;
     mMorphTarget = Vec4(0.0f, 0.0f, clampUnit(mModR[kMorph]), clampUnit(mModL[kMorph]));
 
     Vec4 ramp(mRampFactor);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "modules/Conversions.h"
+#include "operators/FastMath.h"
 
 namespace vh::filter {
 
@@ -19,6 +20,11 @@ float frequencyValue(double freqHz) {
 float tunedFrequencyHz(float freqHz, float sampleRate) {
     float limit = kMaxFreqRatio * sampleRate;
     return freqHz < limit ? freqHz : limit;
+}
+
+Vec4 tunedFrequenciesHz(Vec4 v, float sampleRate) {
+    Vec4 hz = Vec4(kMinFreqHz) * fastExp2(Vec4(kFreqOctaves) * v);
+    return minLanes(hz, Vec4(kMaxFreqRatio * sampleRate));
 }
 
 void frequencyDisplay(float v, char* out) { VH_TEXT(out, "%.0f", frequencyHz(v)); }

@@ -4,6 +4,8 @@
 // the A/B morph texts. One definition each, so update, host text and editor
 // text can never disagree.
 
+#include "modules/Vec4.h"
+
 namespace vh::filter {
 
 // Cutoff curve: 20 Hz at 0 to 20 kHz at 1, ten octaves minus a hair.
@@ -24,6 +26,9 @@ float frequencyHz(float v);
 float frequencyValue(double freqHz);
 // The frequency a filter is actually tuned to at this rate.
 float tunedFrequencyHz(float freqHz, float sampleRate);
+// The tuned frequencies of four normalised values at once, for the control
+// tick (within 3.5e-6 of the one-at-a-time form).
+Vec4 tunedFrequenciesHz(Vec4 v, float sampleRate);
 
 // Host text "%.0f" and editor text "%.0f Hz" of a normalised value.
 void frequencyDisplay(float v, char* out);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "operators/FastMath.h"
+
 namespace vh {
 
 namespace {
@@ -13,8 +15,13 @@ constexpr float kMaxEmphasisShown = 10.0f;
 // Tuning corrections of the oversampled discrete ladder, fitted against the
 // cutoff as a fraction fc of the sample rate: the stage pole moves by fcr,
 // the feedback needed for a given resonance by acr.
-float frequencyCorrection(float fc) { return ((1.873f * fc + 0.4955f) * fc - 0.649f) * fc + 0.9988f; }
-float resonanceCorrection(float fc) { return (-3.9364f * fc + 1.8409f) * fc + 0.9968f; }
+Vec4 frequencyCorrection(Vec4 fc) {
+    return ((Vec4(1.873f) * fc + Vec4(0.4955f)) * fc - Vec4(0.649f)) * fc + Vec4(0.9988f);
+}
+Vec4 resonanceCorrection(Vec4 fc) { return (Vec4(-3.9364f) * fc + Vec4(1.8409f)) * fc + Vec4(0.9968f); }
+
+constexpr float kLog2E = 1.44269504f;
+const Int4Raw kChannelLanes = {0, 0, -1, -1};
 
 }  // namespace
 
@@ -74,14 +81,14 @@ bool Moog::parseEditorValue(int index, const char* text, float& value, int) {
 // --- control tick -------------------------------------------------------------
 
 void Moog::update() {
-    const float* modulated[2] = {mModR, mModL};
-    const int lanes[2] = {kLaneRight, kLaneLeft};
-    for (int c = 0; c < 2; ++c) {
-        float freqHz = filter::tunedFrequencyHz(filter::frequencyHz(clampUnit(modulated[c][kCutoff])), mSampleRate);
-        float fc = freqHz / mSampleRate;
-        mGTarget.set(lanes[c], 1.0f - std::exp(-kPi * fc * frequencyCorrection(fc)));
-        mRTarget.set(lanes[c], kMaxResonance * clampUnit(modulated[c][kEmphasis]) * resonanceCorrection(fc));
-    }
+    // Both channels at once in their lanes; lanes 0 and 1 stay at 0.
+    const Vec4 cutoffs(0.0f, 0.0f, clampUnit(mModR[kCutoff]), clampUnit(mModL[kCutoff]));
+    const Vec4 emphases(0.0f, 0.0f, clampUnit(mModR[kEmphasis]), clampUnit(mModL[kEmphasis]));
+    const Vec4 fc = filter::tunedFrequenciesHz(cutoffs, mSampleRate) * Vec4(1.0f / mSampleRate);
+    // 1 - e^(-pi fc fcr) as 1 - 2^(-pi log2(e) fc fcr).
+    const Vec4 g = Vec4(1.0f) - fastExp2(Vec4(-kPi * kLog2E) * fc * frequencyCorrection(fc));
+    mGTarget = keepLanes(kChannelLanes, g);
+    mRTarget = Vec4(kMaxResonance) * emphases * resonanceCorrection(fc);
     Vec4 ramp(mRampFactor);
     mGInc = (mGTarget - mG) * ramp;
     mRInc = (mRTarget - mR) * ramp;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "operators/FastMath.h"
+
 namespace vh {
 
 namespace {
@@ -52,6 +54,8 @@ void SVF::getParameterLabel(int index, char* out) {
 }
 
 float SVF::damping(float v) { return 2.0f * (1.0f - std::sqrt(std::sqrt(v))); }
+
+Vec4 SVF::dampings(Vec4 v) { return Vec4(2.0f) * (Vec4(1.0f) - squareRoot(squareRoot(v))); }
 
 void SVF::resonanceText(float v, char* out) {
     if (v > kInfiniteQThreshold)
@@ -124,11 +128,16 @@ void SVF::update() {
         {kLaneARight, mModR, kFreqA, kResoA},
         {kLaneALeft, mModL, kFreqA, kResoA},
     };
+    Vec4 freqs, resos;
     for (const LaneSource& s : lanes) {
-        float freqHz = filter::tunedFrequencyHz(filter::frequencyHz(clampUnit(s.modulated[s.freq])), mSampleRate);
-        mFTarget.set(s.lane, 2.0f * std::sin(kPi * freqHz / (kOversampling * mSampleRate)));
-        mDTarget.set(s.lane, damping(clampUnit(s.modulated[s.reso])));
+        freqs.set(s.lane, clampUnit(s.modulated[s.freq]));
+        resos.set(s.lane, clampUnit(s.modulated[s.reso]));
     }
+    Vec4 sine, cosine;
+    sinCosLanes(filter::tunedFrequenciesHz(freqs, mSampleRate) * Vec4(kPi / (kOversampling * mSampleRate)), sine,
+                cosine);
+    mFTarget = sine + sine;
+    mDTarget = dampings(resos);
     Vec4 ramp(mRampFactor);
     mFInc = (mFTarget - mF) * ramp;
     mDInc = (mDTarget - mD) * ramp;

@@ -32,6 +32,8 @@ public:
 
     // Damping d = 2 (1 - v^(1/4)): 2 (Q 0.5) at 0, 0 (no decay) at 1.
     static float damping(float v);
+    // The same for four values in 0..1 at once.
+    static Vec4 dampings(Vec4 v);
     // Resonance text: "oo" near the top, else Q = 1/d with two decimals.
     static void resonanceText(float v, char* out);
     static float resonanceValue(double q);
