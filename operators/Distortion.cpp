@@ -68,16 +68,6 @@ float clampFloat(double x, double lo, double hi) { return static_cast<float>(cla
 // which the optimiser may read as uninitialised.
 Vec4 absLanes(Vec4 x) { return max(x, -x); }
 
-// Lanes must be non-negative. One packed square root where SSE exists; the
-// portable form otherwise (it also sets errno, so it is not vectorised).
-Vec4 sqrtLanes(Vec4 x) {
-#if defined(__SSE__)
-    return Vec4(__builtin_ia32_sqrtps(x.v));
-#else
-    return Vec4(std::sqrt(x[0]), std::sqrt(x[1]), std::sqrt(x[2]), std::sqrt(x[3]));
-#endif
-}
-
 void diffuseText(float v, char* out) {
     if (v < kDiffuseOn)
         copyText(out, kTextSize, "off");
@@ -410,7 +400,7 @@ inline Distortion::BandCoefficients Distortion::crossoverCoefficients(Vec4 s, Ve
     Vec4 r = k.one / (twoB * (twoB + s));
     Vec4 alpha = s * (twoB + s) * r;
     Vec4 q = twoB * twoB * r;
-    return {alpha, k.two * sqrtLanes(max(k.one - s * s, k.zero)) * q, (k.one - alpha) * q};
+    return {alpha, k.two * squareRoot(max(k.one - s * s, k.zero)) * q, (k.one - alpha) * q};
 }
 
 inline Distortion::BandCoefficients Distortion::advanceCrossover() {
