@@ -78,18 +78,13 @@ float Phaser::allPassCoefficient(float v, float cornerScale) {
 
 // --- control rate -------------------------------------------------------------
 
-void Phaser::Glide::aim(float left, float right, float rampFactor) {
-    target = Vec4(left, right, 0.0f, 0.0f);
-    increment = Vec4(smoothingIncrement(left, current[0], rampFactor),
-                     smoothingIncrement(right, current[1], rampFactor), 0.0f, 0.0f);
-}
-
 void Phaser::update() {
     mNumStages = stagesOf(mBase[kStages]);
-    mCoefficient.aim(allPassCoefficient(mModL[kStageFeedback], mCornerScale),
-                     allPassCoefficient(mModR[kStageFeedback], mCornerScale), mRampFactor);
-    mFeedback.aim(mModL[kOverallFeedback], mModR[kOverallFeedback], mRampFactor);
-    mDepth.aim(depthGainOf(mModL[kDepth]), depthGainOf(mModR[kDepth]), mRampFactor);
+    mCoefficient.setTarget(Vec4(allPassCoefficient(mModL[kStageFeedback], mCornerScale),
+                                allPassCoefficient(mModR[kStageFeedback], mCornerScale), 0.0f, 0.0f),
+                           mRampFactor);
+    mFeedback.setTarget(Vec4(mModL[kOverallFeedback], mModR[kOverallFeedback], 0.0f, 0.0f), mRampFactor);
+    mDepth.setTarget(Vec4(depthGainOf(mModL[kDepth]), depthGainOf(mModR[kDepth]), 0.0f, 0.0f), mRampFactor);
 }
 
 // --- audio rate ---------------------------------------------------------------

@@ -3,6 +3,7 @@
 // stages, its output fed back to its input one sample later and added to the
 // dry signal. No oscillator of its own: sweeps come from modulation.
 
+#include "modules/LaneRamp.h"
 #include "modules/Module.h"
 #include "modules/Vec4.h"
 
@@ -40,25 +41,12 @@ public:
     static float depthGainOf(float v) { return v * v * v; }
 
 private:
-    // A smoothed pair of values (left, right in lanes 0 and 1).
-    struct Glide {
-        Vec4 current, target, increment;
-        void aim(float left, float right, float rampFactor);
-        void snap() {
-            current = target;
-            increment = Vec4();
-        }
-        Vec4 next() {
-            current += increment;
-            return current;
-        }
-    };
-
     // Both channels run side by side in lanes 0 (left) and 1 (right); lanes
     // 2 and 3 stay zero.
     Vec4 mStage[kMaxStages];
     Vec4 mLoop;  // chain output of the previous sample times the loop feedback
-    Glide mCoefficient, mDepth, mFeedback;
+    // Smoothed pairs of values (left, right in lanes 0 and 1).
+    LaneRamp mCoefficient, mDepth, mFeedback;
     int mNumStages = 8;
     float mCornerScale = 220.0f / 44100.0f;  // 220 Hz as a fraction of the rate
 };
