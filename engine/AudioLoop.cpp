@@ -99,11 +99,16 @@ inline void Plugin::smoothControls() {
     mOutputSmoothed = smoothTowards(mOutputSmoothed, mOutput, c30);
 }
 
-// The modulators read the taps and write their outputs; the active factors
-// (before this sample's ramp step) then scale all four outputs at once.
+// The modulators read the taps and write their outputs (an unused slot's is
+// 0 without running it); the active factors (before this sample's ramp step)
+// then scale all four outputs at once.
 inline void Plugin::runModulators() {
     for (int m = 0; m < kNumModulatorSlots; ++m) {
-        mMods[m]->setInputs(mTapL, mTapR);
+        if (mModSilent[m]) {
+            mModOutL[m] = mModOutR[m] = 0.0f;
+            continue;
+        }
+        if (mModReadsTaps[m]) mMods[m]->setInputs(mTapL, mTapR);
         mMods[m]->processSample(&mModOutL[m], &mModOutR[m]);
     }
     const Vec4 active = rampCurrents(mModActive);
@@ -153,7 +158,7 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
     encL.store(pairL);
     encR.store(pairR);
     for (int s = 0; s < kNumOperatorSlots; ++s) {
-        mOps[s]->setInputs(mTapL, mTapR);
+        if (mOpReadsTaps[s]) mOps[s]->setInputs(mTapL, mTapR);
         mOps[s]->processSample(&pairL[s], &pairR[s]);
     }
     const Vec4 l = gatherWritten(pairL), r = gatherWritten(pairR);

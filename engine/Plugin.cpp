@@ -69,6 +69,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     for (int s = 0; s < kNumOperatorSlots; ++s) {
         mOps[s] = createOperator(kOpGain, s, this);
         mOps[s]->setSampleRate(mSampleRate);
+        mOpReadsTaps[s] = mOps[s]->readsTaps();
         mOpTypeValue[s] = 0.5f / 64.0f;
         mOpBypass[s] = 0.25f;
         mOpActive[s] = Ramp(1.0f);
@@ -76,6 +77,8 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     for (int s = 0; s < kNumModulatorSlots; ++s) {
         mMods[s] = createModulator(kModEmpty, s, this);
         mMods[s]->setSampleRate(mSampleRate);
+        mModReadsTaps[s] = mMods[s]->readsTaps();
+        mModSilent[s] = mMods[s]->isSilent();
         mModTypeValue[s] = 0.5f / 64.0f;
         mModBypass[s] = 0.25f;
         mModActive[s] = Ramp(1.0f);
@@ -266,6 +269,7 @@ void Plugin::replaceOperator(int slot, int type) {
         if (op->sampleRate() != mSampleRate) op->setSampleRate(mSampleRate);
         std::swap(mOps[slot], op);
         mOpType[slot] = type;
+        mOpReadsTaps[slot] = mOps[slot]->readsTaps();
     }
     mRetiredOps[slot] = std::move(op);
 }
@@ -282,6 +286,8 @@ void Plugin::replaceModulator(int slot, int type) {
         if (mod->sampleRate() != mSampleRate) mod->setSampleRate(mSampleRate);
         std::swap(mMods[slot], mod);
         mModType[slot] = type;
+        mModReadsTaps[slot] = mMods[slot]->readsTaps();
+        mModSilent[slot] = mMods[slot]->isSilent();
     }
     mRetiredMods[slot] = std::move(mod);
 }

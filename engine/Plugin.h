@@ -222,6 +222,10 @@ private:
     int mModType[kNumModulatorSlots] = {};
     float mModBypass[kNumModulatorSlots] = {};
     Ramp mModActive[kNumModulatorSlots];
+    // What the installed modules need each sample, read once at installation.
+    bool mOpReadsTaps[kNumOperatorSlots] = {};
+    bool mModReadsTaps[kNumModulatorSlots] = {};
+    bool mModSilent[kNumModulatorSlots] = {};
     bool mActiveRamping = false;
     float mOpMirror[kNumOperatorSlots][kOperatorParams] = {};
     float mModMirror[kNumModulatorSlots][kModulatorParams] = {};

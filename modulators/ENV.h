@@ -46,6 +46,7 @@ public:
 
     // --- control rate and audio rate --------------------------------------
     void setSampleRate(float rate) override;
+    bool readsTaps() const override { return true; }
     void setInputs(const float* left, const float* right) override {
         mInputL = left[mSource];
         mInputR = right[mSource];

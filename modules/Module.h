@@ -150,8 +150,10 @@ public:
     using ModuleCore<16>::ModuleCore;
     virtual void processSample(float* left, float* right) = 0;
     virtual void getDestinationName(int index, char* out) { getParameterName(index, out); }
-    // The engine's tap arrays for this sample (7 floats per channel).
+    // The engine's tap arrays for this sample (7 floats per channel). Called
+    // only for modules whose readsTaps() says they use them.
     virtual void setInputs(const float* /*left*/, const float* /*right*/) {}
+    virtual bool readsTaps() const { return false; }
     int globalIndex(int localIndex) const override { return 16 + 16 * mSlot + localIndex; }
 };
 
@@ -162,7 +164,11 @@ public:
     using ModuleCore<38>::ModuleCore;
     float getParameterDefault(int /*index*/) override { return 0.0f; }
     virtual void processSample(float* outLeft, float* outRight) = 0;
+    // As for operators: setInputs is called only when readsTaps() is true.
     virtual void setInputs(const float* /*left*/, const float* /*right*/) {}
+    virtual bool readsTaps() const { return false; }
+    // A modulator that always writes 0 (an unused slot) need not be run.
+    virtual bool isSilent() const { return false; }
     // Host musical position in quarter notes, once per block.
     virtual void setSongPosition(float /*ppq*/) {}
     virtual void getDestinationName(int index, char* out) { getParameterName(index, out); }

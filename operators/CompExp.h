@@ -90,6 +90,7 @@ public:
 
     // --- control tick and audio -------------------------------------------
     void update() override;
+    bool readsTaps() const override { return true; }
     void setInputs(const float* left, const float* right) override {
         if (mSourceIndex == 0) return;  // keyed by the own input in processSample
         int tap = mSourceIndex == kNumSources - 1 ? kTapSideChain : mSourceIndex;

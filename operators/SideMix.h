@@ -23,6 +23,7 @@ public:
     bool isModulatable(int index) override { return index == 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "SIDEMIX"); }
 
+    bool readsTaps() const override { return true; }
     void setInputs(const float* left, const float* right) override {
         mSideL = left[kTapSideChain];
         mSideR = right[kTapSideChain];
