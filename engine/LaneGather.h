@@ -10,14 +10,17 @@ namespace vh {
 // tick adding modulation entry by entry) misses store-to-load forwarding and
 // stalls until the stores retire.
 inline Vec4 gatherWritten(const float* p) {
-    Vec4 v(p[0]);
 #if defined(__SSE__)
-    asm("" : "+x"(v.v));  // keeps the compiler from merging the loads again
+    Float4Raw a = {p[0], 0.0f, 0.0f, 0.0f}, b = {p[1], 0.0f, 0.0f, 0.0f};
+    Float4Raw c = {p[2], 0.0f, 0.0f, 0.0f}, d = {p[3], 0.0f, 0.0f, 0.0f};
+    asm("" : "+x"(a), "+x"(b), "+x"(c), "+x"(d));  // keeps the compiler from merging the loads again
+    // Two interleaves and one move of halves: (p0 p1 p2 p3).
+    Float4Raw ab = __builtin_shuffle(a, b, Int4Raw{0, 4, 1, 5});
+    Float4Raw cd = __builtin_shuffle(c, d, Int4Raw{0, 4, 1, 5});
+    return Vec4(__builtin_shuffle(ab, cd, Int4Raw{0, 1, 4, 5}));
+#else
+    return Vec4(p[0], p[1], p[2], p[3]);
 #endif
-    v.set(1, p[1]);
-    v.set(2, p[2]);
-    v.set(3, p[3]);
-    return v;
 }
 
 }  // namespace vh
