@@ -119,6 +119,19 @@ void LoFi::update() {
     mRamps.setTarget(Vec4(clampUnit(mModL[kBits]), clampUnit(mModR[kBits]), stepOf(mModL[kSampleRate]),
                           stepOf(mModR[kSampleRate])),
                      mRampFactor);
+    // Bits that stand still through the tick have their levels read here,
+    // once; moving bits are read afresh at each sample taken.
+    mBitsMoving = (laneBits(mRamps.increment.v != mConstants.zero.v) & 3) != 0;
+    if (!mBitsMoving) takeLevels(mRamps.current, Int4Raw{-1, -1, 0, 0});
+}
+
+void LoFi::takeLevels(Vec4 bits, Int4Raw lanes) {
+    lanes &= bits.v != mLevelsBits.v;
+    if ((laneBits(lanes) & 3) == 0) return;
+    Vec4 levels = readLevels(mTable, bits);
+    mLevelsBits = select(lanes, bits, mLevelsBits);
+    mLevels = select(lanes, levels, mLevels);
+    mStep = select(lanes, mConstants.one / levels, mStep);
 }
 
 void LoFi::processSample(float* left, float* right) {
@@ -127,13 +140,7 @@ void LoFi::processSample(float* left, float* right) {
     Int4Raw take = phase.v >= mConstants.one.v;
     mPhase = phase - keepLanes(take, mConstants.one);
     if (laneBits(take) & 3) {
-        Int4Raw newLevels = take & (ramps.v != mLevelsBits.v);
-        if (laneBits(newLevels) & 3) {
-            Vec4 levels = readLevels(mTable, ramps);
-            mLevelsBits = select(newLevels, ramps, mLevelsBits);
-            mLevels = select(newLevels, levels, mLevels);
-            mStep = select(newLevels, mConstants.one / levels, mStep);
-        }
+        if (mBitsMoving) takeLevels(ramps, take);
         Vec4 x(*left, *right, 0.0f, 0.0f);
         mHeld = select(take, roundHalfUp(mLevels * x, mConstants, mRoundLow, mRoundHigh) * mStep, mHeld);
     }
@@ -145,6 +152,8 @@ void LoFi::processSample(float* left, float* right) {
 
 void LoFi::resetSmoothing() {
     mRamps.snap();
+    mBitsMoving = false;
+    takeLevels(mRamps.current, Int4Raw{-1, -1, 0, 0});
 }
 
 void LoFi::clearState() {

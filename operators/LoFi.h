@@ -58,6 +58,11 @@ private:
     Vec4 mLevelsBits{-1.0f};
     Vec4 mLevels{1.0f};
     Vec4 mStep{1.0f};  // 1 / levels
+    // Whether the bits ramp moves during this tick.
+    bool mBitsMoving = true;
+    // Levels and step for the lanes set in `lanes` whose bits differ from
+    // the last ones read.
+    void takeLevels(Vec4 bits, Int4Raw lanes);
     // Constants of the per-sample code (see LaneConstants); 2^30 bounds the
     // whole numbers the quantiser converts.
     LaneConstants mConstants;
