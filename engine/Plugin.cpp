@@ -235,6 +235,32 @@ void Plugin::fullReset() {
     mLimiter.reset();
     for (int k = 0; k < kNumKnobs; ++k) mKnobSmoothed[k] = mKnob[k];
     mSongPosition = 0.0;
+    settleOnCurrentSettings();
+}
+
+// The modules and the routing aim at the current settings and stand there
+// before anything plays: a resumed plug-in starts where its parameters are,
+// not gliding there through its first ticks from the targets of the last
+// tick before the suspend (parameters set while suspended, a new module).
+void Plugin::settleOnCurrentSettings() {
+    resolveSources();
+    controlTick();
+    for (auto& op : mOps) op->resetSmoothing();
+    for (auto& mod : mMods) mod->resetSmoothing();
+    for (int c = 0; c < 2; ++c) {
+        mInputGain[c].snap();
+        mMixGain[c].snap();
+        mOutputGain[c].snap();
+        for (int e = 0; e < kMatrixSize; ++e) {
+            mMatrixGain[c][e] = mMatrixMod[c][e] * mMatrixMod[c][e];
+            mMatrixInc[c][e] = 0.0f;
+        }
+    }
+    mMatrixRamping = false;
+    for (auto& a : mOpActive) a.snap();
+    for (auto& a : mModActive) a.snap();
+    refreshActiveRamping();
+    mTickCounter = 0;
 }
 
 void Plugin::resetDestinationsOf(int first, int last, bool keep) {

@@ -164,6 +164,7 @@ private:
     void replaceModulator(int slot, int type);
     void resetDestinationsOf(int first, int last, bool keep);
     void fullReset();
+    void settleOnCurrentSettings();
     void updateChannelModes();
     void updateLimiterRelease();
     void updateDryLength();

@@ -34,7 +34,7 @@ void openWith(PluginHost& host, int type, float rate = 44100.0f) {
 }
 
 // What a host does between setting up a patch and playing it: suspend and
-// resume, so the operators start from their settings rather than gliding
+// resume. The operators then start from their settings rather than gliding
 // there from their defaults.
 void restart(PluginHost& host) {
     host.call(vst::effMainsChanged, 0, 0);
@@ -86,10 +86,7 @@ TEST(EffectsBinary, CombAtDepthZeroDelaysByOnePeriod) {
     openWith(host, kOpComb);
     setOp(host, Comb::kFreq, 0.0f);  // 20 Hz: 2205 samples
     setOp(host, Comb::kDepth, 0.0f);
-    // A tick of silence first: the period glides from the default one to
-    // the new setting during the tick after a change.
-    std::vector<float> quietL(64, 0.0f), quietR(64, 0.0f);
-    host.process(quietL, quietR);
+    restart(host);  // from the first sample on, the comb runs at its settings
     auto ir = impulseResponse(host, 3000);
     EXPECT_EQ(firstAbove(ir, 1e-6f), kChainDelay + 2205);
     EXPECT_NEAR(ir[kChainDelay + 2205], 0.5f, 1e-3f);
