@@ -576,7 +576,7 @@ TEST(EditorCommandLine, ScreenshotWritesThePicture) {
     char folder[] = "/tmp/vh_editor_shot_XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     std::string out = std::string(folder) + "/editor.png";
-    std::string command = host + " screenshot " + plugin + " " + out + " --page 2 --op 1 > /dev/null";
+    std::string command = host + " screenshot " + plugin + " " + out + " --page 2 --op 1 --offscreen > /dev/null";
     EXPECT_EQ(system(command.c_str()), 0);
     toolkit::CBitmap* shot = toolkit::CBitmap::createFromPngFile(out);
     ASSERT_NE(shot, nullptr);
@@ -587,7 +587,7 @@ TEST(EditorCommandLine, ScreenshotWritesThePicture) {
     shot->forget();
     command = std::string("rm -rf ") + folder;
     (void)system(command.c_str());
-    EXPECT_NE(system((host + " screenshot " + plugin + " > /dev/null 2>&1").c_str()), 0);
+    EXPECT_NE(system((host + " screenshot " + plugin + " --offscreen > /dev/null 2>&1").c_str()), 0);
 }
 
 TEST_F(EditorBasics, ClosingWithAListOrATextFieldOpen) {

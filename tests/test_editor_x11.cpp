@@ -10,6 +10,7 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cairo.h>
 #include <xcb/xcb.h>
 
 #include <atomic>
@@ -241,4 +242,40 @@ TEST_F(EditorX11, OpeningAndClosingWhileAudioRuns) {
     }
     stop = true;
     audio.join();
+}
+
+TEST_F(EditorX11, CommandLineScreenshotSavesWhatTheWindowShows) {
+    // halyx opens the editor in a window of its own on the display and saves
+    // what the server holds: the same picture the editor draws off screen.
+    std::string halyx = VH_HOST_PATH, plugin = VH_PLUGIN_PATH;
+    if (halyx.empty() || plugin.empty()) GTEST_SKIP() << "host or plug-in not built";
+    char folder[] = "/tmp/vh_x_shot_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string dir = folder, shot = " screenshot " + plugin + " ", setup = " --page 2 --op 1 > /dev/null 2>&1";
+    ASSERT_EQ(system(("DISPLAY=" + sDisplay + " " + halyx + shot + dir + "/window.png" + setup).c_str()), 0);
+    ASSERT_EQ(system((halyx + shot + dir + "/drawn.png --offscreen" + setup).c_str()), 0);
+    cairo_surface_t* window = cairo_image_surface_create_from_png((dir + "/window.png").c_str());
+    cairo_surface_t* drawn = cairo_image_surface_create_from_png((dir + "/drawn.png").c_str());
+    ASSERT_EQ(cairo_surface_status(window), CAIRO_STATUS_SUCCESS);
+    ASSERT_EQ(cairo_surface_status(drawn), CAIRO_STATUS_SUCCESS);
+    ASSERT_EQ(cairo_image_surface_get_width(window), 830);
+    ASSERT_EQ(cairo_image_surface_get_height(window), 335);
+    ASSERT_EQ(cairo_image_surface_get_width(drawn), 830);
+    ASSERT_EQ(cairo_image_surface_get_height(drawn), 335);
+    int differing = 0;
+    for (int y = 0; y < 335; ++y) {
+        const uint32_t* a = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(window) +
+                                                              y * cairo_image_surface_get_stride(window));
+        const uint32_t* b = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(drawn) +
+                                                              y * cairo_image_surface_get_stride(drawn));
+        for (int x = 0; x < 830; ++x) differing += (a[x] & 0xFFFFFF) != (b[x] & 0xFFFFFF);
+    }
+    EXPECT_EQ(differing, 0);
+    cairo_surface_destroy(window);
+    cairo_surface_destroy(drawn);
+    // Without a server there is nothing to open the editor in: a failure
+    // with a message, no file.
+    EXPECT_NE(system(("DISPLAY=:9999 " + halyx + shot + dir + "/none.png > /dev/null 2>&1").c_str()), 0);
+    EXPECT_NE(access((dir + "/none.png").c_str(), F_OK), 0);
+    (void)system(("rm -rf " + dir).c_str());
 }

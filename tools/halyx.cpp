@@ -5,7 +5,10 @@
 //   halyx info    PLUGIN.so [setup options]       identity and every parameter
 //   halyx presets PLUGIN.so [--bank B]            the preset library (VornHalyx)
 //   halyx render  PLUGIN.so [IN.wav] OUT.wav [setup options]
-//   halyx screenshot PLUGIN.so OUT.png [setup options]  the editor, drawn off screen
+//   halyx screenshot PLUGIN.so OUT.png [setup options] [--offscreen]
+//                           the editor opened in an X window (DISPLAY; Xvfb
+//                           will do) and saved as the window shows it;
+//                           --offscreen has VornHalyx draw it without X
 //
 // Without IN.wav a built-in demo phrase is rendered (--seconds, default 6).
 // Setup options, applied in the order given:
@@ -35,6 +38,7 @@
 
 #include "engine/Plugin.h"
 #include "tools/TestSignal.h"
+#include "tools/XScreenshot.h"
 #include "tools/AudioFile.h"
 #include "vst/aeffect.h"
 
@@ -173,6 +177,7 @@ int main(int argc, char** argv) {
     std::string inPath, outPath, sidePath;
     double seconds = 6.0;
     bool useDouble = false;
+    bool offscreen = false;
     int listBank = -1;
     // Options taking a value, so positional file names can be told apart.
     const std::vector<std::string> withValue = {"--rate", "--block", "--sidechain", "--seconds", "--bank", "--preset",
@@ -228,6 +233,8 @@ int main(int argc, char** argv) {
             seconds = std::atof(next().c_str());
         } else if (a == "--double") {
             useDouble = true;
+        } else if (a == "--offscreen") {
+            offscreen = true;
         } else if (a == "--bank") {
             listBank = std::atoi(next().c_str());
         } else if (a == "--preset") {
@@ -433,9 +440,18 @@ int main(int argc, char** argv) {
                     processSeconds > 0 ? audioSeconds / processSeconds : 0.0);
     } else if (command == "screenshot") {
         if (!(e->flags & effFlagsHasEditor)) return fail("the plug-in has no editor");
-        if (!host.vendor(vh::kVendorEditorScreenshot, const_cast<char*>(outPath.c_str())))
-            return fail("could not draw the editor to " + outPath);
-        std::printf("editor drawn to %s\n", outPath.c_str());
+        if (offscreen) {
+            if (!host.vendor(vh::kVendorEditorScreenshot, const_cast<char*>(outPath.c_str())))
+                return fail("could not draw the editor to " + outPath);
+            std::printf("editor drawn off screen to %s\n", outPath.c_str());
+        } else {
+            std::string error;
+            auto dispatch = [&host](int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+                return host.call(opcode, index, value, ptr, opt);
+            };
+            if (!vhtool::screenshotThroughWindow(dispatch, outPath, error)) return fail(error);
+            std::printf("editor window saved to %s\n", outPath.c_str());
+        }
     } else {
         return fail("unknown command " + command);
     }
