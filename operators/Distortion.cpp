@@ -433,7 +433,7 @@ void Distortion::processSample(float* left, float* right) {
         mX2 = mX1;
         mX1 = x;
         mY2 = mY1;
-        mY1 = flushLanes(y);
+        mY1 = flushDenormal(y);
         band = y;
         rest = x - y;
     }

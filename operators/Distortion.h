@@ -71,10 +71,10 @@ private:
         // The stages' new values go into the current row, which then advances.
         void push(Vec4 w1, Vec4 w2, Vec4 w3, Vec4 w4) {
             std::array<Vec4, 4>& row = rows[position & (kRows - 1)];
-            row[0] = flushLanes(w1);
-            row[1] = flushLanes(w2);
-            row[2] = flushLanes(w3);
-            row[3] = flushLanes(w4);
+            row[0] = flushDenormal(w1);
+            row[1] = flushDenormal(w2);
+            row[2] = flushDenormal(w3);
+            row[3] = flushDenormal(w4);
             ++position;
         }
         void clear() {
@@ -114,7 +114,6 @@ public:
     };
 
 private:
-    static Vec4 flushLanes(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
 
     struct BandCoefficients {
         Vec4 alpha, c, d;

@@ -235,8 +235,8 @@ void EQ::setTargets(const Coefficients& c) {
 void EQ::update() {
     // The states are flushed once per tick rather than per sample, which
     // keeps the flush off the recursion; a decay then ends at exact zero.
-    mIc1 = eq::flushDenormal(mIc1);
-    mIc2 = eq::flushDenormal(mIc2);
+    mIc1 = flushDenormal(mIc1);
+    mIc2 = flushDenormal(mIc2);
 
     const int typeA = bandTypeOf(mBase[kTypeA]);
     const int typeB = bandTypeOf(mBase[kTypeB]);

@@ -1,7 +1,7 @@
 #pragma once
 // Conversions shared by the equaliser, formant filter and phaser: the
 // logarithmic frequency knob, typed frequency and percent entries, the morph
-// ratio text, and the denormal flush of the four-lane filter paths.
+// ratio text.
 
 #include <cmath>
 #include <cstring>
@@ -57,8 +57,5 @@ inline void morphRatioText(float v, char* out) {
     int b = static_cast<int>(100.0f * v);
     VH_TEXT(out, "%d:%d", 100 - b, b);
 }
-
-// The add-and-subtract denormal flush, lane by lane, for feedback histories.
-inline Vec4 flushDenormal(Vec4 x) { return (x + Vec4(1e-18f)) - Vec4(1e-18f); }
 
 }  // namespace vh::eq

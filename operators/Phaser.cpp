@@ -106,16 +106,16 @@ void Phaser::processSample(float* left, float* right) {
         Vec4 z0 = mStage[i], z1 = mStage[i + 1];
         Vec4 y1 = (z1 - a * z0) + aa * u;
         Vec4 y0 = z0 - a * u;
-        mStage[i] = eq::flushDenormal(u + a * y0);
-        mStage[i + 1] = eq::flushDenormal(y0 + a * y1);
+        mStage[i] = flushDenormal(u + a * y0);
+        mStage[i + 1] = flushDenormal(y0 + a * y1);
         u = y1;
     }
     if (i < mNumStages) {
         Vec4 y = mStage[i] - a * u;
-        mStage[i] = eq::flushDenormal(u + a * y);
+        mStage[i] = flushDenormal(u + a * y);
         u = y;
     }
-    mLoop = clamp(eq::flushDenormal(feedback * u), Vec4(-kLoopLimit), Vec4(kLoopLimit));
+    mLoop = clamp(flushDenormal(feedback * u), Vec4(-kLoopLimit), Vec4(kLoopLimit));
     Vec4 out = x + depth * u;
     *left = out[0];
     *right = out[1];
