@@ -551,17 +551,19 @@ void Editor::buildModulePanel(bool modulator) {
                 4 + (row + 1) * kRowHeight);
         int global = modulator ? modParam(slot, i) : opParam(slot, i);
         char title[kTextSize] = {};
-        int steps = 0;
+        int steps = 0, choices = 0;
         if (modulator) {
             Modulator* m = mPlugin->getModulator(slot);
             m->getParameterTitle(i, title);
             if (!title[0]) m->getParameterName(i, title);
             steps = m->getParameterSteps(i);
+            choices = m->getParameterChoices(i);
         } else {
             Operator* o = mPlugin->getOperator(slot);
             o->getParameterTitle(i, title);
             if (!title[0]) o->getParameterName(i, title);
             steps = o->getParameterSteps(i);
+            choices = o->getParameterChoices(i);
         }
         auto format = [plugin, modulator, slot, i](float v, int mode) {
             char text[kTextSize] = {};
@@ -574,7 +576,7 @@ void Editor::buildModulePanel(bool modulator) {
         };
         CControl* control;
         if (steps > 0) {
-            auto* d = new CModuleParamDiscreet(r, this, global, mArt->font, steps, steps,
+            auto* d = new CModuleParamDiscreet(r, this, global, mArt->font, steps, choices,
                                                [format, steps](int state) { return format(discreteValue(state, steps), 0); });
             d->setLabel(title);
             control = d;

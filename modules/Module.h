@@ -108,6 +108,9 @@ public:
     // Number of items of a list parameter (chosen from, not dialled); 0 for
     // a continuous one.
     virtual int getParameterSteps(int /*index*/) { return 0; }
+    // How many of those items, from the first, the editor offers: a list may
+    // keep states that stored values can hold but nobody should pick.
+    virtual int getParameterChoices(int index) { return getParameterSteps(index); }
     // A control of the module's panel was edited (value already normalised).
     // Modules whose controls convert other parameters override this.
     virtual void valueChanged(int localIndex, float value) {

@@ -56,6 +56,9 @@ public:
             default: return 0;
         }
     }
+    // "type" offers compress and expand; its other two states stay for
+    // stored values.
+    int getParameterChoices(int index) override { return index == kMode ? 2 : getParameterSteps(index); }
     void getTypeName(char* out) override { copyText(out, kTextSize, "COMP/EXP"); }
 
     // --- mappings shared by the DSP, the host texts and the editor -------

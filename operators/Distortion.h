@@ -34,6 +34,8 @@ public:
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override { return index == kDrive || index == kFreq || index == kBandwidth; }
     int getParameterSteps(int index) override { return index == kType ? kNumTypeStates : index == kXover ? 2 : 0; }
+    // "type" offers the seven curves; the states beyond apply none.
+    int getParameterChoices(int index) override { return index == kType ? kNumCurves : getParameterSteps(index); }
     void getTypeName(char* out) override { copyText(out, kTextSize, "DISTORTION"); }
 
     // --- mappings shared by the DSP, the host texts and the editor -------

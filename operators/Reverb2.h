@@ -37,7 +37,11 @@ public:
     // Switching "premode" in the editor converts "pretime" to the new mode.
     void valueChanged(int localIndex, float value) override;
     bool isModulatable(int index) override { return index >= kTime && index <= kAmount; }
-    int getParameterSteps(int index) override { return index == kPreMode ? kNumPreModes : 0; }
+    int getParameterSteps(int index) override {
+        return index == kPreMode ? kNumPreModes : index == kType ? kNumTypeStates : 0;
+    }
+    // "algorithm" offers the four algorithms; the states beyond are silent.
+    int getParameterChoices(int index) override { return index == kType ? kNumAlgorithms : getParameterSteps(index); }
     void getTypeName(char* out) override { copyText(out, kTextSize, "REVERB"); }
     void setTempo(float bpm) override;
 

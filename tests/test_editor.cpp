@@ -13,6 +13,9 @@
 #include "editor/Controls.h"
 #include "editor/EditorConversions.h"
 #include "modules/ModuleTypes.h"
+#include "operators/CompExp.h"
+#include "operators/Distortion.h"
+#include "operators/Reverb2.h"
 
 using namespace vh;
 using namespace vh::editor;
@@ -568,6 +571,31 @@ TEST_F(EditorBasics, ListParametersGetAChoiceControl) {
     click(choice->getFrameRect().getCenter(), toolkit::kRButton);
     click(choice->getFrameRect().getCenter(), toolkit::kRButton);
     EXPECT_EQ(discreteIndex(plugin->getParameter(param::modParam(0, shape)), steps), steps - 1);
+}
+
+TEST_F(EditorBasics, ListsOfferOnlyTheStatesMeantToBePicked) {
+    // Some lists keep more states than they offer (for stored values): the
+    // compressor's type offers compress and expand of four states, the
+    // waveshaper its seven curves of sixteen, the reverb its four algorithms.
+    struct Case {
+        int type, index, states, offered;
+    };
+    for (Case c : {Case{kOpCompExp, CompExp::kMode, CompExp::kNumModes, 2},
+                   Case{kOpDistortion, Distortion::kType, Distortion::kNumTypeStates, Distortion::kNumCurves},
+                   Case{kOpReverb, Reverb2::kType, Reverb2::kNumTypeStates, Reverb2::kNumAlgorithms}}) {
+        plugin->setParameter(param::kOpType1, discreteValue(c.type, kNumTypeSteps));
+        open();
+        const int tag = param::opParam(0, c.index);
+        auto* choice = dynamic_cast<CModuleParamDiscreet*>(editor->controlForTag(tag));
+        ASSERT_NE(choice, nullptr) << c.type;
+        plugin->setParameter(tag, discreteValue(c.offered - 1, c.states));
+        step();
+        click(choice->getFrameRect().getCenter());  // past the last offered: back to the first
+        EXPECT_EQ(discreteIndex(plugin->getParameter(tag), c.states), 0) << c.type;
+        click(choice->getFrameRect().getCenter(), toolkit::kRButton);  // and backwards
+        EXPECT_EQ(discreteIndex(plugin->getParameter(tag), c.states), c.offered - 1) << c.type;
+        editor->close();
+    }
 }
 
 TEST(EditorCommandLine, ScreenshotWritesThePicture) {
