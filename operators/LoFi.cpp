@@ -50,7 +50,6 @@ inline Vec4 roundHalfUp(Vec4 y, const LaneConstants& k, Vec4 lowest, Vec4 highes
 }
 
 const char* const kNames[LoFi::kNumParams] = {"bits", "smplrate"};
-const char* const kTitles[LoFi::kNumParams] = {"bits", "sample rate"};
 }  // namespace
 
 LoFi::LoFi(int slot, ModuleHost* owner) : Operator(slot, owner), mTable(levelTable().data()) {
@@ -71,8 +70,9 @@ void LoFi::getParameterName(int index, char* out) {
     copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
 }
 
+// The panel labels its controls with the host names.
 void LoFi::getParameterTitle(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kTitles[index] : "");
+    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "");
 }
 
 void LoFi::getParameterDisplay(int index, char* out) {
