@@ -750,6 +750,11 @@ TEST(LoFi, TextsAndEditorConversions) {
     EXPECT_STREQ(text, "LOFI");
     lofi->getParameterName(1, text);
     EXPECT_STREQ(text, "smplrate");
+    // The panel's controls carry the host's short names.
+    lofi->getParameterTitle(0, text);
+    EXPECT_STREQ(text, "bits");
+    lofi->getParameterTitle(1, text);
+    EXPECT_STREQ(text, "smplrate");
     lofi->getParameterLabel(0, text);
     EXPECT_STREQ(text, "");
     EXPECT_EQ(display(*lofi, 0), "16.0");
