@@ -2,13 +2,15 @@
 
 #include <cmath>
 
+#include "modules/Conversions.h"
+
 namespace vh {
 
 namespace {
 // Attack times of the four stages in ms, slowest first.
 constexpr float kAttackMs[4] = {32.0f, 25.0f, 9.0f, 1.0f};
 
-float onePoleCoefficient(float ms, float rate) { return 1.0f - std::exp(-1000.0f / (rate * ms)); }
+float stageCoefficient(float ms, float rate) { return onePoleCoefficient(1000.0 / (double(rate) * ms)); }
 }  // namespace
 
 void Limiter::setSampleRate(float rate) {
@@ -18,14 +20,14 @@ void Limiter::setSampleRate(float rate) {
         mLength = length;
         reset();
     }
-    for (int k = 0; k < kStages; ++k) mAttack[k] = onePoleCoefficient(kAttackMs[k], rate);
+    for (int k = 0; k < kStages; ++k) mAttack[k] = stageCoefficient(kAttackMs[k], rate);
     setReleaseTime(mReleaseMs);
 }
 
 void Limiter::setReleaseTime(float releaseMs) {
     mReleaseMs = releaseMs;
     float step = (releaseMs - 2.0f) / 3.0f;
-    for (int k = 0; k < kStages; ++k) mRelease[k] = onePoleCoefficient(releaseMs - k * step, mRate);
+    for (int k = 0; k < kStages; ++k) mRelease[k] = stageCoefficient(releaseMs - k * step, mRate);
 }
 
 void Limiter::reset() {

@@ -101,7 +101,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     mDryR.assign(kDryRing, 0.0f);
     mLimiter.setSampleRate(mSampleRate);
     mLimiter.setReleaseTime(mReleaseMs);
-    mSmoothing30 = 1.0f - std::exp(-kTwoPiThirtyHz / mSampleRate);
+    mSmoothing30 = onePoleCoefficient(kTwoPiThirtyHz / mSampleRate);
     mInvRate = 1.0f / mSampleRate;
 
     // The library: factory banks, replaced by the user's default banks.
@@ -175,7 +175,7 @@ void Plugin::setSampleRate(float rate) {
     for (auto& op : mOps) op->setSampleRate(rate);
     for (auto& mod : mMods) mod->setSampleRate(rate);
     mLimiter.setSampleRate(rate);
-    mSmoothing30 = 1.0f - std::exp(-kTwoPiThirtyHz / rate);
+    mSmoothing30 = onePoleCoefficient(kTwoPiThirtyHz / rate);
     mInvRate = 1.0f / rate;
     updateDryLength();
 }

@@ -241,7 +241,7 @@ void ADSR::setStageTimes(Channel& channel, const float* seconds) {
         samples[i] = seconds[i] * mSampleRate;
         if (!(samples[i] > 0.0f)) samples[i] = 0.0f;
     }
-    auto coefficient = [](float t) { return t > 0.0f ? 1.0f - std::exp(-1.0f / t) : 1.0f; };
+    auto coefficient = [](float t) { return t > 0.0f ? onePoleCoefficient(1.0 / t) : 1.0f; };
     channel.delayLength = static_cast<unsigned>(samples[0]);
     channel.attackLength = static_cast<unsigned>(samples[1]);
     channel.holdLength = static_cast<unsigned>(samples[2]);

@@ -137,9 +137,7 @@ bool ENV::parseEditorValue(int index, const char* text, float& value, int) {
 }
 
 float ENV::onePoleCoefficient(float seconds, float sampleRate) {
-    float samples = seconds * sampleRate;
-    if (!(samples > 0.0f)) return 1.0f;
-    return 1.0f - std::exp(-1.0f / samples);
+    return timeConstantCoefficient(seconds, sampleRate);
 }
 
 float ENV::timeCoefficient(CoefficientCache<2>& cache, float v) const {

@@ -256,7 +256,7 @@ float LFO::smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float 
     if (cache.changed({rateHz, smooth, mSampleRate})) {
         float corner = 1.0f - smooth;
         float cornerHz = rateHz * std::pow(kSmoothCornerSpan, corner * corner);
-        cache.value = 1.0f - std::exp(-kTwoPi * cornerHz / mSampleRate);
+        cache.value = onePoleCoefficient(kTwoPi * cornerHz / mSampleRate);
     }
     return cache.value;
 }

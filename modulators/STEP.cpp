@@ -193,7 +193,7 @@ void STEP::update() {
 float STEP::smoothingCoefficient(CoefficientCache<2>& cache, float smooth) const {
     if (cache.changed({smooth, mSampleRate})) {
         float corner = 1.0f - smooth;
-        cache.value = 1.0f - std::exp(-kTwoPi * std::pow(kSmoothCornerHz, corner * corner) / mSampleRate);
+        cache.value = onePoleCoefficient(kTwoPi * std::pow(kSmoothCornerHz, corner * corner) / mSampleRate);
     }
     return cache.value;
 }

@@ -34,6 +34,14 @@ float smoothingIncrement(float target, float current, float rampFactor) {
     return ((target - current) * rampFactor + 1e-18f) - 1e-18f;
 }
 
+float onePoleCoefficient(double perSample) { return static_cast<float>(-std::expm1(-perSample)); }
+
+float timeConstantCoefficient(float seconds, float sampleRate) {
+    double samples = double(seconds) * double(sampleRate);
+    if (!(samples > 0.0)) return 1.0f;  // 0 s (or NaN): the smoother jumps to its input
+    return onePoleCoefficient(1.0 / samples);
+}
+
 namespace {
 locale_t cLocale() {
     static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));

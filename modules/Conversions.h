@@ -27,6 +27,13 @@ float sanitizeUnit(float v);
 // Per-sample increment that covers (target - current) in 1/rampFactor samples;
 // the 1e-18 add-and-subtract flushes denormal increments to zero.
 float smoothingIncrement(float target, float current, float rampFactor);
+// Coefficient 1 - e^(-x) of a one-pole smoother that covers x of its time
+// constant per sample. Formed from expm1 in double: a slow smoother at a
+// high rate (x near 1e-6) keeps only a few digits of 1 - e^(-x) in float,
+// and its time constant would be off by per cents.
+float onePoleCoefficient(double perSample);
+// The same for a time constant in seconds; 1 (no smoothing) for 0 s.
+float timeConstantCoefficient(float seconds, float sampleRate);
 // The same flush applied to a feedback state.
 inline float flushDenormal(float x) { return (x + 1e-18f) - 1e-18f; }
 inline double flushDenormal(double x) { return (x + 1e-18) - 1e-18; }

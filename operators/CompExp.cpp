@@ -207,9 +207,7 @@ bool CompExp::parseEditorValue(int index, const char* text, float& value, int) {
 // --- control tick ------------------------------------------------------------
 
 float CompExp::detectorCoefficient(float seconds, float rate) {
-    float samples = seconds * rate;
-    if (!(samples > 0.0f)) return 1.0f;  // 0 s: the envelope jumps to the new value
-    return 1.0f - std::exp(-1.0f / samples);
+    return timeConstantCoefficient(seconds, rate);  // 0 s: the envelope jumps to the new value
 }
 
 void CompExp::update() {

@@ -93,8 +93,8 @@ typedef int Int4Raw __attribute__((vector_size(16)));
 int scaledLength(int n, float scale) { return std::max(1, static_cast<int>(static_cast<float>(n) * scale)); }
 
 // One-pole coefficient whose corner sits at hz.
-float onePoleCoefficient(float hz, float sampleRate) {
-    return 1.0f - std::exp(-2.0f * 3.14159265f * hz / std::max(sampleRate, 1.0f));
+float cornerCoefficient(float hz, float sampleRate) {
+    return onePoleCoefficient(2.0 * 3.14159265358979 * hz / std::max(sampleRate, 1.0f));
 }
 
 }  // namespace
@@ -281,7 +281,7 @@ void Reverb2::Network::setDecay(float rtSeconds, float damping, float sampleRate
 
 void Reverb2::Room::setDecay(float rtSeconds, float damping, float sampleRate) {
     float damp16 = 1.0f - std::pow(16.0f, damping);
-    float minDamp = onePoleCoefficient(kRoomMinDampingHz, sampleRate);
+    float minDamp = cornerCoefficient(kRoomMinDampingHz, sampleRate);
     for (int i = 0; i < kCombs; ++i) {
         float e = -3.0f * static_cast<float>(combLength[i]) / (rtSeconds * sampleRate);
         gain[i] = flushDenormal(std::pow(10.0f, e));

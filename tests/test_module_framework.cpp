@@ -40,6 +40,20 @@ TEST(Conversions, SmoothingIncrementFlushesDenormals) {
     EXPECT_EQ(smoothingIncrement(1e-30f, 0.0f, kRampFactor), 0.0f);
 }
 
+TEST(Conversions, OnePoleCoefficientsKeepTheirDigitsForSlowSmoothers) {
+    // A 1 s time constant at 384 kHz: 1 - e^(-x) with x = 2.6e-6, where the
+    // float form lost the time constant by most of a per cent.
+    for (double rate : {8000.0, 44100.0, 384000.0})
+        for (double seconds : {0.001, 0.05, 1.0, 10.0}) {
+            double exact = -std::expm1(-1.0 / (seconds * rate));
+            float c = timeConstantCoefficient(static_cast<float>(seconds), static_cast<float>(rate));
+            EXPECT_NEAR(c / exact, 1.0, 2e-7) << seconds << " s at " << rate;
+        }
+    EXPECT_EQ(timeConstantCoefficient(0.0f, 44100.0f), 1.0f);
+    EXPECT_EQ(timeConstantCoefficient(NAN, 44100.0f), 1.0f);
+    EXPECT_EQ(onePoleCoefficient(0.0), 0.0f);
+}
+
 TEST(Conversions, LevelTexts) {
     char text[kTextSize];
     levelText(0.0f, text, 0);
