@@ -286,6 +286,20 @@ TEST(DelayLine, ModeSwitchConvertsBothTimesThroughTheHost) {
     EXPECT_EQ(host.edits[1].index, base + DelayLine::kFeedback);
 }
 
+TEST(DelayLine, ModeSwitchToTempoTakesTheEarlierNoteOnATie) {
+    // 0.21875 s at 120 bpm lies exactly half-way between "1/8" (0.25 s,
+    // item 6) and "3/32" (0.1875 s, item 17): the earlier item wins.
+    RecordingHost host;
+    auto delay = prepared<DelayLine>({{DelayLine::kMode, kTimeBased}, {DelayLine::kTimeL, 0.21875f / 4.0f},
+                                      {DelayLine::kTimeR, 0.21875f / 4.0f}},
+                                     44100.0f, &host);
+    delay->setTempo(120.0f);
+    delay->valueChanged(DelayLine::kMode, kTempoBased);
+    ASSERT_EQ(host.edits.size(), 3u);
+    EXPECT_FLOAT_EQ(host.edits[0].value, discreteValue(6, 30));
+    EXPECT_FLOAT_EQ(host.edits[1].value, discreteValue(6, 30));
+}
+
 TEST(DelayLine, HostTextsAndDefaults) {
     auto delay = prepared<DelayLine>({});
     char text[kTextSize];
@@ -468,6 +482,25 @@ TEST(DelayRing, WritePositionComesBackIntoRangeWhenTheLineShrinks) {
     for (int i = 0; i < 250; ++i) writeBoth(ring, float(i), float(i));
     EXPECT_FLOAT_EQ(readBoth<kInterpolationCubic>(ring, 1.0f), 249.0f);
     EXPECT_FLOAT_EQ(readBoth<kInterpolationLinear>(ring, 1.5f), 248.5f);
+}
+
+TEST(DelayRing, FractionalDelayKeepsItsPrecisionFarAlongALongRing) {
+    // Near the end of a four-second line at 192 kHz a read position
+    // (write position minus delay) kept in single precision would be
+    // rounded to sixteenths of a sample; the fraction must still be the
+    // delay's own.
+    StereoDelayRing ring;
+    ring.allocate(800000);
+    for (int i = 0; i < 799000; ++i) writeBoth(ring, 0.0f, 0.0f);
+    for (int i = 0; i < 300; ++i) writeBoth(ring, float(i), -float(i));  // last written: 299 (one sample back)
+    ASSERT_GT(ring.writePosition(), 524288);  // where single precision steps by 1/16
+    for (float delay : {100.3f, 37.71f, 250.05f}) {
+        double expected = 299.0 - (double(delay) - 1.0);
+        float right = 0.0f;
+        EXPECT_NEAR(readBoth<kInterpolationLinear>(ring, delay, &right), expected, 1e-4) << delay;
+        EXPECT_NEAR(right, -expected, 1e-4) << delay;
+        EXPECT_NEAR(readBoth<kInterpolationCubic>(ring, delay), expected, 1e-4) << delay;
+    }
 }
 
 TEST(DelayRing, RepeatedDelaysReadAsIfEachWereNew) {
