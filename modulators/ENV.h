@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "modulators/CoefficientCache.h"
+#include "modules/CoefficientCache.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
 

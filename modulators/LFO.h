@@ -3,7 +3,7 @@
 // smoothing and depth, five waveforms, and a rate either free in hertz or
 // locked to the host tempo as a note length.
 
-#include "modulators/CoefficientCache.h"
+#include "modules/CoefficientCache.h"
 #include "modules/LaneRamp.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"

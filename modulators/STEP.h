@@ -3,7 +3,7 @@
 // tempo-related step length, four transport modes and a running state that
 // can itself be modulated.
 
-#include "modulators/CoefficientCache.h"
+#include "modules/CoefficientCache.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
 

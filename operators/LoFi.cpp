@@ -115,9 +115,14 @@ void LoFi::update() {
     // every sample just as a step of 1 does, but its surplus would pile up in
     // the phase (at 8 kHz by 4.5 per sample) and, once the rate is lowered,
     // keep holding off the downsampling until the pile had drained.
-    auto stepOf = [&](float v) { return std::min(holdRateHz(clampUnit(v)) / kReferenceRate * mRateFactor, 1.0f); };
-    mRamps.setTarget(Vec4(clampUnit(mModL[kBits]), clampUnit(mModR[kBits]), stepOf(mModL[kSampleRate]),
-                          stepOf(mModR[kSampleRate])),
+    // The exponential of the hold rate only when its control moved.
+    auto stepOf = [&](CoefficientCache<2>& cache, float v) {
+        if (cache.changed({v, mRateFactor}))
+            cache.value = std::min(holdRateHz(clampUnit(v)) / kReferenceRate * mRateFactor, 1.0f);
+        return cache.value;
+    };
+    mRamps.setTarget(Vec4(clampUnit(mModL[kBits]), clampUnit(mModR[kBits]), stepOf(mStepCache[0], mModL[kSampleRate]),
+                          stepOf(mStepCache[1], mModR[kSampleRate])),
                      mRampFactor);
     // Bits that stand still through the tick have their levels read here,
     // once; moving bits are read afresh at each sample taken.

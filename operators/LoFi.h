@@ -3,8 +3,9 @@
 // rate (free-running phase accumulator, no anti-alias filter) and every held
 // value is requantised to a reduced number of levels.
 
-#include "modules/Module.h"
+#include "modules/CoefficientCache.h"
 #include "modules/LaneRamp.h"
+#include "modules/Module.h"
 
 namespace vh {
 
@@ -69,6 +70,7 @@ private:
     Vec4 mRoundLow{-1073741824.0f}, mRoundHigh{1073741824.0f};
     const float* mTable;
     float mRateFactor = 1.0f;  // 44100 / fs
+    CoefficientCache<2> mStepCache[2];  // hold steps, left and right
 };
 
 }  // namespace vh
