@@ -267,7 +267,12 @@ void Distortion::update() {
     }
     refreshDiffuseGains();
     mDrive.setTarget(Vec4(1.0f, 1.0f, driveGain(mModR[kDrive]), driveGain(mModL[kDrive])), mRampFactor);
-    mSine.setTarget(Vec4(0.0f, 0.0f, crossoverSine(mModR[kFreq], mSampleRate), crossoverSine(mModL[kFreq], mSampleRate)),
+    // The band's sine term only when its centre moved.
+    auto sineOf = [&](CoefficientCache<2>& cache, float v) {
+        if (cache.changed({v, mSampleRate})) cache.value = crossoverSine(v, mSampleRate);
+        return cache.value;
+    };
+    mSine.setTarget(Vec4(0.0f, 0.0f, sineOf(mSineCache[1], mModR[kFreq]), sineOf(mSineCache[0], mModL[kFreq])),
                     mRampFactor);
     mWidth.setTarget(Vec4(0.2f, 0.2f, bandwidthOf(mModR[kBandwidth]), bandwidthOf(mModL[kBandwidth])), mRampFactor);
     refreshCrossover();

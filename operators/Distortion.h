@@ -8,6 +8,7 @@
 
 #include <array>
 
+#include "modules/CoefficientCache.h"
 #include "modules/LaneRamp.h"
 #include "modules/Module.h"
 #include "modules/Vec4.h"
@@ -143,6 +144,7 @@ private:
     void clearFilterMemories();
 
     LaneRamp mDrive, mSine, mWidth;
+    CoefficientCache<2> mSineCache[2];  // the crossover's sine term, left and right
     // Crossover band-pass memories.
     Vec4 mX1, mX2, mY1, mY2;
     // Its coefficients while the sine and quality ramps stand still.
