@@ -221,10 +221,13 @@ void CompExp::update() {
     mThreshold.setTarget(lanes(thresholdDb(mModL[kThreshold]), thresholdDb(mModR[kThreshold])), mRampFactor);
     mRatio.setTarget(lanes(mModL[kRatio], mModR[kRatio]), mRampFactor);
     mMakeup.setTarget(lanes(makeupDb(mModL[kMakeup]), makeupDb(mModR[kMakeup])), mRampFactor);
-    mAttack = lanes(detectorCoefficient(timeSeconds(mModL[kAttack]), mSampleRate),
-                    detectorCoefficient(timeSeconds(mModR[kAttack]), mSampleRate));
-    mRelease = lanes(detectorCoefficient(timeSeconds(mModL[kRelease]), mSampleRate),
-                     detectorCoefficient(timeSeconds(mModR[kRelease]), mSampleRate));
+    // The detector's exponentials only when their times moved.
+    auto coefficientOf = [&](CoefficientCache<2>& cache, float v) {
+        if (cache.changed({v, mSampleRate})) cache.value = detectorCoefficient(timeSeconds(v), mSampleRate);
+        return cache.value;
+    };
+    mAttack = lanes(coefficientOf(mTimeCache[0], mModL[kAttack]), coefficientOf(mTimeCache[1], mModR[kAttack]));
+    mRelease = lanes(coefficientOf(mTimeCache[2], mModL[kRelease]), coefficientOf(mTimeCache[3], mModR[kRelease]));
 }
 
 // --- audio -------------------------------------------------------------------

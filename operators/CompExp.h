@@ -5,9 +5,10 @@
 // side-chain compressor or ducker as well. Left and right are unlinked: each
 // has its own detector, modulated settings and gain.
 
+#include "modules/CoefficientCache.h"
+#include "modules/LaneRamp.h"
 #include "modules/Module.h"
 #include "modules/Vec4.h"
-#include "modules/LaneRamp.h"
 
 namespace vh {
 
@@ -109,6 +110,7 @@ private:
     // Left in lane 0, right in lane 1; lanes 2 and 3 idle along.
     LaneRamp mThreshold, mRatio, mMakeup;
     Vec4 mAttack, mRelease;
+    CoefficientCache<2> mTimeCache[4];  // attack L, R, release L, R
     // Linear amplitude in peak mode, power in RMS mode.
     Vec4 mEnvelope{1.0f};
     Vec4 mKey;
