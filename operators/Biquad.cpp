@@ -121,23 +121,11 @@ void Biquad::update() {
     setTypeWeights(kLaneARight, kLaneALeft, mTypeA);
     setTypeWeights(kLaneBRight, kLaneBLeft, mTypeB);
 
-    struct LaneSource {
-        int lane;
-        const float* modulated;
-        int freq, reso;
-        filter::FilterType type;
-    };
-    const LaneSource lanes[4] = {
-        {kLaneBRight, mModR, kFreqB, kResoB, mTypeB},
-        {kLaneBLeft, mModL, kFreqB, kResoB, mTypeB},
-        {kLaneARight, mModR, kFreqA, kResoA, mTypeA},
-        {kLaneALeft, mModL, kFreqA, kResoA, mTypeA},
-    };
-    Vec4 freqs;
-    for (const LaneSource& s : lanes) {
-        freqs.set(s.lane, clampUnit(s.modulated[s.freq]));
-        float reso = clampUnit(s.modulated[s.reso]);
-        mQTarget.set(s.lane, s.type == filter::kNotch ? notchQ(reso) : resonanceQ(reso));
+    const Vec4 freqs = filter::morphLanes(mModL, mModR, kFreqA, kFreqB);
+    const Vec4 resos = filter::morphLanes(mModL, mModR, kResoA, kResoB);
+    for (int lane = 0; lane < 4; ++lane) {
+        const bool notch = (lane == kLaneARight || lane == kLaneALeft ? mTypeA : mTypeB) == filter::kNotch;
+        mQTarget.set(lane, notch ? notchQ(resos[lane]) : resonanceQ(resos[lane]));
     }
     // sin w and cos w from the half angle, which stays below a quarter turn
     // (the corner is below half the rate): sin w = 2 sin(w/2) cos(w/2) and

@@ -69,7 +69,9 @@ public:
 
 private:
     // Lane order of every vector.
-    enum Lane { kLaneBRight = 0, kLaneBLeft, kLaneARight, kLaneALeft };
+    using Lane = filter::MorphLane;
+    static constexpr Lane kLaneBRight = filter::kLaneBRight, kLaneBLeft = filter::kLaneBLeft,
+                          kLaneARight = filter::kLaneARight, kLaneALeft = filter::kLaneALeft;
 
     void setTypeWeights(int laneRight, int laneLeft, filter::FilterType type);
 

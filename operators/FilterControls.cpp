@@ -22,6 +22,10 @@ float tunedFrequencyHz(float freqHz, float sampleRate) {
     return freqHz < limit ? freqHz : limit;
 }
 
+Vec4 morphLanes(const float* modL, const float* modR, int indexA, int indexB) {
+    return Vec4(clampUnit(modR[indexB]), clampUnit(modL[indexB]), clampUnit(modR[indexA]), clampUnit(modL[indexA]));
+}
+
 Vec4 tunedFrequenciesHz(Vec4 v, float sampleRate) {
     Vec4 hz = Vec4(kMinFreqHz) * fastExp2(Vec4(kFreqOctaves) * v);
     return minLanes(hz, Vec4(kMaxFreqRatio * sampleRate));

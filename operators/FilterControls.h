@@ -30,6 +30,12 @@ float tunedFrequencyHz(float freqHz, float sampleRate);
 // tick (within 3.5e-6 of the one-at-a-time form).
 Vec4 tunedFrequenciesHz(Vec4 v, float sampleRate);
 
+// The lanes of the morphing filters' four filters, and one control pair's
+// modulated values (A's at indexA, B's at indexB) gathered into them,
+// limited to 0..1.
+enum MorphLane { kLaneBRight = 0, kLaneBLeft, kLaneARight, kLaneALeft };
+Vec4 morphLanes(const float* modL, const float* modR, int indexA, int indexB);
+
 // Host text "%.0f" and editor text "%.0f Hz" of a normalised value.
 void frequencyDisplay(float v, char* out);
 void frequencyEditorText(float v, char* out);

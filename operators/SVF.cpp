@@ -117,22 +117,8 @@ void SVF::update() {
     mMorphL.setTarget(clampUnit(mModL[kMorph]), mRampFactor);
     mMorphR.setTarget(clampUnit(mModR[kMorph]), mRampFactor);
 
-    struct LaneSource {
-        int lane;
-        const float* modulated;
-        int freq, reso;
-    };
-    const LaneSource lanes[4] = {
-        {kLaneBRight, mModR, kFreqB, kResoB},
-        {kLaneBLeft, mModL, kFreqB, kResoB},
-        {kLaneARight, mModR, kFreqA, kResoA},
-        {kLaneALeft, mModL, kFreqA, kResoA},
-    };
-    Vec4 freqs, resos;
-    for (const LaneSource& s : lanes) {
-        freqs.set(s.lane, clampUnit(s.modulated[s.freq]));
-        resos.set(s.lane, clampUnit(s.modulated[s.reso]));
-    }
+    const Vec4 freqs = filter::morphLanes(mModL, mModR, kFreqA, kFreqB);
+    const Vec4 resos = filter::morphLanes(mModL, mModR, kResoA, kResoB);
     Vec4 sine, cosine;
     sinCosLanes(filter::tunedFrequenciesHz(freqs, mSampleRate) * Vec4(kPi / (kOversampling * mSampleRate)), sine,
                 cosine);

@@ -73,7 +73,9 @@ public:
     void clearState() override;
 
 private:
-    enum Lane { kLaneBRight = 0, kLaneBLeft, kLaneARight, kLaneALeft };
+    using Lane = filter::MorphLane;
+    static constexpr Lane kLaneBRight = filter::kLaneBRight, kLaneBLeft = filter::kLaneBLeft,
+                          kLaneARight = filter::kLaneARight, kLaneALeft = filter::kLaneALeft;
 
     void setOutputWeights(int laneRight, int laneLeft, filter::FilterType type);
 
