@@ -69,7 +69,6 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     for (int s = 0; s < kNumOperatorSlots; ++s) {
         mOps[s] = createOperator(kOpGain, s, this);
         mOps[s]->setSampleRate(mSampleRate);
-        mOpReadsTaps[s] = mOps[s]->readsTaps();
         mOpTypeValue[s] = 0.5f / 64.0f;
         mOpBypass[s] = 0.25f;
         mOpActive[s] = Ramp(1.0f);
@@ -77,12 +76,11 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     for (int s = 0; s < kNumModulatorSlots; ++s) {
         mMods[s] = createModulator(kModEmpty, s, this);
         mMods[s]->setSampleRate(mSampleRate);
-        mModReadsTaps[s] = mMods[s]->readsTaps();
-        mModSilent[s] = mMods[s]->isSilent();
         mModTypeValue[s] = 0.5f / 64.0f;
         mModBypass[s] = 0.25f;
         mModActive[s] = Ramp(1.0f);
     }
+    noteModuleNeeds();
     for (auto& slot : mSlots) {
         slot.sourceValue = discreteValue(kSourceNone, kNumSources);
         slot.destinationValue = discreteValue(kDestinationNone, kNumDestinations);
@@ -181,42 +179,23 @@ void Plugin::setSampleRate(float rate) {
 }
 
 // Everything that carries sound or state from before the suspend goes back
-// to rest, and every ramp to its target, so resuming starts clean.
+// to rest, and (settleOnCurrentSettings) every ramp to its target, so
+// resuming starts clean.
 void Plugin::fullReset() {
     for (int c = 0; c < 2; ++c) {
         mInputMod[c] = mInputSmoothed = mInput;
         mMixMod[c] = mMixSmoothed = mMix;
         mOutputMod[c] = mOutputSmoothed = mOutput;
     }
-    computeMainTargets();
-    for (int c = 0; c < 2; ++c) {
-        mInputGain[c].snap();
-        mMixGain[c].snap();
-        mOutputGain[c].snap();
-    }
     std::fill(std::begin(mTapL), std::end(mTapL), 0.0f);
     std::fill(std::begin(mTapR), std::end(mTapR), 0.0f);
-    for (int s = 0; s < kNumOperatorSlots; ++s) {
-        mOps[s]->clearState();
-        mOpActive[s].target = discreteIndex(mOpBypass[s], 2) >= 1 ? 0.0f : 1.0f;
-        mOpActive[s].snap();
-    }
+    for (auto& op : mOps) op->clearState();
     for (int s = 0; s < kNumModulatorSlots; ++s) {
         mModOutL[s] = mModOutR[s] = 0.0f;
         mMods[s]->clearState();
-        mModActive[s].target = discreteIndex(mModBypass[s], 2) >= 1 ? 0.0f : 1.0f;
-        mModActive[s].snap();
     }
-    refreshActiveRamping();
     for (auto& slot : mSlots)
         for (int c = 0; c < 2; ++c) slot.sensMod[c] = slot.sensEff[c] = slot.sens;
-    for (int c = 0; c < 2; ++c)
-        for (int e = 0; e < kMatrixSize; ++e) {
-            mMatrixMod[c][e] = mMatrixBase[e];
-            mMatrixGain[c][e] = mMatrixBase[e] * mMatrixBase[e];
-            mMatrixInc[c][e] = 0.0f;
-            mMatrixRamping = false;
-        }
 
     std::memset(mNoteHeld, 0, sizeof(mNoteHeld));
     mHeldCount = 0;
@@ -283,6 +262,14 @@ bool isFilterType(int type) { return type >= kOpBiquad && type <= kOpEq; }
 
 // The new module is built and sized before the lock is taken, so audio
 // stalls only for the swap; the old one is destroyed after the lock is gone.
+void Plugin::noteModuleNeeds() {
+    for (int s = 0; s < kNumOperatorSlots; ++s) mOpReadsTaps[s] = mOps[s]->readsTaps();
+    for (int s = 0; s < kNumModulatorSlots; ++s) {
+        mModReadsTaps[s] = mMods[s]->readsTaps();
+        mModSilent[s] = mMods[s]->isSilent();
+    }
+}
+
 void Plugin::replaceOperator(int slot, int type) {
     auto op = createOperator(type, slot, this);
     op->setSampleRate(mSampleRate);
@@ -295,7 +282,7 @@ void Plugin::replaceOperator(int slot, int type) {
         if (op->sampleRate() != mSampleRate) op->setSampleRate(mSampleRate);
         std::swap(mOps[slot], op);
         mOpType[slot] = type;
-        mOpReadsTaps[slot] = mOps[slot]->readsTaps();
+        noteModuleNeeds();
     }
     mRetiredOps[slot] = std::move(op);
 }
@@ -312,8 +299,7 @@ void Plugin::replaceModulator(int slot, int type) {
         if (mod->sampleRate() != mSampleRate) mod->setSampleRate(mSampleRate);
         std::swap(mMods[slot], mod);
         mModType[slot] = type;
-        mModReadsTaps[slot] = mMods[slot]->readsTaps();
-        mModSilent[slot] = mMods[slot]->isSilent();
+        noteModuleNeeds();
     }
     mRetiredMods[slot] = std::move(mod);
 }

@@ -165,6 +165,7 @@ private:
     void resetDestinationsOf(int first, int last, bool keep);
     void fullReset();
     void settleOnCurrentSettings();
+    void noteModuleNeeds();
     void updateChannelModes();
     void updateLimiterRelease();
     void updateDryLength();
@@ -223,7 +224,8 @@ private:
     int mModType[kNumModulatorSlots] = {};
     float mModBypass[kNumModulatorSlots] = {};
     Ramp mModActive[kNumModulatorSlots];
-    // What the installed modules need each sample, read once at installation.
+    // What the installed modules need each sample, read once at installation
+    // (noteModuleNeeds).
     bool mOpReadsTaps[kNumOperatorSlots] = {};
     bool mModReadsTaps[kNumModulatorSlots] = {};
     bool mModSilent[kNumModulatorSlots] = {};
