@@ -101,4 +101,17 @@ private:
     pid_t mServer = 0;
 };
 
+// A mapped top-level window of w x h on the screen's root, as a host's
+// parent window for a plug-in's editor.
+inline xcb_window_t createParentWindow(xcb_connection_t* connection, xcb_screen_t* screen, int w, int h) {
+    xcb_window_t window = xcb_generate_id(connection);
+    uint32_t values[] = {screen->black_pixel};
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, static_cast<uint16_t>(w),
+                      static_cast<uint16_t>(h), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL, values);
+    xcb_map_window(connection, window);
+    xcb_flush(connection);
+    return window;
+}
+
 }  // namespace vh::test

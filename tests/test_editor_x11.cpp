@@ -55,12 +55,7 @@ protected:
         connection = xcb_connect(sDisplay.c_str(), nullptr);
         ASSERT_FALSE(xcb_connection_has_error(connection));
         screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-        parent = xcb_generate_id(connection);
-        uint32_t values[] = {screen->black_pixel};
-        xcb_create_window(connection, XCB_COPY_FROM_PARENT, parent, screen->root, 0, 0, 830, 335, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL, values);
-        xcb_map_window(connection, parent);
-        xcb_flush(connection);
+        parent = vh::test::createParentWindow(connection, screen, 830, 335);
         ASSERT_TRUE(host.open());
     }
 
