@@ -172,3 +172,39 @@ TEST(ProcessContract, EveryOutputBufferIsWritten) {
 
 }  // namespace
 }  // namespace vh::test
+
+namespace vh::test {
+namespace {
+
+// Impulses, sudden steps and bursts far above full scale: with the limiter on
+// nothing leaves above 1.0, at the edges of every lookahead band and in every
+// mode, and the steady part of a step still settles at full scale.
+TEST(OutputLimiter, NothingLeavesAboveFullScale) {
+    for (float rate : {44100.0f, 79999.0f, 96000.0f, 169999.0f, 192000.0f, 384000.0f}) {
+        for (int mode : {1, 2, 3}) {
+            SCOPED_TRACE(testing::Message() << rate << " Hz, mode " << mode);
+            PluginHost host;
+            ASSERT_TRUE(host.open(rate));
+            host.set(param::kOutLimiter, (mode + 0.5f) / 16.0f);
+            const size_t n = static_cast<size_t>(rate * 0.25);
+            std::vector<float> s(n, 0.0f);
+            s[100] = 1.01f;                                   // a lone peak just above 1
+            s[2000] = -3.0f;                                  // and a loud one
+            for (size_t i = n / 4; i < n / 2; ++i) s[i] = 4.0f;  // a sudden step
+            auto burst = noise(n / 4, 8.0, 7);                // a burst of loud noise
+            std::copy(burst.begin(), burst.end(), s.begin() + 3 * n / 4);
+            // Power off passes the input at unity gain into the limiter.
+            host.set(param::kPower, 0.0f);
+            host.set(param::kDryDly, 0.0f);
+            std::vector<float> l = s, r = s;
+            for (size_t i = 0; i < n; ++i) r[i] *= 0.5f;
+            host.process(l, r, 256);
+            EXPECT_LE(peak(l), 1.0);
+            EXPECT_LE(peak(r), 1.0);
+            EXPECT_NEAR(l[n / 2 - 1], 1.0f, 1e-3f) << "a held step settles at full scale";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vh::test
