@@ -6,6 +6,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -127,3 +130,17 @@ static void BM_EngineSixteenSlots(benchmark::State& state) {
     runEngine(state, plugin);
 }
 BENCHMARK(BM_EngineSixteenSlots);
+
+// Heap held by one instance after construction (factory default: no reverb or
+// pitch buffers), in MiB.
+static void BM_InstanceMemory(benchmark::State& state) {
+    double mib = 0.0;
+    for (auto _ : state) {
+        size_t before = mallinfo2().uordblks;
+        auto plugin = std::make_unique<vh::Plugin>(benchHost);
+        mib = double(mallinfo2().uordblks - before) / (1024.0 * 1024.0);
+        benchmark::DoNotOptimize(plugin.get());
+    }
+    state.counters["MiB"] = mib;
+}
+BENCHMARK(BM_InstanceMemory)->Iterations(3);

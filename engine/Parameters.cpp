@@ -112,7 +112,7 @@ void Plugin::setParameter(int32_t index, float value) {
         int s = (index - kOpParams) / kOperatorParams, i = (index - kOpParams) % kOperatorParams;
         mOpMirror[s][i] = v;
         mOps[s]->setParameter(i, v);
-        opMemory(s, mOpType[s], i) = v;
+        rememberOperatorValue(s, mOpType[s], i, v);
     } else if (inRange(index, kModType1, kNumModulatorSlots)) {
         int s = index - kModType1;
         mModTypeValue[s] = v;
@@ -125,7 +125,7 @@ void Plugin::setParameter(int32_t index, float value) {
         int s = (index - kModParams) / kModulatorParams, i = (index - kModParams) % kModulatorParams;
         mModMirror[s][i] = v;
         mMods[s]->setParameter(i, v);
-        modMemory(s, mModType[s], i) = v;
+        rememberModulatorValue(s, mModType[s], i, v);
     } else if (inRange(index, kSlotSens1, kNumModSlots)) {
         mSlots[index - kSlotSens1].sens = v;
     } else if (index == kDryDly) {

@@ -44,26 +44,27 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     for (auto& cc : mCcAssign) cc.store(-1);
     for (auto& m : mMeters) m.store(0.0f);
 
-    // Parameter memory starts from every type's defaults.
-    mOpMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumOperatorSlots * 64 * kOperatorParams, 0.0f);
-    mModMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumModulatorSlots * 64 * kModulatorParams, 0.0f);
+    // Parameter memory starts from every type's defaults. Only the types
+    // that exist have rows: a type number without a class installs an empty
+    // module whose parameters read 0 and are not remembered.
+    mOpMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumOperatorSlots * kNumOperatorTypes * kOperatorParams, 0.0f);
+    mModMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumModulatorSlots * kNumModulatorTypes * kModulatorParams,
+                      0.0f);
     for (int type = 0; type < kNumOperatorTypes; ++type) {
         auto op = createOperator(type, 0, nullptr);
-        for (int bank = 0; bank < kNumBanks; ++bank)
-            for (int preset = 0; preset < kPresetsPerBank; ++preset)
-                for (int slot = 0; slot < kNumOperatorSlots; ++slot)
-                    for (int i = 0; i < kOperatorParams; ++i)
-                        mOpMemory[(((size_t(bank) * kPresetsPerBank + preset) * kNumOperatorSlots + slot) * 64 + type) *
-                                      kOperatorParams + i] = op->getParameterDefault(i);
+        for (int record = 0; record < kNumBanks * kPresetsPerBank; ++record)
+            for (int slot = 0; slot < kNumOperatorSlots; ++slot)
+                for (int i = 0; i < kOperatorParams; ++i)
+                    mOpMemory[memoryIndex(record, slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)] =
+                        op->getParameterDefault(i);
     }
     for (int type = 0; type < kNumModulatorTypes; ++type) {
         auto mod = createModulator(type, 0, nullptr);
-        for (int bank = 0; bank < kNumBanks; ++bank)
-            for (int preset = 0; preset < kPresetsPerBank; ++preset)
-                for (int slot = 0; slot < kNumModulatorSlots; ++slot)
-                    for (int i = 0; i < kModulatorParams; ++i)
-                        mModMemory[(((size_t(bank) * kPresetsPerBank + preset) * kNumModulatorSlots + slot) * 64 +
-                                    type) * kModulatorParams + i] = mod->getParameterDefault(i);
+        for (int record = 0; record < kNumBanks * kPresetsPerBank; ++record)
+            for (int slot = 0; slot < kNumModulatorSlots; ++slot)
+                for (int i = 0; i < kModulatorParams; ++i)
+                    mModMemory[memoryIndex(record, slot, type, i, kNumModulatorSlots, kNumModulatorTypes,
+                                           kModulatorParams)] = mod->getParameterDefault(i);
     }
 
     for (int s = 0; s < kNumOperatorSlots; ++s) {
@@ -143,17 +144,33 @@ void Plugin::attachEditor(std::unique_ptr<vst::AEffEditor> editor) {
     setEditor(mOwnedEditor.get());
 }
 
-float& Plugin::opMemory(int slot, int type, int i) {
-    size_t index = (((size_t(mStore->currentBank()) * kPresetsPerBank + mStore->currentPreset()) * kNumOperatorSlots + slot) * 64 + type) *
-                       kOperatorParams + i;
-    return mOpMemory[index];
+size_t Plugin::memoryIndex(int record, int slot, int type, int i, int slots, int types, int params) {
+    return ((size_t(record) * slots + slot) * types + type) * params + i;
 }
 
-float& Plugin::modMemory(int slot, int type, int i) {
-    size_t index = (((size_t(mStore->currentBank()) * kPresetsPerBank + mStore->currentPreset()) * kNumModulatorSlots + slot) * 64 + type) *
-                       kModulatorParams + i;
-    return mModMemory[index];
+float Plugin::rememberedOperatorValue(int slot, int type, int i) const {
+    if (type < 0 || type >= kNumOperatorTypes) return 0.0f;
+    return mOpMemory[memoryIndex(currentRecord(), slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)];
 }
+
+float Plugin::rememberedModulatorValue(int slot, int type, int i) const {
+    if (type < 0 || type >= kNumModulatorTypes) return 0.0f;
+    return mModMemory[memoryIndex(currentRecord(), slot, type, i, kNumModulatorSlots, kNumModulatorTypes,
+                                  kModulatorParams)];
+}
+
+void Plugin::rememberOperatorValue(int slot, int type, int i, float value) {
+    if (type < 0 || type >= kNumOperatorTypes) return;
+    mOpMemory[memoryIndex(currentRecord(), slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)] = value;
+}
+
+void Plugin::rememberModulatorValue(int slot, int type, int i, float value) {
+    if (type < 0 || type >= kNumModulatorTypes) return;
+    mModMemory[memoryIndex(currentRecord(), slot, type, i, kNumModulatorSlots, kNumModulatorTypes, kModulatorParams)] =
+        value;
+}
+
+int Plugin::currentRecord() const { return mStore->currentBank() * kPresetsPerBank + mStore->currentPreset(); }
 
 void Plugin::suspend() {
     ProcessLock lock(*this);
@@ -307,10 +324,10 @@ void Plugin::restoreRememberedParameters(bool modulatorSlot, int slot) {
     if (slot < 0 || slot > 3) return;
     if (modulatorSlot) {
         for (int i = 0; i < kModulatorParams; ++i)
-            setParameter(param::modParam(slot, i), modMemory(slot, mModType[slot], i));
+            setParameter(param::modParam(slot, i), rememberedModulatorValue(slot, mModType[slot], i));
     } else {
         for (int i = 0; i < kOperatorParams; ++i)
-            setParameter(param::opParam(slot, i), opMemory(slot, mOpType[slot], i));
+            setParameter(param::opParam(slot, i), rememberedOperatorValue(slot, mOpType[slot], i));
     }
 }
 

@@ -234,13 +234,17 @@ private:
     // Last value of every module parameter per bank, preset, slot and type.
     std::vector<float> mOpMemory;
     std::vector<float> mModMemory;
-    float& opMemory(int slot, int type, int i);
+    static size_t memoryIndex(int record, int slot, int type, int i, int slots, int types, int params);
+    int currentRecord() const;
+    float rememberedOperatorValue(int slot, int type, int i) const;
+    float rememberedModulatorValue(int slot, int type, int i) const;
+    void rememberOperatorValue(int slot, int type, int i, float value);
+    void rememberModulatorValue(int slot, int type, int i, float value);
     void applyCurrentPreset();
     void applyDefaultPreferences();
     bool mSaveAsDefaultPressed = false;
     bool applyPresetImage(const void* data, std::size_t size);
     void rememberFile(const std::string& path, std::string& lastName);
-    float& modMemory(int slot, int type, int i);
 
     // Routing matrix: 0..3 IN->OP, 4 + 4a + b OP(a)->OP(b), 20..23 OP->OUT.
     static constexpr int kMatrixSize = 24;

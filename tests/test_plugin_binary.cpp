@@ -348,3 +348,23 @@ TEST(PluginBinary, OverflowingInputNeverWedgesTheOutput) {
     host.process(l, r, 4096);
     EXPECT_NEAR(peak(l, 22050), 1.0, 0.05);
 }
+
+TEST(PluginBinary, ParameterMemoryKeepsRealTypesOnly) {
+    // A type switched away from and back gets its parameters back; a type
+    // number without a module is empty and remembers nothing.
+    PluginHost host;
+    ASSERT_TRUE(host.open());
+    const int delay = 8, unassigned = 40;
+    host.set(param::kOpType1, discreteValue(delay, 64));
+    host.set(param::opParam(0, 2), 0.625f);
+    host.set(param::kOpType1, discreteValue(unassigned, 64));
+    EXPECT_EQ(host.get(param::opParam(0, 2)), 0.0f);
+    host.set(param::opParam(0, 2), 0.3f);
+    host.set(param::kOpType1, discreteValue(delay, 64));
+    EXPECT_EQ(host.get(param::opParam(0, 2)), 0.625f);
+    host.set(param::kOpType1, discreteValue(unassigned, 64));
+    EXPECT_EQ(host.get(param::opParam(0, 2)), 0.0f);
+    std::vector<float> l(512, 0.2f), r(512, 0.2f);
+    host.process(l, r);
+    EXPECT_TRUE(allFinite(l));
+}
