@@ -348,35 +348,24 @@ void CLibWnd::clickRow(int preset) {
 
 void CLibWnd::press(Button button, const CButtonState& buttons) {
     const std::string bankName = std::string("BANK ") + bankLetter(mShownBank);
+    const char* const notWritable = "THE SETTINGS FOLDER IS NOT WRITABLE";
     switch (button) {
         case kBankLoad: loadBank(); break;
         case kBankSave: saveBank(); break;
         case kBankDefault:
             // Control-click: the factory bank returns at the next start.
-            if (buttons.isControl()) {
-                if (mPlugin->removeDefaultBank(mShownBank))
-                    report(bankName + " DEFAULT REMOVED", "THE FACTORY BANK RETURNS NEXT TIME");
-                else
-                    report(bankName + " DEFAULT NOT REMOVED", "THE SETTINGS FOLDER IS NOT WRITABLE", true);
-            } else if (mPlugin->saveDefaultBank(mShownBank)) {
-                report(bankName + " SAVED AS DEFAULT", "NEW INSTANCES START WITH IT");
-            } else {
-                report(bankName + " NOT SAVED AS DEFAULT", "THE SETTINGS FOLDER IS NOT WRITABLE", true);
-            }
+            if (buttons.isControl())
+                outcome(mPlugin->removeDefaultBank(mShownBank), bankName + " DEFAULT REMOVED",
+                        "THE FACTORY BANK RETURNS NEXT TIME", bankName + " DEFAULT NOT REMOVED", notWritable);
+            else
+                outcome(mPlugin->saveDefaultBank(mShownBank), bankName + " SAVED AS DEFAULT",
+                        "NEW INSTANCES START WITH IT", bankName + " NOT SAVED AS DEFAULT", notWritable);
             break;
         case kPresetLoad: loadPreset(); break;
         case kPresetSave: savePreset(); break;
-        case kPresetCopy:
-            if (mPlugin->copyPreset())
-                report("PRESET COPIED");
-            else
-                report("PRESET NOT COPIED", "THE SETTINGS FOLDER IS NOT WRITABLE", true);
-            break;
+        case kPresetCopy: outcome(mPlugin->copyPreset(), "PRESET COPIED", "", "PRESET NOT COPIED", notWritable); break;
         case kPresetPaste:
-            if (mPlugin->pastePreset())
-                report("PRESET PASTED");
-            else
-                report("NOTHING PASTED", "THE CLIPBOARD HOLDS NO PRESET", true);
+            outcome(mPlugin->pastePreset(), "PRESET PASTED", "", "NOTHING PASTED", "THE CLIPBOARD HOLDS NO PRESET");
             break;
         default: break;
     }
@@ -414,7 +403,8 @@ void CLibWnd::renameEnded(bool committed) {
 // --- files ----------------------------------------------------------------------
 
 bool CLibWnd::chooseFile(bool bank, bool save, std::string& path) {
-    toolkit::CFileSelector selector(save ? toolkit::CFileSelector::kSelectSaveFile : toolkit::CFileSelector::kSelectFile);
+    using toolkit::CFileSelector;
+    CFileSelector selector(save ? CFileSelector::kSelectSaveFile : CFileSelector::kSelectFile);
     selector.setTitle(bank ? (save ? "Save bank" : "Select bank to load")
                            : (save ? "Save preset" : "Select preset to load"));
     selector.addFileExtension(bank ? toolkit::CFileExtension{"Vorn Bank", "vrb"}
@@ -425,8 +415,8 @@ bool CLibWnd::chooseFile(bool bank, bool save, std::string& path) {
     // The dialog is modal; the window stays drawn but takes no input meanwhile.
     if (toolkit::CFrame* frame = getFrame()) selector.setWaitCallback([frame] { frame->idleModal(); });
     switch (selector.run()) {
-        case toolkit::CFileSelector::kSelected: path = selector.getSelectedFile(); return true;
-        case toolkit::CFileSelector::kNotAvailable:
+        case CFileSelector::kSelected: path = selector.getSelectedFile(); return true;
+        case CFileSelector::kNotAvailable:
             report("NO FILE SELECTOR: NOTHING CHANGED", "INSTALL ZENITY TO USE FILES", true);
             return false;
         default: return false;
@@ -437,44 +427,42 @@ void CLibWnd::loadBank() {
     std::string path;
     if (!chooseFile(true, false, path)) return;
     const std::string bankName = std::string("BANK ") + bankLetter(mShownBank);
-    if (mPlugin->loadBankFile(mShownBank, path)) {
-        report(bankName + " LOADED FROM", fileNameOf(path));
-        if (toolkit::CFrame* frame = getFrame()) frame->setDirty();
-    } else {
-        report(bankName + " UNCHANGED: " + whyRefused(path, "BANK"), fileNameOf(path), true);
-    }
-    idle();
+    outcome(mPlugin->loadBankFile(mShownBank, path), bankName + " LOADED FROM", fileNameOf(path),
+            bankName + " UNCHANGED: " + whyRefused(path, "BANK"), fileNameOf(path));
 }
 
 void CLibWnd::saveBank() {
     std::string path;
     if (!chooseFile(true, true, path)) return;
     const std::string bankName = std::string("BANK ") + bankLetter(mShownBank);
-    if (mPlugin->saveBankFile(mShownBank, path))
-        report(bankName + " SAVED AS", fileNameOf(path));
-    else
-        report(bankName + " NOT SAVED: CANNOT WRITE", fileNameOf(path), true);
+    outcome(mPlugin->saveBankFile(mShownBank, path), bankName + " SAVED AS", fileNameOf(path),
+            bankName + " NOT SAVED: CANNOT WRITE", fileNameOf(path));
 }
 
 void CLibWnd::loadPreset() {
     std::string path;
     if (!chooseFile(false, false, path)) return;
-    if (mPlugin->loadPresetFile(path)) {
-        report("PRESET LOADED FROM", fileNameOf(path));
-        if (toolkit::CFrame* frame = getFrame()) frame->setDirty();
-    } else {
-        report("PRESET UNCHANGED: " + whyRefused(path, "PRESET"), fileNameOf(path), true);
-    }
-    idle();
+    outcome(mPlugin->loadPresetFile(path), "PRESET LOADED FROM", fileNameOf(path),
+            "PRESET UNCHANGED: " + whyRefused(path, "PRESET"), fileNameOf(path));
 }
 
 void CLibWnd::savePreset() {
     std::string path;
     if (!chooseFile(false, true, path)) return;
-    if (mPlugin->savePresetFile(path))
-        report("PRESET SAVED AS", fileNameOf(path));
+    outcome(mPlugin->savePresetFile(path), "PRESET SAVED AS", fileNameOf(path), "PRESET NOT SAVED: CANNOT WRITE",
+            fileNameOf(path));
+}
+
+// Whatever an operation changed (names, the current preset) shows at once,
+// and the frame is redrawn for the module panels a preset may have replaced.
+void CLibWnd::outcome(bool ok, const std::string& done, const std::string& doneDetail, const std::string& failed,
+                      const std::string& why) {
+    if (ok)
+        report(done, doneDetail);
     else
-        report("PRESET NOT SAVED: CANNOT WRITE", fileNameOf(path), true);
+        report(failed, why, true);
+    idle();
+    if (toolkit::CFrame* frame = getFrame(); ok && frame) frame->setDirty();
 }
 
 void CLibWnd::report(const std::string& line1, const std::string& line2, bool error) {

@@ -38,7 +38,16 @@ public:
     static constexpr double kRow = 10;
     static constexpr double kContentHeight = kRow * kPresetsPerBank;
 
-    enum Button { kBankLoad, kBankSave, kBankDefault, kPresetLoad, kPresetSave, kPresetCopy, kPresetPaste, kNumButtons };
+    enum Button {
+        kBankLoad,
+        kBankSave,
+        kBankDefault,
+        kPresetLoad,
+        kPresetSave,
+        kPresetCopy,
+        kPresetPaste,
+        kNumButtons
+    };
 
     // A message for the window's information line; error messages stand out.
     using Report = std::function<void(const std::string& line1, const std::string& line2, bool error)>;
@@ -101,6 +110,8 @@ private:
     void saveBank();
     void loadPreset();
     void savePreset();
+    void outcome(bool ok, const std::string& done, const std::string& doneDetail, const std::string& failed,
+                 const std::string& why);
     void report(const std::string& line1, const std::string& line2 = "", bool error = false);
     bool isCurrentRow(int preset) const;
 

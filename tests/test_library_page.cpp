@@ -4,6 +4,8 @@
 // the information line; the page follows preset changes made by the host.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,7 +30,8 @@ std::vector<uint8_t> readBytes(const std::string& path) {
 }
 
 void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 bool hasArgument(const std::vector<std::string>& args, const std::string& a) {
@@ -165,6 +168,14 @@ TEST_F(LibraryPage, RenamingInPlaceStoresOnEnterAndCancelsOnEscape) {
     EXPECT_EQ(plugin->currentPreset(), 8);
     EXPECT_TRUE(lib->isRenaming());
     typeEntry("Fresh");
+    EXPECT_EQ(name(0, 8), "Fresh");
+
+    // The window closing under an open field keeps the old name.
+    click(lib->rowPoint(8));
+    ASSERT_TRUE(lib->isRenaming());
+    window->typeText("zz");
+    editor->idle();
+    editor->close();
     EXPECT_EQ(name(0, 8), "Fresh");
 }
 
@@ -318,15 +329,22 @@ TEST_F(LibraryPage, FailedWritesSaySoAndKeepTheOldFile) {
     EXPECT_EQ(info()->messageLine(0), "BANK A NOT SAVED: CANNOT WRITE");
     EXPECT_TRUE(readBytes(mFiles + "/no such folder/bank.vrb").empty());
 
-    // A folder that refuses writes (root writes anywhere, so only as a user).
-    if (geteuid() == 0) return;
+    // A disk that fills up half-way through the write (a file size limit
+    // stands in for it, and binds root too).
     ASSERT_TRUE(plugin->savePresetFile(file("old.vrp")));
     const std::vector<uint8_t> old = readBytes(file("old.vrp"));
     click(lib->rowPoint(9));
-    chmod(mFiles.c_str(), 0555);
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    rlimit small = limit;
+    small.rlim_cur = kPresetFileSize / 2;
+    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     answerPath(file("old.vrp"));
     press(CLibWnd::kPresetSave);
-    chmod(mFiles.c_str(), 0755);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(info()->isError());
     EXPECT_EQ(info()->messageLine(0), "PRESET NOT SAVED: CANNOT WRITE");
     EXPECT_EQ(readBytes(file("old.vrp")), old);
 }
@@ -399,13 +417,17 @@ TEST_F(LibraryPage, FollowsPresetChangesFromTheHost) {
     EXPECT_TRUE(rowLit(preset));
 
     // The host renames the program: the row is drawn anew.
-    CRect row = lib->rowFrameRect(preset);
-    std::vector<toolkit::CColor> before;
-    for (int x = int(row.left); x < int(row.right); ++x) before.push_back(editor->getFrame()->getPixel(x, int(row.top) + 5));
+    auto rowPixels = [&] {
+        CRect row = lib->rowFrameRect(preset);
+        std::vector<toolkit::CColor> pixels;
+        for (int x = int(row.left); x < int(row.right); ++x)
+            pixels.push_back(editor->getFrame()->getPixel(x, int(row.top) + 5));
+        return pixels;
+    };
+    const std::vector<toolkit::CColor> before = rowPixels();
     plugin->setProgramName("Renamed");
     step();
-    std::vector<toolkit::CColor> after;
-    for (int x = int(row.left); x < int(row.right); ++x) after.push_back(editor->getFrame()->getPixel(x, int(row.top) + 5));
+    const std::vector<toolkit::CColor> after = rowPixels();
     EXPECT_NE(before, after);
 }
 
