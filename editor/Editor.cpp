@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "editor/EditorConversions.h"
+#include "editor/LibraryPage.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
 #include "toolkit/COffscreenWindow.h"
@@ -193,7 +194,8 @@ bool Editor::build() {
     mMeters[1]->setPartner(mMeters[0]);
     mMeters[2]->setPartner(mMeters[3]);
     mMeters[3]->setPartner(mMeters[2]);
-    mFrame->addView(new CInfo(CRect(296, 300, 526, 335), mArt->font));
+    mInfo = new CInfo(CRect(296, 300, 526, 335), mArt->font);
+    mFrame->addView(mInfo);
 
     // Values changed while the window was closed are read afresh below.
     for (auto& f : mPendingFlag) f.store(false, std::memory_order_relaxed);
@@ -229,6 +231,8 @@ void Editor::teardown() {
     std::fill(std::begin(mMeters), std::end(mMeters), nullptr);
     mOpSelector = mModSelector = nullptr;
     mPage = mOpPanel = mModPanel = nullptr;
+    mLibrary = nullptr;
+    mInfo = nullptr;
     mShownPage = -1;
     mArt.reset();
 }
@@ -337,6 +341,8 @@ void Editor::idleStep() {
     uint64_t now = mFrame->getTimeMs();
     if (tempoLocked())
         if (CControl* tempo = controlForTag(kTempo)) tempo->setValue(mPlugin->getCurrentTempoValue());
+
+    if (mLibrary) mLibrary->idle();
 
     float peaks[4];
     mPlugin->readMeters(peaks);
@@ -604,6 +610,7 @@ void Editor::buildPage(int page) {
         unregisterChildren(mPage);
         mFrame->removeView(mPage, true);
         mPage = nullptr;
+        mLibrary = nullptr;
     }
     mShownPage = page;
     mPage = new CViewContainer(kPageRect);
@@ -611,9 +618,16 @@ void Editor::buildPage(int page) {
     mFrame->addView(mPage);
     static const char* const kTitles[4] = {"OP ROUTING", "LIBRARY", "PREFERENCES", "MOD ROUTING"};
     mPage->addView(new CModuleText(CRect(0, 2, kPageRect.getWidth(), 13), mArt->font, kTitles[page], CModuleText::kCentre));
+    if (page == 1) {
+        auto report = [this](const std::string& a, const std::string& b, bool error) {
+            if (mInfo) mInfo->setMessage(a, b, error);
+        };
+        mLibrary = new CLibWnd(CPoint(0, 0), mPlugin, mArt->font, report, mFileRunner);
+        mPage->addView(mLibrary);
+    }
     if (page == 2) buildPreferences(mPage);
-    // The routing pages and the library are built by their own views, which
-    // do not exist yet: the page shows its title only.
+    // The routing pages are built by their own views, which do not exist
+    // yet: the page shows its title only.
     mFrame->invalidRect(kPageRect);
 }
 

@@ -15,6 +15,7 @@
 #include "editor/Controls.h"
 #include "engine/EngineListener.h"
 #include "engine/ParameterLayout.h"
+#include "toolkit/CFileSelector.h"
 #include "toolkit/CFrame.h"
 #include "vst/AEffEditor.h"
 
@@ -32,6 +33,7 @@ constexpr int kModButton1 = 430;   // ..433
 }  // namespace tag
 
 class Editor;
+class CLibWnd;
 
 // The frame with one extra behaviour: a left click on a module panel's
 // surroundings counts as a touch of that panel's module button.
@@ -65,6 +67,9 @@ public:
     // The clock the next opened frame runs on (tests drive time by hand).
     void setClock(std::function<uint64_t()> clock) { mClock = std::move(clock); }
     const Artwork* artwork() const { return mArt.get(); }
+    // How the library page's file selector starts its program (tests answer
+    // in its place); empty for zenity.
+    void setFileSelectorRunner(toolkit::CCommandRunner runner) { mFileRunner = std::move(runner); }
 
     // --- engine (any thread: values are only stored) --------------------------
     void parameterChanged(int index, float value) override;
@@ -91,6 +96,8 @@ public:
     toolkit::CViewContainer* operatorPanel() const { return mOpPanel; }
     toolkit::CViewContainer* modulatorPanel() const { return mModPanel; }
     int pulse() const { return mPulse; }
+    CLibWnd* libraryPage() const { return mLibrary; }
+    CInfo* info() const { return mInfo; }
 
 private:
     bool build();
@@ -135,6 +142,9 @@ private:
     toolkit::CViewContainer* mPage = nullptr;
     toolkit::CViewContainer* mOpPanel = nullptr;
     toolkit::CViewContainer* mModPanel = nullptr;
+    CLibWnd* mLibrary = nullptr;
+    CInfo* mInfo = nullptr;
+    toolkit::CCommandRunner mFileRunner;
 
     int mShownPage = -1;
     int mCurrOp = 0;

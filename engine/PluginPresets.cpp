@@ -34,6 +34,8 @@ void Plugin::selectPreset(int preset) {
 
 void Plugin::setPresetName(int bank, int preset, const char* name) {
     mStore->setName(bank, preset, name);
+    // The current preset's name is the host's program name.
+    if (bank == mStore->currentBank() && preset == mStore->currentPreset()) updateDisplay();
     if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
 }
 

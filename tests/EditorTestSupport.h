@@ -29,8 +29,14 @@ struct AutomationLog {
             if (e.index == index) return true;
         return false;
     }
+    // How often the plug-in asked the host to refresh its display (program name).
+    static int& displayUpdates() {
+        static int count = 0;
+        return count;
+    }
     static intptr_t callback(vst::AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
         if (opcode == vst::audioMasterVersion) return 2400;
+        if (opcode == vst::audioMasterUpdateDisplay) ++displayUpdates();
         if (opcode == vst::audioMasterAutomate) entries().push_back({index, opt});
         return 0;
     }
@@ -43,6 +49,7 @@ protected:
         ASSERT_NE(mkdtemp(folder), nullptr);
         mFolder = folder;
         AutomationLog::entries().clear();
+        AutomationLog::displayUpdates() = 0;
         plugin = std::make_unique<Plugin>(&AutomationLog::callback, mFolder);
         plugin->setSampleRate(44100.0f);
         plugin->resume();

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cairo.h>
@@ -16,10 +17,12 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "PluginHost.h"
 #include "PrivateXServer.h"
@@ -272,5 +275,65 @@ TEST_F(EditorX11, CommandLineScreenshotSavesWhatTheWindowShows) {
     // with a message, no file.
     EXPECT_NE(system(("DISPLAY=:9999 " + halyx + shot + dir + "/none.png > /dev/null 2>&1").c_str()), 0);
     EXPECT_NE(access((dir + "/none.png").c_str(), F_OK), 0);
+    (void)system(("rm -rf " + dir).c_str());
+}
+
+TEST_F(EditorX11, LibraryPageSelectsAndSavesThroughTheBinary) {
+    // A stand-in for zenity on the PATH answers the save dialog.
+    char folder[] = "/tmp/vh_x_library_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string dir = folder;
+    {
+        std::FILE* script = std::fopen((dir + "/zenity").c_str(), "w");
+        ASSERT_NE(script, nullptr);
+        std::fprintf(script, "#!/bin/sh\necho '%s/window.vrb'\n", dir.c_str());
+        std::fclose(script);
+        chmod((dir + "/zenity").c_str(), 0755);
+    }
+    struct PathFirst {
+        explicit PathFirst(const std::string& first) {
+            const char* path = std::getenv("PATH");
+            saved = path ? path : "";
+            setenv("PATH", (first + ":" + saved).c_str(), 1);
+        }
+        ~PathFirst() { setenv("PATH", saved.c_str(), 1); }
+        std::string saved;
+    } pathFirst(dir);
+
+    // A new instance opens on the library page.
+    ASSERT_TRUE(openEditor());
+    EXPECT_TRUE(idleUntil([&] { return serverPixel(310, 210) == kLightPixel; }));
+    // Row 5 of the list (rows of 10 pixels from y 83) is "Smooth Operator".
+    sendButton(XCB_BUTTON_PRESS, 407, 138);
+    sendButton(XCB_BUTTON_RELEASE, 407, 138);
+    int32_t selection[2] = {-1, -1};
+    EXPECT_TRUE(idleUntil([&] {
+        host.call(vst::effVendorSpecific, vh::kVendorCommand, vh::kVendorGetSelection, selection);
+        return selection[0] == 0 && selection[1] == 5;
+    }));
+    EXPECT_EQ(host.text(vst::effGetProgramName, 0), "Smooth Operator");
+
+    // The bank row's SAVE writes what the library's own bank save writes.
+    sendButton(XCB_BUTTON_PRESS, 432, 50);
+    sendButton(XCB_BUTTON_RELEASE, 432, 50);
+    struct stat saved {};
+    EXPECT_TRUE(idleUntil([&] { return stat((dir + "/window.vrb").c_str(), &saved) == 0; }));
+    vh::VendorBankFile direct{0, nullptr};
+    const std::string directPath = dir + "/direct.vrb";
+    direct.path = directPath.c_str();
+    ASSERT_EQ(host.call(vst::effVendorSpecific, vh::kVendorCommand, vh::kVendorSaveBankFile, &direct), 1);
+    auto bytes = [](const std::string& path) {
+        std::vector<char> content;
+        if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+            char buffer[4096];
+            size_t n;
+            while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.insert(content.end(), buffer, buffer + n);
+            std::fclose(f);
+        }
+        return content;
+    };
+    EXPECT_EQ(bytes(dir + "/window.vrb").size(), 108045u);
+    EXPECT_EQ(bytes(dir + "/window.vrb"), bytes(directPath));
+    host.call(vst::effEditClose);
     (void)system(("rm -rf " + dir).c_str());
 }
