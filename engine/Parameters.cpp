@@ -198,9 +198,11 @@ void Plugin::setParameter(int32_t index, float value) {
     // sets the parameters next) it takes the slot's remembered values, so the
     // module, the mirror and the current preset never disagree, whoever
     // changed the type.
-    if (!mStore->loading()) {
+    if (!mStore->loading() && (restoreOperatorSlot >= 0 || restoreModulatorSlot >= 0)) {
         if (restoreOperatorSlot >= 0) restoreRememberedParameters(false, restoreOperatorSlot);
         if (restoreModulatorSlot >= 0) restoreRememberedParameters(true, restoreModulatorSlot);
+        ProcessLock lock(*this);
+        settleFreshModules();
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <utility>
 #include <unistd.h>
 
 #include "modules/ModuleTypes.h"
@@ -258,6 +259,24 @@ void Plugin::settleOnCurrentSettings() {
     mTickCounter = 0;
 }
 
+// A module just installed stands on its parameters at once, as if it had run
+// for a while: what it derives from them (modes, rates, coefficients) holds
+// from its first sample, not from its first control tick, so nothing it does
+// depends on where the host's blocks begin. Modulation joins at the next
+// tick. The caller holds the processing lock.
+void Plugin::settleFreshModules() {
+    auto settle = [this](auto& module) {
+        module.setTempo(mCurrentTempo);
+        module.resetModulation();
+        module.update();
+        module.resetSmoothing();
+    };
+    for (int s = 0; s < kNumOperatorSlots; ++s)
+        if (std::exchange(mOpFresh[s], false)) settle(*mOps[s]);
+    for (int s = 0; s < kNumModulatorSlots; ++s)
+        if (std::exchange(mModFresh[s], false)) settle(*mMods[s]);
+}
+
 void Plugin::resetDestinationsOf(int first, int last, bool keep) {
     if (keep) return;
     float none = discreteValue(kDestinationNone, kNumDestinations);
@@ -298,6 +317,7 @@ void Plugin::replaceOperator(int slot, int type) {
         if (op->sampleRate() != mSampleRate) op->setSampleRate(mSampleRate);
         std::swap(mOps[slot], op);
         mOpType[slot] = type;
+        mOpFresh[slot] = true;
         noteModuleNeeds();
     }
     mRetiredOps[slot] = std::move(op);
@@ -315,6 +335,7 @@ void Plugin::replaceModulator(int slot, int type) {
         if (mod->sampleRate() != mSampleRate) mod->setSampleRate(mSampleRate);
         std::swap(mMods[slot], mod);
         mModType[slot] = type;
+        mModFresh[slot] = true;
         noteModuleNeeds();
     }
     mRetiredMods[slot] = std::move(mod);

@@ -164,6 +164,7 @@ private:
     void resetDestinationsOf(int first, int last, bool keep);
     void fullReset();
     void settleOnCurrentSettings();
+    void settleFreshModules();
     void noteModuleNeeds();
     void updateChannelModes();
     void updateLimiterRelease();
@@ -228,6 +229,9 @@ private:
     bool mOpReadsTaps[kNumOperatorSlots] = {};
     bool mModReadsTaps[kNumModulatorSlots] = {};
     bool mModSilent[kNumModulatorSlots] = {};
+    // Modules installed since their slot's parameters were last all applied.
+    bool mOpFresh[kNumOperatorSlots] = {};
+    bool mModFresh[kNumModulatorSlots] = {};
     bool mActiveRamping = false;
     float mOpMirror[kNumOperatorSlots][kOperatorParams] = {};
     float mModMirror[kNumModulatorSlots][kModulatorParams] = {};

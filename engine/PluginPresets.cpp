@@ -20,6 +20,7 @@ void Plugin::applyCurrentPreset() {
         mStore->setLoading(true);
         for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, values[i]);
         mStore->setLoading(false);
+        settleFreshModules();
         for (int s = 0; s < kNumOperatorSlots; ++s) mTapL[kTapOp1 + s] = mTapR[kTapOp1 + s] = 0.0f;
     }
     updateDisplay();
@@ -72,6 +73,7 @@ bool Plugin::applyPresetImage(const void* data, std::size_t size) {
     {
         ProcessLock lock(*this);
         for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, record.values[i]);
+        settleFreshModules();
     }
     if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
     return true;
