@@ -261,13 +261,14 @@ TEST_F(AuditedPatch, OperatorFeedingItselfAtUnityIsRunaway) {
     EXPECT_TRUE(mentions(runaway, "DC")) << vhtool::auditLine(runaway);
 }
 
-TEST_F(AuditedPatch, MeasuresAKnownFilterAndDelay) {
+TEST_F(AuditedPatch, MeasuresABrightFilterAndAOneSidedImage) {
     using namespace vh::param;
-    // OP1 a high-pass at 2 kHz: pink noise's centroid moves up.
+    // OP1 an SVF high-pass at 2 kHz (freqA 0.6658, typeA HP): pink noise's
+    // centroid moves up.
     auto bright = audit({{kOpType1, (2 + 0.5f) / 64}, {opParam(0, 0), 0.6658f}, {opParam(0, 2), 0.875f}});
     EXPECT_GT(bright.centroidShiftOct, 0.5) << vhtool::auditLine(bright);
     EXPECT_TRUE(bright.differsFromFlat);
-    // Mono noise panned fully to the left: side as strong as mid.
+    // OP1 a PANNER with both inputs hard left: side as strong as mid.
     auto wide = audit({{kOpType1, (14 + 0.5f) / 64}, {opParam(0, 0), 0.0f}, {opParam(0, 1), 0.0f}});
     EXPECT_GT(wide.width, 0.9) << vhtool::auditLine(wide);
 }
