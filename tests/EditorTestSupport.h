@@ -24,6 +24,16 @@ struct AutomationLog {
         static std::vector<Entry> log;
         return log;
     }
+    // Begin-edit, automate and end-edit calls in the order they came.
+    struct Call {
+        int opcode;
+        int index;
+        bool operator==(const Call&) const = default;
+    };
+    static std::vector<Call>& calls() {
+        static std::vector<Call> log;
+        return log;
+    }
     static bool contains(int index) {
         for (auto& e : entries())
             if (e.index == index) return true;
@@ -32,6 +42,9 @@ struct AutomationLog {
     static intptr_t callback(vst::AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
         if (opcode == vst::audioMasterVersion) return 2400;
         if (opcode == vst::audioMasterAutomate) entries().push_back({index, opt});
+        if (opcode == vst::audioMasterAutomate || opcode == vst::audioMasterBeginEdit ||
+            opcode == vst::audioMasterEndEdit)
+            calls().push_back({opcode, index});
         return 0;
     }
 };
@@ -43,6 +56,7 @@ protected:
         ASSERT_NE(mkdtemp(folder), nullptr);
         mFolder = folder;
         AutomationLog::entries().clear();
+        AutomationLog::calls().clear();
         plugin = std::make_unique<Plugin>(&AutomationLog::callback, mFolder);
         plugin->setSampleRate(44100.0f);
         plugin->resume();
