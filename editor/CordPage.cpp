@@ -21,14 +21,6 @@ using toolkit::kMouseEventNotHandled;
 namespace {
 bool inRange(int index, int first, int count) { return index >= first && index < first + count; }
 
-// Source and destination indices the page names by range.
-constexpr int kSourceKnob1 = 4;
-constexpr int kSourceCc0 = 12;
-constexpr int kSourceNoteOn = 141;
-constexpr int kDestOps = 3;
-constexpr int kDestMods = 67;
-constexpr int kDestInToOp = 219;
-constexpr int kDestSens = 243;
 constexpr int kNumControllers = 128;
 constexpr int kMuteSteps = 65536;  // "SLOTStatus": a 16-bit mask
 constexpr int kPreviewStates = 3;
@@ -216,10 +208,13 @@ CCordWnd::CCordWnd(const CRect& size, Plugin* plugin, std::unique_ptr<CExtendedL
     mList.setRows(kNumModSlots);
 }
 
-CCordWnd::~CCordWnd() = default;
+CCordWnd::~CCordWnd() { *mSelf = nullptr; }
 
 bool CCordWnd::removed(toolkit::CViewContainer* parent) {
-    closeSensField();
+    // The text field shares the container, which is going away with this
+    // view (and may be walking its children): it is left to the container.
+    mSensField = nullptr;
+    mEditSlot = -1;
     // Nobody is left to receive a controller the engine would route here.
     setLearning(false);
     return CView::removed(parent);
@@ -286,6 +281,17 @@ std::vector<CCordWnd::Row> CCordWnd::buildRows() const {
         return rows;
     }
     if (mMode != kDestinationBrowser) return rows;
+    // Only what can be modulated is listed; the leaf is the parameter's own
+    // slot, not its row.
+    auto moduleParameters = [&](auto* module, const char* family, const char* type, int first) {
+        if (!module) return;
+        for (int p = 0; p < module->kCapacity; ++p) {
+            if (!module->isModulatable(p)) continue;
+            char name[kTextSize];
+            module->getDestinationName(p, name);
+            leaf(format("%s%d (%s) %s", family, mModule + 1, label(type).c_str(), name), first + p);
+        }
+    };
     if (mDestCategory != kDestTop)
         opens(".. [parent]", mDestCategory == kDestOperatorParams    ? kDestOperators
                              : mDestCategory == kDestModulatorParams ? kDestModulators
@@ -326,27 +332,12 @@ std::vector<CCordWnd::Row> CCordWnd::buildRows() const {
             leaf("MAIN OUTPUT", 2);
             break;
         case kDestOperatorParams:
-            if (Operator* op = mPlugin->getOperator(mModule)) {
-                std::string type = label(operatorTypeLabel(operatorType(mPlugin, mModule)));
-                for (int p = 0; p < kOperatorParams; ++p) {
-                    if (!op->isModulatable(p)) continue;
-                    char name[kTextSize];
-                    op->getDestinationName(p, name);
-                    leaf(format("OP%d (%s) %s", mModule + 1, type.c_str(), name), kDestOps + kOperatorParams * mModule + p);
-                }
-            }
+            moduleParameters(mPlugin->getOperator(mModule), "OP", operatorTypeLabel(operatorType(mPlugin, mModule)),
+                             kDestOps + kOperatorParams * mModule);
             break;
         case kDestModulatorParams:
-            if (Modulator* mod = mPlugin->getModulator(mModule)) {
-                std::string type = label(modulatorTypeLabel(modulatorType(mPlugin, mModule)));
-                for (int p = 0; p < kModulatorParams; ++p) {
-                    if (!mod->isModulatable(p)) continue;
-                    char name[kTextSize];
-                    mod->getDestinationName(p, name);
-                    leaf(format("MOD%d (%s) %s", mModule + 1, type.c_str(), name),
-                         kDestMods + kModulatorParams * mModule + p);
-                }
-            }
+            moduleParameters(mPlugin->getModulator(mModule), "MOD",
+                             modulatorTypeLabel(modulatorType(mPlugin, mModule)), kDestMods + kModulatorParams * mModule);
             break;
     }
     return rows;
@@ -630,17 +621,20 @@ void CCordWnd::openSensField(int slot) {
     float v = sensitivity(slot);
     mSensField = new toolkit::CTextEdit(r, nullptr, -1, format("%d", static_cast<int>(std::lround(v * 200.0f - 100.0f))));
     mSensField->setFont(toolkit::CFontDesc{"DejaVu Sans", 8, false});
-    mSensField->setEditingEndedCallback([this, slot](toolkit::CTextEdit* field, bool committed) {
-        if (mSensField != field) return;
+    // The field may end its editing (losing the focus) after this view is
+    // gone: the callbacks reach the view through mSelf only.
+    mSensField->setEditingEndedCallback([self = mSelf, slot](toolkit::CTextEdit* field, bool committed) {
+        CCordWnd* view = *self;
+        if (!view || view->mSensField != field) return;
         float value;
-        if (committed && sensitivityFromText(field->getEditText(), value)) writeSensitivity(slot, value);
+        if (committed && sensitivityFromText(field->getEditText(), value)) view->writeSensitivity(slot, value);
         // The field is inside its own callback here: remove it afterwards.
-        if (toolkit::CFrame* frame = getFrame())
-            frame->doAfterEventProcessing([this, field] {
-                if (mSensField == field) closeSensField();
+        if (toolkit::CFrame* frame = view->getFrame())
+            frame->doAfterEventProcessing([self, field] {
+                if (*self && (*self)->mSensField == field) (*self)->closeSensField();
             });
         else
-            closeSensField();
+            view->closeSensField();
     });
     mParent->addView(mSensField);
     if (!mSensField->beginTextEditing()) closeSensField();

@@ -193,6 +193,8 @@ private:
     toolkit::CVerticalDrag mDrag{200, 1000};
     float mDragValue = 0;
     toolkit::CTextEdit* mSensField = nullptr;
+    // Cleared when the view goes: what outlives it asks here first.
+    std::shared_ptr<CCordWnd*> mSelf = std::make_shared<CCordWnd*>(this);
 };
 
 // The page: the slot view at the top of the page area and the preview

@@ -12,18 +12,6 @@
 
 namespace vh {
 
-namespace {
-constexpr int kSourceKnob1 = 4;
-constexpr int kSourceCc0 = 12;
-constexpr int kSourceNoteOn = 141;
-constexpr int kDestOps = 3;
-constexpr int kDestMods = 67;
-constexpr int kDestInToOp = 219;
-constexpr int kDestOpToOp = 223;
-constexpr int kDestOpToOut = 239;
-constexpr int kDestSens = 243;
-}  // namespace
-
 const char* midiControllerName(int c, char* buffer) {
     switch (c) {
         case 0: return "bank sel MSB";

@@ -107,6 +107,25 @@ protected:
         editor->idle();
         editor->idle();
     }
+    // One MIDI message at the start of a block of 64 samples.
+    void processMidi(unsigned char status, unsigned char data1, unsigned char data2) {
+        vst::VstMidiEvent event{};
+        event.type = vst::kVstMidiType;
+        event.byteSize = sizeof event;
+        event.midiData[0] = static_cast<char>(status);
+        event.midiData[1] = static_cast<char>(data1);
+        event.midiData[2] = static_cast<char>(data2);
+        struct {
+            int32_t numEvents;
+            intptr_t reserved;
+            vst::VstEvent* events[2];
+        } list{1, 0, {reinterpret_cast<vst::VstEvent*>(&event), nullptr}};
+        plugin->processEvents(reinterpret_cast<vst::VstEvents*>(&list));
+        std::vector<float> l(64), r(64), sl(64), sr(64), ol(64), orr(64);
+        float* in[4] = {l.data(), r.data(), sl.data(), sr.data()};
+        float* out[2] = {ol.data(), orr.data()};
+        plugin->processReplacing(in, out, 64);
+    }
     toolkit::CPoint centreOf(int tag) { return editor->controlForTag(tag)->getFrameRect().getCenter(); }
 
     std::string mFolder;

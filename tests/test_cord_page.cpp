@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "EditorTestSupport.h"
 #include "editor/CordPage.h"
@@ -164,18 +163,18 @@ TEST_F(CordPageTest, SlotListNamesAndSensitivityColumnRules) {
     EXPECT_EQ(cord->slotRow(0).source, shortName);
     EXPECT_EQ(cord->slotRow(0).destination, dst);
     EXPECT_EQ(cord->slotRow(0).sens, "-30");
-    EXPECT_EQ(cord->slotRow(1).source, "MOD2 LFO");
-    EXPECT_EQ(cord->slotRow(1).destination, "");
-    EXPECT_EQ(cord->slotRow(1).sens, "");
-    EXPECT_EQ(cord->slotRow(2).source, "KNOB3");
-    EXPECT_EQ(cord->slotRow(2).destination, "IN->OP1");
-    EXPECT_EQ(cord->slotRow(2).sens, "+100");
-    EXPECT_EQ(cord->slotRow(3).sens, "");
-    EXPECT_EQ(cord->slotRow(3).destination, "MAIN MIX");
-    EXPECT_EQ(cord->slotRow(4).source, "MIDI CC074");
-    EXPECT_EQ(cord->slotRow(4).destination, "SLOT3 SENS");
-    EXPECT_EQ(cord->slotRow(4).sens, "0");
-    EXPECT_EQ(cord->slotRow(5).source, "");
+    struct Expected {
+        int slot;
+        const char *source, *sens, *destination;
+    };
+    for (Expected e : {Expected{1, "MOD2 LFO", "", ""}, Expected{2, "KNOB3", "+100", "IN->OP1"},
+                       Expected{3, "", "", "MAIN MIX"}, Expected{4, "MIDI CC074", "0", "SLOT3 SENS"},
+                       Expected{5, "", "", ""}}) {
+        CCordWnd::SlotRow row = cord->slotRow(e.slot);
+        EXPECT_EQ(row.source, e.source) << e.slot;
+        EXPECT_EQ(row.sens, e.sens) << e.slot;
+        EXPECT_EQ(row.destination, e.destination) << e.slot;
+    }
     // The text is drawn: dark glyph pixels in the source cell of row 1.
     editor->getFrame()->redrawDirty();
     int dark = 0;
@@ -509,21 +508,7 @@ TEST_F(CordPageTest, MidiLearnOnSlot7WithController74) {
     // The lit button: the mark colour under its text.
     EXPECT_EQ(editor->getFrame()->getPixel(int(cord->learnPoint().x) - 16, 48), kMark);
 
-    unsigned char cc[3] = {0xB3, 74, 100};
-    vst::VstMidiEvent event{};
-    event.type = vst::kVstMidiType;
-    event.byteSize = sizeof event;
-    std::memcpy(event.midiData, cc, 3);
-    struct {
-        int32_t numEvents;
-        intptr_t reserved;
-        vst::VstEvent* events[2];
-    } list{1, 0, {reinterpret_cast<vst::VstEvent*>(&event), nullptr}};
-    plugin->processEvents(reinterpret_cast<vst::VstEvents*>(&list));
-    std::vector<float> l(64), r(64), sl(64), sr(64), ol(64), orr(64);
-    float* in[4] = {l.data(), r.data(), sl.data(), sr.data()};
-    float* out[2] = {ol.data(), orr.data()};
-    plugin->processReplacing(in, out, 64);
+    processMidi(0xB3, 74, 100);  // channel 4: all channels alike
     step();
     EXPECT_EQ(source(6), 86);
     EXPECT_FALSE(cord->isLearning());
@@ -689,4 +674,39 @@ TEST_F(CordPageTest, MouseAloneWiresMutesAndLearnsWithScreenshots) {
     // once unmuted: the engine sees what the page shows.
     click(sensPoint(0), toolkit::kRButton);
     EXPECT_EQ(muteMask(), 0);
+}
+
+TEST_F(CordPageTest, LeavingThePageMidEntryOrMidLearn) {
+    setSlot(0, 0, 1, 0.5f);
+    openPage();
+    // Switching pages with a field open keeps what was typed.
+    doubleClick(sensPoint(0));
+    ASSERT_NE(cord->sensField(), nullptr);
+    for (int i = 0; i < 4; ++i) window->key(toolkit::kVkBack);
+    window->typeText("40");
+    click(CPoint(469, 19));  // PREFERENCES
+    EXPECT_EQ(editor->currentPage(), 2);
+    EXPECT_EQ(editor->cordView(), nullptr);
+    EXPECT_NEAR(plugin->getParameter(param::kSlotSens1), 0.7f, 1e-6f);
+    // The host switching pages while the page learns ends the learn.
+    click(CPoint(320, 19));  // MOD ROUTING
+    cord = editor->cordView();
+    ASSERT_NE(cord, nullptr);
+    click(cord->rowPoint(0, 50));
+    clickRowNamed("MIDI INPUT");
+    clickRowNamed("MIDI CONTROL CHANGE");
+    click(cord->learnPoint());
+    ASSERT_EQ(plugin->getLearnTarget(), 1);
+    plugin->setParameter(param::kCurrMain, discreteValue(0, 4));
+    step();
+    EXPECT_EQ(plugin->getLearnTarget(), 0);
+    // Closing the window with a field open changes nothing.
+    plugin->setParameter(param::kCurrMain, discreteValue(3, 4));
+    step();
+    cord = editor->cordView();
+    doubleClick(sensPoint(0));
+    ASSERT_NE(cord->sensField(), nullptr);
+    window->typeText("9");
+    editor->close();
+    EXPECT_NEAR(plugin->getParameter(param::kSlotSens1), 0.7f, 1e-6f);
 }
