@@ -4,7 +4,9 @@
 // envelope stages with staggered attack and release times follow that peak,
 // and the delayed signal is divided by the largest of them (never below 1).
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "modules/Vec4.h"
 
@@ -47,6 +49,17 @@ public:
         float gain = g[0];
         for (int k = 1; k < kStages; ++k)
             if (g[k] > gain) gain = g[k];
+        // The stages cannot always settle within the lookahead (a sudden
+        // loud step at the top of a rate band, a lone peak just above 1):
+        // where they have not reached the outgoing sample's own peak, that
+        // peak is the gain, so nothing ever leaves above full scale. Samples
+        // the envelopes already held keep their exact arithmetic.
+        float delayedPeak = std::max(std::fabs(delayedL), std::fabs(delayedR));
+        if (delayedPeak > gain) {
+            outL = delayedL / delayedPeak;
+            outR = delayedR / delayedPeak;
+            return;
+        }
         float inv = 1.0f / gain;
         outL = delayedL * inv;
         outR = delayedR * inv;

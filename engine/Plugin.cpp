@@ -204,8 +204,7 @@ void Plugin::fullReset() {
     mNoteFreq = 0.375f;
     mNoteOn = mVelocity = mPitchBend = mAftertouch = mChannelPressure = 0.0f;
     std::memset(mControllers, 0, sizeof(mControllers));
-    mPendingEvents = nullptr;
-    mNumOrderedEvents = 0;
+    mNumPendingMidi = 0;
 
     for (auto& m : mMeters) m.store(0.0f);
     std::fill(mDryL.begin(), mDryL.end(), 0.0f);

@@ -156,9 +156,8 @@ private:
     void refreshActiveRamping();
     void controlTick();
     void resolveSources();
-    void applyMidi(const vst::VstMidiEvent& event);
+    void applyMidi(const unsigned char* midiData);
     void handleController(int controller, int value);
-    void sortPendingEvents();
 
     void replaceOperator(int slot, int type);
     void replaceModulator(int slot, int type);
@@ -296,10 +295,16 @@ private:
     float mNoteOn = 0.0f, mNoteNumber = 45.0f / 127.0f, mNoteFreq = 0.375f;
     float mPitchBend = 0.0f, mVelocity = 0.0f, mAftertouch = 0.0f, mChannelPressure = 0.0f;
     float mControllers[129] = {};
-    vst::VstEvents* mPendingEvents = nullptr;
+    // The MIDI messages of the next block, copied out of the host's list
+    // (which the host may free once its process call returns) and ordered
+    // by sample offset.
+    struct PendingMidi {
+        int32_t deltaFrames;
+        unsigned char data[3];
+    };
     static constexpr int kMaxEventsPerBlock = 4096;
-    int mEventOrder[kMaxEventsPerBlock] = {};
-    int mNumOrderedEvents = 0;
+    PendingMidi mPendingMidi[kMaxEventsPerBlock] = {};
+    int mNumPendingMidi = 0;
 
     // Knobs and MIDI assignments.
     alignas(16) float mKnob[kNumKnobs] = {};

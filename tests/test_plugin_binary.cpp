@@ -141,9 +141,12 @@ TEST(PluginBinary, SurvivesHostileCalls) {
     host.sendMidi({{{-5, 0x90, 60, 100}}, {{100000, 0x90, 61, 100}}, {{3, 0xF8, 0, 0}}});
     std::vector<float> a(256, 0.1f), b(256, 0.1f);
     host.process(a, b);
-    vst::VstEvents empty{};
-    empty.numEvents = 3;  // claims events it does not hold: entries are null
-    host.call(vst::effProcessEvents, 0, 0, &empty);
+    // A list whose entries are null.
+    std::vector<unsigned char> list(sizeof(vst::VstEvents) + sizeof(void*), 0);
+    reinterpret_cast<vst::VstEvents*>(list.data())->numEvents = 3;
+    host.call(vst::effProcessEvents, 0, 0, list.data());
+    host.process(a, b);
+    EXPECT_TRUE(allFinite(a));
 }
 
 TEST(PluginBinary, DefaultChainDelaysByThreeSamplesPlusLookahead) {
