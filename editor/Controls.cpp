@@ -255,7 +255,11 @@ void CMyNameKnob::draw(CDrawContext* context) {
 }
 
 CMouseEventResult CMyNameKnob::onMouseDown(CPoint& where, const CButtonState& buttons) {
-    if (!mAssigned) return kMouseEventNotHandled;
+    if (!mAssigned) {
+        // Unused, yet a touch the modulation page may take as a source.
+        if (buttons.isLeftButton()) notifyClick(buttons);
+        return kMouseEventNotHandled;
+    }
     CMouseEventResult result = CMyKnob::onMouseDown(where, buttons);
     setDirty();
     return result;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "editor/CordPage.h"
 #include "editor/EditorConversions.h"
 #include "editor/LibraryPage.h"
 #include "engine/Plugin.h"
@@ -46,7 +47,8 @@ constexpr int kKnobSourceFirst = 4;  // modulation sources 4..11 are the knobs
 // Tags whose edits are stored without telling the host.
 bool isPlainTag(int tag) {
     return tag == kPpqOffset || inRange(tag, kOpBypass1, 8) || tag == kOutLimiter || tag == kTempoSync ||
-           tag == kOpLrMs || tag == kOpInv || tag == kMeterHold || tag == kMeterFalloff || tag == kSaveAsDefault;
+           tag == kOpLrMs || tag == kOpInv || tag == kMeterHold || tag == kMeterFalloff || tag == kSaveAsDefault ||
+           tag == kModulationPreview;
 }
 }  // namespace
 
@@ -202,6 +204,7 @@ bool Editor::build() {
     mAnyPending.store(false);
     mLearnEndedPending.store(false);
     mRefreshPending.store(false);
+    mLearnedController.store(-1);
     mShownPage = -1;
     mPulse = 0;
     mLastPulseMs = mLastBlinkMs = mFrame->getTimeMs();
@@ -233,6 +236,7 @@ void Editor::teardown() {
     mPage = mOpPanel = mModPanel = nullptr;
     mLibrary = nullptr;
     mInfo = nullptr;
+    mCord = nullptr;
     mShownPage = -1;
     mArt.reset();
 }
@@ -279,6 +283,12 @@ bool Editor::applyPending() {
     if (mRefreshPending.exchange(false, std::memory_order_acq_rel)) {
         for (int k = 0; k < kNumKnobs; ++k) refreshKnobName(k);
         refreshAssignments();
+        any = true;
+    }
+    // Before the end of learning: the controller is what the page waits for.
+    int learned = mLearnedController.exchange(-1, std::memory_order_acq_rel);
+    if (learned >= 0 && mCord) {
+        mCord->controllerLearned(learned);
         any = true;
     }
     if (mLearnEndedPending.exchange(false, std::memory_order_acq_rel)) {
@@ -332,6 +342,7 @@ void Editor::applyParameter(int index, float v) {
     // module panels).
     if (index != kCurrOp && index != kCurrMod && index != kCurrMain && !inRange(index, kKnob1, kNumKnobs))
         if (CControl* c = controlForTag(index)) c->setValue(v);
+    if (mCord) mCord->engineChanged(index);
 }
 
 // --- idle step ----------------------------------------------------------------
@@ -372,6 +383,7 @@ void Editor::idleStep() {
         mOpSelector->setPulse(mPulse);
         mModSelector->setPulse(mPulse);
     }
+    if (mCord) mCord->idle();
 }
 
 bool Editor::tempoLocked() const { return discreteIndex(mPlugin->getParameter(kTempoSync), 4) == 1; }
@@ -460,6 +472,27 @@ int32_t Editor::controlModifierClicked(CControl* control, CButtonState buttons) 
 
 void Editor::panelTouched(int which) {
     mLastTouched = which == -1 ? tag::kModButton1 + mCurrMod : tag::kOpButton1 + mCurrOp;
+    if (mCord) mCord->offerTouch(mLastTouched);
+}
+
+// While a browser of the modulation page is open, a touched control may be
+// what it learns.
+void Editor::controlClicked(CControl* control, CButtonState) {
+    if (mCord) mCord->offerTouch(control->getTag());
+}
+
+int Editor::modulationPreviewMode() const { return discreteIndex(mPlugin->getParameter(kModulationPreview), 3); }
+
+void Editor::markDestinations() {
+    bool browsing = mCord && mCord->mode() == CCordWnd::kDestinationBrowser;
+    for (int s = 0; s < kNumOperatorSlots; ++s)
+        if (Operator* op = mPlugin->getOperator(s)) op->setDestinationHighlight(browsing);
+    for (int s = 0; s < kNumModulatorSlots; ++s)
+        if (Modulator* mod = mPlugin->getModulator(s)) mod->setDestinationHighlight(browsing);
+    for (CViewContainer* panel : {mOpPanel, mModPanel})
+        for (int i = 0; panel && i < panel->getNbViews(); ++i)
+            if (auto* p = dynamic_cast<CModuleParam*>(panel->getView(i)))
+                p->setMarked(mCord && mCord->offersDestination(p->getTag()));
 }
 
 // --- lookups ------------------------------------------------------------------
@@ -467,6 +500,11 @@ void Editor::panelTouched(int which) {
 void Editor::registerControl(CControl* control) {
     int t = control->getTag();
     if (t >= 0 && t < static_cast<int>(mByTag.size())) mByTag[t] = control;
+}
+
+void Editor::registerChildren(CViewContainer* container) {
+    for (int i = 0; i < container->getNbViews(); ++i)
+        if (auto* c = dynamic_cast<CControl*>(container->getView(i))) registerControl(c);
 }
 
 void Editor::unregisterChildren(CViewContainer* container) {
@@ -603,10 +641,12 @@ void Editor::buildModulePanel(bool modulator) {
     }
     if (count == 0)
         panel->addView(new CModuleText(CRect(0, 70, width, 80), mArt->font, "no parameters", CModuleText::kCentre));
+    markDestinations();
 }
 
 void Editor::buildPage(int page) {
     if (mPage) {
+        mCord = nullptr;
         unregisterChildren(mPage);
         mFrame->removeView(mPage, true);
         mPage = nullptr;
@@ -626,8 +666,11 @@ void Editor::buildPage(int page) {
         mPage->addView(mLibrary);
     }
     if (page == 2) buildPreferences(mPage);
-    // The routing pages are built by their own views, which do not exist
-    // yet: the page shows its title only.
+    if (page == 3) {
+        mCord = buildModulationPage(mPage, mPlugin, mArt->font, this, [this](int) { markDestinations(); });
+        registerChildren(mPage);
+    }
+    markDestinations();
     mFrame->invalidRect(kPageRect);
 }
 

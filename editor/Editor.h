@@ -34,6 +34,7 @@ constexpr int kModButton1 = 430;   // ..433
 
 class Editor;
 class CLibWnd;
+class CCordWnd;
 
 // The frame with one extra behaviour: a left click on a module panel's
 // surroundings counts as a touch of that panel's module button.
@@ -75,12 +76,17 @@ public:
     void parameterChanged(int index, float value) override;
     void learnEnded() override { mLearnEndedPending.store(true, std::memory_order_release); }
     void refresh() override { mRefreshPending.store(true, std::memory_order_release); }
+    void learnController(int controller) override {
+        mLearnedController.store(controller, std::memory_order_release);
+    }
+    int modulationPreviewMode() const override;
 
     // --- controls -----------------------------------------------------------
     void valueChanged(CControl* control) override;
     void controlBeginEdit(CControl* control) override;
     void controlEndEdit(CControl* control) override;
     int32_t controlModifierClicked(CControl* control, CButtonState buttons) override;
+    void controlClicked(CControl* control, CButtonState buttons) override;
     void panelTouched(int buttonTag);
     int lastTouchedButton() const { return mLastTouched; }
 
@@ -98,6 +104,7 @@ public:
     int pulse() const { return mPulse; }
     CLibWnd* libraryPage() const { return mLibrary; }
     CInfo* info() const { return mInfo; }
+    CCordWnd* cordView() const { return mCord; }
 
 private:
     bool build();
@@ -115,6 +122,9 @@ private:
     void startLearn(CMyKnob* knob);
     void registerControl(CControl* control);
     void unregisterChildren(toolkit::CViewContainer* container);
+    void registerChildren(toolkit::CViewContainer* container);
+    // Module parameters the open destination browser would take are marked.
+    void markDestinations();
     bool tempoLocked() const;
 
     Plugin* mPlugin;
@@ -129,6 +139,7 @@ private:
     std::atomic<bool> mAnyPending{false};
     std::atomic<bool> mLearnEndedPending{false};
     std::atomic<bool> mRefreshPending{false};
+    std::atomic<int> mLearnedController{-1};
 
     std::array<CControl*, param::kNumIndices + 16> mByTag{};
     CMyKnob* mMainKnobs[3] = {};
@@ -145,6 +156,7 @@ private:
     CLibWnd* mLibrary = nullptr;
     CInfo* mInfo = nullptr;
     toolkit::CCommandRunner mFileRunner;
+    CCordWnd* mCord = nullptr;
 
     int mShownPage = -1;
     int mCurrOp = 0;

@@ -5,24 +5,14 @@
 #include <cstring>
 
 #include "engine/LaneGather.h"
+#include "engine/ParameterNames.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
 #include "modules/Vec4.h"
 
 namespace vh {
 
-namespace {
-constexpr int kSourceKnob1 = 4;
-constexpr int kSourceCc0 = 12;
-constexpr int kSourceNoteOn = 141;
-constexpr int kDestOps = 3;
-constexpr int kDestMods = 67;
-constexpr int kDestInToOp = 219;
-constexpr int kDestOpToOp = 223;
-constexpr int kDestOpToOut = 239;
-constexpr int kDestSens = 243;
-
-const char* controllerName(int c, char* buffer) {
+const char* midiControllerName(int c, char* buffer) {
     switch (c) {
         case 0: return "bank sel MSB";
         case 1: return "modulation";
@@ -87,6 +77,8 @@ const char* controllerName(int c, char* buffer) {
         default: VH_TEXT(buffer, "control %d", c); return buffer;
     }
 }
+
+namespace {
 
 const char* const kMidiLongNames[7] = {"MIDI note on",   "MIDI note no",    "MIDI note freq",   "MIDI pitchbend",
                                        "MIDI velocity", "MIDI aftertouch", "MIDI chn pressure"};
@@ -340,7 +332,7 @@ void Plugin::getSourceName(int slot, char* longName, char* shortName) {
         VH_TEXT(shortName, "KNOB%d", s - kSourceKnob1 + 1);
     } else if (s >= kSourceCc0 && s < kSourceNoteOn) {
         int c = s - kSourceCc0;
-        VH_TEXT(longName, "MIDI CC %s", controllerName(c, buffer));
+        VH_TEXT(longName, "MIDI CC %s", midiControllerName(c, buffer));
         VH_TEXT(shortName, "MIDI CC%03d", c);
     } else if (s >= kSourceNoteOn && s < kSourceNone) {
         VH_TEXT(longName, "%s", kMidiLongNames[s - kSourceNoteOn]);

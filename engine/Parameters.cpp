@@ -236,6 +236,7 @@ float Plugin::getParameter(int32_t index) {
     if (index == kCurrMod) return (mCurrMod + 0.5f) / 4.0f;
     if (index == kMeterHold) return mMeterHold;
     if (index == kMeterFalloff) return mMeterFalloff;
+    if (index == kModulationPreview) return discreteValue(mPreviewMode, 3);
     if (index < kNumPresetValues) return mStore->current().values[index];
     return 0.0f;
 }

@@ -337,3 +337,29 @@ TEST_F(EditorX11, LibraryPageSelectsAndSavesThroughTheBinary) {
     host.call(vst::effEditClose);
     (void)system(("rm -rf " + dir).c_str());
 }
+
+TEST_F(EditorX11, ModulationPageLearnsAControllerFromHostMidi) {
+    host.set(vh::param::kCurrMain, 0.875f);  // the modulation routing page
+    ASSERT_TRUE(openEditor());
+    ASSERT_TRUE(idleUntil([&] { return serverPixel(310, 210) == kLightPixel; }));
+    // Slot 7's source (the page's rows are 10 pixels from y 53), then
+    // "MIDI INPUT", "MIDI CONTROL CHANGE" and the LEARN button of the
+    // title line; the events are handled in the order sent.
+    const int rowY = 43 + 10 + 5;
+    for (auto [x, y] : {std::pair{357, rowY + 60}, {357, rowY + 20}, {357, rowY + 10}, {477, 48}}) {
+        sendButton(XCB_BUTTON_PRESS, x, y);
+        sendButton(XCB_BUTTON_RELEASE, x, y);
+    }
+    constexpr uint32_t kMarkPixel = (210u << 16) | (6u << 8) | 6u;
+    ASSERT_TRUE(idleUntil([&] { return serverPixel(461, 48) == kMarkPixel; })) << std::hex << serverPixel(461, 48);
+    // Controller 74 from the host on channel 2.
+    host.automations.clear();
+    host.sendMidi({{0, 0xB1, 74, 100}});
+    std::vector<float> l(256, 0.0f), r(256, 0.0f);
+    host.process(l, r, 256);
+    EXPECT_TRUE(idleUntil([&] { return vh::discreteIndex(host.get(vh::param::kSlotSource1 + 6), vh::kNumSources) == 86; }));
+    EXPECT_TRUE(automated(vh::param::kSlotSource1 + 6));
+    // Back in the slot list: the title line is dark where LEARN was.
+    EXPECT_TRUE(idleUntil([&] { return serverPixel(461, 48) != kMarkPixel; }));
+    host.call(vst::effEditClose);
+}
