@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "editor/EditorConversions.h"
+#include "editor/MatrixPage.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
 #include "toolkit/COffscreenWindow.h"
@@ -59,7 +60,8 @@ CMouseEventResult HalyxFrame::onMouseDown(CPoint& where, const CButtonState& but
     return CFrame::onMouseDown(where, buttons);
 }
 
-Editor::Editor(Plugin* plugin) : AEffGUIEditor(plugin), mPlugin(plugin) {
+Editor::Editor(Plugin* plugin)
+    : AEffGUIEditor(plugin), mPlugin(plugin), mMatrix(std::make_unique<MatrixPage>(plugin, this)) {
     mRect = vst::ERect{0, 0, kWindowHeight, kWindowWidth};
     for (auto& v : mPending) v.store(0.0f, std::memory_order_relaxed);
     for (auto& f : mPendingFlag) f.store(false, std::memory_order_relaxed);
@@ -229,6 +231,7 @@ void Editor::teardown() {
     std::fill(std::begin(mMeters), std::end(mMeters), nullptr);
     mOpSelector = mModSelector = nullptr;
     mPage = mOpPanel = mModPanel = nullptr;
+    mMatrix->clear();
     mShownPage = -1;
     mArt.reset();
 }
@@ -324,8 +327,9 @@ void Editor::applyParameter(int index, float v) {
     } else if (index == kMeterHold || index == kMeterFalloff) {
         for (auto* m : mMeters) index == kMeterHold ? m->setHold(v) : m->setFalloff(v);
     }
+    mMatrix->parameterChanged(index, v);
     // Any control showing the index follows it (main knobs, preferences,
-    // module panels).
+    // module panels, the routing page).
     if (index != kCurrOp && index != kCurrMod && index != kCurrMain && !inRange(index, kKnob1, kNumKnobs))
         if (CControl* c = controlForTag(index)) c->setValue(v);
 }
@@ -365,6 +369,7 @@ void Editor::idleStep() {
         }
         mOpSelector->setPulse(mPulse);
         mModSelector->setPulse(mPulse);
+        mMatrix->setPulse(mPulse);
     }
 }
 
@@ -414,6 +419,15 @@ void Editor::valueChanged(CControl* control) {
     }
     if (inRange(t, tag::kPageButton1, 4)) {
         mPlugin->setParameter(kCurrMain, discreteValue(t - tag::kPageButton1, 4));
+        return;
+    }
+    if (t == tag::kPredefinedRouting) {
+        mPlugin->applyPredefinedRouting(discreteIndex(v, kNumPredefinedRoutings));
+        return;
+    }
+    if (t == tag::kMatrixView) {
+        mMatrix->setView(discreteIndex(v, 2));
+        buildPage(0);
         return;
     }
     if (isPlainTag(t)) {
@@ -605,15 +619,20 @@ void Editor::buildPage(int page) {
         mFrame->removeView(mPage, true);
         mPage = nullptr;
     }
+    mMatrix->clear();
     mShownPage = page;
     mPage = new CViewContainer(kPageRect);
     mPage->setBackgroundColor(kLight);
     mFrame->addView(mPage);
     static const char* const kTitles[4] = {"OP ROUTING", "LIBRARY", "PREFERENCES", "MOD ROUTING"};
-    mPage->addView(new CModuleText(CRect(0, 2, kPageRect.getWidth(), 13), mArt->font, kTitles[page], CModuleText::kCentre));
+    // The routing page's tabs stand where the other pages show their title.
+    if (page == 0)
+        mMatrix->build(mPage, mArt->font, [this](CControl* c) { registerControl(c); });
+    else
+        mPage->addView(new CModuleText(CRect(0, 2, kPageRect.getWidth(), 13), mArt->font, kTitles[page], CModuleText::kCentre));
     if (page == 2) buildPreferences(mPage);
-    // The routing pages and the library are built by their own views, which
-    // do not exist yet: the page shows its title only.
+    // The modulation page and the library are built by their own views,
+    // which do not exist yet: the page shows its title only.
     mFrame->invalidRect(kPageRect);
 }
 

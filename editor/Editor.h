@@ -32,6 +32,7 @@ constexpr int kModButton1 = 430;   // ..433
 }  // namespace tag
 
 class Editor;
+class MatrixPage;
 
 // The frame with one extra behaviour: a left click on a module panel's
 // surroundings counts as a touch of that panel's module button.
@@ -91,6 +92,7 @@ public:
     toolkit::CViewContainer* operatorPanel() const { return mOpPanel; }
     toolkit::CViewContainer* modulatorPanel() const { return mModPanel; }
     int pulse() const { return mPulse; }
+    MatrixPage* matrixPage() const { return mMatrix.get(); }
 
 private:
     bool build();
@@ -135,6 +137,8 @@ private:
     toolkit::CViewContainer* mPage = nullptr;
     toolkit::CViewContainer* mOpPanel = nullptr;
     toolkit::CViewContainer* mModPanel = nullptr;
+    // The routing page's views and the view it shows, kept while closed.
+    std::unique_ptr<MatrixPage> mMatrix;
 
     int mShownPage = -1;
     int mCurrOp = 0;

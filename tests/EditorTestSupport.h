@@ -29,9 +29,21 @@ struct AutomationLog {
             if (e.index == index) return true;
         return false;
     }
+    // Automation and the begin/end brackets around it, in the order they came.
+    struct Gesture {
+        int opcode;
+        int index;
+    };
+    static std::vector<Gesture>& gestures() {
+        static std::vector<Gesture> log;
+        return log;
+    }
     static intptr_t callback(vst::AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
         if (opcode == vst::audioMasterVersion) return 2400;
         if (opcode == vst::audioMasterAutomate) entries().push_back({index, opt});
+        if (opcode == vst::audioMasterAutomate || opcode == vst::audioMasterBeginEdit ||
+            opcode == vst::audioMasterEndEdit)
+            gestures().push_back({opcode, index});
         return 0;
     }
 };
@@ -43,6 +55,7 @@ protected:
         ASSERT_NE(mkdtemp(folder), nullptr);
         mFolder = folder;
         AutomationLog::entries().clear();
+        AutomationLog::gestures().clear();
         plugin = std::make_unique<Plugin>(&AutomationLog::callback, mFolder);
         plugin->setSampleRate(44100.0f);
         plugin->resume();
