@@ -21,6 +21,7 @@
 #include <string>
 #include <thread>
 
+#include "EditorTestSupport.h"
 #include "PluginHost.h"
 #include "PrivateXServer.h"
 #include "engine/Plugin.h"
@@ -182,10 +183,7 @@ TEST_F(EditorX11, OpensInTheHostWindowAndTakesClicks) {
 
     // A picture of the window for people to look at, kept beside the test
     // binary (a CI artifact).
-    char self[4096] = {};
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string shot = length > 0 ? std::string(self, size_t(length)) : std::string("./x");
-    shot = shot.substr(0, shot.rfind('/') + 1) + "editor-x11.png";
+    std::string shot = vh::test::besideTestBinary("editor-x11.png");
     EXPECT_EQ(host.call(vst::effVendorSpecific, vh::kVendorCommand, vh::kVendorEditorScreenshot,
                         const_cast<char*>(shot.c_str())),
               1);
@@ -302,10 +300,7 @@ TEST_F(EditorX11, RoutingPageEditsTheEngineThroughTheWindow) {
     EXPECT_TRUE(idleUntil([&] { return vh::discreteIndex(host.get(vh::param::kOpLrMs), 256) == 0x40; }))
         << vh::discreteIndex(host.get(vh::param::kOpLrMs), 256);
 
-    char self[4096] = {};
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string shot = length > 0 ? std::string(self, size_t(length)) : std::string("./x");
-    shot = shot.substr(0, shot.rfind('/') + 1) + "routing-x11.png";
+    std::string shot = vh::test::besideTestBinary("routing-x11.png");
     EXPECT_EQ(host.call(vst::effVendorSpecific, vh::kVendorCommand, vh::kVendorEditorScreenshot,
                         const_cast<char*>(shot.c_str())),
               1);

@@ -3,7 +3,6 @@
 // predefined routings are drawn from the table the engine applies.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <string>
@@ -19,14 +18,6 @@ using toolkit::CPoint;
 using toolkit::CRect;
 
 namespace {
-
-// Beside the test binary, where people and CI pick up pictures.
-std::string besideBinary(const std::string& name) {
-    char self[4096] = {};
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path = length > 0 ? std::string(self, size_t(length)) : std::string("./x");
-    return path.substr(0, path.rfind('/') + 1) + name;
-}
 
 int gainTag(int g) { return param::kInToOp1 + g; }
 int linkTag(int from, int to) { return param::kOpToOp + 4 * from + to; }
@@ -347,10 +338,10 @@ TEST(RoutingPictures, EveryConnectionIsOneLineRunningDownward) {
 TEST_F(RoutingPage, PicturesOfBothViewsAndTheChooser) {
     plugin->setParameter(param::kOpBypass1 + 3, 1.0f);
     openPage();
-    EXPECT_TRUE(editor->renderToPng(besideBinary("routing-connections.png").c_str()));
+    EXPECT_TRUE(editor->renderToPng(besideTestBinary("routing-connections.png").c_str()));
     openChooser();
-    EXPECT_TRUE(editor->renderToPng(besideBinary("routing-chooser.png").c_str()));
+    EXPECT_TRUE(editor->renderToPng(besideTestBinary("routing-chooser.png").c_str()));
     click(CPoint(100, 300));
     showView(MatrixPage::kConfiguration);
-    EXPECT_TRUE(editor->renderToPng(besideBinary("routing-configuration.png").c_str()));
+    EXPECT_TRUE(editor->renderToPng(besideTestBinary("routing-configuration.png").c_str()));
 }
