@@ -248,6 +248,11 @@ TEST_F(RoutingPage, ChooserHitRulesPickTheRoutingTheEngineApplies) {
     click(CPoint(100, 300));
     EXPECT_FALSE(page->caption()->isChooserOpen());
     EXPECT_TRUE(matrixIs(10));
+    // Closing the window with the chooser open takes the chooser along.
+    ASSERT_NE(openChooser(), nullptr);
+    editor->close();
+    open();
+    EXPECT_FALSE(editor->matrixPage()->caption()->isChooserOpen());
 }
 
 TEST_F(RoutingPage, ConfigurationSwitchesFlipTheirOwnBit) {
@@ -339,9 +344,33 @@ TEST_F(RoutingPage, PicturesOfBothViewsAndTheChooser) {
     plugin->setParameter(param::kOpBypass1 + 3, 1.0f);
     openPage();
     EXPECT_TRUE(editor->renderToPng(besideTestBinary("routing-connections.png").c_str()));
-    openChooser();
+    CRoutingChooser* chooser = openChooser();
     EXPECT_TRUE(editor->renderToPng(besideTestBinary("routing-chooser.png").c_str()));
+    click(chooser->nextPageRect().getCenter());
+    EXPECT_TRUE(editor->renderToPng(besideTestBinary("routing-chooser-2.png").c_str()));
     click(CPoint(100, 300));
     showView(MatrixPage::kConfiguration);
     EXPECT_TRUE(editor->renderToPng(besideTestBinary("routing-configuration.png").c_str()));
+}
+
+TEST(RoutingPageCommandLine, ScreenshotOfTheFirstPageShowsTheMatrix) {
+    std::string host = VH_HOST_PATH, plugin = VH_PLUGIN_PATH;
+    if (host.empty() || plugin.empty()) GTEST_SKIP() << "host or plug-in not built";
+    std::string out = besideTestBinary("routing-halyx.png");
+    // Routing 10 by its gains: the input column and the output row lit.
+    std::string setup;
+    for (int g = 0; g < kNumRoutingGains; ++g)
+        setup += " --set " + std::to_string(gainTag(g)) + "=" + std::to_string(predefinedRouting(10)->gain(g));
+    std::string command = host + " screenshot " + plugin + " " + out + setup + " --page 0 --offscreen > /dev/null";
+    ASSERT_EQ(system(command.c_str()), 0);
+    toolkit::CBitmap* shot = toolkit::CBitmap::createFromPngFile(out);
+    ASSERT_NE(shot, nullptr);
+    // Cells by their window position: IN column at x 338, OP1 column at
+    // 375, 37 pixels a column; rows from y 95, 20 pixels a row; OUT row at 179.
+    for (int op = 0; op < 4; ++op) {
+        EXPECT_EQ(shot->getPixel(340, 97 + 20 * op), kDark) << "IN->OP" << op + 1;
+        EXPECT_EQ(shot->getPixel(377 + 37 * op, 181), kDark) << "OP" << op + 1 << "->OUT";
+        EXPECT_EQ(shot->getPixel(377 + 37 * ((op + 1) % 4), 97 + 20 * op), kLight) << "a link into OP" << op + 1;
+    }
+    shot->forget();
 }
