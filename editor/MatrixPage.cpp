@@ -405,7 +405,7 @@ RoutingPicture layoutRouting(const PredefinedRouting& routing, const CRect& area
         // the mean of its feeds unless that crowds the level.
         if (l == 1)
             for (int i = 0; i < n; ++i) row[i].first = area.left + area.getWidth() * (i + 1) / (n + 1);
-        std::stable_sort(row.begin(), row.end());
+        std::sort(row.begin(), row.end());  // ties go by operator number
         bool crowded = false;
         for (int i = 1; i < n; ++i) crowded = crowded || row[i].first - row[i - 1].first < kMinGap;
         if (crowded) {
