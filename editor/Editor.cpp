@@ -6,6 +6,7 @@
 #include "editor/CordPage.h"
 #include "editor/EditorConversions.h"
 #include "editor/LibraryPage.h"
+#include "editor/MatrixPage.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
 #include "toolkit/COffscreenWindow.h"
@@ -62,7 +63,8 @@ CMouseEventResult HalyxFrame::onMouseDown(CPoint& where, const CButtonState& but
     return CFrame::onMouseDown(where, buttons);
 }
 
-Editor::Editor(Plugin* plugin) : AEffGUIEditor(plugin), mPlugin(plugin) {
+Editor::Editor(Plugin* plugin)
+    : AEffGUIEditor(plugin), mPlugin(plugin), mMatrix(std::make_unique<MatrixPage>(plugin, this)) {
     mRect = vst::ERect{0, 0, kWindowHeight, kWindowWidth};
     for (auto& v : mPending) v.store(0.0f, std::memory_order_relaxed);
     for (auto& f : mPendingFlag) f.store(false, std::memory_order_relaxed);
@@ -237,6 +239,7 @@ void Editor::teardown() {
     mLibrary = nullptr;
     mInfo = nullptr;
     mCord = nullptr;
+    mMatrix->clear();
     mShownPage = -1;
     mArt.reset();
 }
@@ -338,8 +341,9 @@ void Editor::applyParameter(int index, float v) {
     } else if (index == kMeterHold || index == kMeterFalloff) {
         for (auto* m : mMeters) index == kMeterHold ? m->setHold(v) : m->setFalloff(v);
     }
+    mMatrix->parameterChanged(index, v);
     // Any control showing the index follows it (main knobs, preferences,
-    // module panels).
+    // module panels, the routing page).
     if (index != kCurrOp && index != kCurrMod && index != kCurrMain && !inRange(index, kKnob1, kNumKnobs))
         if (CControl* c = controlForTag(index)) c->setValue(v);
     if (mCord) mCord->engineChanged(index);
@@ -382,6 +386,7 @@ void Editor::idleStep() {
         }
         mOpSelector->setPulse(mPulse);
         mModSelector->setPulse(mPulse);
+        mMatrix->setPulse(mPulse);
     }
     if (mCord) mCord->idle();
 }
@@ -432,6 +437,15 @@ void Editor::valueChanged(CControl* control) {
     }
     if (inRange(t, tag::kPageButton1, 4)) {
         mPlugin->setParameter(kCurrMain, discreteValue(t - tag::kPageButton1, 4));
+        return;
+    }
+    if (t == tag::kPredefinedRouting) {
+        mPlugin->applyPredefinedRouting(discreteIndex(v, kNumPredefinedRoutings));
+        return;
+    }
+    if (t == tag::kMatrixView) {
+        mMatrix->setView(discreteIndex(v, 2));
+        buildPage(0);
         return;
     }
     if (isPlainTag(t)) {
@@ -652,12 +666,17 @@ void Editor::buildPage(int page) {
         mPage = nullptr;
         mLibrary = nullptr;
     }
+    mMatrix->clear();
     mShownPage = page;
     mPage = new CViewContainer(kPageRect);
     mPage->setBackgroundColor(kLight);
     mFrame->addView(mPage);
     static const char* const kTitles[4] = {"OP ROUTING", "LIBRARY", "PREFERENCES", "MOD ROUTING"};
-    mPage->addView(new CModuleText(CRect(0, 2, kPageRect.getWidth(), 13), mArt->font, kTitles[page], CModuleText::kCentre));
+    // The routing page's tabs stand where the other pages show their title.
+    if (page == 0)
+        mMatrix->build(mPage, mArt->font, [this](CControl* c) { registerControl(c); });
+    else
+        mPage->addView(new CModuleText(CRect(0, 2, kPageRect.getWidth(), 13), mArt->font, kTitles[page], CModuleText::kCentre));
     if (page == 1) {
         auto report = [this](const std::string& a, const std::string& b, bool error) {
             if (mInfo) mInfo->setMessage(a, b, error);

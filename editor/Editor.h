@@ -35,6 +35,7 @@ constexpr int kModButton1 = 430;   // ..433
 class Editor;
 class CLibWnd;
 class CCordWnd;
+class MatrixPage;
 
 // The frame with one extra behaviour: a left click on a module panel's
 // surroundings counts as a touch of that panel's module button.
@@ -105,6 +106,7 @@ public:
     CLibWnd* libraryPage() const { return mLibrary; }
     CInfo* info() const { return mInfo; }
     CCordWnd* cordView() const { return mCord; }
+    MatrixPage* matrixPage() const { return mMatrix.get(); }
 
 private:
     bool build();
@@ -157,6 +159,8 @@ private:
     CInfo* mInfo = nullptr;
     toolkit::CCommandRunner mFileRunner;
     CCordWnd* mCord = nullptr;
+    // The routing page's views and the view it shows, kept while closed.
+    std::unique_ptr<MatrixPage> mMatrix;
 
     int mShownPage = -1;
     int mCurrOp = 0;

@@ -139,6 +139,11 @@ public:
         return (slot >= 0 && slot < kNumModulatorSlots) ? mMods[slot].get() : nullptr;
     }
     int limiterLatency() const { return mLimiter.lookahead(); }
+    // Writes the 24 matrix gains of predefined routing r (0..10), not as
+    // host automation: choosing a routing is one gesture, not 24 edits.
+    void applyPredefinedRouting(int r);
+    // The dry delay in samples a DryDly value means at the current rate.
+    int dryDelaySamples(float value) const { return dryDelayLength(value); }
 
 private:
     template <typename Sample>
