@@ -32,6 +32,7 @@ constexpr int kModButton1 = 430;   // ..433
 }  // namespace tag
 
 class Editor;
+class CModulePlot;
 
 // The frame with one extra behaviour: a left click on a module panel's
 // surroundings counts as a touch of that panel's module button.
@@ -70,6 +71,7 @@ public:
     void parameterChanged(int index, float value) override;
     void learnEnded() override { mLearnEndedPending.store(true, std::memory_order_release); }
     void refresh() override { mRefreshPending.store(true, std::memory_order_release); }
+    int modulationPreviewMode() const override;
 
     // --- controls -----------------------------------------------------------
     void valueChanged(CControl* control) override;
@@ -90,6 +92,8 @@ public:
     toolkit::CViewContainer* pageView() const { return mPage; }
     toolkit::CViewContainer* operatorPanel() const { return mOpPanel; }
     toolkit::CViewContainer* modulatorPanel() const { return mModPanel; }
+    CModulePlot* operatorPlot() const { return mOpPlot; }
+    CModulePlot* modulatorPlot() const { return mModPlot; }
     int pulse() const { return mPulse; }
 
 private:
@@ -135,6 +139,8 @@ private:
     toolkit::CViewContainer* mPage = nullptr;
     toolkit::CViewContainer* mOpPanel = nullptr;
     toolkit::CViewContainer* mModPanel = nullptr;
+    CModulePlot* mOpPlot = nullptr;
+    CModulePlot* mModPlot = nullptr;
 
     int mShownPage = -1;
     int mCurrOp = 0;
