@@ -546,6 +546,8 @@ void Editor::buildModulePanel(bool modulator) {
     mFrame->addView(panel);
     plot = ModulePanel::build(panel, mPlugin, modulator, modulator ? mCurrMod : mCurrOp, this, mArt->font,
                               [this](CControl* c) { registerControl(c); });
+    // The first picture at once, not at the next timer tick.
+    if (plot) plot->refresh();
 }
 
 void Editor::buildPage(int page) {

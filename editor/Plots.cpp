@@ -167,7 +167,9 @@ double CTransferPlot::yOfValue(double v) const {
 void CTransferPlot::compute(const PlotSource& source, const float* values) {
     const int n = columns();
     mCurves.assign(1, std::vector<double>(n));
-    for (int x = 0; x < n; ++x) mCurves[0][x] = source.transferAt(values, -1.0 + 2.0 * (x + 0.5) / n);
+    std::vector<double> inputs(n);
+    for (int x = 0; x < n; ++x) inputs[x] = -1.0 + 2.0 * (x + 0.5) / n;
+    source.transferCurve(values, inputs.data(), mCurves[0].data(), n);
 }
 
 void CTransferPlot::drawGrid(CDrawContext* context) const {
@@ -200,7 +202,9 @@ double CDynamicsPlot::yOfValue(double db) const {
 void CDynamicsPlot::compute(const PlotSource& source, const float* values) {
     const int n = columns();
     mCurves.assign(1, std::vector<double>(n));
-    for (int x = 0; x < n; ++x) mCurves[0][x] = source.transferAt(values, kMinDb + (kMaxDb - kMinDb) * (x + 0.5) / n);
+    std::vector<double> inputs(n);
+    for (int x = 0; x < n; ++x) inputs[x] = kMinDb + (kMaxDb - kMinDb) * (x + 0.5) / n;
+    source.transferCurve(values, inputs.data(), mCurves[0].data(), n);
 }
 
 void CDynamicsPlot::drawGrid(CDrawContext* context) const {

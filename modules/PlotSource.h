@@ -115,6 +115,10 @@ public:
     // kTransfer: output sample for an input sample. kDynamics: output level
     // in dB for an input level in dB.
     virtual double transferAt(const float* /*values*/, double input) const { return input; }
+    // The same at many inputs at once.
+    virtual void transferCurve(const float* values, const double* input, double* output, int count) const {
+        for (int i = 0; i < count; ++i) output[i] = transferAt(values, input[i]);
+    }
     // kWaveform: the output of a channel (0 left, 1 right) at a phase 0..1
     // of one cycle, and the phase the module is at now.
     virtual double waveformAt(const float* /*values*/, double /*phase*/, int /*channel*/) const { return 0.0; }

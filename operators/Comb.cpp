@@ -1,5 +1,7 @@
 #include "operators/Comb.h"
 
+#include "operators/PlotProbe.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -193,6 +195,12 @@ void Comb::setSampleRate(float rate) {
     int length = 1 + static_cast<int>(rate / kMinHz);
     mLine.allocate(length);
     Operator::setSampleRate(rate);
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void Comb::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
+    plotprobe::magnitudeDb<Comb>(values, -1, curve, mSampleRate, freqHz, outDb, count);
 }
 
 }  // namespace vh

@@ -1,5 +1,7 @@
 #include "operators/EQ.h"
 
+#include "operators/PlotProbe.h"
+
 #include <cmath>
 #include <initializer_list>
 
@@ -383,6 +385,12 @@ void EQ::resetSmoothing() {
 void EQ::clearState() {
     mIc1 = mIc2 = mX1 = Vec4();
     resetSmoothing();
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void EQ::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
+    plotprobe::magnitudeDb<EQ>(values, kMorph, curve, mSampleRate, freqHz, outDb, count);
 }
 
 }  // namespace vh

@@ -1,5 +1,7 @@
 #include "operators/Formant.h"
 
+#include "operators/PlotProbe.h"
+
 #include <cmath>
 
 #include "operators/EqMath.h"
@@ -170,6 +172,12 @@ void Formant::computeTables(double rate) {
 void Formant::setSampleRate(float rate) {
     computeTables(rate);
     Operator::setSampleRate(rate);
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void Formant::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
+    plotprobe::magnitudeDb<Formant>(values, kMorph, curve, mSampleRate, freqHz, outDb, count);
 }
 
 }  // namespace vh

@@ -1,5 +1,7 @@
 #include "operators/Moog.h"
 
+#include "operators/PlotProbe.h"
+
 #include <cmath>
 
 #include "operators/FastMath.h"
@@ -112,6 +114,12 @@ void Moog::resetSmoothing() {
 void Moog::clearState() {
     mS1 = mS2 = mS3 = mS4 = mP4 = Vec4(0.0f);
     resetSmoothing();
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void Moog::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
+    plotprobe::magnitudeDb<Moog>(values, -1, curve, mSampleRate, freqHz, outDb, count);
 }
 
 }  // namespace vh

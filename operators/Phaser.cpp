@@ -1,5 +1,7 @@
 #include "operators/Phaser.h"
 
+#include "operators/PlotProbe.h"
+
 #include <cmath>
 
 #include "operators/EqMath.h"
@@ -138,6 +140,12 @@ void Phaser::clearState() {
 void Phaser::setSampleRate(float rate) {
     mCornerScale = kLowestCornerHz / rate;
     Operator::setSampleRate(rate);
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void Phaser::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
+    plotprobe::magnitudeDb<Phaser>(values, -1, curve, mSampleRate, freqHz, outDb, count);
 }
 
 }  // namespace vh

@@ -1,5 +1,7 @@
 #include "operators/SVF.h"
 
+#include "operators/PlotProbe.h"
+
 #include <cmath>
 #include <initializer_list>
 
@@ -146,6 +148,12 @@ void SVF::resetSmoothing() {
 void SVF::clearState() {
     mLow = mBand = Vec4(0.0f);
     resetSmoothing();
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void SVF::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
+    plotprobe::magnitudeDb<SVF>(values, kMorph, curve, mSampleRate, freqHz, outDb, count);
 }
 
 }  // namespace vh
