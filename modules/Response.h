@@ -15,18 +15,27 @@ inline Complex unitCircle(double freqHz, double sampleRate) {
     return std::polar(1.0, 2.0 * 3.141592653589793 * freqHz / sampleRate);
 }
 
-// Magnitude in dB, with silence floored at -200 dB.
+// Magnitude in dB, with silence floored at -200 dB (from the squared
+// magnitude: no square root, no overflow guard needed at these sizes).
 inline double decibels(Complex h) {
-    double m = std::abs(h);
-    return m > 1e-10 ? 20.0 * std::log10(m) : -200.0;
+    double power = std::norm(h);
+    return power > 1e-20 ? 10.0 * std::log10(power) : -200.0;
 }
 
-// H(z) = (b0 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2).
+// H(z) = (b0 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2) on the unit circle.
 struct Biquad {
     double b0, b1, b2, a1, a2;
+    // z on the unit circle, so 1/z is its conjugate; the arithmetic is spelt
+    // out because the library's complex guards for infinities cost more than
+    // the rest.
     Complex at(Complex z) const {
-        Complex zi = 1.0 / z, zi2 = zi * zi;
-        return (b0 + b1 * zi + b2 * zi2) / (1.0 + a1 * zi + a2 * zi2);
+        // z^-1 = (c, -s), z^-2 = (c2, -s2).
+        const double c = z.real(), s = z.imag();
+        const double c2 = c * c - s * s, s2 = 2.0 * c * s;
+        const double nr = b0 + b1 * c + b2 * c2, ni = -(b1 * s + b2 * s2);
+        const double dr = 1.0 + a1 * c + a2 * c2, di = -(a1 * s + a2 * s2);
+        const double scale = 1.0 / (dr * dr + di * di);
+        return Complex((nr * dr + ni * di) * scale, (ni * dr - nr * di) * scale);
     }
 };
 

@@ -193,7 +193,7 @@ void Biquad::responseDb(const float* values, int curve, const double* freqHz, do
     const double morph = curve == 1 ? 0.0 : curve == 2 ? 1.0 : clampUnit(values[kMorph]);
     for (int i = 0; i < count; ++i) {
         const auto z = response::unitCircle(freqHz[i], mSampleRate);
-        outDb[i] = response::decibels((1.0 - morph) * a.at(z) + morph * b.at(z));
+        outDb[i] = response::decibels(a.at(z) * (1.0 - morph) + b.at(z) * morph);
     }
 }
 
