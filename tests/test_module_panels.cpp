@@ -15,6 +15,9 @@
 #include "modules/ModuleTypes.h"
 #include "operators/Biquad.h"
 #include "operators/CompExp.h"
+#include "operators/DelayLine.h"
+#include "operators/Moog.h"
+#include "operators/SVF.h"
 #include "operators/FilterControls.h"
 
 using namespace vh;
@@ -380,4 +383,92 @@ TEST_F(ModulePanels, EnvelopeHistoryScrollsWithTheOutput) {
     step();
     EXPECT_GT(plot->curve(0).back(), 0.1);
     EXPECT_EQ(plot->curve(0).front(), 0.0);  // six seconds ago nothing had happened
+}
+
+// --- the modules' plot functions ----------------------------------------------
+
+namespace {
+// Steady-state gain in dB of an operator's left channel for a sine.
+template <class M>
+double measuredGainDb(M& module, double freqHz, float rate) {
+    const int n = int(rate), tail = int(rate / 10);
+    double peak = 0;
+    for (int i = 0; i < n; ++i) {
+        float l = float(0.01 * std::sin(2 * M_PI * freqHz * i / rate)), r = l;
+        module.processSample(&l, &r);
+        if (i >= n - tail) peak = std::max(peak, std::fabs(double(l)));
+    }
+    return 20 * std::log10(peak / 0.01);
+}
+}  // namespace
+
+TEST(ModulePlotFunctions, MeasuredResponsesMatchWhatTheFiltersDoToASine) {
+    const float rate = 48000.0f;
+    auto check = [&](Operator& op, const char* what) {
+        op.setSampleRate(rate);
+        float values[PlotSource::kMaxValues];
+        op.plotValues(values);
+        for (double hz : {200.0, 1000.0, 3000.0}) {
+            double plotted = 0;
+            op.responseDb(values, 0, &hz, &plotted, 1);
+            op.clearState();
+            EXPECT_NEAR(plotted, measuredGainDb(op, hz, rate), 0.5) << what << " at " << hz << " Hz";
+        }
+    };
+    SVF svf(0, nullptr);
+    svf.setParameter(SVF::kFreqA, filter::frequencyValue(1000.0));
+    svf.setParameter(SVF::kResoA, 0.6f);
+    check(svf, "svf");
+    Moog moog(0, nullptr);
+    moog.setParameter(Moog::kCutoff, filter::frequencyValue(1500.0));
+    moog.setParameter(Moog::kEmphasis, 0.4f);
+    check(moog, "moog");
+    Biquad biquad(0, nullptr);
+    biquad.setParameter(Biquad::kFreqA, filter::frequencyValue(700.0));
+    biquad.setParameter(Biquad::kTypeB, discreteValue(filter::kHighPass, filter::kNumFilterTypes));
+    biquad.setParameter(Biquad::kFreqB, filter::frequencyValue(2000.0));
+    biquad.setParameter(Biquad::kMorph, 0.3f);
+    check(biquad, "biquad morph");
+}
+
+TEST(ModulePlotFunctions, DelayTapsFallAtTheDelayTimeAndRepeatWithFeedback) {
+    DelayLine delay(0, nullptr);
+    delay.setParameter(DelayLine::kMode, discreteValue(DelayLine::kTimeBased, 2));
+    delay.setParameter(DelayLine::kTimeL, 0.0625f);  // of 4 s: 250 ms
+    delay.setParameter(DelayLine::kTimeR, 0.125f);   // 500 ms
+    delay.setParameter(DelayLine::kFeedback, 0.8f);
+    delay.setSampleRate(44100.0f);
+    float values[PlotSource::kMaxValues];
+    delay.plotValues(values);
+    DelayTap taps[8];
+    int n = delay.delayTaps(values, taps, 8);
+    std::vector<DelayTap> left, right;
+    for (int i = 0; i < n; ++i) (taps[i].channel == 0 ? left : right).push_back(taps[i]);
+    ASSERT_GE(left.size(), 2u);
+    ASSERT_GE(right.size(), 1u);
+    EXPECT_NEAR(left[0].timeMs, 250.0, 0.1);
+    EXPECT_NEAR(left[0].gain, 1.0, 0.01);
+    EXPECT_NEAR(right[0].timeMs, 500.0, 0.1);
+    // The left echo comes back after another 250 ms, quieter.
+    EXPECT_NEAR(left[1].timeMs, 500.0, 0.1);
+    EXPECT_LT(std::fabs(left[1].gain), 1.0);
+    EXPECT_GT(std::fabs(left[1].gain), 0.1);
+}
+
+TEST(EditorCommandLine, ContactSheetShowsEveryPanel) {
+    std::string host = VH_HOST_PATH, plugin = VH_PLUGIN_PATH;
+    if (host.empty() || plugin.empty()) GTEST_SKIP() << "host or plug-in not built";
+    char folder[] = "/tmp/vh_contact_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    std::string out = std::string(folder) + "/sheet.png";
+    EXPECT_EQ(system((host + " screenshot " + plugin + " " + out + " --contact-sheet > /dev/null").c_str()), 0);
+    toolkit::CBitmap* sheet = toolkit::CBitmap::createFromPngFile(out);
+    ASSERT_NE(sheet, nullptr);
+    // Five columns of panels, four rows of operators and one of modulators;
+    // every cell of a type is light panel inside.
+    EXPECT_EQ(sheet->getWidth(), 5 * 226);
+    EXPECT_EQ(sheet->getHeight(), 5 * 170);
+    for (int cell : {0, 18, 20, 24}) EXPECT_EQ(sheet->getPixel(cell % 5 * 226 + 100, cell / 5 * 170 + 150), kLight) << cell;
+    sheet->forget();
+    (void)system((std::string("rm -rf ") + folder).c_str());
 }
