@@ -52,12 +52,43 @@ void CModulePlot::drawBackground(CDrawContext* context) const {
 
 // ---------------------------------------------------------------------------
 
-CCurvePlot::CCurvePlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font, PlotKind kind)
-    : CModulePlot(size, nullptr, -1, font), mLookup(std::move(lookup)), mKind(kind) {
+CCurvePlot::CCurvePlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font, PlotKind kind, double top,
+                       double bottom)
+    : CModulePlot(size, nullptr, -1, font), mLookup(std::move(lookup)), mKind(kind), mTop(top), mBottom(bottom) {
     setMouseEnabled(false);
 }
 
 int CCurvePlot::columns() const { return std::max(1, static_cast<int>(area().getWidth())); }
+
+double CCurvePlot::frameX(double fraction) const {
+    CRect a = getFrameRect().inset(kInset, kInset);
+    return a.left + fraction * a.getWidth();
+}
+
+double CCurvePlot::frameY(double value) const {
+    CRect a = getFrameRect().inset(kInset, kInset);
+    return along(value, mTop, mBottom, a.top, a.bottom);
+}
+
+double CCurvePlot::xAt(double fraction) const {
+    CRect a = area();
+    return a.left + fraction * a.getWidth();
+}
+
+double CCurvePlot::yOf(double value) const {
+    CRect a = area();
+    return along(value, mTop, mBottom, a.top, a.bottom);
+}
+
+void CCurvePlot::horizontalLine(CDrawContext* context, double value) const {
+    CRect a = area();
+    gridLine(context, a.left, yOf(value), a.right, yOf(value));
+}
+
+void CCurvePlot::verticalLine(CDrawContext* context, double fraction) const {
+    CRect a = area();
+    gridLine(context, xAt(fraction), a.top, xAt(fraction), a.bottom);
+}
 
 void CCurvePlot::refresh() {
     PlotSource* source = mLookup ? mLookup() : nullptr;
@@ -91,7 +122,7 @@ void CCurvePlot::draw(CDrawContext* context) {
         setColour(cr, c == 0 ? kDark : kSecondCurve);
         cairo_set_line_width(cr, c == 0 ? 1.5 : 1.0);
         for (size_t x = 0; x < curve.size(); ++x) {
-            double y = std::clamp(yOfValue(curve[x]), a.top - 2, a.bottom + 2);
+            double y = std::clamp(yOf(curve[x]), a.top - 2, a.bottom + 2);
             double px = a.left + static_cast<double>(x) + 0.5;
             if (x == 0)
                 cairo_move_to(cr, px, y);
@@ -107,22 +138,7 @@ void CCurvePlot::draw(CDrawContext* context) {
 // ---------------------------------------------------------------------------
 
 CResponsePlot::CResponsePlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font)
-    : CCurvePlot(size, std::move(lookup), font, PlotKind::kResponse) {}
-
-double CResponsePlot::xOfFrequency(double hz) const {
-    CRect a = getFrameRect().inset(kInset, kInset);
-    return a.left + std::log(hz / kMinHz) / std::log(kMaxHz / kMinHz) * a.getWidth();
-}
-
-double CResponsePlot::yOfDb(double db) const {
-    CRect a = getFrameRect().inset(kInset, kInset);
-    return along(db, kTopDb, kBottomDb, a.top, a.bottom);
-}
-
-double CResponsePlot::yOfValue(double db) const {
-    CRect a = area();
-    return along(db, kTopDb, kBottomDb, a.top, a.bottom);
-}
+    : CCurvePlot(size, std::move(lookup), font, PlotKind::kResponse, kTopDb, kBottomDb) {}
 
 void CResponsePlot::compute(const PlotSource& source, const float* values) {
     const int n = columns();
@@ -136,75 +152,27 @@ void CResponsePlot::compute(const PlotSource& source, const float* values) {
 }
 
 void CResponsePlot::drawGrid(CDrawContext* context) const {
-    CRect a = area();
-    for (double hz : {100.0, 1000.0, 10000.0}) {
-        double x = a.left + std::log(hz / kMinHz) / std::log(kMaxHz / kMinHz) * a.getWidth();
-        gridLine(context, x, a.top, x, a.bottom);
-    }
-    for (double db : {0.0, -24.0}) gridLine(context, a.left, yOfValue(db), a.right, yOfValue(db));
+    for (double hz : {100.0, 1000.0, 10000.0}) verticalLine(context, fractionOf(hz));
+    for (double db : {0.0, -24.0}) horizontalLine(context, db);
 }
 
 // ---------------------------------------------------------------------------
 
-CTransferPlot::CTransferPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font)
-    : CCurvePlot(size, std::move(lookup), font, PlotKind::kTransfer) {}
-
-double CTransferPlot::xOfInput(double x) const {
-    CRect a = getFrameRect().inset(kInset, kInset);
-    return along(x, -1, 1, a.left, a.right);
-}
-
-double CTransferPlot::yOfOutput(double y) const {
-    CRect a = getFrameRect().inset(kInset, kInset);
-    return along(y, 1, -1, a.top, a.bottom);
-}
-
-double CTransferPlot::yOfValue(double v) const {
-    CRect a = area();
-    return along(v, 1, -1, a.top, a.bottom);
-}
+CTransferPlot::CTransferPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font, PlotKind kind, double low,
+                             double high)
+    : CCurvePlot(size, std::move(lookup), font, kind, high, low) {}
 
 void CTransferPlot::compute(const PlotSource& source, const float* values) {
     const int n = columns();
     mCurves.assign(1, std::vector<double>(n));
     std::vector<double> inputs(n);
-    for (int x = 0; x < n; ++x) inputs[x] = -1.0 + 2.0 * (x + 0.5) / n;
+    for (int x = 0; x < n; ++x) inputs[x] = mBottom + (mTop - mBottom) * (x + 0.5) / n;
     source.transferCurve(values, inputs.data(), mCurves[0].data(), n);
 }
 
 void CTransferPlot::drawGrid(CDrawContext* context) const {
-    CRect a = area();
-    double cx = std::floor(a.getCenter().x), cy = std::floor(a.getCenter().y);
-    gridLine(context, cx, a.top, cx, a.bottom);
-    gridLine(context, a.left, cy, a.right, cy);
-}
-
-// ---------------------------------------------------------------------------
-
-CDynamicsPlot::CDynamicsPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font)
-    : CCurvePlot(size, std::move(lookup), font, PlotKind::kDynamics) {}
-
-double CDynamicsPlot::xOfDb(double db) const {
-    CRect a = getFrameRect().inset(kInset, kInset);
-    return along(db, kMinDb, kMaxDb, a.left, a.right);
-}
-
-double CDynamicsPlot::yOfDb(double db) const {
-    CRect a = getFrameRect().inset(kInset, kInset);
-    return along(db, kMaxDb, kMinDb, a.top, a.bottom);
-}
-
-double CDynamicsPlot::yOfValue(double db) const {
-    CRect a = area();
-    return along(db, kMaxDb, kMinDb, a.top, a.bottom);
-}
-
-void CDynamicsPlot::compute(const PlotSource& source, const float* values) {
-    const int n = columns();
-    mCurves.assign(1, std::vector<double>(n));
-    std::vector<double> inputs(n);
-    for (int x = 0; x < n; ++x) inputs[x] = kMinDb + (kMaxDb - kMinDb) * (x + 0.5) / n;
-    source.transferCurve(values, inputs.data(), mCurves[0].data(), n);
+    verticalLine(context, 0.5);
+    horizontalLine(context, 0.5 * (mTop + mBottom));
 }
 
 void CDynamicsPlot::drawGrid(CDrawContext* context) const {
@@ -212,31 +180,16 @@ void CDynamicsPlot::drawGrid(CDrawContext* context) const {
     // The unity line: what passes untouched.
     gridLine(context, a.left, a.bottom, a.right, a.top);
     for (double db : {-20.0, -40.0}) {
-        double x = along(db, kMinDb, kMaxDb, a.left, a.right);
-        gridLine(context, x, a.top, x, a.bottom);
-        gridLine(context, a.left, yOfValue(db), a.right, yOfValue(db));
+        verticalLine(context, (db - kMinDb) / (kMaxDb - kMinDb));
+        horizontalLine(context, db);
     }
 }
 
 // ---------------------------------------------------------------------------
 
+// A little room above and below the full swing, so its flat tops show.
 CWaveformPlot::CWaveformPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font)
-    : CCurvePlot(size, std::move(lookup), font, PlotKind::kWaveform) {}
-
-double CWaveformPlot::yOfOutput(double v) const {
-    CRect a = getFrameRect().inset(kInset, kInset);
-    return along(v, 1, -1, a.top + 1, a.bottom - 1);
-}
-
-double CWaveformPlot::yOfValue(double v) const {
-    CRect a = area();
-    return along(v, 1, -1, a.top + 1, a.bottom - 1);
-}
-
-double CWaveformPlot::markerX() const {
-    CRect a = getFrameRect().inset(kInset, kInset);
-    return a.left + std::floor(mPhase * a.getWidth());
-}
+    : CCurvePlot(size, std::move(lookup), font, PlotKind::kWaveform, 1.05, -1.05) {}
 
 bool CWaveformPlot::animates(const PlotSource& source) {
     double phase = source.plotPhase();
@@ -252,15 +205,11 @@ void CWaveformPlot::compute(const PlotSource& source, const float* values) {
         for (int x = 0; x < n; ++x) mCurves[c][x] = source.waveformAt(values, (x + 0.5) / n, c);
 }
 
-void CWaveformPlot::drawGrid(CDrawContext* context) const {
-    CRect a = area();
-    double y = std::floor(yOfValue(0));
-    gridLine(context, a.left, y, a.right, y);
-}
+void CWaveformPlot::drawGrid(CDrawContext* context) const { horizontalLine(context, 0.0); }
 
 void CWaveformPlot::drawOver(CDrawContext* context) const {
     CRect a = area();
-    double x = a.left + std::floor(mPhase * a.getWidth());
+    double x = std::floor(xAt(mPhase));
     context->setFillColor(kMark);
     context->fillRect(CRect(x, a.top, x + 1, a.bottom));
 }
@@ -268,17 +217,7 @@ void CWaveformPlot::drawOver(CDrawContext* context) const {
 // ---------------------------------------------------------------------------
 
 CHistoryPlot::CHistoryPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font)
-    : CCurvePlot(size, std::move(lookup), font, PlotKind::kHistory) {}
-
-double CHistoryPlot::yOfOutput(double v) const {
-    CRect a = getFrameRect().inset(kInset, kInset);
-    return along(v, 1, 0, a.top + 1, a.bottom - 1);
-}
-
-double CHistoryPlot::yOfValue(double v) const {
-    CRect a = area();
-    return along(v, 1, 0, a.top + 1, a.bottom - 1);
-}
+    : CCurvePlot(size, std::move(lookup), font, PlotKind::kHistory, 1.03, -0.03) {}
 
 bool CHistoryPlot::animates(const PlotSource& source) {
     const PlotHistory* history = source.plotHistory();
@@ -297,48 +236,36 @@ void CHistoryPlot::compute(const PlotSource& source, const float*) {
         for (int x = 0; x < n && x < PlotHistory::kSize; ++x) mCurves[c][n - 1 - x] = history->at(c, x);
 }
 
-void CHistoryPlot::drawGrid(CDrawContext* context) const {
-    CRect a = area();
-    double y = std::floor(yOfValue(0.5));
-    gridLine(context, a.left, y, a.right, y);
-}
+void CHistoryPlot::drawGrid(CDrawContext* context) const { horizontalLine(context, 0.5); }
 
 // ---------------------------------------------------------------------------
 
+// Gains of -1 .. 1 around the middle line.
 CTapsPlot::CTapsPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font)
-    : CCurvePlot(size, std::move(lookup), font, PlotKind::kTaps) {}
-
-double CTapsPlot::yOfValue(double v) const { return area().getCenter().y - v; }
+    : CCurvePlot(size, std::move(lookup), font, PlotKind::kTaps, 1.0, -1.0) {}
 
 void CTapsPlot::compute(const PlotSource& source, const float* values) {
     mCurves.clear();
     mTaps.assign(kMaxTaps, DelayTap{});
     mTaps.resize(static_cast<size_t>(std::max(0, source.delayTaps(values, mTaps.data(), kMaxTaps))));
-    // A span that shows the first few echoes: the next 250 ms step above
-    // the fourth tap of either channel.
+    // A span that shows the first echoes: the next 250 ms step above the
+    // latest of the first eight.
     double last = 0;
     for (size_t i = 0; i < mTaps.size() && i < 8; ++i) last = std::max(last, static_cast<double>(mTaps[i].timeMs));
     mSpanMs = std::max(250.0, std::ceil(last * 1.1 / 250.0) * 250.0);
 }
 
 void CTapsPlot::drawGrid(CDrawContext* context) const {
-    CRect a = area();
-    double y = std::floor(a.getCenter().y);
-    gridLine(context, a.left, y, a.right, y);
-    for (double ms = 250; ms < mSpanMs; ms += 250) {
-        double x = along(ms, 0, mSpanMs, a.left, a.right);
-        gridLine(context, x, a.top, x, a.bottom);
-    }
+    horizontalLine(context, 0.0);
+    for (double ms = 250; ms < mSpanMs; ms += 250) verticalLine(context, ms / mSpanMs);
 }
 
 void CTapsPlot::drawOver(CDrawContext* context) const {
-    CRect a = area();
-    double half = a.getHeight() / 2 - 1;
-    double mid = std::floor(a.getCenter().y);
+    const double mid = std::floor(yOf(0.0));
     for (const DelayTap& tap : mTaps) {
         if (tap.timeMs > mSpanMs) continue;
-        double x = std::floor(along(tap.timeMs, 0, mSpanMs, a.left, a.right - 2));
-        double h = std::min(1.0, std::fabs(static_cast<double>(tap.gain))) * half;
+        double x = std::floor(xAt(tap.timeMs / mSpanMs * 0.99));
+        double h = std::floor(mid - yOf(std::min(1.0, std::fabs(static_cast<double>(tap.gain)))));
         context->setFillColor(tap.channel == 0 ? kDark : kSecondCurve);
         if (tap.channel == 0)
             context->fillRect(CRect(x, mid - h, x + 2, mid));

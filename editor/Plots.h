@@ -6,6 +6,7 @@
 // only when something it shows has moved.
 
 #include <array>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -36,13 +37,17 @@ protected:
 };
 
 // A plot of one or more curves over the columns of its area, recomputed
-// when the module's values (or sample rate) change.
+// when the module's values (or sample rate) change. Values run from
+// `top` at the area's top to `bottom` at its bottom.
 class CCurvePlot : public CModulePlot {
 public:
-    CCurvePlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font, PlotKind kind);
+    CCurvePlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font, PlotKind kind, double top, double bottom);
     void refresh() override;
     void draw(CDrawContext* context) override;
     const std::vector<double>& curve(int i) const { return mCurves[i]; }
+    // Window coordinates of a fraction 0..1 of the width and of a value.
+    double frameX(double fraction) const;
+    double frameY(double value) const;
 
 protected:
     // Fills mCurves (one value per column) from the module.
@@ -50,12 +55,17 @@ protected:
     // Something moved that is not a parameter (a phase, a history).
     virtual bool animates(const PlotSource& /*source*/) { return false; }
     virtual void drawGrid(CDrawContext* context) const = 0;
-    virtual double yOfValue(double value) const = 0;
     virtual void drawOver(CDrawContext* /*context*/) const {}
     int columns() const;
+    // The same in the coordinates drawing uses.
+    double xAt(double fraction) const;
+    double yOf(double value) const;
+    void horizontalLine(CDrawContext* context, double value) const;
+    void verticalLine(CDrawContext* context, double fraction) const;
 
     PlotSourceLookup mLookup;
     PlotKind mKind;
+    double mTop, mBottom;
     std::array<float, PlotSource::kMaxValues> mValues{};
     float mSampleRate = 0;
     bool mValid = false;
@@ -68,55 +78,51 @@ public:
     static constexpr double kMinHz = 20, kMaxHz = 20000;
     static constexpr double kTopDb = 24, kBottomDb = -48;
     CResponsePlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font);
-    // Frame coordinates of the axes (for tests and markers).
-    double xOfFrequency(double hz) const;
-    double yOfDb(double db) const;
+    double xOfFrequency(double hz) const { return frameX(fractionOf(hz)); }
+    double yOfDb(double db) const { return frameY(db); }
 
 protected:
+    static double fractionOf(double hz) { return std::log(hz / kMinHz) / std::log(kMaxHz / kMinHz); }
     void compute(const PlotSource& source, const float* values) override;
     void drawGrid(CDrawContext* context) const override;
-    double yOfValue(double db) const override;
 };
 
-// Output sample against input sample, -1 .. 1 on both axes.
+// Output against input over the same range on both axes: samples -1 .. 1
+// (the waveshaper) or levels -60 .. 0 dB (the compressor).
 class CTransferPlot : public CCurvePlot {
 public:
-    CTransferPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font);
-    double xOfInput(double x) const;
-    double yOfOutput(double y) const;
+    CTransferPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font, PlotKind kind = PlotKind::kTransfer,
+                  double low = -1, double high = 1);
+    double xOfInput(double x) const { return frameX((x - mBottom) / (mTop - mBottom)); }
+    double yOfOutput(double y) const { return frameY(y); }
 
 protected:
     void compute(const PlotSource& source, const float* values) override;
     void drawGrid(CDrawContext* context) const override;
-    double yOfValue(double v) const override;
 };
 
-// Output level against input level, -60 .. 0 dB on both axes.
-class CDynamicsPlot : public CCurvePlot {
+class CDynamicsPlot : public CTransferPlot {
 public:
     static constexpr double kMinDb = -60, kMaxDb = 0;
-    CDynamicsPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font);
-    double xOfDb(double db) const;
-    double yOfDb(double db) const;
+    CDynamicsPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font)
+        : CTransferPlot(size, std::move(lookup), font, PlotKind::kDynamics, kMinDb, kMaxDb) {}
+    double xOfDb(double db) const { return xOfInput(db); }
+    double yOfDb(double db) const { return frameY(db); }
 
 protected:
-    void compute(const PlotSource& source, const float* values) override;
     void drawGrid(CDrawContext* context) const override;
-    double yOfValue(double db) const override;
 };
 
 // One cycle of both channels, with a marker where the module is now.
 class CWaveformPlot : public CCurvePlot {
 public:
     CWaveformPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font);
-    double yOfOutput(double v) const;
-    double markerX() const;
+    double yOfOutput(double v) const { return frameY(v); }
 
 protected:
     void compute(const PlotSource& source, const float* values) override;
     bool animates(const PlotSource& source) override;
     void drawGrid(CDrawContext* context) const override;
-    double yOfValue(double v) const override;
     void drawOver(CDrawContext* context) const override;
     double mPhase = 0;
 };
@@ -125,13 +131,12 @@ protected:
 class CHistoryPlot : public CCurvePlot {
 public:
     CHistoryPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font);
-    double yOfOutput(double v) const;
+    double yOfOutput(double v) const { return frameY(v); }
 
 protected:
     void compute(const PlotSource& source, const float* values) override;
     bool animates(const PlotSource& source) override;
     void drawGrid(CDrawContext* context) const override;
-    double yOfValue(double v) const override;
     unsigned mWritten = ~0u;
 };
 
@@ -145,7 +150,6 @@ public:
 protected:
     void compute(const PlotSource& source, const float* values) override;
     void drawGrid(CDrawContext* context) const override;
-    double yOfValue(double v) const override;
     void drawOver(CDrawContext* context) const override;
     std::vector<DelayTap> mTaps;
     double mSpanMs = 1000;

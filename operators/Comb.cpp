@@ -1,10 +1,10 @@
 #include "operators/Comb.h"
 
-#include "operators/PlotProbe.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#include "operators/PlotProbe.h"
 
 namespace vh {
 

@@ -1,10 +1,9 @@
 #include "operators/DelayLine.h"
 
-#include <memory>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "operators/Gain.h"
 

@@ -1,9 +1,9 @@
 #include "operators/Distortion.h"
 
-#include "operators/PlotProbe.h"
-
 #include <cmath>
 #include <cstring>
+
+#include "operators/PlotProbe.h"
 
 namespace vh {
 

@@ -1,10 +1,9 @@
 #include "operators/Moog.h"
 
-#include "operators/PlotProbe.h"
-
 #include <cmath>
 
 #include "operators/FastMath.h"
+#include "operators/PlotProbe.h"
 
 namespace vh {
 

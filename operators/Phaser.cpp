@@ -1,10 +1,9 @@
 #include "operators/Phaser.h"
 
-#include "operators/PlotProbe.h"
-
 #include <cmath>
 
 #include "operators/EqMath.h"
+#include "operators/PlotProbe.h"
 
 namespace vh {
 

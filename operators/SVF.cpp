@@ -1,11 +1,10 @@
 #include "operators/SVF.h"
 
-#include "operators/PlotProbe.h"
-
 #include <cmath>
 #include <initializer_list>
 
 #include "operators/FastMath.h"
+#include "operators/PlotProbe.h"
 
 namespace vh {
 
