@@ -117,7 +117,6 @@ protected:
 class CWaveformPlot : public CCurvePlot {
 public:
     CWaveformPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font);
-    double yOfOutput(double v) const { return frameY(v); }
 
 protected:
     void compute(const PlotSource& source, const float* values) override;
@@ -131,7 +130,6 @@ protected:
 class CHistoryPlot : public CCurvePlot {
 public:
     CHistoryPlot(const CRect& size, PlotSourceLookup lookup, CBitmap* font);
-    double yOfOutput(double v) const { return frameY(v); }
 
 protected:
     void compute(const PlotSource& source, const float* values) override;

@@ -335,7 +335,7 @@ TEST_F(ModulePanels, LfoSquareWithTiltAQuarterIsHighForAQuarterOfTheWidth) {
     int high = 0, columns = 0;
     for (int x = int(r.left); x < int(r.right); ++x) {
         ++columns;
-        if (darkestRow(frame, x, r) < plot->yOfOutput(0.0)) ++high;
+        if (darkestRow(frame, x, r) < plot->frameY(0.0)) ++high;
     }
     EXPECT_NEAR(double(high) / columns, 0.25, 2.0 / columns);
 }
