@@ -131,10 +131,19 @@ void CSTEPPlot::setEdited(int index) {
 }
 
 void CSTEPPlot::drawAt(const CPoint& local) {
-    int index = stepAt(local);
-    if (index < 0) return;
-    setEdited(index);
-    edit(index, clampUnitValue((baseOf(index >= kSteps) - local.y) / kFullRange));
+    // A quick stroke skips columns between two pointer reports; the bars
+    // it passed over take the heights along the straight line between them.
+    const CPoint from = mDrawLast.x < 0 ? local : mDrawLast;
+    mDrawLast = local;
+    const int stepsBetween = static_cast<int>(std::ceil(std::fabs(local.x - from.x) / (kPitch / 2)));
+    for (int k = 1; k <= stepsBetween + (stepsBetween == 0 ? 1 : 0); ++k) {
+        const double t = stepsBetween ? static_cast<double>(k) / stepsBetween : 1.0;
+        const CPoint p(from.x + t * (local.x - from.x), from.y + t * (local.y - from.y));
+        const int index = stepAt(p);
+        if (index < 0) continue;
+        setEdited(index);
+        edit(index, clampUnitValue((baseOf(index >= kSteps) - p.y) / kFullRange));
+    }
 }
 
 CMouseEventResult CSTEPPlot::onMouseDown(CPoint& where, const CButtonState& buttons) {
@@ -143,6 +152,7 @@ CMouseEventResult CSTEPPlot::onMouseDown(CPoint& where, const CButtonState& butt
     const CPoint local = where - mSize.getTopLeft();
     if (buttons.isControl()) {
         mDragMode = Drag::kDraw;
+        mDrawLast = CPoint(-1, -1);
         drawAt(local);
         return kMouseEventHandled;
     }

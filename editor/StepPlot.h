@@ -90,6 +90,7 @@ private:
     int mEdited = -1;
     Drag mDragMode = Drag::kNone;
     int mDragIndex = -1;
+    CPoint mDrawLast{-1, -1};  // where the last draw report was, in plot coordinates
     toolkit::CVerticalDrag mDrag{kDragRange, kFineDragRange};
 };
 

@@ -190,6 +190,16 @@ TEST_F(ModulePanels, LinkedRowsAreDrawnAndEditedTogether) {
         EXPECT_EQ(stepParam(STEP::kLeftStep0 + s), stepParam(STEP::kRightStep0 + s)) << s;
     }
     EXPECT_EQ(stepParam(3), 0.0f);
+    // A quick stroke that skips columns still sets the bars it passed over.
+    CPoint c = plot->barPoint(8, false, 0.25), d = plot->barPoint(12, false, 0.75);
+    now += 1000;
+    window->mouseDown(c, toolkit::kLButton | toolkit::kControl, now);
+    window->mouseMoved(d, toolkit::kLButton | toolkit::kControl);
+    window->mouseUp(d, toolkit::kLButton | toolkit::kControl);
+    step();
+    // Each bar keeps the height where the stroke left it.
+    for (int s = 8; s <= 12; ++s) EXPECT_NEAR(stepParam(s), 0.25f + 0.125f * (s - 8), 0.07f) << s;
+    for (int s = 9; s <= 12; ++s) EXPECT_GT(stepParam(s), stepParam(s - 1)) << s;
     // The readout of a linked step has no row letter.
     window->mouseMoved(plot->barPoint(4, false, 0.2));
     editor->idle();
