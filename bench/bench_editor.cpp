@@ -19,9 +19,10 @@ intptr_t hostCallback(vst::AEffect*, int32_t opcode, int32_t, intptr_t, void*, f
 }
 
 struct EditorScene {
-    // With `plots`, an LFO in MOD1 sweeps the cutoff of a biquad in OP1 and
-    // modulation preview is on: both plots move at every idle step.
-    explicit EditorScene(bool plots = false)
+    // With `plots`, an LFO in MOD1 sweeps the first parameter (the cutoff of
+    // the filters) of the operator in OP1 and modulation preview is on: both
+    // plots move at every idle step.
+    explicit EditorScene(bool plots = false, int operatorType = vh::kOpBiquad)
         : plugin(std::make_unique<vh::Plugin>(&hostCallback, "/tmp/vh_bench_editor")) {
         using namespace vh;
         plugin->setSampleRate(44100.0f);
@@ -29,7 +30,7 @@ struct EditorScene {
         plugin->setParameter(vh::param::kCurrMain, 0.625f);  // preferences
         if (plots) {
             plugin->setParameter(param::kModType1, discreteValue(kModLfo, kNumTypeSteps));
-            plugin->setParameter(param::kOpType1, discreteValue(kOpBiquad, kNumTypeSteps));
+            plugin->setParameter(param::kOpType1, discreteValue(operatorType, kNumTypeSteps));
             plugin->setParameter(param::opParam(0, 0), 0.5f);
             plugin->setParameter(param::kSlotSource1, discreteValue(0, kNumSources));  // MOD1
             plugin->setParameter(param::kSlotDest1, discreteValue(3, kNumDestinations));  // OP1 freqA
@@ -76,8 +77,10 @@ void BM_EditorIdleWithMeters(benchmark::State& state) {
 }
 BENCHMARK(BM_EditorIdleWithMeters)->Unit(benchmark::kMicrosecond);
 
+// Argument: the operator type (biquad: analytic response; SVF: measured
+// through its own processing).
 void BM_EditorIdleWithAnimatedPlots(benchmark::State& state) {
-    EditorScene scene(true);
+    EditorScene scene(true, static_cast<int>(state.range(0)));
     std::vector<float> l(2205, 0.1f), r(2205, 0.1f), side(2205, 0.0f), outL(2205), outR(2205);
     float* in[4] = {l.data(), r.data(), side.data(), side.data()};
     float* out[2] = {outL.data(), outR.data()};
@@ -89,7 +92,7 @@ void BM_EditorIdleWithAnimatedPlots(benchmark::State& state) {
         scene.editor->idle();
     }
 }
-BENCHMARK(BM_EditorIdleWithAnimatedPlots)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EditorIdleWithAnimatedPlots)->Arg(vh::kOpBiquad)->Arg(vh::kOpSvf)->Unit(benchmark::kMicrosecond);
 
 void BM_EditorFullRedrawWithPlots(benchmark::State& state) {
     EditorScene scene(true);

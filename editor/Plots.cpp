@@ -145,10 +145,12 @@ void CResponsePlot::compute(const PlotSource& source, const float* values) {
     std::vector<double> freqs(n);
     for (int x = 0; x < n; ++x) freqs[x] = kMinHz * std::pow(kMaxHz / kMinHz, (x + 0.5) / n);
     mCurves.resize(std::max(1, source.responseCurves()));
-    for (size_t c = 0; c < mCurves.size(); ++c) {
-        mCurves[c].assign(n, kBottomDb);
-        source.responseDb(values, static_cast<int>(c), freqs.data(), mCurves[c].data(), n);
+    std::vector<double*> out;
+    for (auto& curve : mCurves) {
+        curve.assign(n, kBottomDb);
+        out.push_back(curve.data());
     }
+    source.responseDb(values, freqs.data(), n, out.data());
 }
 
 void CResponsePlot::drawGrid(CDrawContext* context) const {

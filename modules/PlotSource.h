@@ -107,11 +107,12 @@ public:
     virtual float plotSampleRate() const = 0;
 
     // kResponse: curve 0 is what the module puts out; further curves are
-    // its parts (the two filters it morphs between, its bands). Fills count
-    // magnitudes in dB at the frequencies given.
+    // its parts (the two filters it morphs between). Fills outDb[c][0..count)
+    // for every curve c below responseCurves() with the magnitude in dB at
+    // the frequencies given.
     virtual int responseCurves() const { return 0; }
-    virtual void responseDb(const float* /*values*/, int /*curve*/, const double* /*freqHz*/, double* /*outDb*/,
-                            int /*count*/) const {}
+    virtual void responseDb(const float* /*values*/, const double* /*freqHz*/, int /*count*/,
+                            double* const* /*outDb*/) const {}
     // kTransfer: output sample for an input sample. kDynamics: output level
     // in dB for an input level in dB.
     virtual double transferAt(const float* /*values*/, double input) const { return input; }

@@ -180,7 +180,7 @@ void Biquad::clearState() {
 
 // --- what the editor's plot shows --------------------------------------------
 
-void Biquad::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
+void Biquad::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
     // Types follow the base values, as in update.
     const filter::FilterType typeA = filter::filterTypeOf(mBase[kTypeA]);
     const filter::FilterType typeB = filter::filterTypeOf(mBase[kTypeB]);
@@ -190,10 +190,13 @@ void Biquad::responseDb(const float* values, int curve, const double* freqHz, do
         return response::Biquad{k.b0[lane], k.b1[lane], k.b2[lane], -k.minusA1[lane], -k.minusA2[lane]};
     };
     const response::Biquad a = section(kLaneALeft), b = section(kLaneBLeft);
-    const double morph = curve == 1 ? 0.0 : curve == 2 ? 1.0 : clampUnit(values[kMorph]);
+    const double morph = clampUnit(values[kMorph]);
     for (int i = 0; i < count; ++i) {
         const auto z = response::unitCircle(freqHz[i], mSampleRate);
-        outDb[i] = response::decibels(a.at(z) * (1.0 - morph) + b.at(z) * morph);
+        const auto ha = a.at(z), hb = b.at(z);
+        outDb[0][i] = response::decibels(ha * (1.0 - morph) + hb * morph);
+        outDb[1][i] = response::decibels(ha);
+        outDb[2][i] = response::decibels(hb);
     }
 }
 

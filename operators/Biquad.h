@@ -63,7 +63,7 @@ public:
     // coefficients processSample forms at the targets update sets.
     PlotKind plotKind() const override { return PlotKind::kResponse; }
     int responseCurves() const override { return 3; }
-    void responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const override;
+    void responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const override;
 
 private:
     // Lane order of every vector.

@@ -199,8 +199,8 @@ void Comb::setSampleRate(float rate) {
 
 // --- what the editor's plot shows --------------------------------------------
 
-void Comb::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
-    plotprobe::magnitudeDb<Comb>(values, -1, curve, mSampleRate, freqHz, outDb, count);
+void Comb::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<Comb>(values, -1, false, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh

@@ -388,8 +388,8 @@ void EQ::clearState() {
 
 // --- what the editor's plot shows --------------------------------------------
 
-void EQ::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
-    plotprobe::magnitudeDb<EQ>(values, kMorph, curve, mSampleRate, freqHz, outDb, count);
+void EQ::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<EQ>(values, kMorph, false, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh

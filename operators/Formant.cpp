@@ -175,8 +175,8 @@ void Formant::setSampleRate(float rate) {
 
 // --- what the editor's plot shows --------------------------------------------
 
-void Formant::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
-    plotprobe::magnitudeDb<Formant>(values, kMorph, curve, mSampleRate, freqHz, outDb, count);
+void Formant::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<Formant>(values, kMorph, false, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh

@@ -117,8 +117,8 @@ void Moog::clearState() {
 
 // --- what the editor's plot shows --------------------------------------------
 
-void Moog::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
-    plotprobe::magnitudeDb<Moog>(values, -1, curve, mSampleRate, freqHz, outDb, count);
+void Moog::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<Moog>(values, -1, false, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh

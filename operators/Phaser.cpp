@@ -143,8 +143,8 @@ void Phaser::setSampleRate(float rate) {
 
 // --- what the editor's plot shows --------------------------------------------
 
-void Phaser::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
-    plotprobe::magnitudeDb<Phaser>(values, -1, curve, mSampleRate, freqHz, outDb, count);
+void Phaser::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<Phaser>(values, -1, false, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh

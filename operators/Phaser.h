@@ -43,7 +43,7 @@ public:
     // --- what the editor's plot shows ---------------------------------------
     // Measured through the module's own processing.
     PlotKind plotKind() const override { return PlotKind::kResponse; }
-    void responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const override;
+    void responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const override;
 
 private:
     // Both channels run side by side in lanes 0 (left) and 1 (right); lanes

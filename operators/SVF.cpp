@@ -151,8 +151,8 @@ void SVF::clearState() {
 
 // --- what the editor's plot shows --------------------------------------------
 
-void SVF::responseDb(const float* values, int curve, const double* freqHz, double* outDb, int count) const {
-    plotprobe::magnitudeDb<SVF>(values, kMorph, curve, mSampleRate, freqHz, outDb, count);
+void SVF::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<SVF>(values, kMorph, true, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh
