@@ -7,6 +7,8 @@
 #include "editor/EditorConversions.h"
 #include "editor/LibraryPage.h"
 #include "editor/MatrixPage.h"
+#include "editor/ModulePanel.h"
+#include "editor/Plots.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
 #include "toolkit/COffscreenWindow.h"
@@ -240,6 +242,7 @@ void Editor::teardown() {
     mInfo = nullptr;
     mCord = nullptr;
     mMatrix->clear();
+    mOpPlot = mModPlot = nullptr;
     mShownPage = -1;
     mArt.reset();
 }
@@ -389,7 +392,11 @@ void Editor::idleStep() {
         mMatrix->setPulse(mPulse);
     }
     if (mCord) mCord->idle();
+    if (mOpPlot) mOpPlot->refresh();
+    if (mModPlot) mModPlot->refresh();
 }
+
+int Editor::modulationPreviewMode() const { return discreteIndex(mPlugin->getParameter(kModulationPreview), 3); }
 
 bool Editor::tempoLocked() const { return discreteIndex(mPlugin->getParameter(kTempoSync), 4) == 1; }
 
@@ -495,8 +502,6 @@ void Editor::controlClicked(CControl* control, CButtonState) {
     if (mCord) mCord->offerTouch(control->getTag());
 }
 
-int Editor::modulationPreviewMode() const { return discreteIndex(mPlugin->getParameter(kModulationPreview), 3); }
-
 void Editor::markDestinations() {
     bool browsing = mCord && mCord->mode() == CCordWnd::kDestinationBrowser;
     for (int s = 0; s < kNumOperatorSlots; ++s)
@@ -585,76 +590,20 @@ void Editor::refreshSelector(bool modulator) {
 
 void Editor::buildModulePanel(bool modulator) {
     CViewContainer*& panel = modulator ? mModPanel : mOpPanel;
+    CModulePlot*& plot = modulator ? mModPlot : mOpPlot;
+    plot = nullptr;
     if (panel) {
         unregisterChildren(panel);
         mFrame->removeView(panel, true);
         panel = nullptr;
     }
-    int slot = modulator ? mCurrMod : mCurrOp;
     panel = new CViewContainer(modulator ? kModPanelRect : kOpPanelRect);
     panel->setBackgroundColor(kLight);
     mFrame->addView(panel);
-
-    int count = modulator ? (mPlugin->getModulator(slot) ? mPlugin->getModulator(slot)->getNumParameters() : 0)
-                          : (mPlugin->getOperator(slot) ? mPlugin->getOperator(slot)->getNumParameters() : 0);
-    constexpr double kRowHeight = 10;
-    constexpr int kRowsPerColumn = 14;
-    const double width = panel->getWidth();
-    int columns = std::max(1, (count + kRowsPerColumn - 1) / kRowsPerColumn);
-    double columnWidth = std::floor((width - 4) / columns);
-    Plugin* plugin = mPlugin;
-    for (int i = 0; i < count; ++i) {
-        int column = i / kRowsPerColumn, row = i % kRowsPerColumn;
-        CRect r(2 + column * columnWidth, 4 + row * kRowHeight, 2 + (column + 1) * columnWidth - 4,
-                4 + (row + 1) * kRowHeight);
-        int global = modulator ? modParam(slot, i) : opParam(slot, i);
-        char title[kTextSize] = {};
-        int steps = 0, choices = 0;
-        if (modulator) {
-            Modulator* m = mPlugin->getModulator(slot);
-            m->getParameterTitle(i, title);
-            if (!title[0]) m->getParameterName(i, title);
-            steps = m->getParameterSteps(i);
-            choices = m->getParameterChoices(i);
-        } else {
-            Operator* o = mPlugin->getOperator(slot);
-            o->getParameterTitle(i, title);
-            if (!title[0]) o->getParameterName(i, title);
-            steps = o->getParameterSteps(i);
-            choices = o->getParameterChoices(i);
-        }
-        auto format = [plugin, modulator, slot, i](float v, int mode) {
-            char text[kTextSize] = {};
-            if (modulator) {
-                if (Modulator* m = plugin->getModulator(slot)) m->formatEditorValue(i, v, text, mode);
-            } else if (Operator* o = plugin->getOperator(slot)) {
-                o->formatEditorValue(i, v, text, mode);
-            }
-            return std::string(text);
-        };
-        CControl* control;
-        if (steps > 0) {
-            auto* d = new CModuleParamDiscreet(r, this, global, mArt->font, steps, choices,
-                                               [format, steps](int state) { return format(discreteValue(state, steps), 0); });
-            d->setLabel(title);
-            control = d;
-        } else {
-            auto parse = [plugin, modulator, slot, i](const std::string& text, float& v, int mode) {
-                if (modulator) {
-                    Modulator* m = plugin->getModulator(slot);
-                    return m && m->parseEditorValue(i, text.c_str(), v, mode);
-                }
-                Operator* o = plugin->getOperator(slot);
-                return o && o->parseEditorValue(i, text.c_str(), v, mode);
-            };
-            control = new CModuleParam(r, this, global, mArt->font, title, format, parse);
-        }
-        control->setValue(mPlugin->getParameter(global));
-        panel->addView(control);
-        registerControl(control);
-    }
-    if (count == 0)
-        panel->addView(new CModuleText(CRect(0, 70, width, 80), mArt->font, "no parameters", CModuleText::kCentre));
+    plot = ModulePanel::build(panel, mPlugin, modulator, modulator ? mCurrMod : mCurrOp, this, mArt->font,
+                              [this](CControl* c) { registerControl(c); });
+    // The first picture at once, not at the next timer tick.
+    if (plot) plot->refresh();
     markDestinations();
 }
 

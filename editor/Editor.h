@@ -36,6 +36,7 @@ class Editor;
 class CLibWnd;
 class CCordWnd;
 class MatrixPage;
+class CModulePlot;
 
 // The frame with one extra behaviour: a left click on a module panel's
 // surroundings counts as a touch of that panel's module button.
@@ -102,6 +103,8 @@ public:
     toolkit::CViewContainer* pageView() const { return mPage; }
     toolkit::CViewContainer* operatorPanel() const { return mOpPanel; }
     toolkit::CViewContainer* modulatorPanel() const { return mModPanel; }
+    CModulePlot* operatorPlot() const { return mOpPlot; }
+    CModulePlot* modulatorPlot() const { return mModPlot; }
     int pulse() const { return mPulse; }
     CLibWnd* libraryPage() const { return mLibrary; }
     CInfo* info() const { return mInfo; }
@@ -161,6 +164,8 @@ private:
     CCordWnd* mCord = nullptr;
     // The routing page's views and the view it shows, kept while closed.
     std::unique_ptr<MatrixPage> mMatrix;
+    CModulePlot* mOpPlot = nullptr;
+    CModulePlot* mModPlot = nullptr;
 
     int mShownPage = -1;
     int mCurrOp = 0;
