@@ -175,12 +175,21 @@ TEST(FactoryPresets, FlatHoldsTheListedValues) {
     for (int i = kReserved; i < kNumAutomatable; ++i) EXPECT_EQ(v[i], 0.0f);
 }
 
-TEST(FactoryPresets, PresetsNotYetDesignedHoldTheFlatValues) {
+constexpr int kDesignedBanks = 1;
+
+TEST(FactoryPresets, DesignedPresetsAreDistinctPatches) {
+    // The designed banks: no preset there equals "[flat]" (except
+    // "[flat]" itself) or another preset.
     auto banks = shippedBanks();
     const float* flat = banks[0].presets[0].values;
-    for (int b = 0; b < kNumBanks; ++b)
-        for (int p = 0; p < kPresetsPerBank; ++p)
-            ASSERT_EQ(0, std::memcmp(banks[b].presets[p].values, flat, sizeof(PresetRecord::values))) << b << ":" << p;
+    std::vector<const float*> seen;
+    for (int b = 0; b < kDesignedBanks; ++b)
+        for (int p = (b == 0 ? 1 : 0); p < kPresetsPerBank; ++p) {
+            const float* v = banks[b].presets[p].values;
+            EXPECT_NE(0, std::memcmp(v, flat, sizeof(PresetRecord::values))) << b << ":" << p;
+            for (const float* other : seen) EXPECT_NE(0, std::memcmp(v, other, sizeof(PresetRecord::values))) << b << ":" << p;
+            seen.push_back(v);
+        }
 }
 
 TEST(FactoryPresets, StoreLoadsTheFactoryContent) {
@@ -245,6 +254,17 @@ TEST(FactoryPresets, TypeLabelsSelectTheirDiscreteValue) {
     EXPECT_EQ(discreteIndex(parsed.values()[param::kOpType1], 64), 18);
     EXPECT_EQ(discreteIndex(parsed.values()[param::kOpType1 + 3], 64), 16);
     EXPECT_EQ(discreteIndex(parsed.values()[param::kModType1], 64), 4);
+}
+
+TEST(FactoryPresets, TypeLabelBeforeANameReachesTheModulesOwnParameter) {
+    // "OP2 type" is the slot's type; the reverb's own "type" is "OP2 REVERB type".
+    Parsed parsed = parse(bankText("OP2 type = REVERB\nOP2 REVERB type = 1.5/16\nOP2 REVERB time = 0.25\n"));
+    ASSERT_TRUE(parsed.errors.empty()) << describe(parsed.errors);
+    EXPECT_EQ(discreteIndex(parsed.values()[param::kOpType1 + 1], 64), 11);
+    EXPECT_EQ(parsed.values()[param::opParam(1, 3)], 1.5f / 16.0f);
+    EXPECT_EQ(parsed.values()[param::opParam(1, 0)], 0.25f);
+    Parsed wrong = parse(bankText("OP2 type = REVERB\nOP2 DELAY type = 0.5\n"));
+    EXPECT_EQ(wrong.errors.size(), 1u);
 }
 
 TEST(FactoryPresets, MistakesAreReportedWithTheirLine) {
