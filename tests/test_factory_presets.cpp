@@ -175,7 +175,7 @@ TEST(FactoryPresets, FlatHoldsTheListedValues) {
     for (int i = kReserved; i < kNumAutomatable; ++i) EXPECT_EQ(v[i], 0.0f);
 }
 
-constexpr int kDesignedBanks = 1;
+constexpr int kDesignedBanks = 2;
 
 TEST(FactoryPresets, DesignedPresetsAreDistinctPatches) {
     // The designed banks: no preset there equals "[flat]" (except
