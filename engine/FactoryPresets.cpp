@@ -285,12 +285,6 @@ private:
         }
         const int typeIndex = isOperator ? param::kOpType1 + slot : param::kModType1 + slot;
         const int type = discreteIndex(record.values[typeIndex], kNumTypeSteps);
-        // "OP2 REVERB type": the slot's type label before the name reaches a
-        // module parameter whose name the engine's own "OP2 type" would take.
-        const char* label = isOperator ? operatorTypeLabel(type) : modulatorTypeLabel(type);
-        const std::size_t labelLength = std::strlen(label);
-        if (name.size() > labelLength + 1 && name.compare(0, labelLength, label) == 0 && name[labelLength] == ' ')
-            name.remove_prefix(labelLength + 1);
         int local = isOperator ? moduleParameterIndex(mCatalogue.op(type), name)
                                : moduleParameterIndex(mCatalogue.mod(type), name);
         if (local < 0) {

@@ -256,17 +256,6 @@ TEST(FactoryPresets, TypeLabelsSelectTheirDiscreteValue) {
     EXPECT_EQ(discreteIndex(parsed.values()[param::kModType1], 64), 4);
 }
 
-TEST(FactoryPresets, TypeLabelBeforeANameReachesTheModulesOwnParameter) {
-    // "OP2 type" is the slot's type; the reverb's own "type" is "OP2 REVERB type".
-    Parsed parsed = parse(bankText("OP2 type = REVERB\nOP2 REVERB type = 1.5/16\nOP2 REVERB time = 0.25\n"));
-    ASSERT_TRUE(parsed.errors.empty()) << describe(parsed.errors);
-    EXPECT_EQ(discreteIndex(parsed.values()[param::kOpType1 + 1], 64), 11);
-    EXPECT_EQ(parsed.values()[param::opParam(1, 3)], 1.5f / 16.0f);
-    EXPECT_EQ(parsed.values()[param::opParam(1, 0)], 0.25f);
-    Parsed wrong = parse(bankText("OP2 type = REVERB\nOP2 DELAY type = 0.5\n"));
-    EXPECT_EQ(wrong.errors.size(), 1u);
-}
-
 TEST(FactoryPresets, MistakesAreReportedWithTheirLine) {
     EXPECT_NE(errorOf("Powr = 1").find("unknown parameter"), std::string::npos);
     EXPECT_NE(errorOf("Power = 1.5").find("outside 0..1"), std::string::npos);
