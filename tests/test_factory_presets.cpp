@@ -14,6 +14,7 @@
 #include "engine/FactoryPresets.h"
 #include "engine/ParameterNames.h"
 #include "modules/Conversions.h"
+#include "modules/ModuleTypes.h"
 
 using namespace vh;
 
@@ -175,21 +176,30 @@ TEST(FactoryPresets, FlatHoldsTheListedValues) {
     for (int i = kReserved; i < kNumAutomatable; ++i) EXPECT_EQ(v[i], 0.0f);
 }
 
-constexpr int kDesignedBanks = 2;
-
-TEST(FactoryPresets, DesignedPresetsAreDistinctPatches) {
-    // The designed banks: no preset there equals "[flat]" (except
-    // "[flat]" itself) or another preset.
+// Every designed preset is a patch of its own; only a bank still waiting for
+// its sound designer may hold copies of "[flat]".
+TEST(FactoryPresets, NoTwoDesignedPresetsAreTheSamePatch) {
     auto banks = shippedBanks();
     const float* flat = banks[0].presets[0].values;
-    std::vector<const float*> seen;
-    for (int b = 0; b < kDesignedBanks; ++b)
-        for (int p = (b == 0 ? 1 : 0); p < kPresetsPerBank; ++p) {
-            const float* v = banks[b].presets[p].values;
-            EXPECT_NE(0, std::memcmp(v, flat, sizeof(PresetRecord::values))) << b << ":" << p;
-            for (const float* other : seen) EXPECT_NE(0, std::memcmp(v, other, sizeof(PresetRecord::values))) << b << ":" << p;
-            seen.push_back(v);
+    auto same = [](const float* a, const float* b) { return std::memcmp(a, b, sizeof(PresetRecord::values)) == 0; };
+    std::vector<std::pair<int, const float*>> designed;
+    for (int b = 0; b < kNumBanks; ++b)
+        for (int p = 0; p < kPresetsPerBank; ++p) {
+            const float* values = banks[b].presets[p].values;
+            if ((b == 0 && p == 0) || same(values, flat)) continue;
+            for (const auto& [id, other] : designed)
+                EXPECT_FALSE(same(values, other)) << b << ":" << p << " repeats " << id / 64 << ":" << id % 64;
+            designed.emplace_back(b * 64 + p, values);
         }
+}
+
+// All three banks are designed: no preset but "[flat]" itself holds its values.
+TEST(FactoryPresets, EveryPresetButFlatIsDesigned) {
+    auto banks = shippedBanks();
+    const float* flat = banks[0].presets[0].values;
+    for (int b = 0; b < kNumBanks; ++b)
+        for (int p = (b == 0 ? 1 : 0); p < kPresetsPerBank; ++p)
+            EXPECT_NE(0, std::memcmp(banks[b].presets[p].values, flat, sizeof(PresetRecord::values))) << b << ":" << p;
 }
 
 TEST(FactoryPresets, StoreLoadsTheFactoryContent) {
@@ -198,6 +208,19 @@ TEST(FactoryPresets, StoreLoadsTheFactoryContent) {
     EXPECT_STREQ(store->currentName(), "[flat]");
     EXPECT_STREQ(store->record(2, 63)->name, "Good Bye");
     EXPECT_EQ(store->value(0, 0, param::kOutLimiter), 0.09375f);
+}
+
+// COMB, DISTORTION and REVERB call one of their parameters "type", the same
+// host name as the slot's type: the second line reaches the module.
+TEST(FactoryPresets, SecondTypeLineSetsTheModulesOwnTypeParameter) {
+    Parsed parsed = parse(bankText("OP2 type = REVERB\nOP2 type = 0.1\nOP2 time = 0.7\n"));
+    ASSERT_TRUE(parsed.errors.empty()) << describe(parsed.errors);
+    EXPECT_EQ(parsed.values()[param::kOpType1 + 1], discreteValue(kOpReverb, kNumTypeSteps));
+    EXPECT_EQ(parsed.values()[param::opParam(1, 3)], 0.1f);  // the reverb's algorithm
+    EXPECT_EQ(parsed.values()[param::opParam(1, 0)], 0.7f);
+    // A third one is a mistake.
+    Parsed thrice = parse(bankText("OP2 type = COMB\nOP2 type = 0.75\nOP2 type = 0.25\n"));
+    EXPECT_EQ(thrice.errors.size(), 1u) << describe(thrice.errors);
 }
 
 TEST(FactoryPresets, EmptyBlockIsTheNeutralPresetWithModuleDefaults) {

@@ -58,9 +58,13 @@ struct PresetAudit {
     std::vector<double> demoFramesDb;  // level of successive short frames of the demo
 
     // Filled by judge().
+    bool reference = false;      // this is "[flat]" itself
     bool differsFromFlat = true;
     double flatDistance = 0.0;  // largest band difference in dB
-    std::vector<std::string> violations;
+    std::vector<std::string> violations;  // broken safety rules
+
+    // Safe, and a patch of its own.
+    bool passes() const { return violations.empty() && (reference || differsFromFlat); }
 
     Spectrogram spectrogram;  // of the demo phrase, when asked for
 };

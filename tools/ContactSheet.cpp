@@ -62,9 +62,9 @@ void drawTile(cairo_t* cr, const PresetAudit& audit, double x, double y) {
         cairo_surface_destroy(image);
     }
     // A red frame marks a preset that breaks a rule.
-    if (audit.violations.empty()) cairo_set_source_rgb(cr, 0.35, 0.35, 0.35);
+    if (audit.passes()) cairo_set_source_rgb(cr, 0.35, 0.35, 0.35);
     else cairo_set_source_rgb(cr, 0.9, 0.1, 0.1);
-    cairo_set_line_width(cr, audit.violations.empty() ? 1.0 : 2.0);
+    cairo_set_line_width(cr, audit.passes() ? 1.0 : 2.0);
     cairo_rectangle(cr, x - 0.5, y - 0.5, kTileWidth + 1, kTileHeight + 1);
     cairo_stroke(cr);
 

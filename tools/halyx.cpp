@@ -463,7 +463,7 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         });
         for (const auto& a : audits) {
-            failed += !a.violations.empty();
+            failed += !a.passes();
             cpuSum += a.nsPerSample;
             if (!heaviest || a.nsPerSample > heaviest->nsPerSample) heaviest = &a;
         }
