@@ -202,6 +202,36 @@ TEST(FactoryPresets, EveryPresetButFlatIsDesigned) {
             EXPECT_NE(0, std::memcmp(banks[b].presets[p].values, flat, sizeof(PresetRecord::values))) << b << ":" << p;
 }
 
+// A designed preset names each knob it wires to a parameter and calls the
+// others "UNUSED", so a player never turns a knob that does nothing.
+TEST(FactoryPresets, DesignedPresetsNameExactlyTheKnobsTheyWire) {
+    using namespace param;
+    auto banks = shippedBanks();
+    const float* flat = banks[0].presets[0].values;
+    for (int b = 0; b < kNumBanks; ++b)
+        for (int p = 0; p < kPresetsPerBank; ++p) {
+            const float* v = banks[b].presets[p].values;
+            if ((b == 0 && p == 0) || std::memcmp(v, flat, sizeof(PresetRecord::values)) == 0) continue;
+            const int switchedOff = discreteIndex(v[kSlotStatus], 65536);
+            for (int k = 0; k < kNumKnobs; ++k) {
+                std::string name;
+                for (int c = 0; c < kKnobNameLength; ++c) {
+                    const int code = discreteIndex(v[kKnobNames + kKnobNameLength * k + c], 128);
+                    if (code == 0) break;
+                    name += static_cast<char>(code);
+                }
+                bool wired = false;
+                for (int slot = 0; slot < kNumModSlots; ++slot)
+                    wired = wired || (discreteIndex(v[kSlotSource1 + slot], kNumSources) == 4 + k &&
+                                      discreteIndex(v[kSlotDest1 + slot], kNumDestinations) != kDestinationNone &&
+                                      v[kSlotSens1 + slot] != 0.5f && !(switchedOff >> slot & 1));
+                const std::string where = banks[b].presets[p].name + std::string(" KNOB") + std::to_string(k + 1);
+                EXPECT_FALSE(name.empty()) << where;
+                EXPECT_EQ(wired, name != "UNUSED") << where << " \"" << name << "\"";
+            }
+        }
+}
+
 TEST(FactoryPresets, StoreLoadsTheFactoryContent) {
     auto store = std::make_unique<PresetStore>();
     EXPECT_TRUE(store->loadFactory());

@@ -32,6 +32,10 @@ constexpr bool kSanitised = false;
 
 vhtool::AuditOptions testOptions() {
     vhtool::AuditOptions options;
+    options.demoSeconds = 1.0;
+    options.noiseSeconds = 0.75;
+    options.impulseSeconds = 1.5;
+    options.otherRateSeconds = 0.15;
     if (kSanitised) {
         options.demoSeconds = 0.75;
         options.noiseSeconds = 0.5;
@@ -135,22 +139,64 @@ protected:
 
 }  // namespace
 
-TEST(PresetAudit, EveryFactoryPresetKeepsTheSafetyRules) {
+// One pass over the library: every preset keeps the safety rules, and every
+// preset of a designed bank sounds unlike "[flat]".
+TEST(PresetAudit, EveryFactoryPresetKeepsTheRules) {
     const auto& audits = library();
     ASSERT_EQ(audits.size(), 3u * vh::kPresetsPerBank);
-    for (const auto& a : audits) EXPECT_TRUE(a.violations.empty()) << vhtool::auditLine(a);
+    bool designed[vh::kNumBanks];
+    for (int b = 0; b < vh::kNumBanks; ++b) designed[b] = bankDesigned(b);
+    for (const auto& a : audits) {
+        EXPECT_TRUE(a.violations.empty()) << vhtool::auditLine(a);
+        if (designed[a.bank] && !a.reference) {
+            EXPECT_TRUE(a.differsFromFlat) << vhtool::auditLine(a);
+        }
+    }
 }
 
 class DesignedBank : public ::testing::TestWithParam<int> {};
 
-TEST_P(DesignedBank, EveryPresetSoundsUnlikeFlat) {
+// Every knob a designed preset names moves the sound: turned from where the
+// preset keeps it to the far end, it changes what the demo phrase comes out as.
+TEST_P(DesignedBank, EveryNamedKnobChangesTheSound) {
     const int bank = GetParam();
     if (!bankDesigned(bank)) {
         GTEST_SKIP() << "bank " << bank + 1 << " still holds only copies of [flat]";
     }
-    for (const auto& a : library()) {
-        if (a.bank == bank && !a.reference) {
-            EXPECT_TRUE(a.differsFromFlat) << vhtool::auditLine(a);
+    auto banks = std::make_unique<vh::PresetBank[]>(vh::kNumBanks);
+    vh::buildFactoryBanks(banks.get(), nullptr);
+    PluginHost host;
+    ASSERT_TRUE(host.open(44100.0f));
+    // Long enough for a second echo of a dotted-eighth delay.
+    const vhtool::Audio demo = vhtool::demoPhrase(44100.0, kSanitised ? 1.0 : 2.0);
+    auto renderWithKnob = [&](int preset, int knob, float value) {
+        selectPreset(host, bank, preset);
+        if (knob >= 0) host.set(vh::param::kKnob1 + knob, value);
+        host.call(vst::effMainsChanged, 0, 0);
+        host.call(vst::effMainsChanged, 0, 1);
+        // The side-chain carries the phrase too, so keyed patches have a key.
+        Stereo s{demo.channels[0], demo.channels[1]};
+        host.process(s.left, s.right, 512, &demo.channels[0], &demo.channels[1]);
+        return s;
+    };
+    for (int p = 0; p < vh::kPresetsPerBank; ++p) {
+        const float* v = banks[bank].presets[p].values;
+        const Stereo low = renderWithKnob(p, -1, 0.0f);  // as stored
+        for (int k = 0; k < vh::kNumKnobs; ++k) {
+            const int first = vh::discreteIndex(v[vh::param::kKnobNames + vh::kKnobNameLength * k], 128);
+            if (first == 0 || first == 'U') continue;  // unnamed or "UNUSED"
+            // To the far end from where the preset keeps it.
+            const float stored = v[vh::param::kKnob1 + k];
+            const Stereo high = renderWithKnob(p, k, stored < 0.5f ? 1.0f : 0.0f);
+            // The knob's value went into the stored preset: put it back for the next knob.
+            host.set(vh::param::kKnob1 + k, stored);
+            double difference = 0.0, energy = 0.0;
+            for (size_t i = 0; i < low.left.size(); ++i) {
+                difference += std::pow(double(low.left[i]) - high.left[i], 2) + std::pow(double(low.right[i]) - high.right[i], 2);
+                energy += double(low.left[i]) * low.left[i] + double(high.left[i]) * high.left[i];
+            }
+            EXPECT_GT(10.0 * std::log10((difference + 1e-30) / (energy + 1e-30)), -40.0)
+                << banks[bank].presets[p].name << " KNOB" << k + 1;
         }
     }
 }
@@ -215,13 +261,14 @@ TEST_F(AuditedPatch, OperatorFeedingItselfAtUnityIsRunaway) {
     EXPECT_TRUE(mentions(runaway, "DC")) << vhtool::auditLine(runaway);
 }
 
-TEST_F(AuditedPatch, MeasuresAKnownFilterAndDelay) {
+TEST_F(AuditedPatch, MeasuresABrightFilterAndAOneSidedImage) {
     using namespace vh::param;
-    // OP1 a high-pass at 2 kHz: pink noise's centroid moves up.
+    // OP1 an SVF high-pass at 2 kHz (freqA 0.6658, typeA HP): pink noise's
+    // centroid moves up.
     auto bright = audit({{kOpType1, (2 + 0.5f) / 64}, {opParam(0, 0), 0.6658f}, {opParam(0, 2), 0.875f}});
     EXPECT_GT(bright.centroidShiftOct, 0.5) << vhtool::auditLine(bright);
     EXPECT_TRUE(bright.differsFromFlat);
-    // Mono noise panned fully to the left: side as strong as mid.
+    // OP1 a PANNER with both inputs hard left: side as strong as mid.
     auto wide = audit({{kOpType1, (14 + 0.5f) / 64}, {opParam(0, 0), 0.0f}, {opParam(0, 1), 0.0f}});
     EXPECT_GT(wide.width, 0.9) << vhtool::auditLine(wide);
 }

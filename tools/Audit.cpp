@@ -211,6 +211,7 @@ Spectrogram spectrogramOf(const Audio& audio, double rate) {
 
 void measureImpulse(PresetAudit& audit, const Audio& response, double rate) {
     const size_t window = static_cast<size_t>(kTailWindowSeconds * rate);
+    if (window == 0 || response.frames() < 4 * window) return;
     std::vector<double> envelope;
     for (size_t pos = 0; pos + window <= response.frames(); pos += window) {
         double power = 0.0;
