@@ -328,6 +328,25 @@ void Editor::applyParameter(int index, float v) {
     // module panels).
     if (index != kCurrOp && index != kCurrMod && index != kCurrMain && !inRange(index, kKnob1, kNumKnobs))
         if (CControl* c = controlForTag(index)) c->setValue(v);
+    redrawSwitchedTexts(index);
+}
+
+namespace {
+template <class Module>
+void redrawTextsSwitchedBy(const Editor& editor, Module* module, int local, int firstTag) {
+    if (!module) return;
+    for (int j = 0; j < module->getNumParameters(); ++j)
+        if (module->getParameterTextSwitch(j) == local)
+            if (CControl* c = editor.controlForTag(firstTag + j)) c->setDirty();
+}
+}  // namespace
+
+void Editor::redrawSwitchedTexts(int index) {
+    int op = opParam(mCurrOp, 0), mod = modParam(mCurrMod, 0);
+    if (inRange(index, op, kOperatorParams))
+        redrawTextsSwitchedBy(*this, mPlugin->getOperator(mCurrOp), index - op, op);
+    else if (inRange(index, mod, kModulatorParams))
+        redrawTextsSwitchedBy(*this, mPlugin->getModulator(mCurrMod), index - mod, mod);
 }
 
 // --- idle step ----------------------------------------------------------------
@@ -565,12 +584,15 @@ void Editor::buildModulePanel(bool modulator) {
             steps = o->getParameterSteps(i);
             choices = o->getParameterChoices(i);
         }
-        auto format = [plugin, modulator, slot, i](float v, int mode) {
+        // The unit of a text may follow another parameter of the module (a
+        // rate in Hz or as a note length): it is asked for at every use, so a
+        // text drawn or typed after the switch moved is in the new unit.
+        auto format = [plugin, modulator, slot, i](float v, int) {
             char text[kTextSize] = {};
             if (modulator) {
-                if (Modulator* m = plugin->getModulator(slot)) m->formatEditorValue(i, v, text, mode);
+                if (Modulator* m = plugin->getModulator(slot)) m->formatEditorValue(i, v, text, m->editorMode(i));
             } else if (Operator* o = plugin->getOperator(slot)) {
-                o->formatEditorValue(i, v, text, mode);
+                o->formatEditorValue(i, v, text, o->editorMode(i));
             }
             return std::string(text);
         };
@@ -581,13 +603,13 @@ void Editor::buildModulePanel(bool modulator) {
             d->setLabel(title);
             control = d;
         } else {
-            auto parse = [plugin, modulator, slot, i](const std::string& text, float& v, int mode) {
+            auto parse = [plugin, modulator, slot, i](const std::string& text, float& v, int) {
                 if (modulator) {
                     Modulator* m = plugin->getModulator(slot);
-                    return m && m->parseEditorValue(i, text.c_str(), v, mode);
+                    return m && m->parseEditorValue(i, text.c_str(), v, m->editorMode(i));
                 }
                 Operator* o = plugin->getOperator(slot);
-                return o && o->parseEditorValue(i, text.c_str(), v, mode);
+                return o && o->parseEditorValue(i, text.c_str(), v, o->editorMode(i));
             };
             control = new CModuleParam(r, this, global, mArt->font, title, format, parse);
         }

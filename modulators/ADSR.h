@@ -45,6 +45,7 @@ public:
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override { return index >= 0 && index < kNumParams && index != kMode; }
     int getParameterSteps(int index) override { return index == kMode ? kNumModes : 0; }
+    int getParameterTextSwitch(int index) override { return isTimeParam(index) ? kMode : -1; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "ADSR"); }
     // Switching the mode converts the five times so they stay as close as possible.
     void valueChanged(int localIndex, float value) override;

@@ -31,6 +31,7 @@ public:
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override { return index >= 0 && index < kNumParams && index != kMode; }
     int getParameterSteps(int index) override { return index == kWaveform ? kNumWaveforms : index == kMode ? kNumModes : 0; }
+    int getParameterTextSwitch(int index) override { return index == kRate ? kMode : -1; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "LFO"); }
     // Switching the mode converts the rate so the LFO keeps its speed.
     void valueChanged(int localIndex, float value) override;

@@ -44,6 +44,8 @@ public:
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override { return index == kSmooth || index == kDepth || index == kState; }
     int getParameterSteps(int index) override { return index == kMode ? kNumModes : 0; }
+    // "state" reads "songpos" in songpos mode.
+    int getParameterTextSwitch(int index) override { return index == kState ? kMode : -1; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "STEP"); }
 
     // --- formulas shared by the DSP and the texts --------------------------

@@ -111,6 +111,19 @@ public:
     // How many of those items, from the first, the editor offers: a list may
     // keep states that stored values can hold but nobody should pick.
     virtual int getParameterChoices(int index) { return getParameterSteps(index); }
+    // Local index of the switch whose item selects the unit this parameter's
+    // editor text is written and read in (a rate in hertz or as a note
+    // length, a ratio of compression or of expansion); -1 when the text
+    // stands alone. The editor re-reads such a text whenever the switch moves.
+    virtual int getParameterTextSwitch(int /*index*/) { return -1; }
+    // The `mode` formatEditorValue and parseEditorValue take for the
+    // parameter now: the item its switch holds, 0 without a switch.
+    int editorMode(int index) {
+        int k = getParameterTextSwitch(index);
+        if (k < 0 || k >= Capacity) return 0;
+        int steps = getParameterSteps(k);
+        return discreteIndex(mBase[k], steps > 0 ? steps : 2);
+    }
     // A control of the module's panel was edited (value already normalised).
     // Modules whose controls convert other parameters override this.
     virtual void valueChanged(int localIndex, float value) {

@@ -60,6 +60,8 @@ public:
     // "type" offers compress and expand; its other two states stay for
     // stored values.
     int getParameterChoices(int index) override { return index == kMode ? 2 : getParameterSteps(index); }
+    // The ratio reads as compression or expansion by the type.
+    int getParameterTextSwitch(int index) override { return index == kRatio ? kMode : -1; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "COMP/EXP"); }
 
     // --- mappings shared by the DSP, the host texts and the editor -------

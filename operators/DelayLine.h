@@ -45,6 +45,7 @@ public:
     int getParameterSteps(int index) override {
         return index == kInterpolate ? kNumInterpolations : (index == kMode || index == kFeedbackMode) ? 2 : 0;
     }
+    int getParameterTextSwitch(int index) override { return (index == kTimeL || index == kTimeR) ? kMode : -1; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "DELAY"); }
     void setParameter(int index, float value) override;
     // An edit of the mode control converts both times to the new mode first.

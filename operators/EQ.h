@@ -33,6 +33,8 @@ public:
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     bool isModulatable(int index) override;
     int getParameterSteps(int index) override { return (index == kTypeA || index == kTypeB) ? kNumBandTypes : 0; }
+    // A band's Q spans another range for a shelf than for a peak.
+    int getParameterTextSwitch(int index) override { return (index == kQA || index == kQB) ? typeParamOf(index) : -1; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "EQ"); }
 
     void update() override;

@@ -42,6 +42,7 @@ public:
     }
     // "algorithm" offers the four algorithms; the states beyond are silent.
     int getParameterChoices(int index) override { return index == kType ? kNumAlgorithms : getParameterSteps(index); }
+    int getParameterTextSwitch(int index) override { return index == kPreTime ? kPreMode : -1; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "REVERB"); }
     void setTempo(float bpm) override;
 
