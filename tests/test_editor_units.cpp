@@ -46,6 +46,13 @@ protected:
     // Clicks a two-item switch of the panel over to its other item.
     void flip(int tag) { click(centreOf(tag)); }
     static float item(int i, int n) { return discreteValue(i, n); }
+    // The host moves a switch and a value it selects the unit of, and the
+    // window takes both at its next idle step.
+    void hostSets(int switchTag, float switchValue, int tag, float value) {
+        plugin->setParameter(switchTag, switchValue);
+        plugin->setParameter(tag, value);
+        step();
+    }
     // Whether the last idle steps drew the control of `tag` again (a text
     // nobody redraws keeps its old unit on screen).
     // Call collectPresented() after the steps in question first.
@@ -77,13 +84,9 @@ TEST_F(ModulePanelUnits, LfoRateFollowsItsModeAtOpeningAndFromTheHost) {
 
     // The host switches to Hz with the window open: the same control now
     // reads hertz, and back in rhythm mode the item it holds.
-    plugin->setParameter(mode, item(0, LFO::kNumModes));
-    plugin->setParameter(rate, 1.0f);
-    step();
+    hostSets(mode, item(0, LFO::kNumModes), rate, 1.0f);
     EXPECT_EQ(shown(rate), "30.00Hz");
-    plugin->setParameter(mode, item(1, LFO::kNumModes));
-    plugin->setParameter(rate, item(kRhythm196, kNumRhythmItems));
-    step();
+    hostSets(mode, item(1, LFO::kNumModes), rate, item(kRhythm196, kNumRhythmItems));
     EXPECT_EQ(shown(rate), "1/96");
     // A host change of the mode alone redraws the rate, not only the mode.
     window->takePresented();
@@ -124,9 +127,7 @@ TEST_F(ModulePanelUnits, DelayTimesFollowTheModeAndTypedNotesStoreTheItem) {
     EXPECT_EQ(shown(timeL), "1/8");
 
     // Time-based: milliseconds both ways.
-    plugin->setParameter(mode, item(DelayLine::kTimeBased, 2));
-    plugin->setParameter(timeR, 0.125f);
-    step();
+    hostSets(mode, item(DelayLine::kTimeBased, 2), timeR, 0.125f);
     EXPECT_EQ(shown(timeR), "500.0ms");
     typeInto(timeR, "250");
     EXPECT_FLOAT_EQ(plugin->getParameter(timeR), 0.0625f);
@@ -176,9 +177,7 @@ TEST_F(ModulePanelUnits, ReverbPretimeFollowsPremode) {
     plugin->setParameter(pretime, 0.25f);
     open();
     EXPECT_EQ(shown(pretime), "250ms");
-    plugin->setParameter(premode, item(1, Reverb2::kNumPreModes));
-    plugin->setParameter(pretime, item(kRhythm14, kNumRhythmItems));
-    step();
+    hostSets(premode, item(1, Reverb2::kNumPreModes), pretime, item(kRhythm14, kNumRhythmItems));
     EXPECT_EQ(shown(pretime), "1/4");
     typeInto(pretime, "1/16");
     EXPECT_FLOAT_EQ(plugin->getParameter(pretime), item(rhythmItemOfName("1/16"), kNumRhythmItems));
