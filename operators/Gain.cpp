@@ -4,11 +4,15 @@
 
 namespace vh {
 
-Gain::Gain(int slot, ModuleHost* owner) : Operator(slot, owner) { mBase[0] = getParameterDefault(0); }
+namespace {
+constexpr ParameterInfo kParameters[] = {
+    {.name = "atten", .title = "attenuation", .label = "dB", .defaultValue = 1.0f, .modulatable = true},
+};
+}  // namespace
 
-void Gain::getParameterName(int index, char* out) { copyText(out, kTextSize, index == 0 ? "atten" : "---"); }
-void Gain::getParameterLabel(int index, char* out) { copyText(out, kTextSize, index == 0 ? "dB" : ""); }
-void Gain::getParameterTitle(int index, char* out) { copyText(out, kTextSize, index == 0 ? "attenuation" : ""); }
+Gain::Gain(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
+    mBase[0] = getParameterDefault(0);
+}
 
 void Gain::getParameterDisplay(int index, char* out) {
     if (index != 0) {
