@@ -25,6 +25,10 @@ float nativeOf(const ParameterInfo::Linear& text, float v) { return text.lo + (t
 }  // namespace
 
 bool tableHostText(const ParameterInfo& row, float v, char* out) {
+    if (row.hostText) {
+        row.hostText(v, out);
+        return true;
+    }
     if (isList(row)) {
         copyText(out, kTextSize, row.hostItems[discreteIndex(v, row.steps)]);
         return true;
@@ -35,6 +39,10 @@ bool tableHostText(const ParameterInfo& row, float v, char* out) {
 }
 
 bool tableEditorText(const ParameterInfo& row, float v, char* out) {
+    if (row.editorText) {
+        row.editorText(v, out);
+        return true;
+    }
     if (isList(row)) {
         copyText(out, kTextSize, editorNames(row)[discreteIndex(v, row.steps)]);
         return true;
@@ -45,6 +53,7 @@ bool tableEditorText(const ParameterInfo& row, float v, char* out) {
 }
 
 bool tableParse(const ParameterInfo& row, const char* text, float& v) {
+    if (row.parseText) return row.parseText(text, v);
     if (isList(row)) {
         int item = offeredItem(row, text);
         if (item < 0) return false;

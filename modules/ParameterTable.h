@@ -43,6 +43,12 @@ struct ParameterInfo {
     // Local index of the switch that selects the unit of this text; -1 none.
     int textSwitch = -1;
     Linear text = {};
+    // Texts of a unit no list or linear row expresses (a frequency curve,
+    // a count), as plain functions of the value; null where the module's
+    // own code writes them.
+    void (*hostText)(float v, char* out) = nullptr;
+    void (*editorText)(float v, char* out) = nullptr;
+    bool (*parseText)(const char* text, float& v) = nullptr;
 };
 
 constexpr ParameterInfo::Linear linearText(float lo, float hi, const char* hostFormat, const char* editorFormat,

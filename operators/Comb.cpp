@@ -18,8 +18,21 @@ bool endsWithIgnoreCase(const char* text, size_t length, const char* suffix) {
     return length >= n && equalsIgnoreCase(text + length - n, suffix);
 }
 
+void frequencyHostText(float v, char* out) { VH_TEXT(out, "%.0f", Comb::frequencyHz(v)); }
+void frequencyEditorText(float v, char* out) { VH_TEXT(out, "%.0f Hz", Comb::frequencyHz(v)); }
+bool parseFrequency(const char* text, float& value) {
+    if (text == nullptr) return false;
+    size_t length = std::strlen(text);
+    while (length > 0 && text[length - 1] == ' ') --length;
+    // "2k", "2 kHz", "2.5KHZ" all mean kilohertz.
+    bool kilo = endsWithIgnoreCase(text, length, "k") || (length > 3 && endsWithIgnoreCase(text, length, "khz"));
+    value = Comb::valueOfFrequency(readNumber(text) * (kilo ? 1000.0 : 1.0));
+    return true;
+}
+
 constexpr ParameterInfo kParameters[Comb::kNumParams] = {
-    {.name = "freq", .title = "freq", .label = "Hz", .defaultValue = 1.0f, .modulatable = true},
+    {.name = "freq", .title = "freq", .label = "Hz", .defaultValue = 1.0f, .modulatable = true,
+     .hostText = frequencyHostText, .editorText = frequencyEditorText, .parseText = parseFrequency},
     {.name = "depth", .title = "depth", .label = "%", .modulatable = true,
      .text = linearText(0.0f, 100.0f, "%.1f", "%.1f %%")},
     {.name = "type", .title = "type", .defaultValue = discreteValue(Comb::kFeedback, Comb::kNumTypes),
@@ -41,31 +54,6 @@ float Comb::frequencyHz(float v) { return kMinHz * std::exp2(kOctaves * v); }
 float Comb::valueOfFrequency(double hz) {
     hz = std::min(std::max(hz, double(kMinHz)), double(kMaxHz));
     return static_cast<float>(std::log(hz / kMinHz) / (std::log(2.0) * kOctaves));
-}
-
-void Comb::getParameterDisplay(int index, char* out) {
-    if (index == kFreq)
-        VH_TEXT(out, "%.0f", frequencyHz(mBase[kFreq]));
-    else
-        Operator::getParameterDisplay(index, out);
-}
-
-void Comb::formatEditorValue(int index, float v, char* out, int mode) {
-    if (index == kFreq)
-        VH_TEXT(out, "%.0f Hz", frequencyHz(v));
-    else
-        Operator::formatEditorValue(index, v, out, mode);
-}
-
-bool Comb::parseEditorValue(int index, const char* text, float& value, int mode) {
-    if (text == nullptr) return false;
-    if (index != kFreq) return Operator::parseEditorValue(index, text, value, mode);
-    size_t length = std::strlen(text);
-    while (length > 0 && text[length - 1] == ' ') --length;
-    // "2k", "2 kHz", "2.5KHZ" all mean kilohertz.
-    bool kilo = endsWithIgnoreCase(text, length, "k") || (length > 3 && endsWithIgnoreCase(text, length, "khz"));
-    value = valueOfFrequency(readNumber(text) * (kilo ? 1000.0 : 1.0));
-    return true;
 }
 
 // --- control tick -------------------------------------------------------------

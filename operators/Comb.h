@@ -18,10 +18,7 @@ public:
     Comb(int slot, ModuleHost* owner);
 
     // --- parameters ---------------------------------------------------------
-    // The frequency; the other texts come from the parameter table.
-    void getParameterDisplay(int index, char* out) override;
-    void formatEditorValue(int index, float value, char* out, int mode) override;
-    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
+    // Parameters and texts come from the parameter table.
     void getTypeName(char* out) override { copyText(out, kTextSize, "COMB"); }
 
     // --- control tick and audio ---------------------------------------------

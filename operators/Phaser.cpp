@@ -19,11 +19,21 @@ constexpr float kLoopLimit = 1000.0f;
 
 constexpr ParameterInfo::Linear kPercent = linearText(0.0f, 100.0f, "%.0f", "%.1f %%", true);
 
+void stagesText(float v, char* out) { VH_TEXT(out, "%d", Phaser::stagesOf(v)); }
+bool parseStages(const char* text, float& value) {
+    double n = 0.0;
+    if (!parseNumber(text, n)) return false;
+    int stages = n < 1.0 ? 1 : n > Phaser::kMaxStages ? Phaser::kMaxStages : static_cast<int>(n);
+    value = discreteValue(stages - 1, Phaser::kMaxStages);
+    return true;
+}
+
 constexpr ParameterInfo kParameters[Phaser::kNumParams] = {
     {.name = "stage fb", .title = "feedback", .label = "%", .modulatable = true, .text = kPercent},
     {.name = "overallfb", .title = "overall feedback", .label = "%", .modulatable = true, .text = kPercent},
     {.name = "depth", .title = "depth", .label = "%", .modulatable = true, .text = kPercent},
-    {.name = "stages", .title = "order", .defaultValue = discreteValue(7, Phaser::kMaxStages)},
+    {.name = "stages", .title = "order", .defaultValue = discreteValue(7, Phaser::kMaxStages), .hostText = stagesText,
+     .editorText = stagesText, .parseText = parseStages},
 };
 
 }  // namespace
@@ -33,29 +43,6 @@ Phaser::Phaser(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters
 }
 
 // --- parameters -------------------------------------------------------------
-
-void Phaser::getParameterDisplay(int index, char* out) {
-    if (index == kStages)
-        VH_TEXT(out, "%d", stagesOf(mBase[kStages]));
-    else
-        Operator::getParameterDisplay(index, out);
-}
-
-void Phaser::formatEditorValue(int index, float value, char* out, int mode) {
-    if (index == kStages)
-        VH_TEXT(out, "%d", stagesOf(value));
-    else
-        Operator::formatEditorValue(index, value, out, mode);
-}
-
-bool Phaser::parseEditorValue(int index, const char* text, float& value, int mode) {
-    if (index != kStages) return Operator::parseEditorValue(index, text, value, mode);
-    double n = 0.0;
-    if (!parseNumber(text, n)) return false;
-    int stages = n < 1.0 ? 1 : n > kMaxStages ? kMaxStages : static_cast<int>(n);
-    value = discreteValue(stages - 1, kMaxStages);
-    return true;
-}
 
 float Phaser::allPassCoefficient(float v, float cornerScale) {
     float c = std::exp2(kCornerOctaves * v) * cornerScale;
