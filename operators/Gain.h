@@ -10,10 +10,7 @@ class Gain final : public Operator {
 public:
     Gain(int slot, ModuleHost* owner);
 
-    // The level texts; names and default come from the parameter table.
-    void getParameterDisplay(int index, char* out) override;
-    void formatEditorValue(int index, float value, char* out, int mode) override;
-    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
+    // Parameters and texts come from the parameter table.
     void getTypeName(char* out) override { copyText(out, kTextSize, "GAIN"); }
 
     void update() override;
