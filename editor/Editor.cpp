@@ -350,6 +350,25 @@ void Editor::applyParameter(int index, float v) {
     if (index != kCurrOp && index != kCurrMod && index != kCurrMain && !inRange(index, kKnob1, kNumKnobs))
         if (CControl* c = controlForTag(index)) c->setValue(v);
     if (mCord) mCord->engineChanged(index);
+    redrawSwitchedTexts(index);
+}
+
+namespace {
+template <class Module>
+void redrawTextsSwitchedBy(const Editor& editor, Module* module, int local, int firstTag) {
+    if (!module) return;
+    for (int j = 0; j < module->getNumParameters(); ++j)
+        if (module->getParameterTextSwitch(j) == local)
+            if (CControl* c = editor.controlForTag(firstTag + j)) c->setDirty();
+}
+}  // namespace
+
+void Editor::redrawSwitchedTexts(int index) {
+    int op = opParam(mCurrOp, 0), mod = modParam(mCurrMod, 0);
+    if (inRange(index, op, kOperatorParams))
+        redrawTextsSwitchedBy(*this, mPlugin->getOperator(mCurrOp), index - op, op);
+    else if (inRange(index, mod, kModulatorParams))
+        redrawTextsSwitchedBy(*this, mPlugin->getModulator(mCurrMod), index - mod, mod);
 }
 
 // --- idle step ----------------------------------------------------------------

@@ -122,6 +122,8 @@ private:
     void buildPreferences(toolkit::CViewContainer* page);
     void buildModulePanel(bool modulator);
     void refreshAssignments();
+    // Marks for redraw the shown module's controls whose text unit follows `index`.
+    void redrawSwitchedTexts(int index);
     void refreshKnobName(int knob);
     void refreshSelector(bool modulator);
     void startLearn(CMyKnob* knob);

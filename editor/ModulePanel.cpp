@@ -32,16 +32,20 @@ int characters(const std::string& text) { return static_cast<int>(text.size()); 
 
 // The widest value text a control can show: every state of a list, or the
 // continuous range sampled finely enough to meet its longest texts.
+// Every unit a switch of the module may select is measured, so a text still
+// fits after the switch moves.
 int widestValue(const ControlTexts& texts) {
     int widest = 0;
-    if (texts.steps > 0) {
-        for (int s = 0; s < texts.steps; ++s)
-            widest = std::max(widest, characters(texts.format(discreteValue(s, texts.steps), 0)));
-        return widest;
+    for (int mode = 1; mode <= texts.modes; ++mode) {
+        if (texts.steps > 0) {
+            for (int s = 0; s < texts.steps; ++s)
+                widest = std::max(widest, characters(texts.format(discreteValue(s, texts.steps), mode)));
+            continue;
+        }
+        constexpr int kSamples = 200;
+        for (int i = 0; i <= kSamples; ++i)
+            widest = std::max(widest, characters(texts.format(static_cast<float>(i) / kSamples, mode)));
     }
-    constexpr int kSamples = 200;
-    for (int i = 0; i <= kSamples; ++i)
-        widest = std::max(widest, characters(texts.format(static_cast<float>(i) / kSamples, 0)));
     return widest;
 }
 
@@ -77,20 +81,29 @@ ControlTexts controlTexts(Plugin* plugin, bool modulator, int slot, int i) {
         m.getParameterName(i, name);
         texts.steps = m.getParameterSteps(i);
         texts.choices = m.getParameterChoices(i);
+        int textSwitch = m.getParameterTextSwitch(i);
+        texts.modes = textSwitch >= 0 ? std::max(1, m.getParameterSteps(textSwitch)) : 1;
         return 0;
     });
     texts.shortName = name;
     texts.title = title[0] ? title : name;
-    texts.format = [plugin, modulator, slot, i](float v, int mode) {
+    // The unit of a text may follow another parameter of the module (a rate
+    // in Hz or as a note length): it is asked for at every use, so a text
+    // drawn or typed after the switch moved is in the new unit. A mode above
+    // 0 asks for mode - 1 whatever the switch says (the layout measures them
+    // all).
+    auto modeOf = [i](auto& m, int mode) { return mode > 0 ? mode - 1 : m.editorMode(i); };
+    texts.format = [plugin, modulator, slot, i, modeOf](float v, int mode) {
         char text[kTextSize] = {};
         withModule(plugin, modulator, slot, [&](auto& m) {
-            m.formatEditorValue(i, v, text, mode);
+            m.formatEditorValue(i, v, text, modeOf(m, mode));
             return 0;
         });
         return std::string(text);
     };
-    texts.parse = [plugin, modulator, slot, i](const std::string& text, float& v, int mode) {
-        return withModule(plugin, modulator, slot, [&](auto& m) { return m.parseEditorValue(i, text.c_str(), v, mode); });
+    texts.parse = [plugin, modulator, slot, i, modeOf](const std::string& text, float& v, int mode) {
+        return withModule(plugin, modulator, slot,
+                          [&](auto& m) { return m.parseEditorValue(i, text.c_str(), v, modeOf(m, mode)); });
     };
     return texts;
 }

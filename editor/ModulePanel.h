@@ -27,6 +27,7 @@ struct ControlTexts {
     std::string shortName;
     int steps = 0;
     int choices = 0;
+    int modes = 1;  // units the text may take, by the module's switch
     CModuleParam::ToText format;
     CModuleParam::ToValue parse;
 };

@@ -10,15 +10,6 @@ namespace vh {
 
 namespace {
 
-const char* const kParamNames[ADSR::kNumParams] = {"trigger", "delay",  "attack",  "hold",
-                                                   "decay",   "sustain", "release", "trigon",
-                                                   "trigoff", "trigsens", "mode",   "depth"};
-const char* const kParamTitles[ADSR::kNumParams] = {"",        "delay", "attck",    "hold",
-                                                    "decay",   "sustn", "rels",     "trig on",
-                                                    "trig off", "trig sens", "mode", "depth"};
-const char* const kModeHostNames[ADSR::kNumModes] = {"ms", "rhythmic"};
-const char* const kModeEditorNames[ADSR::kNumModes] = {"absolute time", "tempo-related"};
-
 // 0.25^(1/3): -12 dB; (1/1024)^(1/3): -60 dB.
 constexpr float kMinus12Db = 0.62996054f;
 constexpr float kMinus60Db = 0.099212565f;
@@ -30,6 +21,35 @@ constexpr double kMaxReleaseMs = 10000.0;
 constexpr float kSilentLevel = 0.00001f;
 constexpr double kMaxTrigSensDb = 24.0;
 constexpr double kMinLevelDb = -100.0;
+
+const char* const kModeHostNames[ADSR::kNumModes] = {"ms", "rhythmic"};
+const char* const kModeEditorNames[ADSR::kNumModes] = {"absolute time", "tempo-related"};
+
+// A stage time: absolute or a time item, by the mode.
+constexpr ParameterInfo stageTime(const char* name, const char* title, int defaultItem) {
+    return {.name = name, .title = title, .label = "ms", .defaultValue = discreteValue(defaultItem, ADSR::kNumTimeItems),
+            .modulatable = true, .textSwitch = ADSR::kMode};
+}
+constexpr ParameterInfo level(const char* name, const char* title, float defaultValue) {
+    return {.name = name, .title = title, .label = "dB", .defaultValue = defaultValue, .modulatable = true};
+}
+
+constexpr ParameterInfo kParameters[ADSR::kNumParams] = {
+    {.name = "trigger", .modulatable = true},
+    stageTime("delay", "delay", 0),
+    stageTime("attack", "attck", 6),  // "1/4"
+    stageTime("hold", "hold", 0),
+    stageTime("decay", "decay", 6),
+    level("sustain", "sustn", kMinus12Db),
+    stageTime("release", "rels", 4),  // "1/1"
+    level("trigon", "trig on", kMinus12Db),
+    level("trigoff", "trig off", kMinus60Db),
+    level("trigsens", "trig sens", 0.5f),
+    {.name = "mode", .title = "mode", .defaultValue = discreteValue(1, ADSR::kNumModes), .steps = ADSR::kNumModes,
+     .hostItems = kModeHostNames, .editorItems = kModeEditorNames},
+    {.name = "depth", .title = "depth", .label = "%", .defaultValue = 1.0f, .modulatable = true,
+     .text = linearText(0.0f, 100.0f, "%.1f", "%.1f")},
+};
 
 // Level text of the editor: whole decibels followed by "dB", or "-oodB".
 void editorLevelText(float amplitude, char* out) {
@@ -53,48 +73,11 @@ float clampUnitValue(float v) { return v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v; }
 
 }  // namespace
 
-ADSR::ADSR(int slot, ModuleHost* owner) : Modulator(slot, owner) {
+ADSR::ADSR(int slot, ModuleHost* owner) : Modulator(slot, owner, kParameters) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
 }
 
 // --- parameters and their texts -------------------------------------------
-
-float ADSR::getParameterDefault(int index) {
-    switch (index) {
-        case kTrigger: return 0.0f;
-        case kDelay:
-        case kHold: return discreteValue(0, kNumTimeItems);
-        case kAttack:
-        case kDecay: return discreteValue(6, kNumTimeItems);    // "1/4"
-        case kRelease: return discreteValue(4, kNumTimeItems);  // "1/1"
-        case kSustain:
-        case kTrigOn: return kMinus12Db;
-        case kTrigOff: return kMinus60Db;
-        case kTrigSens: return 0.5f;
-        case kMode: return discreteValue(1, kNumModes);
-        case kDepth: return 1.0f;
-        default: return 0.0f;
-    }
-}
-
-void ADSR::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamNames[index] : "---");
-}
-
-void ADSR::getParameterTitle(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamTitles[index] : "");
-}
-
-void ADSR::getParameterLabel(int index, char* out) {
-    const char* label = "";
-    if (isTimeParam(index))
-        label = discreteIndex(mBase[kMode], kNumModes) == 0 ? "ms" : "";
-    else if (index == kSustain || index == kTrigOn || index == kTrigOff || index == kTrigSens)
-        label = "dB";
-    else if (index == kDepth)
-        label = "%";
-    copyText(out, kTextSize, label);
-}
 
 void ADSR::getParameterDisplay(int index, char* out) {
     float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
@@ -110,9 +93,7 @@ void ADSR::getParameterDisplay(int index, char* out) {
         case kTrigOn:
         case kTrigOff: levelText(levelOf(v), out, 0); break;
         case kTrigSens: levelText(trigGain(v), out, 0); break;
-        case kMode: copyText(out, kTextSize, kModeHostNames[discreteIndex(v, kNumModes)]); break;
-        case kDepth: VH_TEXT(out, "%.1f", 100.0f * v); break;
-        default: out[0] = 0; break;
+        default: Modulator::getParameterDisplay(index, out); break;
     }
 }
 
@@ -140,9 +121,7 @@ void ADSR::formatEditorValue(int index, float value, char* out, int mode) {
         case kTrigOn:
         case kTrigOff: editorLevelText(levelOf(value), out); break;
         case kTrigSens: editorLevelText(trigGain(value), out); break;
-        case kMode: copyText(out, kTextSize, kModeEditorNames[discreteIndex(value, kNumModes)]); break;
-        case kDepth: VH_TEXT(out, "%.1f", 100.0f * value); break;
-        default: out[0] = 0; break;
+        default: Modulator::formatEditorValue(index, value, out, mode); break;
     }
 }
 
@@ -179,15 +158,7 @@ bool ADSR::parseEditorValue(int index, const char* text, float& value, int mode)
             value = db < kMinLevelDb ? 0.0f : static_cast<float>(std::pow(std::pow(10.0, db / 20.0) / 16.0, 0.25));
             return true;
         }
-        case kMode: {
-            int item = listItemOfName(text, kModeEditorNames, kNumModes);
-            if (item < 0) item = listItemOfName(text, kModeHostNames, kNumModes);
-            if (item < 0) return false;
-            value = discreteValue(item, kNumModes);
-            return true;
-        }
-        case kDepth: value = percentValue(text); return true;
-        default: return false;
+        default: return Modulator::parseEditorValue(index, text, value, mode);
     }
 }
 

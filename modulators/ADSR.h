@@ -34,17 +34,12 @@ public:
     ADSR(int slot, ModuleHost* owner);
 
     // --- parameters and their texts ---------------------------------------
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
+    // The five times (absolute or note names) and the levels; the other
+    // texts come from the parameter table.
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
     // For the five times, mode 0 prints absolute time and mode 1 the note name.
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override { return index >= 0 && index < kNumParams && index != kMode; }
-    int getParameterSteps(int index) override { return index == kMode ? kNumModes : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "ADSR"); }
     // Switching the mode converts the five times so they stay as close as possible.
     void valueChanged(int localIndex, float value) override;

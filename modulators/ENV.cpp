@@ -8,9 +8,6 @@ namespace vh {
 
 namespace {
 
-const char* const kParamNames[ENV::kNumParams] = {"sens", "attack", "release", "link", "mode", "source", "depth"};
-const char* const kParamTitles[ENV::kNumParams] = {"sens",  "attack", "release", "l/r link",
-                                                   "mode",  "source", "depth"};
 const char* const kModeNames[ENV::kNumModes] = {"peak", "rms"};
 const char* const kSourceHostNames[kNumTaps] = {"in", "op1", "op2", "op3", "op4", "out", "side"};
 const char* const kSourceEditorNames[kNumTaps] = {"input",     "operator1", "operator2", "operator3",
@@ -28,45 +25,27 @@ float timeValueOfMs(double ms) {
     return static_cast<float>(std::cbrt(ms / kMaxTimeMs));
 }
 
+constexpr ParameterInfo kParameters[ENV::kNumParams] = {
+    {.name = "sens", .title = "sens", .label = "dB", .defaultValue = 0.5f, .modulatable = true},
+    {.name = "attack", .title = "attack", .label = "ms", .defaultValue = kDefaultTime, .modulatable = true},
+    {.name = "release", .title = "release", .label = "ms", .defaultValue = kDefaultTime, .modulatable = true},
+    {.name = "link", .title = "l/r link", .label = "%", .defaultValue = 1.0f, .modulatable = true,
+     .text = linearText(0.0f, 100.0f, "%.0f", "%.1f%%")},
+    {.name = "mode", .title = "mode", .defaultValue = discreteValue(0, ENV::kNumModes), .steps = ENV::kNumModes,
+     .hostItems = kModeNames},
+    {.name = "source", .title = "source", .defaultValue = discreteValue(kTapInput, kNumTaps), .steps = kNumTaps,
+     .hostItems = kSourceHostNames, .editorItems = kSourceEditorNames},
+    {.name = "depth", .title = "depth", .label = "%", .defaultValue = 1.0f, .modulatable = true,
+     .text = linearText(0.0f, 100.0f, "%.1f", "%.1f%%")},
+};
+
 }  // namespace
 
-ENV::ENV(int slot, ModuleHost* owner) : Modulator(slot, owner) {
+ENV::ENV(int slot, ModuleHost* owner) : Modulator(slot, owner, kParameters) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
 }
 
 // --- parameters and their texts -------------------------------------------
-
-float ENV::getParameterDefault(int index) {
-    switch (index) {
-        case kSens: return 0.5f;
-        case kAttack:
-        case kRelease: return kDefaultTime;
-        case kLink: return 1.0f;
-        case kMode: return discreteValue(0, kNumModes);
-        case kSource: return discreteValue(kTapInput, kNumTaps);
-        case kDepth: return 1.0f;
-        default: return 0.0f;
-    }
-}
-
-void ENV::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamNames[index] : "---");
-}
-
-void ENV::getParameterTitle(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamTitles[index] : "");
-}
-
-void ENV::getParameterLabel(int index, char* out) {
-    const char* label = "";
-    if (index == kSens)
-        label = "dB";
-    else if (index == kAttack || index == kRelease)
-        label = "ms";
-    else if (index == kLink || index == kDepth)
-        label = "%";
-    copyText(out, kTextSize, label);
-}
 
 void ENV::getParameterDisplay(int index, char* out) {
     float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
@@ -74,15 +53,11 @@ void ENV::getParameterDisplay(int index, char* out) {
         case kSens: levelText(sensGain(v), out, 0); break;
         case kAttack:
         case kRelease: VH_TEXT(out, "%.1f", 1000.0f * timeSeconds(v)); break;
-        case kLink: VH_TEXT(out, "%.0f", 100.0f * v); break;
-        case kMode: copyText(out, kTextSize, kModeNames[discreteIndex(v, kNumModes)]); break;
-        case kSource: copyText(out, kTextSize, kSourceHostNames[discreteIndex(v, kNumTaps)]); break;
-        case kDepth: VH_TEXT(out, "%.1f", 100.0f * v); break;
-        default: out[0] = 0; break;
+        default: Modulator::getParameterDisplay(index, out); break;
     }
 }
 
-void ENV::formatEditorValue(int index, float value, char* out, int) {
+void ENV::formatEditorValue(int index, float value, char* out, int mode) {
     switch (index) {
         case kSens: {
             char level[kTextSize];
@@ -92,15 +67,11 @@ void ENV::formatEditorValue(int index, float value, char* out, int) {
         }
         case kAttack:
         case kRelease: VH_TEXT(out, "%.0fms", 1000.0f * timeSeconds(value)); break;
-        case kLink:
-        case kDepth: VH_TEXT(out, "%.1f%%", 100.0f * value); break;
-        case kMode: copyText(out, kTextSize, kModeNames[discreteIndex(value, kNumModes)]); break;
-        case kSource: copyText(out, kTextSize, kSourceEditorNames[discreteIndex(value, kNumTaps)]); break;
-        default: out[0] = 0; break;
+        default: Modulator::formatEditorValue(index, value, out, mode); break;
     }
 }
 
-bool ENV::parseEditorValue(int index, const char* text, float& value, int) {
+bool ENV::parseEditorValue(int index, const char* text, float& value, int mode) {
     switch (index) {
         case kSens: {
             if (isMinusInfinityText(text)) {
@@ -114,22 +85,7 @@ bool ENV::parseEditorValue(int index, const char* text, float& value, int) {
         }
         case kAttack:
         case kRelease: value = timeValueOfMs(readNumber(text)); return true;
-        case kLink:
-        case kDepth: value = percentValue(text); return true;
-        case kMode: {
-            int item = listItemOfName(text, kModeNames, kNumModes);
-            if (item < 0) return false;
-            value = discreteValue(item, kNumModes);
-            return true;
-        }
-        case kSource: {
-            int item = listItemOfName(text, kSourceEditorNames, kNumTaps);
-            if (item < 0) item = listItemOfName(text, kSourceHostNames, kNumTaps);
-            if (item < 0) return false;
-            value = discreteValue(item, kNumTaps);
-            return true;
-        }
-        default: return false;
+        default: return Modulator::parseEditorValue(index, text, value, mode);
     }
 }
 

@@ -20,18 +20,11 @@ public:
     ENV(int slot, ModuleHost* owner);
 
     // --- parameters and their texts ---------------------------------------
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
+    // The input gain and the two times; the other texts come from the
+    // parameter table.
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override {
-        return (index >= kSens && index <= kLink) || index == kDepth;
-    }
-    int getParameterSteps(int index) override { return index == kMode ? kNumModes : index == kSource ? kNumTaps : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "ENV"); }
 
     // --- formulas shared by the DSP and the texts --------------------------

@@ -32,13 +32,25 @@ struct SineTable {
 // static-initialisation order can ever see it empty.
 constexpr SineTable kSineTable;
 
-const char* const kParamNames[LFO::kNumParams] = {"rate", "smooth", "offset L", "offset R",
-                                                  "tilt", "waveform", "mode", "depth"};
-const char* const kParamTitles[LFO::kNumParams] = {"rate", "smooth", "offsetL", "offsetR",
-                                                   "tilt", "shape", "mode", "depth"};
 const char* const kWaveformNames[LFO::kNumWaveforms] = {"sine", "square", "triangle", "saw", "s&h"};
 const char* const kModeHostNames[LFO::kNumModes] = {"Hz", "rhythm"};
 const char* const kModeEditorNames[LFO::kNumModes] = {"Hz", "tempo"};
+
+constexpr ParameterInfo::Linear kPercent = linearText(0.0f, 100.0f, "%.1f", "%.1f");
+
+constexpr ParameterInfo kParameters[LFO::kNumParams] = {
+    {.name = "rate", .title = "rate", .label = "Hz", .defaultValue = discreteValue(kDefaultRhythmItem, kNumRhythmItems),
+     .modulatable = true, .textSwitch = LFO::kMode},
+    {.name = "smooth", .title = "smooth", .modulatable = true, .text = kPercent},
+    {.name = "offset L", .title = "offsetL", .label = "deg", .defaultValue = 0.5f, .modulatable = true},
+    {.name = "offset R", .title = "offsetR", .label = "deg", .defaultValue = 0.5f, .modulatable = true},
+    {.name = "tilt", .title = "tilt", .defaultValue = 0.5f, .modulatable = true},
+    {.name = "waveform", .title = "shape", .defaultValue = discreteValue(LFO::kSine, LFO::kNumWaveforms),
+     .modulatable = true, .steps = LFO::kNumWaveforms, .hostItems = kWaveformNames},
+    {.name = "mode", .title = "mode", .defaultValue = discreteValue(1, LFO::kNumModes), .steps = LFO::kNumModes,
+     .hostItems = kModeHostNames, .editorItems = kModeEditorNames},
+    {.name = "depth", .title = "depth", .label = "%", .defaultValue = 1.0f, .modulatable = true, .text = kPercent},
+};
 
 // Smoother corner: 20000 times the LFO rate at smooth 0 down to the rate
 // itself at smooth 100 %.
@@ -79,44 +91,11 @@ constexpr float kWrapThreshold = -0.001f;
 }  // namespace
 
 LFO::LFO(int slot, ModuleHost* owner)
-    : Modulator(slot, owner), mSineSteps(static_cast<float>(kSineSteps)), mMinHalfWidth(kMinHalfWidth) {
+    : Modulator(slot, owner, kParameters), mSineSteps(static_cast<float>(kSineSteps)), mMinHalfWidth(kMinHalfWidth) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
 }
 
 // --- parameters and their texts -------------------------------------------
-
-float LFO::getParameterDefault(int index) {
-    switch (index) {
-        case kRate: return discreteValue(kDefaultRhythmItem, kNumRhythmItems);
-        case kSmooth: return 0.0f;
-        case kOffsetL:
-        case kOffsetR:
-        case kTilt: return 0.5f;
-        case kWaveform: return discreteValue(kSine, kNumWaveforms);
-        case kMode: return discreteValue(1, kNumModes);
-        case kDepth: return 1.0f;
-        default: return 0.0f;
-    }
-}
-
-void LFO::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamNames[index] : "---");
-}
-
-void LFO::getParameterTitle(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamTitles[index] : "");
-}
-
-void LFO::getParameterLabel(int index, char* out) {
-    const char* label = "";
-    if (index == kRate)
-        label = discreteIndex(mBase[kMode], kNumModes) == 0 ? "Hz" : "";
-    else if (index == kOffsetL || index == kOffsetR)
-        label = "deg";
-    else if (index == kDepth)
-        label = "%";
-    copyText(out, kTextSize, label);
-}
 
 void LFO::getParameterDisplay(int index, char* out) {
     float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
@@ -127,14 +106,10 @@ void LFO::getParameterDisplay(int index, char* out) {
             else
                 VH_TEXT(out, "%.2f", rhythmLength(discreteIndex(v, kNumRhythmItems)));
             break;
-        case kSmooth:
-        case kDepth: VH_TEXT(out, "%.1f", 100.0f * v); break;
         case kOffsetL:
         case kOffsetR: VH_TEXT(out, "%.1f", degreesOf(v)); break;
         case kTilt: VH_TEXT(out, "%.1f", (v - 0.5f) * 200.0f); break;
-        case kWaveform: copyText(out, kTextSize, kWaveformNames[discreteIndex(v, kNumWaveforms)]); break;
-        case kMode: copyText(out, kTextSize, kModeHostNames[discreteIndex(v, kNumModes)]); break;
-        default: out[0] = 0; break;
+        default: Modulator::getParameterDisplay(index, out); break;
     }
 }
 
@@ -146,14 +121,10 @@ void LFO::formatEditorValue(int index, float value, char* out, int mode) {
             else
                 copyText(out, kTextSize, rhythmName(discreteIndex(value, kNumRhythmItems)));
             break;
-        case kSmooth:
-        case kDepth: VH_TEXT(out, "%.1f", 100.0f * value); break;
         case kOffsetL:
         case kOffsetR:
         case kTilt: VH_TEXT(out, "%.1f", degreesOf(value)); break;
-        case kWaveform: copyText(out, kTextSize, kWaveformNames[discreteIndex(value, kNumWaveforms)]); break;
-        case kMode: copyText(out, kTextSize, kModeEditorNames[discreteIndex(value, kNumModes)]); break;
-        default: out[0] = 0; break;
+        default: Modulator::formatEditorValue(index, value, out, mode); break;
     }
 }
 
@@ -165,25 +136,10 @@ bool LFO::parseEditorValue(int index, const char* text, float& value, int mode) 
             else
                 value = discreteValue(rhythmItemOfName(text, kDefaultRhythmItem), kNumRhythmItems);
             return true;
-        case kSmooth:
-        case kDepth: value = percentValue(text); return true;
         case kOffsetL:
         case kOffsetR:
         case kTilt: value = valueOfDegrees(readNumber(text)); return true;
-        case kWaveform: {
-            int item = listItemOfName(text, kWaveformNames, kNumWaveforms);
-            if (item < 0) return false;
-            value = discreteValue(item, kNumWaveforms);
-            return true;
-        }
-        case kMode: {
-            int item = listItemOfName(text, kModeEditorNames, kNumModes);
-            if (item < 0) item = listItemOfName(text, kModeHostNames, kNumModes);
-            if (item < 0) return false;
-            value = discreteValue(item, kNumModes);
-            return true;
-        }
-        default: return false;
+        default: return Modulator::parseEditorValue(index, text, value, mode);
     }
 }
 

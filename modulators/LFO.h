@@ -20,17 +20,12 @@ public:
     LFO(int slot, ModuleHost* owner);
 
     // --- parameters and their texts ---------------------------------------
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
+    // The rate (hertz or note name), the phase offsets and the tilt; the
+    // other texts come from the parameter table.
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
     // For the rate, mode 0 prints hertz and mode 1 the note name.
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override { return index >= 0 && index < kNumParams && index != kMode; }
-    int getParameterSteps(int index) override { return index == kWaveform ? kNumWaveforms : index == kMode ? kNumModes : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "LFO"); }
     // Switching the mode converts the rate so the LFO keeps its speed.
     void valueChanged(int localIndex, float value) override;

@@ -1,5 +1,6 @@
 #include "modulators/STEP.h"
 
+#include <array>
 #include <cmath>
 
 #include "modulators/ModulatorCommon.h"
@@ -19,9 +20,32 @@ constexpr float kSmoothCornerHz = 20000.0f;
 
 bool isStepValue(int index) { return index >= 0 && index < STEP::kSmooth; }
 
+constexpr ParameterInfo::Linear kPercent = linearText(0.0f, 100.0f, "%.1f", "%.1f%%");
+
+// The step values have no controls of their own (they live in the plot),
+// hence no titles.
+constexpr std::array<ParameterInfo, STEP::kNumParams> kParameters = [] {
+    constexpr const char* kStepNames[2 * STEP::kMaxSteps] = {
+        "L1", "L2", "L3", "L4", "L5", "L6", "L7", "L8", "L9", "L10", "L11", "L12", "L13", "L14", "L15", "L16",
+        "R1", "R2", "R3", "R4", "R5", "R6", "R7", "R8", "R9", "R10", "R11", "R12", "R13", "R14", "R15", "R16"};
+    std::array<ParameterInfo, STEP::kNumParams> table{};
+    for (int i = 0; i < STEP::kSmooth; ++i) table[i] = {.name = kStepNames[i]};
+    table[STEP::kSmooth] = {.name = "smooth", .title = "smooth", .modulatable = true, .text = kPercent};
+    table[STEP::kSteps] = {.name = "steps", .title = "steps", .defaultValue = discreteValue(STEP::kMaxSteps - 1, STEP::kMaxSteps)};
+    table[STEP::kGrid] = {.name = "grid", .title = "grid",
+                          .defaultValue = discreteValue(STEP::kDefaultGridItem, kNumRhythmItems)};
+    table[STEP::kMode] = {.name = "mode", .title = "mode", .defaultValue = discreteValue(STEP::kRestart, STEP::kNumModes),
+                          .steps = STEP::kNumModes, .hostItems = kModeNames};
+    table[STEP::kDepth] = {.name = "depth", .title = "depth", .defaultValue = 1.0f, .modulatable = true, .text = kPercent};
+    // Reads "songpos" in songpos mode.
+    table[STEP::kState] = {.name = "state", .title = "state", .defaultValue = 0.75f, .modulatable = true,
+                           .textSwitch = STEP::kMode};
+    return table;
+}();
+
 }  // namespace
 
-STEP::STEP(int slot, ModuleHost* owner) : Modulator(slot, owner) {
+STEP::STEP(int slot, ModuleHost* owner) : Modulator(slot, owner, kParameters) {
     for (int i = 0; i < kNumParams; ++i) setParameter(i, getParameterDefault(i));
     for (int i = 0; i < kNumParams; ++i) mModL[i] = mModR[i] = mBase[i];
     updatePhaseIncrement();
@@ -34,63 +58,21 @@ void STEP::setParameter(int index, float value) {
     Modulator::setParameter(index, value);
 }
 
-float STEP::getParameterDefault(int index) {
-    switch (index) {
-        case kSteps: return discreteValue(kMaxSteps - 1, kMaxSteps);
-        case kGrid: return discreteValue(kDefaultGridItem, kNumRhythmItems);
-        case kMode: return discreteValue(kRestart, kNumModes);
-        case kDepth: return 1.0f;
-        case kState: return 0.75f;
-        default: return 0.0f;  // step values, smooth and indices without a parameter
-    }
-}
-
-void STEP::getParameterName(int index, char* out) {
-    if (index >= kLeftStep0 && index < kRightStep0)
-        VH_TEXT(out, "L%d", index + 1);
-    else if (index >= kRightStep0 && index < kSmooth)
-        VH_TEXT(out, "R%d", index - 15);
-    else if (index == kSmooth)
-        copyText(out, kTextSize, "smooth");
-    else if (index == kSteps)
-        copyText(out, kTextSize, "steps");
-    else if (index == kGrid)
-        copyText(out, kTextSize, "grid");
-    else if (index == kMode)
-        copyText(out, kTextSize, "mode");
-    else if (index == kDepth)
-        copyText(out, kTextSize, "depth");
-    else if (index == kState)
-        copyText(out, kTextSize, "state");
-    else
-        copyText(out, kTextSize, "---");
-}
-
-void STEP::getParameterTitle(int index, char* out) {
-    if (index >= kSmooth && index < kNumParams)
-        getParameterName(index, out);
-    else
-        out[0] = 0;  // the step values live in the plot, not in controls
-}
-
 void STEP::getParameterDisplay(int index, char* out) {
     if (isStepValue(index)) {
         VH_TEXT(out, "%.2f", 100.0f * mBase[index]);
         return;
     }
     switch (index) {
-        case kSmooth:
-        case kDepth: VH_TEXT(out, "%.1f", 100.0f * mBase[index]); break;
         case kSteps: VH_TEXT(out, "%d", stepCountOf(mBase[kSteps])); break;
         case kGrid: VH_TEXT(out, "%.2f", rhythmLength(discreteIndex(mBase[kGrid], kNumRhythmItems))); break;
-        case kMode: copyText(out, kTextSize, kModeNames[discreteIndex(mBase[kMode], kNumModes)]); break;
         case kState:
             if (discreteIndex(mBase[kMode], kNumModes) == kSongPos)
                 copyText(out, kTextSize, "songpos");
             else
                 copyText(out, kTextSize, kStateNames[isRunning(mBase[kState]) ? 1 : 0]);
             break;
-        default: out[0] = 0; break;
+        default: Modulator::getParameterDisplay(index, out); break;
     }
 }
 
@@ -104,25 +86,20 @@ void STEP::formatEditorValue(int index, float value, char* out, int mode) {
         return;
     }
     switch (index) {
-        case kSmooth:
-        case kDepth: VH_TEXT(out, "%.1f%%", 100.0f * value); break;
         case kSteps: VH_TEXT(out, "%d", stepCountOf(value)); break;
         case kGrid: copyText(out, kTextSize, rhythmName(discreteIndex(value, kNumRhythmItems))); break;
-        case kMode: copyText(out, kTextSize, kModeNames[discreteIndex(value, kNumModes)]); break;
         case kState:
             if (discreteIndex(mBase[kMode], kNumModes) == kSongPos)
                 copyText(out, kTextSize, "songpos");
             else
                 copyText(out, kTextSize, kStateNames[isRunning(value) ? 1 : 0]);
             break;
-        default: out[0] = 0; break;
+        default: Modulator::formatEditorValue(index, value, out, mode); break;
     }
 }
 
-bool STEP::parseEditorValue(int index, const char* text, float& value, int) {
+bool STEP::parseEditorValue(int index, const char* text, float& value, int mode) {
     switch (index) {
-        case kSmooth:
-        case kDepth: value = percentValue(text); return true;
         case kSteps: {
             double a = std::trunc(readNumber(text));
             int item = a <= 0.0 ? 0 : a <= kMaxSteps ? static_cast<int>(a) - 1 : kMaxSteps - 1;
@@ -130,19 +107,13 @@ bool STEP::parseEditorValue(int index, const char* text, float& value, int) {
             return true;
         }
         case kGrid: value = discreteValue(rhythmItemOfName(text, kDefaultGridItem), kNumRhythmItems); return true;
-        case kMode: {
-            int item = listItemOfName(text, kModeNames, kNumModes);
-            if (item < 0) return false;
-            value = discreteValue(item, kNumModes);
-            return true;
-        }
         case kState: {
             int item = listItemOfName(text, kStateNames, 2);
             if (item < 0) return false;
             value = discreteValue(item, 2);
             return true;
         }
-        default: return false;
+        default: return Modulator::parseEditorValue(index, text, value, mode);
     }
 }
 

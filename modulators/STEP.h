@@ -32,18 +32,13 @@ public:
     // "state" is stored as 0.5 (running) or 0 (stopped), so that a negative
     // modulation stops a running sequencer and +0.5 starts a stopped one.
     void setParameter(int index, float value) override;
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override { out[0] = 0; }
+    // The step values, "steps", "grid" and "state"; the other texts come
+    // from the parameter table.
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
     // For the step values this is the plot's readout; mode 1 is the text
     // shown while the two rows are linked.
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override { return index == kSmooth || index == kDepth || index == kState; }
-    int getParameterSteps(int index) override { return index == kMode ? kNumModes : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "STEP"); }
 
     // --- formulas shared by the DSP and the texts --------------------------

@@ -18,8 +18,6 @@ int discreteIndex(float v, int n) {
     return index >= n ? n - 1 : index;
 }
 
-float discreteValue(int i, int n) { return (static_cast<float>(i) + 0.5f) / static_cast<float>(n); }
-
 float clampUnit(float x) {
     if (std::isnan(x)) return 0.0f;
     return (std::fabs(x) + 1.0f - std::fabs(x - 1.0f)) * 0.5f;

@@ -17,7 +17,7 @@ constexpr int kTextSize = 64;
 // Discrete choice among n items: index = truncate(v * n), at most n - 1.
 int discreteIndex(float v, int n);
 // The normalised value that stands for item i of n.
-float discreteValue(int i, int n);
+constexpr float discreteValue(int i, int n) { return (static_cast<float>(i) + 0.5f) / static_cast<float>(n); }
 
 // Clamp to 0..1 written as (|x| + 1 - |x - 1|) / 2; NaN becomes 0.
 float clampUnit(float x);

@@ -6,6 +6,7 @@
 
 #include "modules/Conversions.h"
 #include "modules/PlotSource.h"
+#include "modules/ParameterTable.h"
 
 namespace vh {
 
@@ -27,13 +28,16 @@ public:
 };
 
 // Operations and state common to both families; Capacity is the number of
-// parameter slots (16 for operators, 38 for modulators).
+// parameter slots (16 for operators, 38 for modulators). The parameter
+// operations answer from the module's table; a module overrides one only
+// for the texts its table cannot give.
 template <int Capacity>
 class ModuleCore : public PlotSource {
 public:
     static constexpr int kCapacity = Capacity;
 
-    ModuleCore(int slot, ModuleHost* owner) : mSlot(slot), mOwner(owner) {
+    ModuleCore(int slot, ModuleHost* owner, ParameterTable table = {})
+        : mSlot(slot), mOwner(owner), mTable(table) {
         for (int i = 0; i < Capacity; ++i) mBase[i] = mModL[i] = mModR[i] = 0.0f;
     }
     virtual ~ModuleCore() = default;
@@ -62,7 +66,10 @@ public:
     virtual void update() = 0;
     // Every smoothed quantity jumps to its target.
     virtual void resetSmoothing() {}
-    virtual bool isModulatable(int index) = 0;
+    virtual bool isModulatable(int index) {
+        const ParameterInfo* row = mTable.row(index);
+        return row && row->modulatable;
+    }
     virtual void setModulationPreview(int mode) {
         mPreviewMode = mode;
         if (mode == 0)
@@ -87,31 +94,77 @@ public:
         mBase[index] = value;
     }
     float getParameter(int index) const { return (index >= 0 && index < Capacity) ? mBase[index] : 0.0f; }
-    virtual float getParameterDefault(int index) = 0;
-    virtual int getNumParameters() { return 0; }
-    virtual void getParameterName(int index, char* out) = 0;
-    virtual void getParameterLabel(int index, char* out) = 0;
-    virtual void getParameterDisplay(int index, char* out) = 0;
+    virtual float getParameterDefault(int index) {
+        const ParameterInfo* row = mTable.row(index);
+        return row ? row->defaultValue : 0.0f;
+    }
+    virtual int getNumParameters() { return mTable.count; }
+    virtual void getParameterName(int index, char* out) {
+        const ParameterInfo* row = mTable.row(index);
+        copyText(out, kTextSize, row ? row->name : "---");
+    }
+    virtual void getParameterLabel(int index, char* out) {
+        const ParameterInfo* row = mTable.row(index);
+        bool shown = row && (row->textSwitch < 0 || editorMode(index) == 0);
+        copyText(out, kTextSize, shown ? row->label : "");
+    }
+    // Host text of the base value, without the unit.
+    virtual void getParameterDisplay(int index, char* out) {
+        const ParameterInfo* row = mTable.row(index);
+        if (!row)
+            copyText(out, kTextSize, mTable.missingDisplay);
+        else if (!tableHostText(*row, mBase[index], out))
+            out[0] = 0;
+    }
 
     // --- editor-facing descriptors ---------------------------------------
     // Long title of the parameter's control ("attenuation"); empty by default.
-    virtual void getParameterTitle(int /*index*/, char* out) { out[0] = 0; }
+    virtual void getParameterTitle(int index, char* out) {
+        const ParameterInfo* row = mTable.row(index);
+        copyText(out, kTextSize, row ? row->title : "");
+    }
     // Native value with its unit, as the editor shows it. `mode` selects the
     // second display of controls that have two (tempo or time, Hz or rhythm).
     virtual void formatEditorValue(int index, float value, char* out, int /*mode*/ = 0) {
-        (void)value;
-        getParameterDisplay(index, out);
+        const ParameterInfo* row = mTable.row(index);
+        if (!row)
+            out[0] = 0;
+        else if (!tableEditorText(*row, value, out))
+            getParameterDisplay(index, out);
     }
     // Typed text to a normalised value; false when the text means nothing.
-    virtual bool parseEditorValue(int /*index*/, const char* /*text*/, float& /*value*/, int /*mode*/ = 0) {
-        return false;
+    virtual bool parseEditorValue(int index, const char* text, float& value, int /*mode*/ = 0) {
+        const ParameterInfo* row = mTable.row(index);
+        return row && tableParse(*row, text, value);
     }
     // Number of items of a list parameter (chosen from, not dialled); 0 for
     // a continuous one.
-    virtual int getParameterSteps(int /*index*/) { return 0; }
+    virtual int getParameterSteps(int index) {
+        const ParameterInfo* row = mTable.row(index);
+        return row ? row->steps : 0;
+    }
     // How many of those items, from the first, the editor offers: a list may
     // keep states that stored values can hold but nobody should pick.
-    virtual int getParameterChoices(int index) { return getParameterSteps(index); }
+    virtual int getParameterChoices(int index) {
+        const ParameterInfo* row = mTable.row(index);
+        return row && row->choices > 0 ? row->choices : getParameterSteps(index);
+    }
+    // Local index of the switch whose item selects the unit this parameter's
+    // editor text is written and read in (a rate in hertz or as a note
+    // length, a ratio of compression or of expansion); -1 when the text
+    // stands alone. The editor re-reads such a text whenever the switch moves.
+    virtual int getParameterTextSwitch(int index) {
+        const ParameterInfo* row = mTable.row(index);
+        return row ? row->textSwitch : -1;
+    }
+    // The `mode` formatEditorValue and parseEditorValue take for the
+    // parameter now: the item its switch holds, 0 without a switch.
+    int editorMode(int index) {
+        int k = getParameterTextSwitch(index);
+        if (k < 0 || k >= Capacity) return 0;
+        int steps = getParameterSteps(k);
+        return discreteIndex(mBase[k], steps > 0 ? steps : 2);
+    }
     // A control of the module's panel was edited (value already normalised).
     // Modules whose controls convert other parameters override this.
     virtual void valueChanged(int localIndex, float value) {
@@ -155,6 +208,7 @@ protected:
     bool mEditing = false;
     ModuleHost* mOwner;
     bool mDestinationHighlight = false;
+    ParameterTable mTable;
 };
 
 // An audio effect in one of the four operator slots: transforms a stereo
@@ -176,7 +230,6 @@ public:
 class Modulator : public ModuleCore<38> {
 public:
     using ModuleCore<38>::ModuleCore;
-    float getParameterDefault(int /*index*/) override { return 0.0f; }
     virtual void processSample(float* outLeft, float* outRight) = 0;
     // As for operators: setInputs is called only when readsTaps() is true.
     virtual void setInputs(const float* /*left*/, const float* /*right*/) {}

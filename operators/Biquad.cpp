@@ -25,7 +25,7 @@ static_assert(int(Biquad::kFreqA) == int(filter::kLayoutFreqA) && int(Biquad::kM
 
 }  // namespace
 
-Biquad::Biquad(int slot, ModuleHost* owner) : Operator(slot, owner) {
+Biquad::Biquad(int slot, ModuleHost* owner) : Operator(slot, owner, filter::kMorphFilterParameters) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
     // Start tuned as at 44.1 kHz with the defaults (20 kHz, Q 0.7071) until
     // the host gives the rate.
@@ -36,28 +36,6 @@ Biquad::Biquad(int slot, ModuleHost* owner) : Operator(slot, owner) {
 
 // --- parameters ---------------------------------------------------------------
 
-float Biquad::getParameterDefault(int index) {
-    switch (index) {
-        case kFreqA:
-        case kFreqB: return 1.0f;
-        case kTypeA:
-        case kTypeB: return discreteValue(filter::kLowPass, filter::kNumFilterTypes);
-        default: return 0.0f;
-    }
-}
-
-bool Biquad::isModulatable(int index) { return index >= 0 && index < kNumParams && !isLayoutType(index); }
-
-void Biquad::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, filter::morphFilterParamName(index));
-}
-
-void Biquad::getParameterLabel(int index, char* out) {
-    const char* label = "";
-    if (isLayoutFrequency(index)) label = "Hz";
-    if (index == kMorph) label = "%";
-    copyText(out, kTextSize, label);
-}
 
 float Biquad::resonanceQ(float v) { return std::exp2(kResoOctaves * v - 0.5f); }
 float Biquad::notchQ(float v) { return std::exp2(kNotchOctaves * v - kNotchOffset); }

@@ -16,16 +16,11 @@ public:
 
     Biquad(int slot, ModuleHost* owner);
 
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
+    // Names, units, defaults and lists come from the morphing filters'
+    // shared parameter table; the texts are these.
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override { getParameterName(index, out); }
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override;
-    int getParameterSteps(int index) override { return (index == kTypeA || index == kTypeB) ? filter::kNumFilterTypes : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "BIQUAD"); }
 
     // Resonance curve shown and typed: 0.7071 at 0 to 100 at 1.

@@ -12,8 +12,6 @@ namespace {
 // log2(20000 / 20): the octaves the frequency knob spans.
 constexpr float kOctaves = 9.965784f;
 
-const char* const kNames[Comb::kNumParams] = {"freq", "depth", "type", "interpolate"};
-const char* const kTitles[Comb::kNumParams] = {"freq", "depth", "type", "interpolation"};
 const char* const kTypeHostNames[Comb::kNumTypes] = {"standard", "inverse"};
 const char* const kTypeEditorNames[Comb::kNumTypes] = {"feedback", "feedforward"};
 
@@ -22,100 +20,42 @@ bool endsWithIgnoreCase(const char* text, size_t length, const char* suffix) {
     return length >= n && equalsIgnoreCase(text + length - n, suffix);
 }
 
-int choiceOfName(const char* text, const char* const* first, const char* const* second, int n) {
-    for (int i = 0; i < n; ++i)
-        if (equalsIgnoreCase(text, first[i]) || (second && equalsIgnoreCase(text, second[i]))) return i;
-    return -1;
+void frequencyHostText(float v, char* out) { VH_TEXT(out, "%.0f", Comb::frequencyHz(v)); }
+void frequencyEditorText(float v, char* out) { VH_TEXT(out, "%.0f Hz", Comb::frequencyHz(v)); }
+bool parseFrequency(const char* text, float& value) {
+    if (text == nullptr) return false;
+    size_t length = std::strlen(text);
+    while (length > 0 && text[length - 1] == ' ') --length;
+    // "2k", "2 kHz", "2.5KHZ" all mean kilohertz.
+    bool kilo = endsWithIgnoreCase(text, length, "k") || (length > 3 && endsWithIgnoreCase(text, length, "khz"));
+    value = Comb::valueOfFrequency(readNumber(text) * (kilo ? 1000.0 : 1.0));
+    return true;
 }
+
+constexpr ParameterInfo kParameters[Comb::kNumParams] = {
+    {.name = "freq", .title = "freq", .label = "Hz", .defaultValue = 1.0f, .modulatable = true,
+     .hostText = frequencyHostText, .editorText = frequencyEditorText, .parseText = parseFrequency},
+    {.name = "depth", .title = "depth", .label = "%", .modulatable = true,
+     .text = linearText(0.0f, 100.0f, "%.1f", "%.1f %%")},
+    {.name = "type", .title = "type", .defaultValue = discreteValue(Comb::kFeedback, Comb::kNumTypes),
+     .steps = Comb::kNumTypes, .hostItems = kTypeHostNames, .editorItems = kTypeEditorNames},
+    {.name = "interpolate", .title = "interpolation",
+     .defaultValue = discreteValue(kInterpolationLinear, kNumInterpolations), .steps = kNumInterpolations,
+     .hostItems = kInterpolationNames},
+};
 }  // namespace
 
-Comb::Comb(int slot, ModuleHost* owner) : Operator(slot, owner) {
+Comb::Comb(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
 }
 
 // --- parameters -------------------------------------------------------------
-
-float Comb::getParameterDefault(int index) {
-    switch (index) {
-        case kFreq: return 1.0f;
-        case kType: return discreteValue(kFeedback, kNumTypes);
-        case kInterpolate: return discreteValue(kInterpolationLinear, kNumInterpolations);
-        default: return 0.0f;
-    }
-}
 
 float Comb::frequencyHz(float v) { return kMinHz * std::exp2(kOctaves * v); }
 
 float Comb::valueOfFrequency(double hz) {
     hz = std::min(std::max(hz, double(kMinHz)), double(kMaxHz));
     return static_cast<float>(std::log(hz / kMinHz) / (std::log(2.0) * kOctaves));
-}
-
-void Comb::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
-}
-
-void Comb::getParameterTitle(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kTitles[index] : "");
-}
-
-void Comb::getParameterLabel(int index, char* out) {
-    copyText(out, kTextSize, index == kFreq ? "Hz" : index == kDepth ? "%" : "");
-}
-
-void Comb::getParameterDisplay(int index, char* out) {
-    float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
-    switch (index) {
-        case kFreq: VH_TEXT(out, "%.0f", frequencyHz(v)); return;
-        case kDepth: VH_TEXT(out, "%.1f", 100.0f * v); return;
-        case kType: copyText(out, kTextSize, kTypeHostNames[discreteIndex(v, kNumTypes)]); return;
-        case kInterpolate: copyText(out, kTextSize, interpolationName(discreteIndex(v, kNumInterpolations))); return;
-        default: copyText(out, kTextSize, "---"); return;
-    }
-}
-
-void Comb::formatEditorValue(int index, float v, char* out, int) {
-    switch (index) {
-        case kFreq: VH_TEXT(out, "%.0f Hz", frequencyHz(v)); return;
-        case kDepth: VH_TEXT(out, "%.1f %%", 100.0f * v); return;
-        case kType: copyText(out, kTextSize, kTypeEditorNames[discreteIndex(v, kNumTypes)]); return;
-        case kInterpolate: copyText(out, kTextSize, interpolationName(discreteIndex(v, kNumInterpolations))); return;
-        default: out[0] = 0; return;
-    }
-}
-
-bool Comb::parseEditorValue(int index, const char* text, float& value, int) {
-    if (text == nullptr) return false;
-    switch (index) {
-        case kFreq: {
-            size_t length = std::strlen(text);
-            while (length > 0 && text[length - 1] == ' ') --length;
-            // "2k", "2 kHz", "2.5KHZ" all mean kilohertz.
-            bool kilo = endsWithIgnoreCase(text, length, "k") ||
-                        (length > 3 && endsWithIgnoreCase(text, length, "khz"));
-            value = valueOfFrequency(readNumber(text) * (kilo ? 1000.0 : 1.0));
-            return true;
-        }
-        case kDepth: {
-            double percent = readNumber(text);
-            value = percent > 100.0 ? 1.0f : percent < 0.0 ? 0.0f : static_cast<float>(percent / 100.0);
-            return true;
-        }
-        case kType: {
-            int i = choiceOfName(text, kTypeEditorNames, kTypeHostNames, kNumTypes);
-            if (i < 0) return false;
-            value = discreteValue(i, kNumTypes);
-            return true;
-        }
-        case kInterpolate: {
-            const char* names[kNumInterpolations] = {interpolationName(0), interpolationName(1), interpolationName(2)};
-            int i = choiceOfName(text, names, nullptr, kNumInterpolations);
-            if (i < 0) return false;
-            value = discreteValue(i, kNumInterpolations);
-            return true;
-        }
-        default: return false;
-    }
 }
 
 // --- control tick -------------------------------------------------------------

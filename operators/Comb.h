@@ -18,16 +18,7 @@ public:
     Comb(int slot, ModuleHost* owner);
 
     // --- parameters ---------------------------------------------------------
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
-    void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
-    void formatEditorValue(int index, float value, char* out, int mode) override;
-    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override { return index == kFreq || index == kDepth; }
-    int getParameterSteps(int index) override { return index == kType ? kNumTypes : index == kInterpolate ? kNumInterpolations : 0; }
+    // Parameters and texts come from the parameter table.
     void getTypeName(char* out) override { copyText(out, kTextSize, "COMB"); }
 
     // --- control tick and audio ---------------------------------------------

@@ -9,14 +9,12 @@ namespace vh {
 
 namespace {
 
-constexpr const char* kNames[CompExp::kNumParams] = {"threshold", "ratio",  "makeup",  "auto makeup", "mode",
-                                                      "source",    "attack", "release", "peak/rms",    "listen"};
-constexpr const char* kTitles[CompExp::kNumParams] = {"threshold", "ratio",  "makeup",  "auto makeup", "type",
-                                                       "env src",   "attack", "release", "env mode",    "listen"};
 constexpr const char* kSourceNames[CompExp::kNumSources] = {"op in",   "op1 out", "op2 out",
                                                             "op3 out", "op4 out", "side in"};
 constexpr const char* kOffOn[2] = {"off", "on"};
-constexpr const char* kModeNames[2] = {"compress", "expand"};
+constexpr const char* kModeNames[CompExp::kNumModes] = {"compress", "expand", "---", "---"};
+constexpr const char* kPeakRmsHostNames[2] = {"peak", "RMS"};
+constexpr const char* kPeakRmsEditorNames[2] = {"peak", "rms"};
 
 // 0.21544346^3 s = 10 ms
 constexpr float kDefaultTime = 0.21544346f;
@@ -31,74 +29,42 @@ constexpr float kDbPerLog2Power = 3.01029996f;
 // log2(1.1220184564590454), the single-precision 10^(1/20): octaves per dB.
 constexpr float kLog2PerDb = 0.166096405f;
 
-int discreteCount(int index) {
-    switch (index) {
-        case CompExp::kMode: return CompExp::kNumModes;
-        case CompExp::kSource: return CompExp::kNumSources;
-        case CompExp::kAutoMakeup:
-        case CompExp::kPeakRms:
-        case CompExp::kListen: return 2;
-        default: return 0;
-    }
-}
-
-// Host text of the discrete parameters; the editor differs only for peak/rms.
-const char* discreteName(int index, int item, bool editor) {
-    switch (index) {
-        case CompExp::kAutoMakeup:
-        case CompExp::kListen: return kOffOn[item];
-        case CompExp::kMode: return item < 2 ? kModeNames[item] : "---";
-        case CompExp::kSource: return kSourceNames[item];
-        case CompExp::kPeakRms: return item == 0 ? "peak" : (editor ? "rms" : "RMS");
-        default: return "---";
-    }
-}
-
 float clampFloat(double x, double lo, double hi) { return static_cast<float>(x < lo ? lo : (x > hi ? hi : x)); }
+
+constexpr ParameterInfo onOff(const char* name, int defaultItem) {
+    return {.name = name, .title = name, .defaultValue = discreteValue(defaultItem, 2), .steps = 2, .hostItems = kOffOn};
+}
+constexpr ParameterInfo detectorTime(const char* name) {
+    return {.name = name, .title = name, .label = "ms", .defaultValue = kDefaultTime, .modulatable = true};
+}
+
+constexpr ParameterInfo kParameters[CompExp::kNumParams] = {
+    {.name = "threshold", .title = "threshold", .label = "dB", .defaultValue = 1.0f, .modulatable = true,
+     .text = linearText(-60.0f, 0.0f, "%.0f", "%.1f dB")},
+    {.name = "ratio", .title = "ratio", .modulatable = true, .textSwitch = CompExp::kMode},
+    {.name = "makeup", .title = "makeup", .label = "dB", .defaultValue = 0.5f, .modulatable = true,
+     .text = linearText(-60.0f, 60.0f, "%.0f", "%.1f dB")},
+    onOff("auto makeup", 1),
+    {.name = "mode", .title = "type", .defaultValue = discreteValue(CompExp::kCompress, CompExp::kNumModes),
+     .steps = CompExp::kNumModes, .hostItems = kModeNames, .choices = 2},
+    {.name = "source", .title = "env src", .defaultValue = discreteValue(0, CompExp::kNumSources),
+     .steps = CompExp::kNumSources, .hostItems = kSourceNames},
+    detectorTime("attack"),
+    detectorTime("release"),
+    {.name = "peak/rms", .title = "env mode", .defaultValue = discreteValue(1, 2), .steps = 2,
+     .hostItems = kPeakRmsHostNames, .editorItems = kPeakRmsEditorNames},
+    onOff("listen", 0),
+};
 
 }  // namespace
 
-CompExp::CompExp(int slot, ModuleHost* owner) : Operator(slot, owner) {
+CompExp::CompExp(int slot, ModuleHost* owner) : Operator(slot, owner, kParameters) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
     update();
     resetSmoothing();
 }
 
 // --- parameters and their texts ---------------------------------------------
-
-float CompExp::getParameterDefault(int index) {
-    switch (index) {
-        case kThreshold: return 1.0f;
-        case kRatio: return 0.0f;
-        case kMakeup: return 0.5f;
-        case kAutoMakeup: return discreteValue(1, 2);
-        case kMode: return discreteValue(kCompress, kNumModes);
-        case kSource: return discreteValue(0, kNumSources);
-        case kAttack:
-        case kRelease: return kDefaultTime;
-        case kPeakRms: return discreteValue(1, 2);
-        case kListen: return discreteValue(0, 2);
-        default: return 0.0f;
-    }
-}
-
-void CompExp::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, index >= 0 && index < kNumParams ? kNames[index] : "---");
-}
-
-void CompExp::getParameterTitle(int index, char* out) {
-    copyText(out, kTextSize, index >= 0 && index < kNumParams ? kTitles[index] : "");
-}
-
-void CompExp::getParameterLabel(int index, char* out) {
-    switch (index) {
-        case kThreshold:
-        case kMakeup: copyText(out, kTextSize, "dB"); break;
-        case kAttack:
-        case kRelease: copyText(out, kTextSize, "ms"); break;
-        default: out[0] = 0;
-    }
-}
 
 bool CompExp::ratioText(float v, int mode, char* out) {
     if (mode == kCompress) {
@@ -121,40 +87,24 @@ bool CompExp::ratioText(float v, int mode, char* out) {
 void CompExp::getParameterDisplay(int index, char* out) {
     float v = index >= 0 && index < kNumParams ? mBase[index] : 0.0f;
     switch (index) {
-        case kThreshold: VH_TEXT(out, "%.0f", thresholdDb(v)); return;
-        case kMakeup: VH_TEXT(out, "%.0f", makeupDb(v)); return;
         case kRatio:
             if (!ratioText(v, discreteIndex(mBase[kMode], kNumModes), out)) copyText(out, kTextSize, "---");
             return;
         case kAttack:
         case kRelease: VH_TEXT(out, "%.1f", 1000.0f * timeSeconds(v)); return;
-        case kAutoMakeup:
-        case kMode:
-        case kSource:
-        case kPeakRms:
-        case kListen: copyText(out, kTextSize, discreteName(index, discreteIndex(v, discreteCount(index)), false)); return;
-        default: copyText(out, kTextSize, "---");
+        default: Operator::getParameterDisplay(index, out);
     }
 }
 
-void CompExp::formatEditorValue(int index, float value, char* out, int) {
+void CompExp::formatEditorValue(int index, float value, char* out, int mode) {
     switch (index) {
-        case kThreshold: VH_TEXT(out, "%.1f dB", thresholdDb(value)); return;
-        case kMakeup: VH_TEXT(out, "%.1f dB", makeupDb(value)); return;
         case kRatio:
             // The ratio control follows the current mode.
             if (!ratioText(value, discreteIndex(mBase[kMode], kNumModes), out)) copyText(out, kTextSize, "error");
             return;
         case kAttack:
         case kRelease: VH_TEXT(out, "%.0fms", 1000.0f * timeSeconds(value)); return;
-        case kAutoMakeup:
-        case kMode:
-        case kSource:
-        case kPeakRms:
-        case kListen:
-            copyText(out, kTextSize, discreteName(index, discreteIndex(value, discreteCount(index)), true));
-            return;
-        default: out[0] = 0;
+        default: Operator::formatEditorValue(index, value, out, mode);
     }
 }
 
@@ -173,34 +123,15 @@ float CompExp::parseRatio(const char* text, int mode) {
     return clampFloat((readNumber(text) - 1.0) * 0.25, 0.0, 1.0);
 }
 
-bool CompExp::parseEditorValue(int index, const char* text, float& value, int) {
+bool CompExp::parseEditorValue(int index, const char* text, float& value, int mode) {
     if (text == nullptr) return false;
     switch (index) {
-        case kThreshold: value = static_cast<float>((clampFloat(readNumber(text), -60.0, 0.0) + 60.0) / 60.0); return true;
-        case kMakeup: value = static_cast<float>((clampFloat(readNumber(text), -60.0, 60.0) + 60.0) / 120.0); return true;
         case kRatio: value = parseRatio(text, discreteIndex(mBase[kMode], kNumModes)); return true;
         case kAttack:
         case kRelease:
             value = std::pow(clampFloat(readNumber(text), 0.0, 1000.0) / 1000.0f, 1.0f / 3.0f);
             return true;
-        case kAutoMakeup:
-        case kMode:
-        case kSource:
-        case kPeakRms:
-        case kListen: {
-            // The discrete controls take no typed numbers, but a typed item name selects that item.
-            int n = discreteCount(index);
-            for (int i = 0; i < n; ++i) {
-                if (equalsIgnoreCase(text, discreteName(index, i, true)) ||
-                    equalsIgnoreCase(text, discreteName(index, i, false))) {
-                    if (index == kMode && i >= 2) break;
-                    value = discreteValue(i, n);
-                    return true;
-                }
-            }
-            return false;
-        }
-        default: return false;
+        default: return Operator::parseEditorValue(index, text, value, mode);
     }
 }
 

@@ -36,30 +36,13 @@ public:
     CompExp(int slot, ModuleHost* owner);
 
     // --- parameters and their texts -------------------------------------
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
+    // The ratio (of compression or expansion, by the type) and the two
+    // times; the other texts come from the parameter table, where "type"
+    // offers compress and expand and keeps its other two states for stored
+    // values.
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override {
-        return index == kThreshold || index == kRatio || index == kMakeup || index == kAttack || index == kRelease;
-    }
-    int getParameterSteps(int index) override {
-        switch (index) {
-            case kMode: return kNumModes;
-            case kSource: return kNumSources;
-            case kAutoMakeup:
-            case kPeakRms:
-            case kListen: return 2;
-            default: return 0;
-        }
-    }
-    // "type" offers compress and expand; its other two states stay for
-    // stored values.
-    int getParameterChoices(int index) override { return index == kMode ? 2 : getParameterSteps(index); }
     void getTypeName(char* out) override { copyText(out, kTextSize, "COMP/EXP"); }
 
     // --- mappings shared by the DSP, the host texts and the editor -------

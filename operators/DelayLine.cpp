@@ -19,23 +19,10 @@ constexpr int kPanCentre = 100;
 // Below this gain the editor shows the feedback as off (-100 dB).
 constexpr float kFeedbackFloor = 0.00001f;
 
-const char* const kNames[DelayLine::kNumParams] = {"time L", "time R", "feedback", "mode", "interpolate",
-                                                   "time LR", "fb mode", "pan L", "pan R"};
-const char* const kTitles[DelayLine::kNumParams] = {"timeL", "timeR", "feedbck", "mode", "interpol",
-                                                    "", "fbmode", "panL", "panR"};
 const char* const kModeHostNames[kNumModes] = {"time-based", "tempo-based"};
 const char* const kModeEditorNames[kNumModes] = {"time", "tempo"};
 const char* const kFeedbackModeHostNames[kNumFeedbackModes] = {"independent", "align"};
 const char* const kFeedbackModeEditorNames[kNumFeedbackModes] = {"indep", "align"};
-
-bool isTime(int index) { return index == DelayLine::kTimeL || index == DelayLine::kTimeR; }
-
-// Index of the choice whose name (of either list) matches text, ignoring case.
-int choiceOfName(const char* text, const char* const* first, const char* const* second, int n) {
-    for (int i = 0; i < n; ++i)
-        if (equalsIgnoreCase(text, first[i]) || (second && equalsIgnoreCase(text, second[i]))) return i;
-    return -1;
-}
 
 // "L 030" / "CENTER" / "R 030"; `near` is the side a value below the centre
 // points to (L for the left line's pan, R for the right line's).
@@ -60,47 +47,36 @@ float parsePan(const char* text, char near) {
     float offset = static_cast<float>(amount / 200.0);
     return side == near ? 0.5f - offset : 0.5f + offset;
 }
+constexpr ParameterInfo time(const char* name, const char* title) {
+    return {.name = name, .title = title, .label = "ms", .defaultValue = discreteValue(5, kNumRhythmItems),  // "1/4"
+            .modulatable = true, .textSwitch = DelayLine::kMode};
+}
+
+constexpr ParameterInfo kParameters[DelayLine::kNumParams] = {
+    time("time L", "timeL"),
+    time("time R", "timeR"),
+    {.name = "feedback", .title = "feedbck", .label = "dB", .modulatable = true},
+    {.name = "mode", .title = "mode", .defaultValue = discreteValue(DelayLine::kTempoBased, kNumModes),
+     .steps = kNumModes, .hostItems = kModeHostNames, .editorItems = kModeEditorNames},
+    {.name = "interpolate", .title = "interpol", .defaultValue = discreteValue(kInterpolationLinear, kNumInterpolations),
+     .steps = kNumInterpolations, .hostItems = kInterpolationNames},
+    // Modulation only: moves both times.
+    {.name = "time LR", .modulatable = true},
+    {.name = "fb mode", .title = "fbmode", .defaultValue = discreteValue(DelayLine::kIndependent, kNumFeedbackModes),
+     .steps = kNumFeedbackModes, .hostItems = kFeedbackModeHostNames, .editorItems = kFeedbackModeEditorNames},
+    // Both pans default fully to their own side.
+    {.name = "pan L", .title = "panL", .modulatable = true},
+    {.name = "pan R", .title = "panR", .modulatable = true},
+};
+
 }  // namespace
 
-DelayLine::DelayLine(int slot, ModuleHost* owner) : Operator(slot, owner) {
+DelayLine::DelayLine(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
     mDelayFeedback.current = mDelayFeedback.target = Vec4(kStartDelay, kStartDelay, 0.0f, 0.0f);
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
 }
 
 // --- parameters -------------------------------------------------------------
-
-float DelayLine::getParameterDefault(int index) {
-    switch (index) {
-        case kTimeL:
-        case kTimeR: return discreteValue(5, kNumRhythmItems);  // "1/4"
-        case kMode: return discreteValue(kTempoBased, kNumModes);
-        case kInterpolate: return discreteValue(kInterpolationLinear, kNumInterpolations);
-        case kFeedbackMode: return discreteValue(kIndependent, kNumFeedbackModes);
-        default: return 0.0f;  // feedback off, pans fully to their own side
-    }
-}
-
-bool DelayLine::isModulatable(int index) {
-    return index == kTimeL || index == kTimeR || index == kFeedback || index == kTimeLR || index == kPanL ||
-           index == kPanR;
-}
-
-void DelayLine::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
-}
-
-void DelayLine::getParameterTitle(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kTitles[index] : "");
-}
-
-void DelayLine::getParameterLabel(int index, char* out) {
-    const char* label = "";
-    if (isTime(index))
-        label = mMode == kTimeBased ? "ms" : "";
-    else if (index == kFeedback)
-        label = "dB";
-    copyText(out, kTextSize, label);
-}
 
 int DelayLine::panPosition(float v) { return discreteIndex(v, kPanSteps); }
 
@@ -113,20 +89,17 @@ void DelayLine::getParameterDisplay(int index, char* out) {
     switch (index) {
         case kTimeL:
         case kTimeR:
+            // The mode as of the last update: the text of the time the line plays.
             if (mMode == kTimeBased)
                 VH_TEXT(out, "%.0f", 1000.0f * kMaxSeconds * v);
             else
                 VH_TEXT(out, "%.2f", rhythmLength(noteIndex(v)));
             return;
         case kFeedback: levelText(feedbackGain(v), out, 0); return;
-        case kMode: copyText(out, kTextSize, kModeHostNames[discreteIndex(v, kNumModes)]); return;
-        case kInterpolate: copyText(out, kTextSize, interpolationName(discreteIndex(v, kNumInterpolations))); return;
-        case kFeedbackMode:
-            copyText(out, kTextSize, kFeedbackModeHostNames[discreteIndex(v, kNumFeedbackModes)]);
-            return;
+        case kTimeLR: copyText(out, kTextSize, "---"); return;
         case kPanL: panText(v, 'L', 'R', out); return;
         case kPanR: panText(v, 'R', 'L', out); return;
-        default: copyText(out, kTextSize, "---"); return;
+        default: Operator::getParameterDisplay(index, out); return;
     }
 }
 
@@ -149,14 +122,10 @@ void DelayLine::formatEditorValue(int index, float v, char* out, int mode) {
                 VH_TEXT(out, "%.1fdB", 20.0 * std::log10(static_cast<double>(g)));
             return;
         }
-        case kMode: copyText(out, kTextSize, kModeEditorNames[discreteIndex(v, kNumModes)]); return;
-        case kInterpolate: copyText(out, kTextSize, interpolationName(discreteIndex(v, kNumInterpolations))); return;
-        case kFeedbackMode:
-            copyText(out, kTextSize, kFeedbackModeEditorNames[discreteIndex(v, kNumFeedbackModes)]);
-            return;
+        case kTimeLR: out[0] = 0; return;
         case kPanL: panText(v, 'L', 'R', out); return;
         case kPanR: panText(v, 'R', 'L', out); return;
-        default: out[0] = 0; return;
+        default: Operator::formatEditorValue(index, v, out, mode); return;
     }
 }
 
@@ -175,28 +144,9 @@ bool DelayLine::parseEditorValue(int index, const char* text, float& value, int 
         case kFeedback:
             value = isMinusInfinityText(text) ? 0.0f : Gain::valueOfDb(readNumber(text));
             return true;
-        case kMode: {
-            int i = choiceOfName(text, kModeEditorNames, kModeHostNames, kNumModes);
-            if (i < 0) return false;
-            value = discreteValue(i, kNumModes);
-            return true;
-        }
-        case kInterpolate: {
-            const char* names[kNumInterpolations] = {interpolationName(0), interpolationName(1), interpolationName(2)};
-            int i = choiceOfName(text, names, nullptr, kNumInterpolations);
-            if (i < 0) return false;
-            value = discreteValue(i, kNumInterpolations);
-            return true;
-        }
-        case kFeedbackMode: {
-            int i = choiceOfName(text, kFeedbackModeEditorNames, kFeedbackModeHostNames, kNumFeedbackModes);
-            if (i < 0) return false;
-            value = discreteValue(i, kNumFeedbackModes);
-            return true;
-        }
         case kPanL: value = parsePan(text, 'L'); return true;
         case kPanR: value = parsePan(text, 'R'); return true;
-        default: return false;
+        default: return Operator::parseEditorValue(index, text, value, mode);
     }
 }
 

@@ -32,19 +32,12 @@ public:
     DelayLine(int slot, ModuleHost* owner);
 
     // --- parameters ---------------------------------------------------------
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
+    // The times, the feedback and the pans; the other texts come from the
+    // parameter table.
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
     // `mode` for the time knobs: 0 time-based, 1 tempo-based.
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override;
-    int getParameterSteps(int index) override {
-        return index == kInterpolate ? kNumInterpolations : (index == kMode || index == kFeedbackMode) ? 2 : 0;
-    }
     void getTypeName(char* out) override { copyText(out, kTextSize, "DELAY"); }
     void setParameter(int index, float value) override;
     // An edit of the mode control converts both times to the new mode first.

@@ -22,9 +22,9 @@ namespace vh {
 enum DelayInterpolation { kInterpolationOff = 0, kInterpolationLinear = 1, kInterpolationCubic = 2, kNumInterpolations = 3 };
 
 // Names of the interpolation choices (host and editor texts agree).
+inline constexpr const char* kInterpolationNames[kNumInterpolations] = {"off", "linear", "cubic"};
 inline const char* interpolationName(int index) {
-    static const char* const kNames[kNumInterpolations] = {"off", "linear", "cubic"};
-    return (index >= 0 && index < kNumInterpolations) ? kNames[index] : "";
+    return (index >= 0 && index < kNumInterpolations) ? kInterpolationNames[index] : "";
 }
 
 class StereoDelayRing {

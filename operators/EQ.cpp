@@ -11,7 +11,6 @@ namespace vh {
 namespace {
 
 const char* const kBandTypeNames[EQ::kNumBandTypes] = {"LOWSHELF", "PEAKING", "HIGHSHELF"};
-const char* const kParamNames[EQ::kNumParams] = {"freqA", "qA", "typeA", "freqB", "qB", "typeB", "morph", "gainA", "gainB"};
 
 constexpr float kPi = 3.14159265f;
 constexpr float kMinPeakingQ = 0.05f;
@@ -30,9 +29,32 @@ constexpr float kMaxFrequencyRatio = 0.49f;
 constexpr double kInitialTanHalfW = 6.7987958;  // tan(π · 20000 / 44100)
 constexpr float kInitialInverseQ = 1.4142135f;
 
+// The editor titles are the host names.
+constexpr ParameterInfo frequency(const char* name) {
+    return {.name = name, .title = name, .label = "Hz", .defaultValue = 1.0f, .modulatable = true};
+}
+constexpr ParameterInfo bandQ(const char* name, int type) {
+    return {.name = name, .title = name, .modulatable = true, .textSwitch = type};
+}
+constexpr ParameterInfo bandType(const char* name) {
+    return {.name = name, .title = name, .defaultValue = discreteValue(EQ::kLowShelf, EQ::kNumBandTypes),
+            .steps = EQ::kNumBandTypes, .hostItems = kBandTypeNames};
+}
+constexpr ParameterInfo gain(const char* name) {
+    return {.name = name, .title = name, .label = "dB", .defaultValue = 0.5f, .modulatable = true,
+            .text = linearText(-kMaxGainDb, kMaxGainDb, "%.1f", "%.0fdB")};
+}
+
+constexpr ParameterInfo kParameters[EQ::kNumParams] = {
+    frequency("freqA"), bandQ("qA", EQ::kTypeA), bandType("typeA"),
+    frequency("freqB"), bandQ("qB", EQ::kTypeB), bandType("typeB"),
+    {.name = "morph", .title = "morph", .label = "%", .modulatable = true},
+    gain("gainA"), gain("gainB"),
+};
+
 }  // namespace
 
-EQ::EQ(int slot, ModuleHost* owner) : Operator(slot, owner) {
+EQ::EQ(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
     mTanHalfW = Vec4(static_cast<float>(kInitialTanHalfW));
     mInverseQ = Vec4(kInitialInverseQ);
@@ -44,37 +66,6 @@ EQ::EQ(int slot, ModuleHost* owner) : Operator(slot, owner) {
 }
 
 // --- parameters -------------------------------------------------------------
-
-float EQ::getParameterDefault(int index) {
-    switch (index) {
-        case kFreqA:
-        case kFreqB: return 1.0f;
-        case kTypeA:
-        case kTypeB: return discreteValue(kLowShelf, kNumBandTypes);
-        case kGainA:
-        case kGainB: return 0.5f;
-        default: return 0.0f;
-    }
-}
-
-bool EQ::isModulatable(int index) {
-    return index >= 0 && index < kNumParams && index != kTypeA && index != kTypeB;
-}
-
-void EQ::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamNames[index] : "---");
-}
-
-void EQ::getParameterLabel(int index, char* out) {
-    switch (index) {
-        case kFreqA:
-        case kFreqB: copyText(out, kTextSize, "Hz"); break;
-        case kMorph: copyText(out, kTextSize, "%"); break;
-        case kGainA:
-        case kGainB: copyText(out, kTextSize, "dB"); break;
-        default: out[0] = 0;
-    }
-}
 
 int EQ::typeParamOf(int index) const { return index == kQA ? kTypeA : kTypeB; }
 
@@ -103,31 +94,23 @@ void EQ::getParameterDisplay(int index, char* out) {
         case kFreqB: VH_TEXT(out, "%.0f", eq::frequencyHz(mBase[index])); break;
         case kQA:
         case kQB: VH_TEXT(out, "%.2f", qOf(mBase[index], bandTypeOf(mBase[typeParamOf(index)]))); break;
-        case kTypeA:
-        case kTypeB: copyText(out, kTextSize, kBandTypeNames[bandTypeOf(mBase[index])]); break;
         case kMorph: eq::morphRatioText(mBase[index], out); break;
-        case kGainA:
-        case kGainB: VH_TEXT(out, "%.1f", gainDbOf(mBase[index])); break;
-        default: copyText(out, kTextSize, "---");
+        default: Operator::getParameterDisplay(index, out);
     }
 }
 
-void EQ::formatEditorValue(int index, float value, char* out, int) {
+void EQ::formatEditorValue(int index, float value, char* out, int mode) {
     switch (index) {
         case kFreqA:
         case kFreqB: VH_TEXT(out, "%.0f Hz", eq::frequencyHz(value)); break;
         case kQA:
         case kQB: VH_TEXT(out, "%.2f", qOf(value, bandTypeOf(mBase[typeParamOf(index)]))); break;
-        case kTypeA:
-        case kTypeB: copyText(out, kTextSize, kBandTypeNames[bandTypeOf(value)]); break;
         case kMorph: VH_TEXT(out, "%.1f", 100.0f * value); break;
-        case kGainA:
-        case kGainB: VH_TEXT(out, "%.0fdB", gainDbOf(value)); break;
-        default: out[0] = 0;
+        default: Operator::formatEditorValue(index, value, out, mode);
     }
 }
 
-bool EQ::parseEditorValue(int index, const char* text, float& value, int) {
+bool EQ::parseEditorValue(int index, const char* text, float& value, int mode) {
     switch (index) {
         case kFreqA:
         case kFreqB: return eq::parseFrequencyText(text, value);
@@ -138,14 +121,6 @@ bool EQ::parseEditorValue(int index, const char* text, float& value, int) {
             value = valueOfQ(q, bandTypeOf(mBase[typeParamOf(index)]));
             return true;
         }
-        case kTypeA:
-        case kTypeB:
-            for (int i = 0; i < kNumBandTypes; ++i)
-                if (equalsIgnoreCase(text, kBandTypeNames[i])) {
-                    value = discreteValue(i, kNumBandTypes);
-                    return true;
-                }
-            return false;
         case kMorph: return eq::parsePercentText(text, value);
         case kGainA:
         case kGainB: {
@@ -155,7 +130,7 @@ bool EQ::parseEditorValue(int index, const char* text, float& value, int) {
             value = static_cast<float>((db + kMaxGainDb) / (2.0 * kMaxGainDb));
             return true;
         }
-        default: return false;
+        default: return Operator::parseEditorValue(index, text, value, mode);
     }
 }
 

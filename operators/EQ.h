@@ -17,22 +17,11 @@ public:
 
     EQ(int slot, ModuleHost* owner);
 
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
+    // Frequencies, Qs (whose range follows the band's type), the morph and
+    // the typed gains; the other texts come from the parameter table.
     void getParameterDisplay(int index, char* out) override;
-    // The editor titles are the host names.
-    void getParameterTitle(int index, char* out) override {
-        if (index >= 0 && index < kNumParams)
-            getParameterName(index, out);
-        else
-            out[0] = 0;
-    }
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override;
-    int getParameterSteps(int index) override { return (index == kTypeA || index == kTypeB) ? kNumBandTypes : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "EQ"); }
 
     void update() override;

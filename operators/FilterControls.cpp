@@ -89,10 +89,22 @@ float parseMorphText(const char* text) {
     return static_cast<float>(percent / 100.0);
 }
 
-const char* morphFilterParamName(int index) {
-    static const char* const kNames[kNumLayoutParams] = {"freqA", "resoA", "typeA", "freqB", "resoB", "typeB", "morph"};
-    return (index >= 0 && index < kNumLayoutParams) ? kNames[index] : "---";
+namespace {
+constexpr ParameterInfo frequencyRow(const char* name) {
+    return {.name = name, .title = name, .label = "Hz", .defaultValue = 1.0f, .modulatable = true};
 }
+constexpr ParameterInfo resonanceRow(const char* name) { return {.name = name, .title = name, .modulatable = true}; }
+constexpr ParameterInfo typeRow(const char* name) {
+    return {.name = name, .title = name, .defaultValue = discreteValue(kLowPass, kNumFilterTypes), .steps = kNumFilterTypes};
+}
+constexpr ParameterInfo kMorphFilterRows[kNumLayoutParams] = {
+    frequencyRow("freqA"), resonanceRow("resoA"), typeRow("typeA"),
+    frequencyRow("freqB"), resonanceRow("resoB"), typeRow("typeB"),
+    {.name = "morph", .title = "morph", .label = "%", .modulatable = true},
+};
+}  // namespace
+
+const ParameterTable kMorphFilterParameters{kMorphFilterRows, "---"};
 
 void morphFilterEditorText(int index, float v, char* out, ResonanceText resonance) {
     if (index < 0 || index >= kNumLayoutParams) {

@@ -4,6 +4,7 @@
 // the A/B morph texts. One definition each, so update, host text and editor
 // text can never disagree.
 
+#include "modules/ParameterTable.h"
 #include "modules/Vec4.h"
 
 namespace vh::filter {
@@ -51,8 +52,9 @@ FilterType filterTypeOf(float v);
 // filter B, then the morph between them.
 enum MorphLayout { kLayoutFreqA = 0, kLayoutResoA, kLayoutTypeA, kLayoutFreqB, kLayoutResoB, kLayoutTypeB, kLayoutMorph,
                    kNumLayoutParams };
-// Host name of a layout index ("freqA" ... "morph"), "---" outside it.
-const char* morphFilterParamName(int index);
+// Names (the editor titles are the host names), units, defaults and lists
+// of that layout; the texts are the filters' own.
+extern const ParameterTable kMorphFilterParameters;
 inline bool isLayoutFrequency(int index) { return index == kLayoutFreqA || index == kLayoutFreqB; }
 inline bool isLayoutResonance(int index) { return index == kLayoutResoA || index == kLayoutResoB; }
 inline bool isLayoutType(int index) { return index == kLayoutTypeA || index == kLayoutTypeB; }

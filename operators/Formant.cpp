@@ -10,18 +10,29 @@ namespace vh {
 namespace {
 
 struct Vowel {
-    const char* name;
     double freqHz[Formant::kNumFormants];
     double bandwidthHz[Formant::kNumFormants];
 };
 
 // First three formants and their bandwidths of five sung vowels.
+const char* const kVowelNames[Formant::kNumVowels] = {"A", "E", "I", "O", "Y"};
 constexpr Vowel kVowels[Formant::kNumVowels] = {
-    {"A", {700.0, 1220.0, 2600.0}, {130.0, 70.0, 160.0}},
-    {"E", {530.0, 1680.0, 2500.0}, {60.0, 90.0, 200.0}},
-    {"I", {310.0, 2020.0, 2960.0}, {45.0, 200.0, 400.0}},
-    {"O", {600.0, 990.0, 2570.0}, {90.0, 100.0, 80.0}},
-    {"Y", {400.0, 1800.0, 2570.0}, {50.0, 100.0, 140.0}},
+    {{700.0, 1220.0, 2600.0}, {130.0, 70.0, 160.0}},  // A
+    {{530.0, 1680.0, 2500.0}, {60.0, 90.0, 200.0}},   // E
+    {{310.0, 2020.0, 2960.0}, {45.0, 200.0, 400.0}},  // I
+    {{600.0, 990.0, 2570.0}, {90.0, 100.0, 80.0}},    // O
+    {{400.0, 1800.0, 2570.0}, {50.0, 100.0, 140.0}},  // Y
+};
+
+// The editor titles are the host names.
+constexpr ParameterInfo vowel(const char* name) {
+    return {.name = name, .title = name, .defaultValue = discreteValue(0, Formant::kNumVowels),
+            .steps = Formant::kNumVowels, .hostItems = kVowelNames};
+}
+constexpr ParameterInfo kParameters[Formant::kNumParams] = {
+    {.name = "morph", .title = "morph", .label = "%", .modulatable = true},
+    vowel("vowelA"),
+    vowel("vowelB"),
 };
 
 constexpr double kPi = 3.14159265358979323846;
@@ -29,57 +40,35 @@ constexpr double kFlush = 1e-30;  // keeps decaying resonators out of denormals
 
 }  // namespace
 
-Formant::Formant(int slot, ModuleHost* owner) : Operator(slot, owner) {
+Formant::Formant(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
     // Tunes every resonator to vowel "A" (morph 0) and snaps there.
     setSampleRate(44100.0f);
 }
 
-const char* Formant::vowelName(int vowel) { return kVowels[vowel].name; }
+const char* Formant::vowelName(int vowel) { return kVowelNames[vowel]; }
 double Formant::formantHz(int vowel, int k) { return kVowels[vowel].freqHz[k]; }
 double Formant::bandwidthHz(int vowel, int k) { return kVowels[vowel].bandwidthHz[k]; }
 
 // --- parameters -------------------------------------------------------------
 
-float Formant::getParameterDefault(int index) {
-    return (index == kVowelA || index == kVowelB) ? discreteValue(0, kNumVowels) : 0.0f;
-}
-
-void Formant::getParameterName(int index, char* out) {
-    static const char* const kNames[kNumParams] = {"morph", "vowelA", "vowelB"};
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
-}
-
-void Formant::getParameterLabel(int index, char* out) { copyText(out, kTextSize, index == kMorph ? "%" : ""); }
-
 void Formant::getParameterDisplay(int index, char* out) {
     if (index == kMorph)
         eq::morphRatioText(mBase[kMorph], out);
-    else if (index == kVowelA || index == kVowelB)
-        copyText(out, kTextSize, vowelName(vowelOf(mBase[index])));
     else
-        copyText(out, kTextSize, "---");
+        Operator::getParameterDisplay(index, out);
 }
 
-void Formant::formatEditorValue(int index, float value, char* out, int) {
+void Formant::formatEditorValue(int index, float value, char* out, int mode) {
     if (index == kMorph)
         VH_TEXT(out, "%.1f", 100.0f * value);
-    else if (index == kVowelA || index == kVowelB)
-        copyText(out, kTextSize, vowelName(vowelOf(value)));
     else
-        out[0] = 0;
+        Operator::formatEditorValue(index, value, out, mode);
 }
 
-bool Formant::parseEditorValue(int index, const char* text, float& value, int) {
+bool Formant::parseEditorValue(int index, const char* text, float& value, int mode) {
     if (index == kMorph) return eq::parsePercentText(text, value);
-    if (index == kVowelA || index == kVowelB) {
-        for (int i = 0; i < kNumVowels; ++i)
-            if (equalsIgnoreCase(text, vowelName(i))) {
-                value = discreteValue(i, kNumVowels);
-                return true;
-            }
-    }
-    return false;
+    return Operator::parseEditorValue(index, text, value, mode);
 }
 
 // --- control rate -------------------------------------------------------------

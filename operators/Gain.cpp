@@ -4,40 +4,32 @@
 
 namespace vh {
 
-Gain::Gain(int slot, ModuleHost* owner) : Operator(slot, owner) { mBase[0] = getParameterDefault(0); }
-
-void Gain::getParameterName(int index, char* out) { copyText(out, kTextSize, index == 0 ? "atten" : "---"); }
-void Gain::getParameterLabel(int index, char* out) { copyText(out, kTextSize, index == 0 ? "dB" : ""); }
-void Gain::getParameterTitle(int index, char* out) { copyText(out, kTextSize, index == 0 ? "attenuation" : ""); }
-
-void Gain::getParameterDisplay(int index, char* out) {
-    if (index != 0) {
-        copyText(out, kTextSize, "---");
-        return;
-    }
-    levelText(gainOf(mBase[0]), out, 0);
+namespace {
+void levelHostText(float v, char* out) { levelText(Gain::gainOf(v), out, 0); }
+void levelEditorText(float v, char* out) {
+    char level[kTextSize];
+    levelText(Gain::gainOf(v), level, 1);
+    VH_TEXT(out, "%s dB", level);
+}
+bool parseLevel(const char* text, float& value) {
+    value = isMinusInfinityText(text) ? 0.0f : Gain::valueOfDb(readNumber(text));
+    return true;
 }
 
-void Gain::formatEditorValue(int index, float value, char* out, int) {
-    if (index != 0) {
-        out[0] = 0;
-        return;
-    }
-    char level[kTextSize];
-    levelText(gainOf(value), level, 1);
-    VH_TEXT(out, "%s dB", level);
+constexpr ParameterInfo kParameters[] = {
+    {.name = "atten", .title = "attenuation", .label = "dB", .defaultValue = 1.0f, .modulatable = true,
+     .hostText = levelHostText, .editorText = levelEditorText, .parseText = parseLevel},
+};
+}  // namespace
+
+Gain::Gain(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
+    mBase[0] = getParameterDefault(0);
 }
 
 float Gain::valueOfDb(double db) {
     if (db > 0.0) return 1.0f;
     if (db < -100.0) return 0.0f;
     return static_cast<float>(std::cbrt(std::pow(10.0, db / 20.0)));
-}
-
-bool Gain::parseEditorValue(int index, const char* text, float& value, int) {
-    if (index != 0) return false;
-    value = isMinusInfinityText(text) ? 0.0f : valueOfDb(readNumber(text));
-    return true;
 }
 
 void Gain::update() {

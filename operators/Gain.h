@@ -10,15 +10,7 @@ class Gain final : public Operator {
 public:
     Gain(int slot, ModuleHost* owner);
 
-    float getParameterDefault(int index) override { return index == 0 ? 1.0f : 0.0f; }
-    int getNumParameters() override { return 1; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
-    void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
-    void formatEditorValue(int index, float value, char* out, int mode) override;
-    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override { return index == 0; }
+    // Parameters and texts come from the parameter table.
     void getTypeName(char* out) override { copyText(out, kTextSize, "GAIN"); }
 
     void update() override;

@@ -49,10 +49,33 @@ inline Vec4 roundHalfUp(Vec4 y, const LaneConstants& k, Vec4 lowest, Vec4 highes
     return toFloat(whole);
 }
 
-const char* const kNames[LoFi::kNumParams] = {"bits", "smplrate"};
+void bitsText(float v, char* out) { VH_TEXT(out, "%.1f", LoFi::bitsOf(v)); }
+int roundedRateHz(float v) { return static_cast<int>(LoFi::holdRateHz(v) + 0.5f); }
+void rateHostText(float v, char* out) { VH_TEXT(out, "%d", roundedRateHz(v)); }
+void rateEditorText(float v, char* out) { VH_TEXT(out, "%d Hz", roundedRateHz(v)); }
+bool parseBits(const char* text, float& value) {
+    if (text == nullptr) return false;
+    double bits = std::min(std::max(readNumber(text), 1.0), 16.0);
+    value = static_cast<float>((bits - 1.0) / 15.0);
+    return true;
+}
+bool parseRate(const char* text, float& value) {
+    if (text == nullptr) return false;
+    double hz = std::min(std::max(readNumber(text), double(kMinRateHz)), double(LoFi::kReferenceRate));
+    value = clampUnit(static_cast<float>(std::log(hz / LoFi::kReferenceRate) / kLnRateSpan + 1.0));
+    return true;
+}
+
+// The panel labels its controls with the host names.
+constexpr ParameterInfo kParameters[LoFi::kNumParams] = {
+    {.name = "bits", .title = "bits", .defaultValue = 1.0f, .modulatable = true, .hostText = bitsText,
+     .editorText = bitsText, .parseText = parseBits},
+    {.name = "smplrate", .title = "smplrate", .defaultValue = 1.0f, .modulatable = true, .hostText = rateHostText,
+     .editorText = rateEditorText, .parseText = parseRate},
+};
 }  // namespace
 
-LoFi::LoFi(int slot, ModuleHost* owner) : Operator(slot, owner), mTable(levelTable().data()) {
+LoFi::LoFi(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}), mTable(levelTable().data()) {
     mRamps.current = mRamps.target = Vec4(1.0f);
     mBase[kBits] = getParameterDefault(kBits);
     mBase[kSampleRate] = getParameterDefault(kSampleRate);
@@ -65,48 +88,6 @@ float LoFi::holdRateHz(float v) {
 }
 
 float LoFi::levelsPerUnit(float v) { return readLevels(levelTable().data(), Vec4(v))[0]; }
-
-void LoFi::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
-}
-
-// The panel labels its controls with the host names.
-void LoFi::getParameterTitle(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "");
-}
-
-void LoFi::getParameterDisplay(int index, char* out) {
-    if (index == kBits)
-        VH_TEXT(out, "%.1f", bitsOf(mBase[kBits]));
-    else if (index == kSampleRate)
-        VH_TEXT(out, "%d", static_cast<int>(holdRateHz(mBase[kSampleRate]) + 0.5f));
-    else
-        copyText(out, kTextSize, "---");
-}
-
-void LoFi::formatEditorValue(int index, float v, char* out, int) {
-    if (index == kBits)
-        VH_TEXT(out, "%.1f", bitsOf(v));
-    else if (index == kSampleRate)
-        VH_TEXT(out, "%d Hz", static_cast<int>(holdRateHz(v) + 0.5f));
-    else
-        out[0] = 0;
-}
-
-bool LoFi::parseEditorValue(int index, const char* text, float& value, int) {
-    if (text == nullptr) return false;
-    if (index == kBits) {
-        double bits = std::min(std::max(readNumber(text), 1.0), 16.0);
-        value = static_cast<float>((bits - 1.0) / 15.0);
-        return true;
-    }
-    if (index == kSampleRate) {
-        double hz = std::min(std::max(readNumber(text), double(kMinRateHz)), double(kReferenceRate));
-        value = clampUnit(static_cast<float>(std::log(hz / kReferenceRate) / kLnRateSpan + 1.0));
-        return true;
-    }
-    return false;
-}
 
 // --- control tick and audio -------------------------------------------------
 

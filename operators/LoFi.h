@@ -16,15 +16,7 @@ public:
     LoFi(int slot, ModuleHost* owner);
 
     // --- parameters ---------------------------------------------------------
-    float getParameterDefault(int index) override { return index == kBits || index == kSampleRate ? 1.0f : 0.0f; }
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int, char* out) override { out[0] = 0; }
-    void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
-    void formatEditorValue(int index, float value, char* out, int mode) override;
-    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override { return index == kBits || index == kSampleRate; }
+    // Parameters and texts come from the parameter table.
     void getTypeName(char* out) override { copyText(out, kTextSize, "LOFI"); }
 
     // --- control tick and audio ---------------------------------------------

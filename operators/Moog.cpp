@@ -24,9 +24,29 @@ Vec4 resonanceCorrection(Vec4 fc) { return (Vec4(-3.9364f) * fc + Vec4(1.8409f))
 constexpr float kLog2E = 1.44269504f;
 const Int4Raw kChannelLanes = {0, 0, -1, -1};
 
+bool parseCutoff(const char* text, float& value) {
+    if (text == nullptr) return false;
+    value = filter::parseFrequencyText(text);
+    return true;
+}
+bool parseEmphasis(const char* text, float& value) {
+    if (text == nullptr) return false;
+    value = Moog::emphasisValue(readNumber(text));
+    return true;
+}
+void emphasisText(float v, char* out) { VH_TEXT(out, "%.2f", Moog::emphasisShown(v)); }
+
+// The editor titles are the host names.
+constexpr ParameterInfo kParameters[Moog::kNumParams] = {
+    {.name = "cutoff", .title = "cutoff", .label = "Hz", .defaultValue = 1.0f, .modulatable = true,
+     .hostText = filter::frequencyDisplay, .editorText = filter::frequencyEditorText, .parseText = parseCutoff},
+    {.name = "emphasis", .title = "emphasis", .modulatable = true, .hostText = emphasisText, .editorText = emphasisText,
+     .parseText = parseEmphasis},
+};
+
 }  // namespace
 
-Moog::Moog(int slot, ModuleHost* owner) : Operator(slot, owner) {
+Moog::Moog(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
     mBase[kCutoff] = getParameterDefault(kCutoff);
     mBase[kEmphasis] = getParameterDefault(kEmphasis);
     update();
@@ -35,48 +55,10 @@ Moog::Moog(int slot, ModuleHost* owner) : Operator(slot, owner) {
 
 // --- parameters ---------------------------------------------------------------
 
-void Moog::getParameterName(int index, char* out) {
-    const char* name = "---";
-    if (index == kCutoff) name = "cutoff";
-    if (index == kEmphasis) name = "emphasis";
-    copyText(out, kTextSize, name);
-}
-
-void Moog::getParameterLabel(int index, char* out) { copyText(out, kTextSize, index == kCutoff ? "Hz" : ""); }
-
 float Moog::emphasisValue(double shown) {
     if (shown > kMaxEmphasisShown) return 1.0f;
     if (!(shown > 0.0)) return 0.0f;
     return static_cast<float>(shown / kMaxEmphasisShown);
-}
-
-void Moog::getParameterDisplay(int index, char* out) {
-    if (index == kCutoff)
-        filter::frequencyDisplay(mBase[kCutoff], out);
-    else if (index == kEmphasis)
-        VH_TEXT(out, "%.2f", emphasisShown(mBase[kEmphasis]));
-    else
-        copyText(out, kTextSize, "---");
-}
-
-void Moog::formatEditorValue(int index, float value, char* out, int) {
-    if (index == kCutoff)
-        filter::frequencyEditorText(value, out);
-    else if (index == kEmphasis)
-        VH_TEXT(out, "%.2f", emphasisShown(value));
-    else
-        out[0] = 0;
-}
-
-bool Moog::parseEditorValue(int index, const char* text, float& value, int) {
-    if (text == nullptr) return false;
-    if (index == kCutoff)
-        value = filter::parseFrequencyText(text);
-    else if (index == kEmphasis)
-        value = emphasisValue(readNumber(text));
-    else
-        return false;
-    return true;
 }
 
 // --- control tick -------------------------------------------------------------

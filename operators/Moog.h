@@ -18,15 +18,7 @@ public:
 
     Moog(int slot, ModuleHost* owner);
 
-    float getParameterDefault(int index) override { return index == kCutoff ? 1.0f : 0.0f; }
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
-    void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override { getParameterName(index, out); }
-    void formatEditorValue(int index, float value, char* out, int mode) override;
-    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override { return index == kCutoff || index == kEmphasis; }
+    // Parameters and texts come from the parameter table.
     void getTypeName(char* out) override { copyText(out, kTextSize, "MOOG"); }
 
     // Emphasis as shown and typed: 0 to 10.

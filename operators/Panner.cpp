@@ -4,16 +4,17 @@
 
 namespace vh {
 
-Panner::Panner(int slot, ModuleHost* owner) : Operator(slot, owner) {
+namespace {
+// Each input starts fully on its own side.
+constexpr ParameterInfo kParameters[] = {
+    {.name = "panL", .title = "pan L", .modulatable = true},
+    {.name = "panR", .title = "pan R", .defaultValue = 1.0f, .modulatable = true},
+};
+}  // namespace
+
+Panner::Panner(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
     mBase[0] = getParameterDefault(0);
     mBase[1] = getParameterDefault(1);
-}
-
-void Panner::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, index == 0 ? "panL" : index == 1 ? "panR" : "---");
-}
-void Panner::getParameterTitle(int index, char* out) {
-    copyText(out, kTextSize, index == 0 ? "pan L" : index == 1 ? "pan R" : "");
 }
 
 void Panner::getParameterDisplay(int index, char* out) {

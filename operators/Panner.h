@@ -10,15 +10,10 @@ class Panner final : public Operator {
 public:
     Panner(int slot, ModuleHost* owner);
 
-    float getParameterDefault(int index) override { return index == 1 ? 1.0f : 0.0f; }
-    int getNumParameters() override { return 2; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int, char* out) override { out[0] = 0; }
+    // The pan texts; names and defaults come from the parameter table.
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override { return index == 0 || index == 1; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "PANNER"); }
 
     void update() override;

@@ -2,18 +2,14 @@
 
 namespace vh {
 
-void PhaseInv::getParameterDisplay(int index, char* out) {
-    if (index != 0)
-        copyText(out, kTextSize, "---");
-    else
-        copyText(out, kTextSize, discreteIndex(mBase[0], 2) == 1 ? "-" : "+");
-}
+namespace {
+const char* const kHostNames[2] = {"+", "-"};
+const char* const kEditorNames[2] = {"positive (+)", "negative (-)"};
+constexpr ParameterInfo kParameters[] = {
+    {.name = "phase", .title = "phase", .steps = 2, .hostItems = kHostNames, .editorItems = kEditorNames},
+};
+}  // namespace
 
-void PhaseInv::formatEditorValue(int index, float value, char* out, int) {
-    if (index != 0)
-        out[0] = 0;
-    else
-        copyText(out, kTextSize, discreteIndex(value, 2) == 1 ? "negative (-)" : "positive (+)");
-}
+PhaseInv::PhaseInv(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {}
 
 }  // namespace vh

@@ -18,59 +18,32 @@ constexpr float kCornerOctaves = 4.0f;
 // which keeps the output finite however long that setting runs.
 constexpr float kLoopLimit = 1000.0f;
 
+constexpr ParameterInfo::Linear kPercent = linearText(0.0f, 100.0f, "%.0f", "%.1f %%", true);
+
+void stagesText(float v, char* out) { VH_TEXT(out, "%d", Phaser::stagesOf(v)); }
+bool parseStages(const char* text, float& value) {
+    double n = 0.0;
+    if (!parseNumber(text, n)) return false;
+    int stages = n < 1.0 ? 1 : n > Phaser::kMaxStages ? Phaser::kMaxStages : static_cast<int>(n);
+    value = discreteValue(stages - 1, Phaser::kMaxStages);
+    return true;
+}
+
+constexpr ParameterInfo kParameters[Phaser::kNumParams] = {
+    {.name = "stage fb", .title = "feedback", .label = "%", .modulatable = true, .text = kPercent},
+    {.name = "overallfb", .title = "overall feedback", .label = "%", .modulatable = true, .text = kPercent},
+    {.name = "depth", .title = "depth", .label = "%", .modulatable = true, .text = kPercent},
+    {.name = "stages", .title = "order", .defaultValue = discreteValue(7, Phaser::kMaxStages), .hostText = stagesText,
+     .editorText = stagesText, .parseText = parseStages},
+};
+
 }  // namespace
 
-Phaser::Phaser(int slot, ModuleHost* owner) : Operator(slot, owner) {
+Phaser::Phaser(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
 }
 
 // --- parameters -------------------------------------------------------------
-
-float Phaser::getParameterDefault(int index) { return index == kStages ? discreteValue(7, kMaxStages) : 0.0f; }
-
-void Phaser::getParameterName(int index, char* out) {
-    static const char* const kNames[kNumParams] = {"stage fb", "overallfb", "depth", "stages"};
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kNames[index] : "---");
-}
-
-void Phaser::getParameterTitle(int index, char* out) {
-    static const char* const kTitles[kNumParams] = {"feedback", "overall feedback", "depth", "order"};
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kTitles[index] : "");
-}
-
-void Phaser::getParameterLabel(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kStages) ? "%" : "");
-}
-
-void Phaser::getParameterDisplay(int index, char* out) {
-    if (index >= 0 && index < kStages)
-        VH_TEXT(out, "%.0f", 100.0f * mBase[index]);
-    else if (index == kStages)
-        VH_TEXT(out, "%d", stagesOf(mBase[kStages]));
-    else
-        copyText(out, kTextSize, "---");
-}
-
-void Phaser::formatEditorValue(int index, float value, char* out, int) {
-    if (index >= 0 && index < kStages)
-        VH_TEXT(out, "%.1f %%", 100.0f * value);
-    else if (index == kStages)
-        VH_TEXT(out, "%d", stagesOf(value));
-    else
-        out[0] = 0;
-}
-
-bool Phaser::parseEditorValue(int index, const char* text, float& value, int) {
-    if (index >= 0 && index < kStages) return eq::parsePercentText(text, value);
-    if (index == kStages) {
-        double n = 0.0;
-        if (!parseNumber(text, n)) return false;
-        int stages = n < 1.0 ? 1 : n > kMaxStages ? kMaxStages : static_cast<int>(n);
-        value = discreteValue(stages - 1, kMaxStages);
-        return true;
-    }
-    return false;
-}
 
 float Phaser::allPassCoefficient(float v, float cornerScale) {
     float c = std::exp2(kCornerOctaves * v) * cornerScale;

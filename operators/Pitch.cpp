@@ -114,9 +114,18 @@ double clampedNumber(const char* text, double lo, double hi) {
     return std::clamp(x, lo, hi);
 }
 
+constexpr ParameterInfo kParameters[Pitch::kNumParams] = {
+    {.name = "semitones", .title = "semitones", .defaultValue = discreteValue(12, kNumSemitoneSteps),
+     .modulatable = true},
+    {.name = "cents", .title = "cents", .defaultValue = 0.5f, .modulatable = true},
+    {.name = "tune", .title = "tune", .defaultValue = 0.5f, .modulatable = true},
+    {.name = "resolution", .title = "resolution", .defaultValue = discreteValue(Pitch::kHighest, Pitch::kNumResolutions),
+     .steps = Pitch::kNumResolutions, .hostItems = kResolutionNames},
+};
+
 }  // namespace
 
-Pitch::Pitch(int slot, ModuleHost* owner, SpectralPath path) : Operator(slot, owner) {
+Pitch::Pitch(int slot, ModuleHost* owner, SpectralPath path) : Operator(slot, owner, {kParameters, "---"}) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
     mVectorPath = path == SpectralPath::vector || (path == SpectralPath::automatic && processorHasVectorUnit());
     // The transform tables are shared and built once; build them here rather
@@ -126,30 +135,6 @@ Pitch::Pitch(int slot, ModuleHost* owner, SpectralPath path) : Operator(slot, ow
 }
 
 // --- parameters ------------------------------------------------------------
-
-float Pitch::getParameterDefault(int index) {
-    switch (index) {
-        case kSemitones: return discreteValue(12, kNumSemitoneSteps);
-        case kCents:
-        case kTune: return 0.5f;
-        case kResolution: return discreteValue(kHighest, kNumResolutions);
-        default: return 0.0f;
-    }
-}
-
-void Pitch::getParameterName(int index, char* out) {
-    static const char* const names[kNumParams] = {"semitones", "cents", "tune", "resolution"};
-    copyText(out, kTextSize, index >= 0 && index < kNumParams ? names[index] : "---");
-}
-
-void Pitch::getParameterTitle(int index, char* out) {
-    if (index >= 0 && index < kNumParams)
-        getParameterName(index, out);
-    else
-        out[0] = 0;
-}
-
-void Pitch::getParameterLabel(int, char* out) { out[0] = 0; }
 
 const char* Pitch::resolutionName(int resolution) {
     return kResolutionNames[std::clamp(resolution, 0, kNumResolutions - 1)];
@@ -161,22 +146,20 @@ void Pitch::getParameterDisplay(int index, char* out) {
         case kSemitones: VH_TEXT(out, "%d", semitonesOf(v)); break;
         case kCents: VH_TEXT(out, "%.0f", centsOf(v)); break;
         case kTune: VH_TEXT(out, "%.0f", tuneOf(v)); break;
-        case kResolution: copyText(out, kTextSize, resolutionName(resolutionOf(v))); break;
-        default: copyText(out, kTextSize, "---"); break;
+        default: Operator::getParameterDisplay(index, out); break;
     }
 }
 
-void Pitch::formatEditorValue(int index, float value, char* out, int) {
+void Pitch::formatEditorValue(int index, float value, char* out, int mode) {
     switch (index) {
         case kSemitones: VH_TEXT(out, "%d", semitonesOf(value)); break;
         case kCents: VH_TEXT(out, "%.0f", centsOf(value)); break;
         case kTune: VH_TEXT(out, "%.2f", tuneOf(value)); break;
-        case kResolution: copyText(out, kTextSize, resolutionName(resolutionOf(value))); break;
-        default: out[0] = 0; break;
+        default: Operator::formatEditorValue(index, value, out, mode); break;
     }
 }
 
-bool Pitch::parseEditorValue(int index, const char* text, float& value, int) {
+bool Pitch::parseEditorValue(int index, const char* text, float& value, int mode) {
     switch (index) {
         case kSemitones: {
             const int steps = static_cast<int>(std::trunc(clampedNumber(text, -12.0, 12.0)));
@@ -185,15 +168,7 @@ bool Pitch::parseEditorValue(int index, const char* text, float& value, int) {
         }
         case kCents: value = static_cast<float>((clampedNumber(text, -50.0, 50.0) + 50.0) / 100.0); return true;
         case kTune: value = static_cast<float>((clampedNumber(text, -12.0, 12.0) + 12.0) / 24.0); return true;
-        case kResolution:
-            for (int i = 0; i < kNumResolutions; ++i) {
-                if (equalsIgnoreCase(text, kResolutionNames[i])) {
-                    value = discreteValue(i, kNumResolutions);
-                    return true;
-                }
-            }
-            return false;
-        default: return false;
+        default: return Operator::parseEditorValue(index, text, value, mode);
     }
 }
 

@@ -28,16 +28,10 @@ public:
     explicit Pitch(int slot, ModuleHost* owner, SpectralPath path = SpectralPath::automatic);
 
     // --- parameters ---------------------------------------------------------
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
+    // The pitch offsets; the resolution's texts come from the parameter table.
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override { return index >= kSemitones && index <= kTune; }
-    int getParameterSteps(int index) override { return index == kResolution ? kNumResolutions : 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "PITCH"); }
 
     // Native values of the normalised parameters.

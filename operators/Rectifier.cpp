@@ -7,21 +7,14 @@ namespace vh {
 namespace {
 constexpr double kTwoPiTenHz = 62.831854820251465;  // 2*pi*10, as a single-precision constant widened
 constexpr double kSqrt2 = 1.41421356237309;
+
+const char* const kOffOn[2] = {"off", "on"};
+constexpr ParameterInfo kParameters[] = {
+    {.name = "rectify", .title = "rectify", .steps = 2, .hostItems = kOffOn},
+};
 }  // namespace
 
-void Rectifier::getParameterDisplay(int index, char* out) {
-    if (index != 0)
-        copyText(out, kTextSize, "---");
-    else
-        copyText(out, kTextSize, discreteIndex(mBase[0], 2) == 1 ? "on" : "off");
-}
-
-void Rectifier::formatEditorValue(int index, float value, char* out, int) {
-    if (index != 0)
-        out[0] = 0;
-    else
-        copyText(out, kTextSize, discreteIndex(value, 2) == 1 ? "on" : "off");
-}
+Rectifier::Rectifier(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {}
 
 // Second-order high-pass at 10 Hz, Q = 1/sqrt(2).
 void Rectifier::setSampleRate(float rate) {

@@ -12,11 +12,24 @@ namespace vh {
 
 namespace {
 
-constexpr const char* kParamNames[Reverb2::kNumParams] = {"time", "damping", "amount", "type", "premode", "pretime"};
-constexpr const char* kParamTitles[Reverb2::kNumParams] = {"time",      "damping", "amount",
-                                                           "algorithm", "premode", "pretime"};
-constexpr const char* kAlgorithmNames[Reverb2::kNumAlgorithms] = {"cathedral", "room", "plate", "hall"};
 constexpr const char* kPreModeNames[Reverb2::kNumPreModes] = {"time", "tempo"};
+// The type states by name: the algorithms, then the silent states.
+constexpr const char* kTypeNames[Reverb2::kNumTypeStates] = {"cathedral", "room", "plate", "hall", "off", "off",
+                                                            "off",       "off",  "off",   "off",  "off", "off",
+                                                            "off",       "off",  "off",   "off"};
+
+constexpr ParameterInfo::Linear kPercent = linearText(0.0f, 100.0f, "%.0f", "%.1f %%");
+
+constexpr ParameterInfo kParameters[Reverb2::kNumParams] = {
+    {.name = "time", .title = "time", .defaultValue = 0.5f, .modulatable = true, .text = kPercent},
+    {.name = "damping", .title = "damping", .defaultValue = 0.5f, .modulatable = true, .text = kPercent},
+    {.name = "amount", .title = "amount", .defaultValue = 1.0f, .modulatable = true, .text = kPercent},
+    {.name = "type", .title = "algorithm", .defaultValue = discreteValue(Reverb2::kHall, Reverb2::kNumTypeStates),
+     .steps = Reverb2::kNumTypeStates, .hostItems = kTypeNames, .choices = Reverb2::kNumAlgorithms},
+    {.name = "premode", .title = "premode", .defaultValue = discreteValue(0, Reverb2::kNumPreModes),
+     .steps = Reverb2::kNumPreModes, .hostItems = kPreModeNames},
+    {.name = "pretime", .title = "pretime", .textSwitch = Reverb2::kPreMode},
+};
 
 constexpr float kMaxPreDelaySeconds = 1.0f;  // the pre-delay buffer holds one second
 constexpr float kNetworkRate = 44100.0f;     // rate the delay lengths were tuned at
@@ -103,7 +116,7 @@ float cornerCoefficient(float hz, float sampleRate) {
 // Parameters and texts
 // ===========================================================================
 
-Reverb2::Reverb2(int slot, ModuleHost* owner) : Operator(slot, owner) {
+Reverb2::Reverb2(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
     for (int i = 0; i < Room::kCombs; ++i) {
         mRoom.weightL[i] = kRoomWeightL[i];
@@ -113,19 +126,8 @@ Reverb2::Reverb2(int slot, ModuleHost* owner) : Operator(slot, owner) {
     // engine calls right after construction.
 }
 
-float Reverb2::getParameterDefault(int index) {
-    switch (index) {
-        case kTime: return 0.5f;
-        case kDamping: return 0.5f;
-        case kAmount: return 1.0f;
-        case kType: return discreteValue(kHall, kNumTypeStates);
-        case kPreMode: return 0.25f;  // time
-        default: return 0.0f;
-    }
-}
-
 const char* Reverb2::typeName(int state) {
-    return (state >= 0 && state < kNumAlgorithms) ? kAlgorithmNames[state] : "off";
+    return (state >= 0 && state < kNumTypeStates) ? kTypeNames[state] : "off";
 }
 
 float Reverb2::preDelaySeconds(float v, bool tempoMode, float bpm) {
@@ -144,77 +146,34 @@ void Reverb2::setTempo(float bpm) {
     if (bpm > 0.0f && std::isfinite(bpm)) mTempo = bpm;
 }
 
-void Reverb2::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamNames[index] : "---");
-}
-
-void Reverb2::getParameterTitle(int index, char* out) {
-    copyText(out, kTextSize, (index >= 0 && index < kNumParams) ? kParamTitles[index] : "");
-}
-
 void Reverb2::getParameterDisplay(int index, char* out) {
-    if (index < 0 || index >= kNumParams) {
-        copyText(out, kTextSize, "---");
+    if (index != kPreTime) {
+        Operator::getParameterDisplay(index, out);
         return;
     }
-    float v = mBase[index];
-    switch (index) {
-        case kType: copyText(out, kTextSize, typeName(discreteIndex(v, kNumTypeStates))); break;
-        case kPreMode: copyText(out, kTextSize, kPreModeNames[discreteIndex(v, kNumPreModes)]); break;
-        case kPreTime:
-            if (discreteIndex(mBase[kPreMode], kNumPreModes) == 1)
-                VH_TEXT(out, "%.2f", rhythmLength(discreteIndex(v, kNumRhythmItems)));
-            else
-                VH_TEXT(out, "%.0f", 1000.0f * v);
-            break;
-        default: VH_TEXT(out, "%.0f", 100.0f * v); break;
-    }
+    float v = mBase[kPreTime];
+    if (editorMode(kPreTime) == 1)
+        VH_TEXT(out, "%.2f", rhythmLength(discreteIndex(v, kNumRhythmItems)));
+    else
+        VH_TEXT(out, "%.0f", 1000.0f * v);
 }
 
 void Reverb2::formatEditorValue(int index, float value, char* out, int mode) {
-    switch (index) {
-        case kTime:
-        case kDamping:
-        case kAmount: VH_TEXT(out, "%.1f %%", 100.0f * value); break;
-        case kType: copyText(out, kTextSize, typeName(discreteIndex(value, kNumTypeStates))); break;
-        case kPreMode: copyText(out, kTextSize, kPreModeNames[discreteIndex(value, kNumPreModes)]); break;
-        case kPreTime:
-            if (mode == 1)
-                copyText(out, kTextSize, rhythmName(discreteIndex(value, kNumRhythmItems)));
-            else
-                VH_TEXT(out, "%.0fms", 1000.0f * value);
-            break;
-        default: out[0] = 0; break;
-    }
+    if (index != kPreTime)
+        Operator::formatEditorValue(index, value, out, mode);
+    else if (mode == 1)
+        copyText(out, kTextSize, rhythmName(discreteIndex(value, kNumRhythmItems)));
+    else
+        VH_TEXT(out, "%.0fms", 1000.0f * value);
 }
 
 bool Reverb2::parseEditorValue(int index, const char* text, float& value, int mode) {
-    switch (index) {
-        case kTime:
-        case kDamping:
-        case kAmount: value = static_cast<float>(std::clamp(readNumber(text), 0.0, 100.0) / 100.0); return true;
-        case kType:
-            for (int i = 0; i < kNumAlgorithms; ++i)
-                if (equalsIgnoreCase(text, kAlgorithmNames[i])) {
-                    value = discreteValue(i, kNumTypeStates);
-                    return true;
-                }
-            return false;
-        case kPreMode:
-            for (int i = 0; i < kNumPreModes; ++i)
-                if (equalsIgnoreCase(text, kPreModeNames[i])) {
-                    value = discreteValue(i, kNumPreModes);
-                    return true;
-                }
-            return false;
-        case kPreTime:
-            if (mode == 1)
-                value = discreteValue(rhythmItemOfName(text, kDefaultRhythmItem), kNumRhythmItems);
-            else
-                value = static_cast<float>(std::clamp(readNumber(text), 0.0, 1000.0) / 1000.0);
-            return true;
-        default: return false;
-    }
+    if (index != kPreTime) return Operator::parseEditorValue(index, text, value, mode);
+    if (mode == 1)
+        value = discreteValue(rhythmItemOfName(text, kDefaultRhythmItem), kNumRhythmItems);
+    else
+        value = static_cast<float>(std::clamp(readNumber(text), 0.0, 1000.0) / 1000.0);
+    return true;
 }
 
 void Reverb2::valueChanged(int localIndex, float value) {

@@ -25,23 +25,15 @@ public:
     Reverb2(int slot, ModuleHost* owner);
 
     // --- parameters and texts ---------------------------------------------
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override { out[0] = 0; (void)index; }
+    // "pretime" (milliseconds or a rhythm item, by "premode"); the other
+    // texts come from the parameter table, where "algorithm" offers the four
+    // algorithms and the states beyond are silent.
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override;
     // mode for "pretime": 0 milliseconds, 1 rhythm item.
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
     // Switching "premode" in the editor converts "pretime" to the new mode.
     void valueChanged(int localIndex, float value) override;
-    bool isModulatable(int index) override { return index >= kTime && index <= kAmount; }
-    int getParameterSteps(int index) override {
-        return index == kPreMode ? kNumPreModes : index == kType ? kNumTypeStates : 0;
-    }
-    // "algorithm" offers the four algorithms; the states beyond are silent.
-    int getParameterChoices(int index) override { return index == kType ? kNumAlgorithms : getParameterSteps(index); }
     void getTypeName(char* out) override { copyText(out, kTextSize, "REVERB"); }
     void setTempo(float bpm) override;
 

@@ -23,7 +23,7 @@ static_assert(int(SVF::kFreqA) == int(filter::kLayoutFreqA) && int(SVF::kMorph) 
 
 }  // namespace
 
-SVF::SVF(int slot, ModuleHost* owner) : Operator(slot, owner) {
+SVF::SVF(int slot, ModuleHost* owner) : Operator(slot, owner, filter::kMorphFilterParameters) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = getParameterDefault(i);
     setOutputWeights(kLaneARight, kLaneALeft, filter::kLowPass);
     setOutputWeights(kLaneBRight, kLaneBLeft, filter::kLowPass);
@@ -31,28 +31,6 @@ SVF::SVF(int slot, ModuleHost* owner) : Operator(slot, owner) {
 
 // --- parameters ---------------------------------------------------------------
 
-float SVF::getParameterDefault(int index) {
-    switch (index) {
-        case kFreqA:
-        case kFreqB: return 1.0f;
-        case kTypeA:
-        case kTypeB: return discreteValue(filter::kLowPass, filter::kNumFilterTypes);
-        default: return 0.0f;
-    }
-}
-
-bool SVF::isModulatable(int index) { return index >= 0 && index < kNumParams && !isLayoutType(index); }
-
-void SVF::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, filter::morphFilterParamName(index));
-}
-
-void SVF::getParameterLabel(int index, char* out) {
-    const char* label = "";
-    if (isLayoutFrequency(index)) label = "Hz";
-    if (index == kMorph) label = "%";
-    copyText(out, kTextSize, label);
-}
 
 float SVF::damping(float v) { return 2.0f * (1.0f - std::sqrt(std::sqrt(v))); }
 

@@ -7,9 +7,15 @@ namespace vh {
 
 namespace {
 int sideShare(float v) { return static_cast<int>(100.0f * v + 0.5f); }
+
+constexpr ParameterInfo kParameters[] = {
+    {.name = "sidemix", .title = "main-side mix", .defaultValue = 1.0f, .modulatable = true},
+};
 }  // namespace
 
-SideMix::SideMix(int slot, ModuleHost* owner) : Operator(slot, owner) { mBase[0] = getParameterDefault(0); }
+SideMix::SideMix(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
+    mBase[0] = getParameterDefault(0);
+}
 
 void SideMix::getParameterDisplay(int index, char* out) {
     if (index != 0) {

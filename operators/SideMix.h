@@ -10,17 +10,10 @@ class SideMix final : public Operator {
 public:
     SideMix(int slot, ModuleHost* owner);
 
-    float getParameterDefault(int index) override { return index == 0 ? 1.0f : 0.0f; }
-    int getNumParameters() override { return 1; }
-    void getParameterName(int index, char* out) override { copyText(out, kTextSize, index == 0 ? "sidemix" : "---"); }
-    void getParameterLabel(int, char* out) override { out[0] = 0; }
+    // The mix texts; name and default come from the parameter table.
     void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override {
-        copyText(out, kTextSize, index == 0 ? "main-side mix" : "");
-    }
     void formatEditorValue(int index, float value, char* out, int mode) override;
     bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override { return index == 0; }
     void getTypeName(char* out) override { copyText(out, kTextSize, "SIDEMIX"); }
 
     bool readsTaps() const override { return true; }

@@ -4,48 +4,37 @@
 
 namespace vh {
 
-Stereo::Stereo(int slot, ModuleHost* owner) : Operator(slot, owner) {
+namespace {
+constexpr ParameterInfo kParameters[] = {
+    {.name = "balance", .title = "balance", .defaultValue = 0.5f, .modulatable = true},
+    {.name = "width", .title = "width", .label = "%", .defaultValue = 0.5f, .modulatable = true,
+     .text = linearText(0.0f, 200.0f, "%.0f", "%.1f %%")},
+};
+}  // namespace
+
+Stereo::Stereo(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
     mBase[0] = getParameterDefault(0);
     mBase[1] = getParameterDefault(1);
 }
 
-void Stereo::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, index == 0 ? "balance" : index == 1 ? "width" : "---");
-}
-void Stereo::getParameterTitle(int index, char* out) {
-    copyText(out, kTextSize, index == 0 ? "balance" : index == 1 ? "width" : "");
-}
-void Stereo::getParameterLabel(int index, char* out) { copyText(out, kTextSize, index == 1 ? "%" : ""); }
-
 void Stereo::getParameterDisplay(int index, char* out) {
     if (index == 0)
         balanceHostText(mBase[0], out);
-    else if (index == 1)
-        VH_TEXT(out, "%.0f", 200.0f * mBase[1]);
     else
-        copyText(out, kTextSize, "---");
+        Operator::getParameterDisplay(index, out);
 }
 
-void Stereo::formatEditorValue(int index, float value, char* out, int) {
+void Stereo::formatEditorValue(int index, float value, char* out, int mode) {
     if (index == 0)
         balanceEditorText(value, out);
-    else if (index == 1)
-        VH_TEXT(out, "%.1f %%", 200.0f * value);
     else
-        out[0] = 0;
+        Operator::formatEditorValue(index, value, out, mode);
 }
 
-bool Stereo::parseEditorValue(int index, const char* text, float& value, int) {
-    if (index == 0) {
-        value = parseBalance(text);
-        return true;
-    }
-    if (index == 1) {
-        double x = readNumber(text);
-        value = x > 200.0 ? 1.0f : x < 0.0 ? 0.0f : static_cast<float>(x / 200.0);
-        return true;
-    }
-    return false;
+bool Stereo::parseEditorValue(int index, const char* text, float& value, int mode) {
+    if (index != 0) return Operator::parseEditorValue(index, text, value, mode);
+    value = parseBalance(text);
+    return true;
 }
 
 // Both parameters follow the left modulated values: balance and width act on
