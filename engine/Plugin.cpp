@@ -39,6 +39,8 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     canProcessReplacing();
     canDoubleReplacing();
     programsAreChunks();
+    // The stored values beyond the host's parameters have names and texts too.
+    setNumDescribedParameters(param::kNumIndices);
     mSampleRate = kDefaultRate;
 
     for (auto& cc : mCcAssign) cc.store(-1);

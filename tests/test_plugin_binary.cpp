@@ -345,3 +345,49 @@ TEST(PluginBinary, OverflowingInputNeverWedgesTheOutput) {
     host.process(l, r, 4096);
     EXPECT_NEAR(peak(l, 22050), 1.0, 0.05);
 }
+
+// The values a preset keeps beyond the host's parameters are described too.
+TEST(PluginBinary, StoredValuesHaveNamesLabelsAndTexts) {
+    PluginHost host;
+    ASSERT_TRUE(host.open());
+    EXPECT_EQ(host.name(param::kOpBypass1), "OP1 bypass");
+    EXPECT_EQ(host.display(param::kOpBypass1), "process");
+    host.set(param::kOpBypass1 + 3, 0.75f);
+    EXPECT_EQ(host.display(param::kOpBypass1 + 3), "bypass");
+    EXPECT_EQ(host.name(param::kModBypass1 + 1), "MOD2 bypass");
+
+    host.set(param::kModType1, discreteValue(1, 64));  // LFO
+    host.set(param::kSlotSource1, discreteValue(0, kNumSources));
+    EXPECT_EQ(host.name(param::kSlotSource1), "SLOT1 SRC");
+    EXPECT_EQ(host.display(param::kSlotSource1), "MOD 1: LFO");
+    host.set(param::kSlotSource1 + 15, discreteValue(12 + 7, kNumSources));
+    EXPECT_EQ(host.name(param::kSlotSource1 + 15), "SLOT16 SRC");
+    EXPECT_EQ(host.display(param::kSlotSource1 + 15), "MIDI CC main volume");
+    host.set(param::kSlotDest1 + 2, discreteValue(1, kNumDestinations));
+    EXPECT_EQ(host.name(param::kSlotDest1 + 2), "SLOT3 DST");
+    EXPECT_EQ(host.display(param::kSlotDest1 + 2), "MAIN MIX");
+
+    host.set(param::kOutLimiter, discreteValue(2, 16));
+    EXPECT_EQ(host.name(param::kOutLimiter), "OutLimiter");
+    EXPECT_EQ(host.display(param::kOutLimiter), "moderate");
+    EXPECT_EQ(host.name(param::kTempoSync), "TempoSync");
+    EXPECT_EQ(host.name(param::kSlotStatus), "SLOTStatus");
+    host.set(param::kOpLrMs, discreteValue(17, 256));
+    EXPECT_EQ(host.display(param::kOpLrMs), "17");
+    EXPECT_EQ(host.name(param::kCurrMain), "Curr MAIN");
+    host.set(param::kCurrMain, discreteValue(2, 4));
+    EXPECT_EQ(host.display(param::kCurrMain), "PREFERENCES");
+    EXPECT_EQ(host.name(param::kMeterHold), "MeterHold");
+    EXPECT_EQ(host.label(param::kMeterHold), "ms");
+    EXPECT_EQ(host.label(param::kMeterFalloff), "dB/sec");
+    host.set(param::kMeterHold, 1.0f);
+    EXPECT_EQ(host.display(param::kMeterHold), "oo");
+
+    // Knob name characters, the unused index and the editor commands have
+    // no name; nothing beyond the index space answers.
+    for (int index : {param::kKnobNames, param::kKnobNames + 63, 416, param::kSaveAsDefault, 437, 5000}) {
+        EXPECT_EQ(host.name(index), "") << index;
+        EXPECT_EQ(host.label(index), "") << index;
+    }
+    EXPECT_EQ(host.display(5000), "");
+}
