@@ -49,6 +49,7 @@ constexpr int kCurrMain = 418;
 constexpr int kCurrMod = 419;
 constexpr int kMeterHold = 420;
 constexpr int kMeterFalloff = 421;
+constexpr int kReportLatency = 434;     // preference: tell the host the limiter's lookahead
 constexpr int kSaveAsDefault = 435;
 constexpr int kModulationPreview = 436;
 constexpr int kNumIndices = 437;

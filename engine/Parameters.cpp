@@ -47,6 +47,15 @@ int Plugin::dryDelayLength(float value) const {
 
 void Plugin::updateDryLength() { mDryLength = dryDelayLength(mDryDly); }
 
+// Reported only on request: by default the host hears of no latency (and a
+// parallel dry track drifts by the lookahead), as the plug-in always did.
+void Plugin::updateReportedLatency() {
+    int32_t delay = (mReportLatency && mLimiterMode != 0) ? mLimiter.lookahead() : 0;
+    if (delay == mEffect.initialDelay) return;
+    setInitialDelay(delay);
+    ioChanged();
+}
+
 void Plugin::updateLimiterRelease() {
     mReleaseMs = limiterReleaseMs(mLimiterMode, mReleaseMs);
     mLimiter.setReleaseTime(mReleaseMs);
@@ -154,6 +163,7 @@ void Plugin::setParameter(int32_t index, float value) {
         mOutLimiter = v;
         mLimiterMode = discreteIndex(v, 16);
         updateLimiterRelease();
+        updateReportedLatency();
     } else if (index == kTempoSync) {
         mTempoSync = v;
         mTempoSyncMode = discreteIndex(v, 4);
@@ -178,6 +188,10 @@ void Plugin::setParameter(int32_t index, float value) {
         mMeterHold = v;
     } else if (index == kMeterFalloff) {
         mMeterFalloff = v;
+    } else if (index == kReportLatency) {
+        mReportLatencyValue = v;
+        mReportLatency = discreteIndex(v, 2) == 1;
+        updateReportedLatency();
     } else if (index == kSaveAsDefault) {
         // The control's rising edge stores the preferences a new instance
         // starts with.
@@ -234,6 +248,7 @@ float Plugin::getParameter(int32_t index) {
     if (index == kCurrMod) return (mCurrMod + 0.5f) / 4.0f;
     if (index == kMeterHold) return mMeterHold;
     if (index == kMeterFalloff) return mMeterFalloff;
+    if (index == kReportLatency) return mReportLatencyValue;
     if (index < kNumPresetValues) return mStore->current().values[index];
     return 0.0f;
 }
@@ -337,6 +352,8 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
             VH_TEXT(text, "%d", meterHoldMs(v));
     } else if (index == kMeterFalloff) {
         VH_TEXT(text, "%d", meterFalloffDbPerSecond(v));
+    } else if (index == kReportLatency) {
+        VH_TEXT(text, "%s", mReportLatency ? "on" : "off");
     }
 }
 

@@ -175,6 +175,7 @@ void Plugin::setSampleRate(float rate) {
     for (auto& op : mOps) op->setSampleRate(rate);
     for (auto& mod : mMods) mod->setSampleRate(rate);
     mLimiter.setSampleRate(rate);
+    updateReportedLatency();
     mSmoothing30 = onePoleCoefficient(kTwoPiThirtyHz / rate);
     mInvRate = 1.0f / rate;
     updateDryLength();

@@ -118,7 +118,8 @@ public:
     bool pastePreset();
     bool saveDefaultBank(int bank);
     // The global settings (tempo lock, manual tempo, song position offset,
-    // limiter mode, meter hold and fall-off) as the defaults of new instances.
+    // limiter mode, latency reporting, meter hold and fall-off) as the
+    // defaults of new instances.
     bool savePreferencesAsDefault();
     bool removeDefaultBank(int bank);
     const std::string& currentDirectory() const { return mCurrDir; }
@@ -168,6 +169,7 @@ private:
     void noteModuleNeeds();
     void updateChannelModes();
     void updateLimiterRelease();
+    void updateReportedLatency();
     void updateDryLength();
     void computeMainTargets();
     int dryDelayLength(float value) const;
@@ -206,6 +208,8 @@ private:
     int mLimiterMode = 2;
     float mReleaseMs = 70.0f;
     float mMeterHold = 0.25f, mMeterFalloff = 1.0f / 3.0f;
+    float mReportLatencyValue = 0.25f;
+    bool mReportLatency = false;
     int mCurrOp = 0, mCurrMain = 1, mCurrMod = 0;
     int mPreviewMode = 0;
 

@@ -151,7 +151,8 @@ bool Plugin::removeDefaultBank(int bank) {
 namespace {
 // The preferences kept as defaults, by parameter index.
 constexpr int kPreferenceIndices[] = {param::kTempoSync, param::kTempo, param::kPpqOffset,
-                                      param::kOutLimiter, param::kMeterHold, param::kMeterFalloff};
+                                      param::kOutLimiter, param::kMeterHold, param::kMeterFalloff,
+                                      param::kReportLatency};
 constexpr const char* kPreferencesSetting = "Preferences";
 }  // namespace
 

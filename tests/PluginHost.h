@@ -30,6 +30,7 @@ public:
     bool answerCanDoSendMidi = true;
     int connectedInputs = 4;  // pins from this index on report "not connected"
     std::vector<Automation> automations;
+    int ioChanges = 0;  // audioMasterIOChanged calls
     vst::VstTimeInfo timeInfo{};
 
     static void* library() {
@@ -149,6 +150,7 @@ private:
                            ? 1
                            : 0;
             case vst::audioMasterAutomate: self->automations.push_back({index, opt}); return 0;
+            case vst::audioMasterIOChanged: ++self->ioChanges; return 1;
             default: return 0;
         }
     }

@@ -391,3 +391,53 @@ TEST(PluginBinary, StoredValuesHaveNamesLabelsAndTexts) {
     }
     EXPECT_EQ(host.display(5000), "");
 }
+
+namespace {
+// Where an impulse comes out of the dry path (no structural delay of its own)
+// after a suspend and resume settle every smoothed control.
+int measuredDelay(PluginHost& host) {
+    host.call(vst::effMainsChanged, 0, 0);
+    host.call(vst::effMainsChanged, 0, 1);
+    std::vector<float> ir = impulseResponse(host, 2048);
+    int peak = 0;
+    for (size_t i = 1; i < ir.size(); ++i)
+        if (std::fabs(ir[i]) > std::fabs(ir[peak])) peak = static_cast<int>(i);
+    return peak;
+}
+}  // namespace
+
+TEST(PluginBinary, ReportedLatencyIsTheMeasuredDelayWhenAskedFor) {
+    PluginHost host;
+    ASSERT_TRUE(host.open());
+    host.set(param::kMix, 0.0f);
+    host.set(param::kDryDly, 0.0f);
+    // By default nothing is reported, although the limiter delays.
+    EXPECT_EQ(host.effect->initialDelay, 0);
+    EXPECT_EQ(measuredDelay(host), 128);
+    EXPECT_EQ(host.display(param::kReportLatency), "off");
+
+    host.set(param::kReportLatency, 0.75f);
+    EXPECT_EQ(host.ioChanges, 1);
+    EXPECT_EQ(host.display(param::kReportLatency), "on");
+    EXPECT_EQ(host.effect->initialDelay, measuredDelay(host));
+    EXPECT_EQ(host.effect->initialDelay, 128);
+
+    disableLimiter(host);
+    EXPECT_EQ(host.ioChanges, 2);
+    EXPECT_EQ(host.effect->initialDelay, measuredDelay(host));
+    EXPECT_EQ(host.effect->initialDelay, 0);
+
+    host.set(param::kOutLimiter, discreteValue(3, 16));
+    host.call(vst::effSetSampleRate, 0, 0, nullptr, 96000.0f);
+    host.sampleRate = 96000.0;
+    EXPECT_EQ(host.ioChanges, 4);
+    EXPECT_EQ(host.effect->initialDelay, measuredDelay(host));
+    EXPECT_EQ(host.effect->initialDelay, 256);
+
+    // A change that leaves the delay alone is not announced.
+    host.set(param::kOutLimiter, discreteValue(1, 16));
+    EXPECT_EQ(host.ioChanges, 4);
+    host.set(param::kReportLatency, 0.25f);
+    EXPECT_EQ(host.effect->initialDelay, 0);
+    EXPECT_EQ(host.ioChanges, 5);
+}
