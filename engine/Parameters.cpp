@@ -1,6 +1,7 @@
 // The engine's parameter list: what each index does to the engine, and its
 // name, label and display text for the host.
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -113,28 +114,32 @@ void Plugin::setParameter(int32_t index, float value) {
         int s = index - kOpType1;
         mOpTypeValue[s] = v;
         int type = discreteIndex(v, kNumTypeSteps);
-        if (type != mOpType[s]) {
-            replaceOperator(s, type);
+        if (onAudioThread()) {
+            requestModule<Operator>(s, type);
+        } else if (type != mOpType[s]) {
+            replaceModule<Operator>(s, type);
             restoreOperatorSlot = s;
         }
     } else if (inRange(index, kOpParams, kNumOperatorSlots * kOperatorParams)) {
         int s = (index - kOpParams) / kOperatorParams, i = (index - kOpParams) % kOperatorParams;
         mOpMirror[s][i] = v;
-        mOps[s]->setParameter(i, v);
-        opMemory(s, mOpType[s], i) = v;
+        if (!(mPreparedSlots & (1 << s))) mOps[s]->setParameter(i, v);
+        std::atomic_ref<float>(opMemory(s, mOpType[s], i)).store(v, std::memory_order_relaxed);
     } else if (inRange(index, kModType1, kNumModulatorSlots)) {
         int s = index - kModType1;
         mModTypeValue[s] = v;
         int type = discreteIndex(v, kNumTypeSteps);
-        if (type != mModType[s]) {
-            replaceModulator(s, type);
+        if (onAudioThread()) {
+            requestModule<Modulator>(s, type);
+        } else if (type != mModType[s]) {
+            replaceModule<Modulator>(s, type);
             restoreModulatorSlot = s;
         }
     } else if (inRange(index, kModParams, kNumModulatorSlots * kModulatorParams)) {
         int s = (index - kModParams) / kModulatorParams, i = (index - kModParams) % kModulatorParams;
         mModMirror[s][i] = v;
-        mMods[s]->setParameter(i, v);
-        modMemory(s, mModType[s], i) = v;
+        if (!(mPreparedSlots & (16 << s))) mMods[s]->setParameter(i, v);
+        std::atomic_ref<float>(modMemory(s, mModType[s], i)).store(v, std::memory_order_relaxed);
     } else if (inRange(index, kSlotSens1, kNumModSlots)) {
         mSlots[index - kSlotSens1].sens = v;
     } else if (index == kDryDly) {

@@ -4,6 +4,8 @@
 // limiter, meters) and the preset store.
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -140,6 +142,9 @@ public:
         return (slot >= 0 && slot < kNumModulatorSlots) ? mMods[slot].get() : nullptr;
     }
     int limiterLatency() const { return mLimiter.lookahead(); }
+    // The longest time another thread held the processing lock since the
+    // last call, in nanoseconds (how long audio could have waited).
+    std::int64_t takeLongestLockHoldNs() { return mLongestHoldNs.exchange(0, std::memory_order_relaxed); }
 
 private:
     template <typename Sample>
@@ -161,8 +166,29 @@ private:
     void handleController(int controller, int value);
     void sortPendingEvents();
 
-    void replaceOperator(int slot, int type);
-    void replaceModulator(int slot, int type);
+    // Module replacement. Off the audio thread a module is built (`buildModule`)
+    // before the lock and only swapped in under it (`installModule`). On the
+    // audio thread a type change is a request: the builder thread prepares
+    // the module, and a control tick fades the slot out, swaps, fades it in.
+    template <class M>
+    std::unique_ptr<M> buildModule(int slot, int type);
+    template <class M>
+    void installModule(int slot, int type, std::unique_ptr<M>& module);
+    template <class M>
+    void retireModule(int slot, std::unique_ptr<M> module);
+    template <class M>
+    void replaceModule(int slot, int type);
+    template <class M>
+    void requestModule(int slot, int type);
+    template <class M>
+    void buildRequestedModules();
+    template <class M>
+    void switchPreparedModules();
+    void buildRequestedModules();
+    void switchPreparedModules();
+    bool onAudioThread() const;
+    // Applies the 416 values of a preset with its new modules built first.
+    void applyPresetValues(const float* values, bool storeLoading);
     void resetDestinationsOf(int first, int last, bool keep);
     void fullReset();
     void settleOnCurrentSettings();
@@ -175,20 +201,24 @@ private:
     int dryDelayLength(float value) const;
 
     // Holds the processing lock unless this thread already does (a preset
-    // being applied replaces modules from inside the lock).
+    // being applied replaces modules from inside the lock). Holds by anything
+    // but the audio loop are timed: each one is audio waiting.
     class ProcessLock {
     public:
-        explicit ProcessLock(Plugin& plugin);
+        explicit ProcessLock(Plugin& plugin, bool audioLoop = false);
         ~ProcessLock();
 
     private:
         Plugin& mPlugin;
         bool mOwned;
+        bool mTimed;
+        std::chrono::steady_clock::time_point mStart;
     };
 
     std::unique_ptr<vst::AEffEditor> mOwnedEditor;
     std::mutex mProcessMutex;
     std::atomic<std::thread::id> mLockOwner{};
+    std::atomic<std::int64_t> mLongestHoldNs{0};
     std::atomic<EngineListener*> mListener{nullptr};
 
     // Main section.
@@ -213,21 +243,46 @@ private:
     int mCurrOp = 0, mCurrMain = 1, mCurrMod = 0;
     int mPreviewMode = 0;
 
-    // Module slots.
+    // Module slots. Types are read by the builder thread, hence atomic.
     std::unique_ptr<Operator> mOps[kNumOperatorSlots];
     // The module a slot held before its last replacement, kept alive until
     // the next one: the editor thread may still be reading it.
     std::unique_ptr<Operator> mRetiredOps[kNumOperatorSlots];
     float mOpTypeValue[kNumOperatorSlots] = {};
-    int mOpType[kNumOperatorSlots] = {};
+    std::atomic<int> mOpType[kNumOperatorSlots] = {};
     float mOpBypass[kNumOperatorSlots] = {};
     Ramp mOpActive[kNumOperatorSlots];
     std::unique_ptr<Modulator> mMods[kNumModulatorSlots];
     std::unique_ptr<Modulator> mRetiredMods[kNumModulatorSlots];
     float mModTypeValue[kNumModulatorSlots] = {};
-    int mModType[kNumModulatorSlots] = {};
+    std::atomic<int> mModType[kNumModulatorSlots] = {};
     float mModBypass[kNumModulatorSlots] = {};
     Ramp mModActive[kNumModulatorSlots];
+    // A module asked for on the audio thread travels through its slot's
+    // handover: `requested` (audio thread, or cancelled under the lock) ->
+    // built by the builder thread -> `ready` -> swapped in at a tick, the old
+    // module going back as `retired` to be destroyed off the audio thread.
+    template <class M>
+    struct Handover {
+        std::atomic<int> requested{-1};
+        std::atomic<M*> ready{nullptr};
+        std::atomic<M*> retired{nullptr};
+        int readyType = -1;            // published with `ready`
+        float values[M::kCapacity] = {};  // the parameters `ready` was given
+        bool switching = false;        // audio thread: fading out to swap
+    };
+    Handover<Operator> mOpHandover[kNumOperatorSlots];
+    Handover<Modulator> mModHandover[kNumModulatorSlots];
+    std::mutex mRetiredMutex;  // the retired modules, between builder and host threads
+    std::atomic<float> mBuildRate{44100.0f};
+    std::atomic<std::thread::id> mAudioThread{};
+    std::thread::id mCreatorThread;
+    std::atomic<int> mBuilderWake{0};
+    std::atomic<bool> mBuilderStop{false};
+    std::thread mBuilder;
+    // During a preset load: slots (bit s operators, 4 + s modulators) whose
+    // new module already holds the preset's parameters.
+    int mPreparedSlots = 0;
     // What the installed modules need each sample, read once at installation
     // (noteModuleNeeds).
     bool mOpReadsTaps[kNumOperatorSlots] = {};
