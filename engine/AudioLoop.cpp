@@ -191,7 +191,7 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
 template <typename Sample>
 void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
     ScopedFlushToZero fpu;
-    ProcessLock lock(*this, true);
+    ProcessLock lock(*this, ProcessLock::kAudioLoop);
     mAudioThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
     if (inputs[0] == nullptr || outputs[0] == nullptr) return;
 

@@ -17,12 +17,19 @@ constexpr float kDefaultRate = 44100.0f;
 constexpr float kTwoPiThirtyHz = 188.49556f;
 }  // namespace
 
-Plugin::ProcessLock::ProcessLock(Plugin& plugin, bool audioLoop) : mPlugin(plugin) {
+Plugin::ProcessLock::ProcessLock(Plugin& plugin, Mode mode) : mPlugin(plugin) {
     mOwned = plugin.mLockOwner.load() != std::this_thread::get_id();
-    mTimed = mOwned && !audioLoop;
+    mHeld = true;
     if (mOwned) {
-        plugin.mProcessMutex.lock();
+        if (mode == kTry)
+            mOwned = mHeld = plugin.mProcessMutex.try_lock();
+        else
+            plugin.mProcessMutex.lock();
+    }
+    mTimed = mOwned && mode != kAudioLoop;
+    if (mOwned) {
         plugin.mLockOwner.store(std::this_thread::get_id());
+        plugin.applyQueuedParameters();
     }
     if (mTimed) mStart = std::chrono::steady_clock::now();
 }
@@ -285,7 +292,7 @@ void Plugin::resetDestinationsOf(int first, int last, bool keep) {
         ModSlot& slot = mSlots[k];
         if (slot.destination < first || slot.destination > last) continue;
         slot.destination = kDestinationNone;
-        slot.destinationValue = none;
+        std::atomic_ref<float>(slot.destinationValue).store(none, std::memory_order_relaxed);
         if (!mStore->loading()) mStore->setCurrentValue(param::kSlotDest1 + k, none);
     }
 }
@@ -469,7 +476,7 @@ void Plugin::switchPreparedModules() {
         const int typeIndex = (kIsOperator<M> ? param::kOpType1 : param::kModType1) + slot;
         for (int i = 0; i < M::kCapacity; ++i) {
             int index = (kIsOperator<M> ? param::opParam(slot, i) : param::modParam(slot, i));
-            mirror[i] = handover.values[i];
+            std::atomic_ref<float>(mirror[i]).store(handover.values[i], std::memory_order_relaxed);
             mStore->setCurrentValue(index, handover.values[i]);
             if (listener) listener->parameterChanged(index, handover.values[i]);
         }

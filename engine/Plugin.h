@@ -14,6 +14,7 @@
 #include "engine/EngineListener.h"
 #include "engine/Limiter.h"
 #include "engine/ParameterLayout.h"
+#include "engine/ParameterQueue.h"
 #include "engine/PresetStore.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
@@ -203,17 +204,26 @@ private:
     // Holds the processing lock unless this thread already does (a preset
     // being applied replaces modules from inside the lock). Holds by anything
     // but the audio loop are timed: each one is audio waiting.
+    // Whoever takes it first applies the parameter changes queued meanwhile.
     class ProcessLock {
     public:
-        explicit ProcessLock(Plugin& plugin, bool audioLoop = false);
+        enum Mode { kWait, kAudioLoop, kTry };
+        explicit ProcessLock(Plugin& plugin, Mode mode = kWait);
         ~ProcessLock();
+        // Whether this thread holds the lock (kTry may fail).
+        bool held() const { return mHeld; }
 
     private:
         Plugin& mPlugin;
         bool mOwned;
+        bool mHeld;
         bool mTimed;
         std::chrono::steady_clock::time_point mStart;
     };
+    // The effects of setParameter, on a thread that may touch the engine.
+    void applyParameter(int32_t index, float value);
+    void applyQueuedParameters();
+    ParameterQueue mParameterQueue;
 
     std::unique_ptr<vst::AEffEditor> mOwnedEditor;
     std::mutex mProcessMutex;
