@@ -136,7 +136,7 @@ public:
     void setListener(EngineListener* listener) { mListener.store(listener, std::memory_order_release); }
     // Reads the four meter peaks (input L/R, output L/R) and clears them.
     void readMeters(float peaks[4]);
-    float getCurrentTempoValue() const { return (mCurrentTempo - 30.0f) / 270.0f; }
+    float getCurrentTempoValue() const { return (mCurrentTempo.load(std::memory_order_relaxed) - 30.0f) / 270.0f; }
     bool isModulatable(int slot, int index);
     Operator* getOperator(int slot) { return (slot >= 0 && slot < kNumOperatorSlots) ? mOps[slot].get() : nullptr; }
     Modulator* getModulator(int slot) {
@@ -385,7 +385,8 @@ private:
     std::atomic<float> mMeters[4];
 
     // Transport.
-    float mCurrentTempo = 120.0f;
+    // Set by the audio thread each block, shown by the editor.
+    std::atomic<float> mCurrentTempo{120.0f};
     double mSongPosition = 0.0;
     float mInvRate = 1.0f / 44100.0f;
     float mSmoothing30 = 0.0f;
