@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 #include <type_traits>
+#include <ctime>
 #include <unistd.h>
 
 #include "modules/ModuleTypes.h"
@@ -13,6 +14,12 @@ namespace vh {
 
 namespace {
 constexpr float kDefaultRate = 44100.0f;
+
+std::int64_t threadCpuNs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 // 2*pi*30 Hz in single precision: the main controls' one-pole smoothing.
 constexpr float kTwoPiThirtyHz = 188.49556f;
 }  // namespace
@@ -31,12 +38,12 @@ Plugin::ProcessLock::ProcessLock(Plugin& plugin, Mode mode) : mPlugin(plugin) {
         plugin.mLockOwner.store(std::this_thread::get_id());
         plugin.applyQueuedParameters();
     }
-    if (mTimed) mStart = std::chrono::steady_clock::now();
+    if (mTimed) mStartNs = threadCpuNs();
 }
 
 Plugin::ProcessLock::~ProcessLock() {
     if (mTimed) {
-        std::int64_t held = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - mStart).count();
+        std::int64_t held = threadCpuNs() - mStartNs;
         std::int64_t longest = mPlugin.mLongestHoldNs.load(std::memory_order_relaxed);
         while (held > longest && !mPlugin.mLongestHoldNs.compare_exchange_weak(longest, held, std::memory_order_relaxed)) {
         }

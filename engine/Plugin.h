@@ -4,7 +4,6 @@
 // limiter, meters) and the preset store.
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -144,7 +143,8 @@ public:
     }
     int limiterLatency() const { return mLimiter.lookahead(); }
     // The longest time another thread held the processing lock since the
-    // last call, in nanoseconds (how long audio could have waited).
+    // last call, in nanoseconds of its processor time (how long audio could
+    // have waited on an idle machine).
     std::int64_t takeLongestLockHoldNs() { return mLongestHoldNs.exchange(0, std::memory_order_relaxed); }
 
 private:
@@ -203,7 +203,9 @@ private:
 
     // Holds the processing lock unless this thread already does (a preset
     // being applied replaces modules from inside the lock). Holds by anything
-    // but the audio loop are timed: each one is audio waiting.
+    // but the audio loop are timed (in the holder's processor time, so that
+    // a holder preempted on a busy machine does not count): each one is
+    // audio waiting.
     // Whoever takes it first applies the parameter changes queued meanwhile.
     class ProcessLock {
     public:
@@ -218,7 +220,7 @@ private:
         bool mOwned;
         bool mHeld;
         bool mTimed;
-        std::chrono::steady_clock::time_point mStart;
+        std::int64_t mStartNs = 0;
     };
     // The effects of setParameter, on a thread that may touch the engine.
     void applyParameter(int32_t index, float value);

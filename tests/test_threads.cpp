@@ -223,6 +223,13 @@ public:
         while (mBlocks.load() < start + n) std::this_thread::yield();
     }
     bool finite() const { return mFinite; }
+    // Lets `blocks` more blocks run, stops, and answers whether every output
+    // sample was finite.
+    bool finishAfter(int blocks) {
+        waitForBlocks(blocks);
+        stop();
+        return finite();
+    }
 
 private:
     std::atomic<bool> mStop{false};
@@ -230,6 +237,12 @@ private:
     bool mFinite = true;
     std::thread mThread;
 };
+
+std::vector<char> chunkOf(PluginHost& host) {
+    void* data = nullptr;
+    auto size = static_cast<size_t>(host.call(vst::effGetChunk, 0, 0, &data));
+    return std::vector<char>(static_cast<char*>(data), static_cast<char*>(data) + size);
+}
 }  // namespace
 
 TEST(RealtimeThreads, HostAutomatesEveryParameterWhileAudioRuns) {
@@ -244,8 +257,7 @@ TEST(RealtimeThreads, HostAutomatesEveryParameterWhileAudioRuns) {
         }
         audio.waitForBlocks(2);
     }
-    audio.stop();
-    EXPECT_TRUE(audio.finite());
+    EXPECT_TRUE(audio.finishAfter(1));
 }
 
 TEST(RealtimeThreads, PresetsAndChunksLoadWhileAudioRuns) {
@@ -257,13 +269,10 @@ TEST(RealtimeThreads, PresetsAndChunksLoadWhileAudioRuns) {
         selection[1] = preset;
         host.call(vst::effVendorSpecific, kVendorCommand, kVendorSelectPreset, selection);
     }
-    void* data = nullptr;
-    int32_t size = static_cast<int32_t>(host.call(vst::effGetChunk, 0, 0, &data));
-    std::vector<char> chunk(static_cast<char*>(data), static_cast<char*>(data) + size);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(host.call(vst::effSetChunk, 0, size, chunk.data()), 0);
-    audio.waitForBlocks(2);
-    audio.stop();
-    EXPECT_TRUE(audio.finite());
+    std::vector<char> chunk = chunkOf(host);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(host.call(vst::effSetChunk, 0, static_cast<intptr_t>(chunk.size()), chunk.data()), 0);
+    EXPECT_TRUE(audio.finishAfter(2));
 }
 
 // Controllers assigned to knobs and the main controls move them from the
@@ -276,12 +285,10 @@ TEST(RealtimeThreads, MidiControllersMoveKnobsWhileTheHostReads) {
     host.set(param::kSlotDest1, discreteValue(1, kNumDestinations));  // main Mix
     // Controller 7 moves KNOB1 and controller 8 the Mix (the chunk carries
     // the assignments at its end: KNOB1..8, Input, Mix, Output).
-    void* data = nullptr;
-    int32_t size = static_cast<int32_t>(host.call(vst::effGetChunk, 0, 0, &data));
-    std::vector<char> chunk(static_cast<char*>(data), static_cast<char*>(data) + size);
+    std::vector<char> chunk = chunkOf(host);
     int32_t assignments[kNumCcAssignments] = {7, -1, -1, -1, -1, -1, -1, -1, -1, 8, -1};
-    std::memcpy(chunk.data() + size - sizeof(assignments), assignments, sizeof(assignments));
-    ASSERT_EQ(host.call(vst::effSetChunk, 0, size, chunk.data()), 0);
+    std::memcpy(chunk.data() + chunk.size() - sizeof(assignments), assignments, sizeof(assignments));
+    ASSERT_EQ(host.call(vst::effSetChunk, 0, static_cast<intptr_t>(chunk.size()), chunk.data()), 0);
     float sum = 0.0f;
     {
         AudioThread audio(host, [&](int i) {
@@ -289,9 +296,7 @@ TEST(RealtimeThreads, MidiControllersMoveKnobsWhileTheHostReads) {
         });
         audio.waitForBlocks(10);
         for (int i = 0; i < 2000; ++i) sum += host.get(param::kKnob1) + host.get(param::kMix);
-        audio.waitForBlocks(10);
-        audio.stop();
-        EXPECT_TRUE(audio.finite());
+        EXPECT_TRUE(audio.finishAfter(10));
     }
     EXPECT_TRUE(std::isfinite(sum));
     EXPECT_GT(host.automations.size(), 0u);
@@ -329,8 +334,7 @@ TEST_F(EditorThreads, EditorOpensAndClosesWhileAudioRunsAndAutomates) {
             }
             host.call(vst::effEditClose);
         }
-        audio.stop();
-        EXPECT_TRUE(audio.finite());
+        EXPECT_TRUE(audio.finishAfter(1));
     }
     xcb_destroy_window(connection, parent);
     xcb_disconnect(connection);
