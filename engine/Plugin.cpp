@@ -511,12 +511,14 @@ VH_INSTANTIATE(Modulator)
 
 void Plugin::restoreRememberedParameters(bool modulatorSlot, int slot) {
     if (slot < 0 || slot > 3) return;
+    // The memory is written wherever parameters are applied, the audio thread too.
+    auto remembered = [](float& value) { return std::atomic_ref<float>(value).load(std::memory_order_relaxed); };
     if (modulatorSlot) {
         for (int i = 0; i < kModulatorParams; ++i)
-            setParameter(param::modParam(slot, i), modMemory(slot, mModType[slot], i));
+            setParameter(param::modParam(slot, i), remembered(modMemory(slot, mModType[slot], i)));
     } else {
         for (int i = 0; i < kOperatorParams; ++i)
-            setParameter(param::opParam(slot, i), opMemory(slot, mOpType[slot], i));
+            setParameter(param::opParam(slot, i), remembered(opMemory(slot, mOpType[slot], i)));
     }
 }
 
