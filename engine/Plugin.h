@@ -225,6 +225,7 @@ private:
     // The effects of setParameter, on a thread that may touch the engine.
     void applyParameter(int32_t index, float value);
     void applyQueuedParameters();
+    void applyPendingChanges();
     ParameterQueue mParameterQueue;
 
     std::unique_ptr<vst::AEffEditor> mOwnedEditor;

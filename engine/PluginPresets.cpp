@@ -81,7 +81,12 @@ void Plugin::setPresetName(int bank, int preset, const char* name) {
     if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
 }
 
+// Changes still queued for the audio thread belong in what is saved: taking
+// the lock applies them (and is released before the slow part).
+void Plugin::applyPendingChanges() { ProcessLock lock(*this); }
+
 int32_t Plugin::getChunk(void** data, bool) {
+    applyPendingChanges();
     int32_t cc[kNumCcAssignments];
     for (int e = 0; e < kNumCcAssignments; ++e) cc[e] = getCcAssignment(e);
     mStore->writeChunk(cc, mChunk.data());
@@ -135,6 +140,7 @@ bool Plugin::loadPresetFile(const std::string& path) {
 }
 
 bool Plugin::savePresetFile(const std::string& path) {
+    applyPendingChanges();
     float values[param::kNumPresetValues];
     for (int i = 0; i < param::kNumPresetValues; ++i) values[i] = getParameter(i);
     std::vector<std::uint8_t> bytes(kPresetFileSize);
@@ -165,6 +171,7 @@ bool Plugin::saveBankFile(int bank, const std::string& path) {
 }
 
 bool Plugin::copyPreset() {
+    applyPendingChanges();
     float values[param::kNumPresetValues];
     for (int i = 0; i < param::kNumPresetValues; ++i) values[i] = getParameter(i);
     std::vector<std::uint8_t> bytes(kPresetFileSize);
@@ -199,6 +206,7 @@ constexpr const char* kPreferencesSetting = "Preferences";
 
 // Stored as readable "index=value" lines, one per preference.
 bool Plugin::savePreferencesAsDefault() {
+    applyPendingChanges();
     std::string text;
     for (int index : kPreferenceIndices) {
         char line[kTextSize];

@@ -199,6 +199,48 @@ TEST(RealtimeThreads, PresetLoadsAndChunkRestoresNeverHoldUpTheAudioThread) {
 }
 
 namespace {
+// A host that keeps the audio thread inside a block (it asks for the time
+// under the processing lock) until the test lets it go.
+std::atomic<bool> gHoldBlock{false}, gInsideBlock{false};
+intptr_t gatingHost(vst::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    if (opcode == vst::audioMasterVersion) return 2400;
+    if (opcode == vst::audioMasterGetTime && gHoldBlock.load()) {
+        gInsideBlock = true;
+        while (gHoldBlock.load()) std::this_thread::yield();
+        gInsideBlock = false;
+    }
+    return 0;
+}
+}  // namespace
+
+// A change made while a block runs waits for the engine instead of the
+// caller waiting for the block, and is never lost: what is saved has it.
+TEST(RealtimeThreads, ChangesMadeDuringABlockReachTheEngineAndTheChunk) {
+    Plugin plugin(gatingHost);
+    gHoldBlock = true;
+    std::thread audio([&] {
+        SineBlocks signal;
+        signal.block(plugin);
+    });
+    while (!gInsideBlock.load()) std::this_thread::yield();
+    plugin.setParameter(param::kMix, 0.25f);
+    plugin.setParameter(param::kKnob1 + 2, 0.75f);
+    EXPECT_FLOAT_EQ(plugin.getParameter(param::kMix), 1.0f);  // not yet: the block still runs
+    gHoldBlock = false;
+    audio.join();
+    void* data = nullptr;
+    int32_t size = plugin.getChunk(&data, false);
+    ASSERT_GT(size, 0);
+    EXPECT_FLOAT_EQ(plugin.getParameter(param::kMix), 0.25f);
+    EXPECT_FLOAT_EQ(plugin.getParameter(param::kKnob1 + 2), 0.75f);
+    // Bank 0, preset 0 is the current record: its Mix value in the chunk.
+    const std::size_t mixOffset = 32 + 13 + 24 + 4 * param::kMix;
+    float stored;
+    std::memcpy(&stored, static_cast<char*>(data) + mixOffset, sizeof stored);
+    EXPECT_FLOAT_EQ(stored, 0.25f);
+}
+
+namespace {
 // Audio through the binary on a thread of its own until told to stop.
 class AudioThread {
 public:
