@@ -160,17 +160,18 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
 }
 
 Plugin::~Plugin() {
-    // The window goes first: it listens to the engine and reads its state.
+    // The builder goes first: it may be asking the editor for its preview mode.
+    mBuilderStop.store(true, std::memory_order_release);
+    mBuilderWake.fetch_add(1, std::memory_order_release);
+    mBuilderWake.notify_one();
+    mBuilder.join();
+    // Then the window: it listens to the engine and reads its state.
     if (mOwnedEditor) {
         mOwnedEditor->close();
         setEditor(nullptr);
         mOwnedEditor.reset();
     }
     mListener.store(nullptr);
-    mBuilderStop.store(true, std::memory_order_release);
-    mBuilderWake.fetch_add(1, std::memory_order_release);
-    mBuilderWake.notify_one();
-    mBuilder.join();
     for (auto& handover : mOpHandover) {
         delete handover.ready.load();
         delete handover.retired.load();
