@@ -255,7 +255,11 @@ void CMyNameKnob::draw(CDrawContext* context) {
 }
 
 CMouseEventResult CMyNameKnob::onMouseDown(CPoint& where, const CButtonState& buttons) {
-    if (!mAssigned) return kMouseEventNotHandled;
+    if (!mAssigned) {
+        // Unused, yet a touch the modulation page may take as a source.
+        if (buttons.isLeftButton()) notifyClick(buttons);
+        return kMouseEventNotHandled;
+    }
     CMouseEventResult result = CMyKnob::onMouseDown(where, buttons);
     setDirty();
     return result;
@@ -582,8 +586,24 @@ CMouseEventResult CMeter::onMouseDown(CPoint& where, const CButtonState& buttons
 
 CInfo::CInfo(const CRect& size, CBitmap* font) : CView(size), mFont(font) { setMouseEnabled(false); }
 
+void CInfo::setMessage(const std::string& line1, const std::string& line2, bool error) {
+    const std::string* lines[2] = {&line1, &line2};
+    for (int i = 0; i < 2; ++i) {
+        mMessage[i] = cutText(*lines[i], kLineLength);
+        for (char& c : mMessage[i])
+            if (c < 32 || c > 126) c = '?';
+    }
+    mError = error;
+    setDirty();
+}
+
 void CInfo::draw(CDrawContext* context) {
     double x = mSize.left + 6;
+    if (!mMessage[0].empty() || !mMessage[1].empty()) {
+        CTextPrinter::print(context, mFont, x, mSize.top + 12, mMessage[0].c_str(), false, true, mError);
+        CTextPrinter::print(context, mFont, x, mSize.top + 24, mMessage[1].c_str(), false, true, mError);
+        return;
+    }
     CTextPrinter::print(context, mFont, x, mSize.top + 12, "VORNHALYX MODULAR MULTI-EFFECT", false, true);
     CTextPrinter::print(context, mFont, x, mSize.top + 24, "Version:", false, true);
     CTextPrinter::print(context, mFont, x + 54, mSize.top + 24, "1.0.0", false, true);

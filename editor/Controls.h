@@ -277,13 +277,23 @@ private:
     int mShownBar = -1, mShownPeak = -1;
 };
 
+// The title and version, or instead the outcome of the last library action
+// (errors in the mark colour) until the next one.
 class CInfo : public toolkit::CView {
 public:
+    static constexpr size_t kLineLength = 37;
+
     CInfo(const CRect& size, CBitmap* font);
     void draw(CDrawContext* context) override;
+    // Lines are cut to what fits; characters outside the font print as '?'.
+    void setMessage(const std::string& line1, const std::string& line2 = "", bool error = false);
+    const std::string& messageLine(int line) const { return mMessage[line == 0 ? 0 : 1]; }
+    bool isError() const { return mError; }
 
 private:
     CBitmap* mFont;
+    std::string mMessage[2];
+    bool mError = false;
 };
 
 }  // namespace vh::editor

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "editor/CordPage.h"
 #include "editor/EditorConversions.h"
+#include "editor/LibraryPage.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
 #include "toolkit/COffscreenWindow.h"
@@ -46,7 +48,7 @@ constexpr int kKnobSourceFirst = 4;  // modulation sources 4..11 are the knobs
 bool isPlainTag(int tag) {
     return tag == kPpqOffset || inRange(tag, kOpBypass1, 8) || tag == kOutLimiter || tag == kTempoSync ||
            tag == kOpLrMs || tag == kOpInv || tag == kMeterHold || tag == kMeterFalloff || tag == kSaveAsDefault ||
-           tag == kReportLatency;
+           tag == kModulationPreview || tag == kReportLatency;
 }
 }  // namespace
 
@@ -194,13 +196,15 @@ bool Editor::build() {
     mMeters[1]->setPartner(mMeters[0]);
     mMeters[2]->setPartner(mMeters[3]);
     mMeters[3]->setPartner(mMeters[2]);
-    mFrame->addView(new CInfo(CRect(296, 300, 526, 335), mArt->font));
+    mInfo = new CInfo(CRect(296, 300, 526, 335), mArt->font);
+    mFrame->addView(mInfo);
 
     // Values changed while the window was closed are read afresh below.
     for (auto& f : mPendingFlag) f.store(false, std::memory_order_relaxed);
     mAnyPending.store(false);
     mLearnEndedPending.store(false);
     mRefreshPending.store(false);
+    mLearnedController.store(-1);
     mShownPage = -1;
     mPulse = 0;
     mLastPulseMs = mLastBlinkMs = mFrame->getTimeMs();
@@ -230,6 +234,9 @@ void Editor::teardown() {
     std::fill(std::begin(mMeters), std::end(mMeters), nullptr);
     mOpSelector = mModSelector = nullptr;
     mPage = mOpPanel = mModPanel = nullptr;
+    mLibrary = nullptr;
+    mInfo = nullptr;
+    mCord = nullptr;
     mShownPage = -1;
     mArt.reset();
 }
@@ -276,6 +283,12 @@ bool Editor::applyPending() {
     if (mRefreshPending.exchange(false, std::memory_order_acq_rel)) {
         for (int k = 0; k < kNumKnobs; ++k) refreshKnobName(k);
         refreshAssignments();
+        any = true;
+    }
+    // Before the end of learning: the controller is what the page waits for.
+    int learned = mLearnedController.exchange(-1, std::memory_order_acq_rel);
+    if (learned >= 0 && mCord) {
+        mCord->controllerLearned(learned);
         any = true;
     }
     if (mLearnEndedPending.exchange(false, std::memory_order_acq_rel)) {
@@ -329,6 +342,7 @@ void Editor::applyParameter(int index, float v) {
     // module panels).
     if (index != kCurrOp && index != kCurrMod && index != kCurrMain && !inRange(index, kKnob1, kNumKnobs))
         if (CControl* c = controlForTag(index)) c->setValue(v);
+    if (mCord) mCord->engineChanged(index);
 }
 
 // --- idle step ----------------------------------------------------------------
@@ -338,6 +352,8 @@ void Editor::idleStep() {
     uint64_t now = mFrame->getTimeMs();
     if (tempoLocked())
         if (CControl* tempo = controlForTag(kTempo)) tempo->setValue(mPlugin->getCurrentTempoValue());
+
+    if (mLibrary) mLibrary->idle();
 
     float peaks[4];
     mPlugin->readMeters(peaks);
@@ -367,6 +383,7 @@ void Editor::idleStep() {
         mOpSelector->setPulse(mPulse);
         mModSelector->setPulse(mPulse);
     }
+    if (mCord) mCord->idle();
 }
 
 bool Editor::tempoLocked() const { return discreteIndex(mPlugin->getParameter(kTempoSync), 4) == 1; }
@@ -455,6 +472,27 @@ int32_t Editor::controlModifierClicked(CControl* control, CButtonState buttons) 
 
 void Editor::panelTouched(int which) {
     mLastTouched = which == -1 ? tag::kModButton1 + mCurrMod : tag::kOpButton1 + mCurrOp;
+    if (mCord) mCord->offerTouch(mLastTouched);
+}
+
+// While a browser of the modulation page is open, a touched control may be
+// what it learns.
+void Editor::controlClicked(CControl* control, CButtonState) {
+    if (mCord) mCord->offerTouch(control->getTag());
+}
+
+int Editor::modulationPreviewMode() const { return discreteIndex(mPlugin->getParameter(kModulationPreview), 3); }
+
+void Editor::markDestinations() {
+    bool browsing = mCord && mCord->mode() == CCordWnd::kDestinationBrowser;
+    for (int s = 0; s < kNumOperatorSlots; ++s)
+        if (Operator* op = mPlugin->getOperator(s)) op->setDestinationHighlight(browsing);
+    for (int s = 0; s < kNumModulatorSlots; ++s)
+        if (Modulator* mod = mPlugin->getModulator(s)) mod->setDestinationHighlight(browsing);
+    for (CViewContainer* panel : {mOpPanel, mModPanel})
+        for (int i = 0; panel && i < panel->getNbViews(); ++i)
+            if (auto* p = dynamic_cast<CModuleParam*>(panel->getView(i)))
+                p->setMarked(mCord && mCord->offersDestination(p->getTag()));
 }
 
 // --- lookups ------------------------------------------------------------------
@@ -462,6 +500,11 @@ void Editor::panelTouched(int which) {
 void Editor::registerControl(CControl* control) {
     int t = control->getTag();
     if (t >= 0 && t < static_cast<int>(mByTag.size())) mByTag[t] = control;
+}
+
+void Editor::registerChildren(CViewContainer* container) {
+    for (int i = 0; i < container->getNbViews(); ++i)
+        if (auto* c = dynamic_cast<CControl*>(container->getView(i))) registerControl(c);
 }
 
 void Editor::unregisterChildren(CViewContainer* container) {
@@ -598,13 +641,16 @@ void Editor::buildModulePanel(bool modulator) {
     }
     if (count == 0)
         panel->addView(new CModuleText(CRect(0, 70, width, 80), mArt->font, "no parameters", CModuleText::kCentre));
+    markDestinations();
 }
 
 void Editor::buildPage(int page) {
     if (mPage) {
+        mCord = nullptr;
         unregisterChildren(mPage);
         mFrame->removeView(mPage, true);
         mPage = nullptr;
+        mLibrary = nullptr;
     }
     mShownPage = page;
     mPage = new CViewContainer(kPageRect);
@@ -612,9 +658,19 @@ void Editor::buildPage(int page) {
     mFrame->addView(mPage);
     static const char* const kTitles[4] = {"OP ROUTING", "LIBRARY", "PREFERENCES", "MOD ROUTING"};
     mPage->addView(new CModuleText(CRect(0, 2, kPageRect.getWidth(), 13), mArt->font, kTitles[page], CModuleText::kCentre));
+    if (page == 1) {
+        auto report = [this](const std::string& a, const std::string& b, bool error) {
+            if (mInfo) mInfo->setMessage(a, b, error);
+        };
+        mLibrary = new CLibWnd(CPoint(0, 0), mPlugin, mArt->font, report, mFileRunner);
+        mPage->addView(mLibrary);
+    }
     if (page == 2) buildPreferences(mPage);
-    // The routing pages and the library are built by their own views, which
-    // do not exist yet: the page shows its title only.
+    if (page == 3) {
+        mCord = buildModulationPage(mPage, mPlugin, mArt->font, this, [this](int) { markDestinations(); });
+        registerChildren(mPage);
+    }
+    markDestinations();
     mFrame->invalidRect(kPageRect);
 }
 

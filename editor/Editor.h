@@ -15,6 +15,7 @@
 #include "editor/Controls.h"
 #include "engine/EngineListener.h"
 #include "engine/ParameterLayout.h"
+#include "toolkit/CFileSelector.h"
 #include "toolkit/CFrame.h"
 #include "vst/AEffEditor.h"
 
@@ -32,6 +33,8 @@ constexpr int kModButton1 = 430;   // ..433
 }  // namespace tag
 
 class Editor;
+class CLibWnd;
+class CCordWnd;
 
 // The frame with one extra behaviour: a left click on a module panel's
 // surroundings counts as a touch of that panel's module button.
@@ -65,17 +68,25 @@ public:
     // The clock the next opened frame runs on (tests drive time by hand).
     void setClock(std::function<uint64_t()> clock) { mClock = std::move(clock); }
     const Artwork* artwork() const { return mArt.get(); }
+    // How the library page's file selector starts its program (tests answer
+    // in its place); empty for zenity.
+    void setFileSelectorRunner(toolkit::CCommandRunner runner) { mFileRunner = std::move(runner); }
 
     // --- engine (any thread: values are only stored) --------------------------
     void parameterChanged(int index, float value) override;
     void learnEnded() override { mLearnEndedPending.store(true, std::memory_order_release); }
     void refresh() override { mRefreshPending.store(true, std::memory_order_release); }
+    void learnController(int controller) override {
+        mLearnedController.store(controller, std::memory_order_release);
+    }
+    int modulationPreviewMode() const override;
 
     // --- controls -----------------------------------------------------------
     void valueChanged(CControl* control) override;
     void controlBeginEdit(CControl* control) override;
     void controlEndEdit(CControl* control) override;
     int32_t controlModifierClicked(CControl* control, CButtonState buttons) override;
+    void controlClicked(CControl* control, CButtonState buttons) override;
     void panelTouched(int buttonTag);
     int lastTouchedButton() const { return mLastTouched; }
 
@@ -91,6 +102,9 @@ public:
     toolkit::CViewContainer* operatorPanel() const { return mOpPanel; }
     toolkit::CViewContainer* modulatorPanel() const { return mModPanel; }
     int pulse() const { return mPulse; }
+    CLibWnd* libraryPage() const { return mLibrary; }
+    CInfo* info() const { return mInfo; }
+    CCordWnd* cordView() const { return mCord; }
 
 private:
     bool build();
@@ -108,6 +122,9 @@ private:
     void startLearn(CMyKnob* knob);
     void registerControl(CControl* control);
     void unregisterChildren(toolkit::CViewContainer* container);
+    void registerChildren(toolkit::CViewContainer* container);
+    // Module parameters the open destination browser would take are marked.
+    void markDestinations();
     bool tempoLocked() const;
 
     Plugin* mPlugin;
@@ -122,6 +139,7 @@ private:
     std::atomic<bool> mAnyPending{false};
     std::atomic<bool> mLearnEndedPending{false};
     std::atomic<bool> mRefreshPending{false};
+    std::atomic<int> mLearnedController{-1};
 
     std::array<CControl*, param::kNumIndices + 16> mByTag{};
     CMyKnob* mMainKnobs[3] = {};
@@ -135,6 +153,10 @@ private:
     toolkit::CViewContainer* mPage = nullptr;
     toolkit::CViewContainer* mOpPanel = nullptr;
     toolkit::CViewContainer* mModPanel = nullptr;
+    CLibWnd* mLibrary = nullptr;
+    CInfo* mInfo = nullptr;
+    toolkit::CCommandRunner mFileRunner;
+    CCordWnd* mCord = nullptr;
 
     int mShownPage = -1;
     int mCurrOp = 0;

@@ -193,20 +193,29 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
     ScopedFlushToZero fpu;
     ProcessLock lock(*this, ProcessLock::kAudioLoop);
     mAudioThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
-    if (inputs[0] == nullptr || outputs[0] == nullptr) return;
-
+    // Every call, however odd its arguments, ends as a full one does: the
+    // transport read, the pending MIDI forgotten, the lock and the
+    // processor's state restored. Missing buffers are silence in and
+    // nowhere out.
+    if (frames < 0) frames = 0;
     readTransport(frames);
 
-    Sample* inL = inputs[0];
-    Sample* inR = (inputs[1] && isInputConnected(1)) ? inputs[1] : inL;
-    Sample* outL = outputs[0];
-    Sample* outR = (outputs[1] && isOutputConnected(1)) ? outputs[1] : outputs[0];
-    bool side2 = inputs[2] && isInputConnected(2);
+    auto pointer = [](Sample** list, int i) { return list != nullptr ? list[i] : nullptr; };
+    Sample* inL = pointer(inputs, 0);
+    Sample* inR = (pointer(inputs, 1) && isInputConnected(1)) ? inputs[1] : inL;
+    bool side2 = pointer(inputs, 2) && isInputConnected(2);
     Sample* sideL = side2 ? inputs[2] : inL;
-    Sample* sideR = (inputs[3] && isInputConnected(3)) ? inputs[3] : side2 ? sideL : inR;
+    Sample* sideR = (pointer(inputs, 3) && isInputConnected(3)) ? inputs[3] : side2 ? sideL : inR;
+    Sample* outL = pointer(outputs, 0);
+    Sample* out1 = pointer(outputs, 1);
+    bool out1Connected = out1 != nullptr && isOutputConnected(1);
+    Sample* outR = out1Connected ? out1 : outL;
+    // A host that calls output 1 unconnected may still read the buffer it
+    // passed: it gets the right channel too, never stale memory.
+    Sample* outRExtra = (out1 != nullptr && !out1Connected) ? out1 : nullptr;
+    auto read = [](const Sample* buffer, int32_t n) { return buffer != nullptr ? toFloat(buffer[n]) : 0.0f; };
 
     resolveSources();
-    sortPendingEvents();
     int nextEvent = 0;
 
     float* const dryRingL = mDryL.data();
@@ -217,19 +226,15 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
 
     for (int32_t n = 0; n < frames; ++n) {
         // Read everything of this index before writing: buffers may be shared.
-        float xL = toFloat(inL[n]) * mInputGain[0].current;
-        float xR = toFloat(inR[n]) * mInputGain[1].current;
-        float scL = toFloat(sideL[n]);
-        float scR = toFloat(sideR[n]);
+        float xL = read(inL, n) * mInputGain[0].current;
+        float xR = read(inR, n) * mInputGain[1].current;
+        float scL = read(sideL, n);
+        float scR = read(sideR, n);
 
         smoothControls();
 
-        while (nextEvent < mNumOrderedEvents) {
-            const vst::VstEvent* event = mPendingEvents->events[mEventOrder[nextEvent]];
-            if (event->deltaFrames != n) break;
-            applyMidi(*reinterpret_cast<const vst::VstMidiEvent*>(event));
-            ++nextEvent;
-        }
+        while (nextEvent < mNumPendingMidi && mPendingMidi[nextEvent].deltaFrames == n)
+            applyMidi(mPendingMidi[nextEvent++].data);
 
         if (++mTickCounter >= kControlTick) {
             mTickCounter = 0;
@@ -268,15 +273,15 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
             if (!std::isfinite(yL)) yL = 0.0f;
             if (!std::isfinite(yR)) yR = 0.0f;
         }
-        outL[n] = static_cast<Sample>(yL);
-        outR[n] = static_cast<Sample>(yR);
+        if (outL) outL[n] = static_cast<Sample>(yL);
+        if (outR) outR[n] = static_cast<Sample>(yR);
+        if (outRExtra) outRExtra[n] = static_cast<Sample>(yR);
 
         peaks = max(peaks, abs(Vec4(xL, xR, yL, yR)));
     }
 
     for (int i = 0; i < 4; ++i) raiseMeter(mMeters[i], peaks[i]);
-    mPendingEvents = nullptr;
-    mNumOrderedEvents = 0;
+    mNumPendingMidi = 0;
 }
 
 template void Plugin::processBlock<float>(float**, float**, int32_t);

@@ -312,7 +312,12 @@ private:
         for (const Entry& entry : mBlock.entries) {
             if (knobName(record, entry)) continue;
             int index = engineParameterIndex(entry.key.c_str());
-            if (index >= 0) engineValue(record, index, entry);
+            // COMB, DISTORTION and REVERB have a parameter of their own called
+            // "type", whose host name is the slot's "OP<s> type": the block's
+            // second such line means that parameter.
+            const bool slotType = (index >= param::kOpType1 && index < param::kOpType1 + kNumOperatorSlots) ||
+                                  (index >= param::kModType1 && index < param::kModType1 + kNumModulatorSlots);
+            if (index >= 0 && !(slotType && mExplicit[index])) engineValue(record, index, entry);
             else moduleEntries.push_back(&entry);
         }
         for (const Entry* entry : moduleEntries) moduleValue(record, *entry);

@@ -9,6 +9,10 @@
 //     OP1 time = 0.35             # module parameter, named as the host names it
 //     IN->OP1 = 1.0               # engine parameter, raw normalised value
 //     KNOB1 name = "Feedback"     # knob name, at most 8 characters
+//     OP2 type = REVERB           # slot type ...
+//     OP2 type = 0.15             # ... and a second line: the module's own
+//                                 # parameter called "type" (COMB,
+//                                 # DISTORTION, REVERB)
 //
 // Every preset starts from the neutral values (those of "[flat]": a serial
 // chain OP1 -> OP4 of GAIN operators, EMPTY modulators, idle modulation

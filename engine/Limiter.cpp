@@ -33,36 +33,20 @@ void Limiter::setReleaseTime(float releaseMs) {
 void Limiter::reset() {
     mBufferL.fill(0.0f);
     mBufferR.fill(0.0f);
-    mTree.fill(0.0f);
-    mTree[0] = kSentinel;
+    mPeaks.fill(0.0f);
+    mSuffixMax.fill(0.0f);
+    mRunMax = 0.0f;
     for (float& e : mEnv) e = 0.0f;
     mPos = 0;
-    mTreePos = 0;
 }
 
-// Leaves live at N..2N-1; each inner node holds the larger of its children,
-// so the root (slot 1) is the window maximum. Only the path from the changed
-// leaf up is touched, and it stops as soon as a node no longer changes.
-float Limiter::pushPeak(float v) {
-    int q = mLength + mTreePos;
-    float old = mTree[q];
-    mTree[q] = v;
-    if (v > old) {
-        while (q > 1 && v > mTree[q ^ 1]) {
-            q >>= 1;
-            if (mTree[q] >= v) break;
-            mTree[q] = v;
-        }
-    } else if (old > mTree[q ^ 1]) {
-        while (q > 1) {
-            q >>= 1;
-            float larger = mTree[2 * q] > mTree[2 * q + 1] ? mTree[2 * q] : mTree[2 * q + 1];
-            if (mTree[q] == larger) break;
-            mTree[q] = larger;
-        }
+void Limiter::closeRun() {
+    float suffix = 0.0f;
+    for (int i = mLength - 1; i >= 0; --i) {
+        suffix = std::max(suffix, mPeaks[i]);
+        mSuffixMax[i] = suffix;
     }
-    if (++mTreePos >= mLength) mTreePos = 0;
-    return mTree[1];
+    mRunMax = 0.0f;
 }
 
 }  // namespace vh

@@ -1,10 +1,13 @@
 #pragma once
 // Output peak limiter with lookahead: the signal is delayed by N samples while
-// a max-tree tracks the largest peak of the last N samples; four one-pole
-// envelope stages with staggered attack and release times follow that peak,
-// and the delayed signal is divided by the largest of them (never below 1).
+// a running window maximum tracks the largest peak of the last N samples; four
+// one-pole envelope stages with staggered attack and release times follow that
+// peak, and the delayed signal is divided by the largest of them (never below
+// 1).
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "modules/Vec4.h"
 
@@ -28,13 +31,14 @@ public:
         float delayedR = mBufferR[mPos];
         mBufferL[mPos] = inL;
         mBufferR[mPos] = inR;
-        if (++mPos >= mLength) mPos = 0;
 
         float p = inL < 0 ? -inL : inL;
         float pr = inR < 0 ? -inR : inR;
         if (pr > p) p = pr;
         if (!(p > kPeakFloor)) p = kPeakFloor;  // also replaces NaN
+        mPeaks[mPos] = p;
         float windowMax = pushPeak(p);
+        if (++mPos >= mLength) mPos = 0;
 
         // The four stages side by side, one per lane. The maxima are taken
         // as "larger than" tests, so a stage gone NaN never becomes the gain.
@@ -47,6 +51,17 @@ public:
         float gain = g[0];
         for (int k = 1; k < kStages; ++k)
             if (g[k] > gain) gain = g[k];
+        // The stages cannot always settle within the lookahead (a sudden
+        // loud step at the top of a rate band, a lone peak just above 1):
+        // where they have not reached the outgoing sample's own peak, that
+        // peak is the gain, so nothing ever leaves above full scale. Samples
+        // the envelopes already held keep their exact arithmetic.
+        float delayedPeak = std::max(std::fabs(delayedL), std::fabs(delayedR));
+        if (delayedPeak > gain) {
+            outL = delayedL / delayedPeak;
+            outR = delayedR / delayedPeak;
+            return;
+        }
         float inv = 1.0f / gain;
         outL = delayedL * inv;
         outR = delayedR * inv;
@@ -55,16 +70,28 @@ public:
 private:
     static constexpr int kStages = 4;
     static constexpr float kPeakFloor = 0.00001f;
-    static constexpr float kSentinel = 1e10f;
 
-    // Replaces the oldest leaf with v and returns the maximum of the window.
-    float pushPeak(float v);
+    // Stores the peak of the sample just written at the current position and
+    // returns the maximum of the last N peaks. The window is split at the
+    // start of the current run of N positions (van Herk / Gil-Werman): the
+    // running maximum of the current run, and the suffix maxima of the run
+    // before it, formed once per run. Exact, and without data-dependent
+    // branches, so its cost does not depend on the signal.
+    float pushPeak(float v) {
+        mRunMax = std::max(mRunMax, v);
+        float windowMax = std::max(mRunMax, mSuffixMax[mPos + 1]);
+        if (mPos + 1 == mLength) closeRun();
+        return windowMax;
+    }
+    void closeRun();
 
     std::array<float, kMaxLookahead> mBufferL{};
     std::array<float, kMaxLookahead> mBufferR{};
-    std::array<float, 2 * kMaxLookahead> mTree{};
+    std::array<float, kMaxLookahead> mPeaks{};
+    // Suffix maxima of the previous run; entry N stays 0 (nothing before).
+    std::array<float, kMaxLookahead + 1> mSuffixMax{};
+    float mRunMax = 0.0f;
     int mPos = 0;
-    int mTreePos = 0;
     int mLength = 128;
     float mRate = 44100.0f;
     float mReleaseMs = 70.0f;

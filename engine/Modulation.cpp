@@ -5,24 +5,14 @@
 #include <cstring>
 
 #include "engine/LaneGather.h"
+#include "engine/ParameterNames.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
 #include "modules/Vec4.h"
 
 namespace vh {
 
-namespace {
-constexpr int kSourceKnob1 = 4;
-constexpr int kSourceCc0 = 12;
-constexpr int kSourceNoteOn = 141;
-constexpr int kDestOps = 3;
-constexpr int kDestMods = 67;
-constexpr int kDestInToOp = 219;
-constexpr int kDestOpToOp = 223;
-constexpr int kDestOpToOut = 239;
-constexpr int kDestSens = 243;
-
-const char* controllerName(int c, char* buffer) {
+const char* midiControllerName(int c, char* buffer) {
     switch (c) {
         case 0: return "bank sel MSB";
         case 1: return "modulation";
@@ -88,40 +78,43 @@ const char* controllerName(int c, char* buffer) {
     }
 }
 
+namespace {
+
 const char* const kMidiLongNames[7] = {"MIDI note on",   "MIDI note no",    "MIDI note freq",   "MIDI pitchbend",
                                        "MIDI velocity", "MIDI aftertouch", "MIDI chn pressure"};
 const char* const kMidiShortNames[7] = {"NOTE ON",  "NOTE NUMBER", "NOTE FREQ",   "PITCHBEND",
                                         "VELOCITY", "AFTERTOUCH",  "CHN PRESSURE"};
 }  // namespace
 
+// Copies the MIDI messages, stably ordered by sample offset (events of one
+// offset keep their list order), and drops what can never apply. Nothing of
+// the host's list is kept: it is only valid during this call and the next
+// process call, and a process call may never come.
 int32_t Plugin::processEvents(vst::VstEvents* events) {
-    mPendingEvents = events;
+    mNumPendingMidi = 0;
+    if (events == nullptr) return 1;
+    int count = events->numEvents;
+    if (count > kMaxEventsPerBlock) count = kMaxEventsPerBlock;
+    for (int i = 0; i < count; ++i) {
+        const vst::VstEvent* event = events->events[i];
+        if (event == nullptr || event->type != vst::kVstMidiType || event->deltaFrames < 0) continue;
+        const auto* midi = reinterpret_cast<const vst::VstMidiEvent*>(event);
+        int j = mNumPendingMidi++;
+        while (j > 0 && mPendingMidi[j - 1].deltaFrames > event->deltaFrames) {
+            mPendingMidi[j] = mPendingMidi[j - 1];
+            --j;
+        }
+        PendingMidi& pending = mPendingMidi[j];
+        pending.deltaFrames = event->deltaFrames;
+        for (int b = 0; b < 3; ++b) pending.data[b] = static_cast<unsigned char>(midi->midiData[b]);
+    }
     return 1;
 }
 
-// Orders the block's MIDI events by sample offset (stable, so events of one
-// offset keep their list order) and drops what can never apply.
-void Plugin::sortPendingEvents() {
-    mNumOrderedEvents = 0;
-    if (mPendingEvents == nullptr) return;
-    int count = mPendingEvents->numEvents;
-    if (count > kMaxEventsPerBlock) count = kMaxEventsPerBlock;
-    for (int i = 0; i < count; ++i) {
-        const vst::VstEvent* event = mPendingEvents->events[i];
-        if (event == nullptr || event->type != vst::kVstMidiType || event->deltaFrames < 0) continue;
-        int j = mNumOrderedEvents++;
-        while (j > 0 && mPendingEvents->events[mEventOrder[j - 1]]->deltaFrames > event->deltaFrames) {
-            mEventOrder[j] = mEventOrder[j - 1];
-            --j;
-        }
-        mEventOrder[j] = i;
-    }
-}
-
-void Plugin::applyMidi(const vst::VstMidiEvent& event) {
-    int status = static_cast<unsigned char>(event.midiData[0]) & 0xF0;
-    int data1 = event.midiData[1] & 0x7F;
-    int data2 = event.midiData[2] & 0x7F;
+void Plugin::applyMidi(const unsigned char* midiData) {
+    int status = midiData[0] & 0xF0;
+    int data1 = midiData[1] & 0x7F;
+    int data2 = midiData[2] & 0x7F;
     switch (status) {
         case 0x90:
             if (data2 > 0) {
@@ -345,7 +338,7 @@ void Plugin::getSourceName(int slot, char* longName, char* shortName) {
         VH_TEXT(shortName, "KNOB%d", s - kSourceKnob1 + 1);
     } else if (s >= kSourceCc0 && s < kSourceNoteOn) {
         int c = s - kSourceCc0;
-        VH_TEXT(longName, "MIDI CC %s", controllerName(c, buffer));
+        VH_TEXT(longName, "MIDI CC %s", midiControllerName(c, buffer));
         VH_TEXT(shortName, "MIDI CC%03d", c);
     } else if (s >= kSourceNoteOn && s < kSourceNone) {
         VH_TEXT(longName, "%s", kMidiLongNames[s - kSourceNoteOn]);

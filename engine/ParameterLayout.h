@@ -63,4 +63,15 @@ constexpr int kSourceNone = 148;
 constexpr int kNumDestinations = 260;
 constexpr int kDestinationNone = 259;
 
+// Where the ranges of the source and destination lists start.
+constexpr int kSourceKnob1 = 4;     // KNOB1..8
+constexpr int kSourceCc0 = 12;      // MIDI controllers 0..128
+constexpr int kSourceNoteOn = 141;  // then note number, frequency, bend, velocity, pressures
+constexpr int kDestOps = 3;         // 3 + 16*slot + i
+constexpr int kDestMods = 67;       // 67 + 38*slot + i
+constexpr int kDestInToOp = 219;
+constexpr int kDestOpToOp = 223;
+constexpr int kDestOpToOut = 239;
+constexpr int kDestSens = 243;      // slot 1..16 sensitivities
+
 }  // namespace vh

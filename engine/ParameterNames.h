@@ -11,6 +11,10 @@ namespace vh {
 // tags, anything outside the index space) give an empty string.
 bool engineParameterName(int index, char* out);
 
+// The name of MIDI controller c (0..128) from the General MIDI table, or
+// "control %d" (written into buffer, kTextSize bytes) where it has none.
+const char* midiControllerName(int c, char* buffer);
+
 // The index whose engine name is exactly `name`, or -1. Empty names never match.
 int engineParameterIndex(const char* name);
 

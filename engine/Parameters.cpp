@@ -167,7 +167,7 @@ void Plugin::applyParameter(int32_t index, float value) {
         int s = (index - kOpParams) / kOperatorParams, i = (index - kOpParams) % kOperatorParams;
         publish(mOpMirror[s][i], v);
         if (!(mPreparedSlots & (1 << s))) mOps[s]->setParameter(i, v);
-        std::atomic_ref<float>(opMemory(s, mOpType[s], i)).store(v, std::memory_order_relaxed);
+        rememberOperatorValue(s, mOpType[s], i, v);
     } else if (inRange(index, kModType1, kNumModulatorSlots)) {
         int s = index - kModType1;
         publish(mModTypeValue[s], v);
@@ -182,7 +182,7 @@ void Plugin::applyParameter(int32_t index, float value) {
         int s = (index - kModParams) / kModulatorParams, i = (index - kModParams) % kModulatorParams;
         publish(mModMirror[s][i], v);
         if (!(mPreparedSlots & (16 << s))) mMods[s]->setParameter(i, v);
-        std::atomic_ref<float>(modMemory(s, mModType[s], i)).store(v, std::memory_order_relaxed);
+        rememberModulatorValue(s, mModType[s], i, v);
     } else if (inRange(index, kSlotSens1, kNumModSlots)) {
         publish(mSlots[index - kSlotSens1].sens, v);
     } else if (index == kDryDly) {
@@ -260,9 +260,11 @@ void Plugin::applyParameter(int32_t index, float value) {
     // sets the parameters next) it takes the slot's remembered values, so the
     // module, the mirror and the current preset never disagree, whoever
     // changed the type.
-    if (!mStore->loading()) {
+    if (!mStore->loading() && (restoreOperatorSlot >= 0 || restoreModulatorSlot >= 0)) {
         if (restoreOperatorSlot >= 0) restoreRememberedParameters(false, restoreOperatorSlot);
         if (restoreModulatorSlot >= 0) restoreRememberedParameters(true, restoreModulatorSlot);
+        ProcessLock lock(*this);
+        settleFreshModules();
     }
 }
 
@@ -297,6 +299,7 @@ float Plugin::getParameter(int32_t index) {
     if (index == kMeterHold) return observe(mMeterHold);
     if (index == kMeterFalloff) return observe(mMeterFalloff);
     if (index == kReportLatency) return observe(mReportLatencyValue);
+    if (index == kModulationPreview) return discreteValue(observe(mPreviewMode), 3);
     if (index < kNumPresetValues) return observe(mStore->current().values[index]);
     return 0.0f;
 }

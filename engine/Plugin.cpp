@@ -4,8 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
-#include <type_traits>
 #include <ctime>
+#include <type_traits>
+#include <utility>
 #include <unistd.h>
 
 #include "modules/ModuleTypes.h"
@@ -14,6 +15,13 @@ namespace vh {
 
 namespace {
 constexpr float kDefaultRate = 44100.0f;
+
+// The parameter memory is written wherever parameters are applied (the audio
+// thread too) and read by the module builder and the editor's thread.
+float relaxedLoad(const float& value) {
+    return std::atomic_ref<float>(const_cast<float&>(value)).load(std::memory_order_relaxed);
+}
+void relaxedStore(float& value, float v) { std::atomic_ref<float>(value).store(v, std::memory_order_relaxed); }
 
 std::int64_t threadCpuNs() {
     timespec now{};
@@ -69,26 +77,27 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     for (auto& cc : mCcAssign) cc.store(-1);
     for (auto& m : mMeters) m.store(0.0f);
 
-    // Parameter memory starts from every type's defaults.
-    mOpMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumOperatorSlots * 64 * kOperatorParams, 0.0f);
-    mModMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumModulatorSlots * 64 * kModulatorParams, 0.0f);
+    // Parameter memory starts from every type's defaults. Only the types
+    // that exist have rows: a type number without a class installs an empty
+    // module whose parameters read 0 and are not remembered.
+    mOpMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumOperatorSlots * kNumOperatorTypes * kOperatorParams, 0.0f);
+    mModMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumModulatorSlots * kNumModulatorTypes * kModulatorParams,
+                      0.0f);
     for (int type = 0; type < kNumOperatorTypes; ++type) {
         auto op = createOperator(type, 0, nullptr);
-        for (int bank = 0; bank < kNumBanks; ++bank)
-            for (int preset = 0; preset < kPresetsPerBank; ++preset)
-                for (int slot = 0; slot < kNumOperatorSlots; ++slot)
-                    for (int i = 0; i < kOperatorParams; ++i)
-                        mOpMemory[(((size_t(bank) * kPresetsPerBank + preset) * kNumOperatorSlots + slot) * 64 + type) *
-                                      kOperatorParams + i] = op->getParameterDefault(i);
+        for (int record = 0; record < kNumBanks * kPresetsPerBank; ++record)
+            for (int slot = 0; slot < kNumOperatorSlots; ++slot)
+                for (int i = 0; i < kOperatorParams; ++i)
+                    mOpMemory[memoryIndex(record, slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)] =
+                        op->getParameterDefault(i);
     }
     for (int type = 0; type < kNumModulatorTypes; ++type) {
         auto mod = createModulator(type, 0, nullptr);
-        for (int bank = 0; bank < kNumBanks; ++bank)
-            for (int preset = 0; preset < kPresetsPerBank; ++preset)
-                for (int slot = 0; slot < kNumModulatorSlots; ++slot)
-                    for (int i = 0; i < kModulatorParams; ++i)
-                        mModMemory[(((size_t(bank) * kPresetsPerBank + preset) * kNumModulatorSlots + slot) * 64 +
-                                    type) * kModulatorParams + i] = mod->getParameterDefault(i);
+        for (int record = 0; record < kNumBanks * kPresetsPerBank; ++record)
+            for (int slot = 0; slot < kNumModulatorSlots; ++slot)
+                for (int i = 0; i < kModulatorParams; ++i)
+                    mModMemory[memoryIndex(record, slot, type, i, kNumModulatorSlots, kNumModulatorTypes,
+                                           kModulatorParams)] = mod->getParameterDefault(i);
     }
 
     mCreatorThread = std::this_thread::get_id();
@@ -192,17 +201,35 @@ void Plugin::attachEditor(std::unique_ptr<vst::AEffEditor> editor) {
     setEditor(mOwnedEditor.get());
 }
 
-float& Plugin::opMemory(int slot, int type, int i) {
-    size_t index = (((size_t(mStore->currentBank()) * kPresetsPerBank + mStore->currentPreset()) * kNumOperatorSlots + slot) * 64 + type) *
-                       kOperatorParams + i;
-    return mOpMemory[index];
+size_t Plugin::memoryIndex(int record, int slot, int type, int i, int slots, int types, int params) {
+    return ((size_t(record) * slots + slot) * types + type) * params + i;
 }
 
-float& Plugin::modMemory(int slot, int type, int i) {
-    size_t index = (((size_t(mStore->currentBank()) * kPresetsPerBank + mStore->currentPreset()) * kNumModulatorSlots + slot) * 64 + type) *
-                       kModulatorParams + i;
-    return mModMemory[index];
+float Plugin::rememberedOperatorValue(int slot, int type, int i) const {
+    if (type < 0 || type >= kNumOperatorTypes) return 0.0f;
+    return relaxedLoad(mOpMemory[memoryIndex(currentRecord(), slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)]);
 }
+
+float Plugin::rememberedModulatorValue(int slot, int type, int i) const {
+    if (type < 0 || type >= kNumModulatorTypes) return 0.0f;
+    return relaxedLoad(mModMemory[memoryIndex(currentRecord(), slot, type, i, kNumModulatorSlots, kNumModulatorTypes,
+                                              kModulatorParams)]);
+}
+
+void Plugin::rememberOperatorValue(int slot, int type, int i, float value) {
+    if (type < 0 || type >= kNumOperatorTypes) return;
+    relaxedStore(mOpMemory[memoryIndex(currentRecord(), slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)],
+                 value);
+}
+
+void Plugin::rememberModulatorValue(int slot, int type, int i, float value) {
+    if (type < 0 || type >= kNumModulatorTypes) return;
+    relaxedStore(
+        mModMemory[memoryIndex(currentRecord(), slot, type, i, kNumModulatorSlots, kNumModulatorTypes, kModulatorParams)],
+        value);
+}
+
+int Plugin::currentRecord() const { return mStore->currentBank() * kPresetsPerBank + mStore->currentPreset(); }
 
 void Plugin::suspend() {
     ProcessLock lock(*this);
@@ -255,8 +282,7 @@ void Plugin::fullReset() {
     mNoteFreq = 0.375f;
     mNoteOn = mVelocity = mPitchBend = mAftertouch = mChannelPressure = 0.0f;
     std::memset(mControllers, 0, sizeof(mControllers));
-    mPendingEvents = nullptr;
-    mNumOrderedEvents = 0;
+    mNumPendingMidi = 0;
 
     for (auto& m : mMeters) m.store(0.0f);
     std::fill(mDryL.begin(), mDryL.end(), 0.0f);
@@ -291,6 +317,24 @@ void Plugin::settleOnCurrentSettings() {
     for (auto& a : mModActive) a.snap();
     refreshActiveRamping();
     mTickCounter = 0;
+}
+
+// A module just installed stands on its parameters at once, as if it had run
+// for a while: what it derives from them (modes, rates, coefficients) holds
+// from its first sample, not from its first control tick, so nothing it does
+// depends on where the host's blocks begin. Modulation joins at the next
+// tick. The caller holds the processing lock.
+void Plugin::settleFreshModules() {
+    auto settle = [this](auto& module) {
+        module.setTempo(mCurrentTempo);
+        module.resetModulation();
+        module.update();
+        module.resetSmoothing();
+    };
+    for (int s = 0; s < kNumOperatorSlots; ++s)
+        if (std::exchange(mOpFresh[s], false)) settle(*mOps[s]);
+    for (int s = 0; s < kNumModulatorSlots; ++s)
+        if (std::exchange(mModFresh[s], false)) settle(*mMods[s]);
 }
 
 void Plugin::resetDestinationsOf(int first, int last, bool keep) {
@@ -366,6 +410,7 @@ void Plugin::installModule(int slot, int type, std::unique_ptr<M>& module) {
     if (module->sampleRate() != mSampleRate) module->setSampleRate(mSampleRate);
     std::swap(modules[slot], module);
     types[slot] = type;
+    VH_FAMILY(mOpFresh, mModFresh)[slot] = true;
     // A change the audio thread asked for is overtaken by this one.
     handover.requested.store(-1, std::memory_order_relaxed);
     noteModuleNeeds();
@@ -425,11 +470,11 @@ void Plugin::buildRequestedModules() {
         if (type < 0 || handover.ready.load(std::memory_order_acquire) != nullptr) continue;
         auto module = buildModule<M>(slot, type);
         for (int i = 0; i < M::kCapacity; ++i) {
-            float& remembered = kIsOperator<M> ? opMemory(slot, type, i) : modMemory(slot, type, i);
-            float v = std::atomic_ref<float>(remembered).load(std::memory_order_relaxed);
+            float v = kIsOperator<M> ? rememberedOperatorValue(slot, type, i) : rememberedModulatorValue(slot, type, i);
             module->setParameter(i, v);
             handover.values[i] = v;
         }
+        module->setTempo(mCurrentTempo.load(std::memory_order_relaxed));
         module->resetModulation();
         module->update();
         module->resetSmoothing();
@@ -475,6 +520,7 @@ void Plugin::switchPreparedModules() {
         std::unique_ptr<M> module(ready);
         active[slot].snap();
         installModule(slot, handover.readyType, module);
+        VH_FAMILY(mOpFresh, mModFresh)[slot] = false;  // the builder settled it
         handover.retired.store(module.release(), std::memory_order_release);
         mBuilderWake.notify_one();
         handover.switching = false;
@@ -512,14 +558,12 @@ VH_INSTANTIATE(Modulator)
 
 void Plugin::restoreRememberedParameters(bool modulatorSlot, int slot) {
     if (slot < 0 || slot > 3) return;
-    // The memory is written wherever parameters are applied, the audio thread too.
-    auto remembered = [](float& value) { return std::atomic_ref<float>(value).load(std::memory_order_relaxed); };
     if (modulatorSlot) {
         for (int i = 0; i < kModulatorParams; ++i)
-            setParameter(param::modParam(slot, i), remembered(modMemory(slot, mModType[slot], i)));
+            setParameter(param::modParam(slot, i), rememberedModulatorValue(slot, mModType[slot], i));
     } else {
         for (int i = 0; i < kOperatorParams; ++i)
-            setParameter(param::opParam(slot, i), remembered(opMemory(slot, mOpType[slot], i)));
+            setParameter(param::opParam(slot, i), rememberedOperatorValue(slot, mOpType[slot], i));
     }
 }
 

@@ -163,9 +163,8 @@ private:
     void refreshActiveRamping();
     void controlTick();
     void resolveSources();
-    void applyMidi(const vst::VstMidiEvent& event);
+    void applyMidi(const unsigned char* midiData);
     void handleController(int controller, int value);
-    void sortPendingEvents();
 
     // Module replacement. Off the audio thread a module is built (`buildModule`)
     // before the lock and only swapped in under it (`installModule`). On the
@@ -193,6 +192,7 @@ private:
     void resetDestinationsOf(int first, int last, bool keep);
     void fullReset();
     void settleOnCurrentSettings();
+    void settleFreshModules();
     void noteModuleNeeds();
     void updateChannelModes();
     void updateLimiterRelease();
@@ -301,19 +301,26 @@ private:
     bool mOpReadsTaps[kNumOperatorSlots] = {};
     bool mModReadsTaps[kNumModulatorSlots] = {};
     bool mModSilent[kNumModulatorSlots] = {};
+    // Modules installed since their slot's parameters were last all applied.
+    bool mOpFresh[kNumOperatorSlots] = {};
+    bool mModFresh[kNumModulatorSlots] = {};
     bool mActiveRamping = false;
     float mOpMirror[kNumOperatorSlots][kOperatorParams] = {};
     float mModMirror[kNumModulatorSlots][kModulatorParams] = {};
     // Last value of every module parameter per bank, preset, slot and type.
     std::vector<float> mOpMemory;
     std::vector<float> mModMemory;
-    float& opMemory(int slot, int type, int i);
+    static size_t memoryIndex(int record, int slot, int type, int i, int slots, int types, int params);
+    int currentRecord() const;
+    float rememberedOperatorValue(int slot, int type, int i) const;
+    float rememberedModulatorValue(int slot, int type, int i) const;
+    void rememberOperatorValue(int slot, int type, int i, float value);
+    void rememberModulatorValue(int slot, int type, int i, float value);
     void applyCurrentPreset();
     void applyDefaultPreferences();
     bool mSaveAsDefaultPressed = false;
     bool applyPresetImage(const void* data, std::size_t size);
     void rememberFile(const std::string& path, std::string& lastName);
-    float& modMemory(int slot, int type, int i);
 
     // Routing matrix: 0..3 IN->OP, 4 + 4a + b OP(a)->OP(b), 20..23 OP->OUT.
     static constexpr int kMatrixSize = 24;
@@ -368,10 +375,16 @@ private:
     float mNoteOn = 0.0f, mNoteNumber = 45.0f / 127.0f, mNoteFreq = 0.375f;
     float mPitchBend = 0.0f, mVelocity = 0.0f, mAftertouch = 0.0f, mChannelPressure = 0.0f;
     float mControllers[129] = {};
-    vst::VstEvents* mPendingEvents = nullptr;
+    // The MIDI messages of the next block, copied out of the host's list
+    // (which the host may free once its process call returns) and ordered
+    // by sample offset.
+    struct PendingMidi {
+        int32_t deltaFrames;
+        unsigned char data[3];
+    };
     static constexpr int kMaxEventsPerBlock = 4096;
-    int mEventOrder[kMaxEventsPerBlock] = {};
-    int mNumOrderedEvents = 0;
+    PendingMidi mPendingMidi[kMaxEventsPerBlock] = {};
+    int mNumPendingMidi = 0;
 
     // Knobs and MIDI assignments.
     alignas(16) float mKnob[kNumKnobs] = {};

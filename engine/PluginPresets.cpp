@@ -48,6 +48,7 @@ void Plugin::applyPresetValues(const float* values, bool selected) {
         }
         for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, values[i]);
         mPreparedSlots = 0;
+        settleFreshModules();
         if (selected) {
             mStore->setLoading(false);
             for (int s = 0; s < kNumOperatorSlots; ++s) mTapL[kTapOp1 + s] = mTapR[kTapOp1 + s] = 0.0f;
@@ -78,6 +79,8 @@ void Plugin::selectPreset(int preset) {
 
 void Plugin::setPresetName(int bank, int preset, const char* name) {
     mStore->setName(bank, preset, name);
+    // The current preset's name is the host's program name.
+    if (bank == mStore->currentBank() && preset == mStore->currentPreset()) updateDisplay();
     if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
 }
 

@@ -228,11 +228,15 @@ void LFO::valueChanged(int localIndex, float value) {
 
 void LFO::setTempo(float bpm) { mTempo = acceptedTempo(bpm, mTempo); }
 
+// The mode is read from its parameter, not from the last tick: a module just
+// installed or switched must not be locked by the mode it had before.
 void LFO::setSongPosition(float ppq) {
-    if (!mRhythmMode || !std::isfinite(ppq)) return;
-    double cycles = static_cast<double>(ppq) / (4.0 * rhythmLength(discreteIndex(mBase[kRate], kNumRhythmItems)));
-    mPhase = cycles - std::floor(cycles);
-    if (mPhase >= 1.0) mPhase = 0.0;  // rounding of a value just below a whole cycle
+    if (discreteIndex(mBase[kMode], kNumModes) != 1 || !std::isfinite(ppq)) return;
+    double cycleQuarters = 4.0 * rhythmLength(discreteIndex(mBase[kRate], kNumRhythmItems));
+    double cycles = static_cast<double>(ppq) / cycleQuarters;
+    double phase = cycles - std::floor(cycles);
+    if (phase >= 1.0) phase = 0.0;  // rounding of a value just below a whole cycle
+    if (!followsSongPosition(mPhase, phase, 1.0, ppq, cycleQuarters)) mPhase = phase;
 }
 
 void LFO::update() {

@@ -160,14 +160,18 @@ void STEP::setTempo(float bpm) {
 
 void STEP::setSongPosition(float ppq) {
     if (discreteIndex(mBase[kMode], kNumModes) != kSongPos || !std::isfinite(ppq)) return;
-    double steps = static_cast<double>(ppq) / (4.0 * rhythmLength(discreteIndex(mBase[kGrid], kNumRhythmItems)));
+    double stepQuarters = 4.0 * rhythmLength(discreteIndex(mBase[kGrid], kNumRhythmItems));
+    double steps = static_cast<double>(ppq) / stepQuarters;
     double whole = std::floor(steps);
     double phase = steps - whole;
-    mStepPhase = phase < 1.0 ? phase : 0.0;
+    if (phase >= 1.0) phase = 0.0;
     // fmod keeps positions of huge or negative song positions in range.
     double count = static_cast<double>(stepCountOf(mBase[kSteps]));
     double position = std::fmod(whole, count);
     if (position < 0.0) position += count;
+    if (mPosition < count && followsSongPosition(mPosition + mStepPhase, position + phase, count, ppq, stepQuarters))
+        return;
+    mStepPhase = phase;
     mPosition = static_cast<int>(position);
     if (mPosition < 0 || mPosition >= kMaxSteps) mPosition = 0;
 }

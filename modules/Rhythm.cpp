@@ -1,5 +1,6 @@
 #include "modules/Rhythm.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -47,6 +48,15 @@ int nearestRhythmItem(float seconds, float bpm) {
         }
     }
     return best;
+}
+
+bool followsSongPosition(double kept, double fromPosition, double period, float ppq, double ppqPerUnit) {
+    constexpr double kSlackUnits = 1e-3;
+    float magnitude = std::fabs(ppq);
+    double ulp = static_cast<double>(std::nextafter(magnitude, INFINITY) - magnitude);
+    double tolerance = kSlackUnits + 2.0 * ulp / ppqPerUnit;
+    double distance = std::fmod(std::fabs(kept - fromPosition), period);
+    return std::min(distance, period - distance) <= tolerance;
 }
 
 }  // namespace vh

@@ -19,4 +19,14 @@ float rhythmSeconds(float wholeNotes, float bpm);
 // Item whose duration at bpm is nearest to `seconds` (lower index on a tie).
 int nearestRhythmItem(float seconds, float bpm);
 
+// Whether a position that a module advanced sample by sample (`kept`, in
+// units of `ppqPerUnit` quarter notes, on a circle of `period` units) still
+// agrees with the one the host's song position `ppq` gives (`fromPosition`).
+// They may differ by the rounding of the single-precision position and by a
+// thousandth of a unit; beyond that the transport jumped or the module's
+// settings moved, and the module locks to the position again. Locking only
+// then, not at every block start, keeps the output independent of where the
+// host's blocks begin.
+bool followsSongPosition(double kept, double fromPosition, double period, float ppq, double ppqPerUnit);
+
 }  // namespace vh

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVH_TESTS=OFF -DVH_BENCH=OFF > /dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVH_SANITIZE=OFF -DVH_TESTS=OFF -DVH_BENCH=OFF > /dev/null
 cmake --build build -j "$(nproc)" --target VornHalyx halyx
 
 mkdir -p "$HOME/.vst"

@@ -24,14 +24,33 @@ struct AutomationLog {
         static std::vector<Entry> log;
         return log;
     }
+    // Begin-edit, automate and end-edit calls in the order they came.
+    struct Call {
+        int opcode;
+        int index;
+        bool operator==(const Call&) const = default;
+    };
+    static std::vector<Call>& calls() {
+        static std::vector<Call> log;
+        return log;
+    }
     static bool contains(int index) {
         for (auto& e : entries())
             if (e.index == index) return true;
         return false;
     }
+    // How often the plug-in asked the host to refresh its display (program name).
+    static int& displayUpdates() {
+        static int count = 0;
+        return count;
+    }
     static intptr_t callback(vst::AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
         if (opcode == vst::audioMasterVersion) return 2400;
+        if (opcode == vst::audioMasterUpdateDisplay) ++displayUpdates();
         if (opcode == vst::audioMasterAutomate) entries().push_back({index, opt});
+        if (opcode == vst::audioMasterAutomate || opcode == vst::audioMasterBeginEdit ||
+            opcode == vst::audioMasterEndEdit)
+            calls().push_back({opcode, index});
         return 0;
     }
 };
@@ -43,6 +62,8 @@ protected:
         ASSERT_NE(mkdtemp(folder), nullptr);
         mFolder = folder;
         AutomationLog::entries().clear();
+        AutomationLog::displayUpdates() = 0;
+        AutomationLog::calls().clear();
         plugin = std::make_unique<Plugin>(&AutomationLog::callback, mFolder);
         plugin->setSampleRate(44100.0f);
         plugin->resume();
@@ -92,6 +113,25 @@ protected:
         window->key(toolkit::kVkReturn);
         editor->idle();
         editor->idle();
+    }
+    // One MIDI message at the start of a block of 64 samples.
+    void processMidi(unsigned char status, unsigned char data1, unsigned char data2) {
+        vst::VstMidiEvent event{};
+        event.type = vst::kVstMidiType;
+        event.byteSize = sizeof event;
+        event.midiData[0] = static_cast<char>(status);
+        event.midiData[1] = static_cast<char>(data1);
+        event.midiData[2] = static_cast<char>(data2);
+        struct {
+            int32_t numEvents;
+            intptr_t reserved;
+            vst::VstEvent* events[2];
+        } list{1, 0, {reinterpret_cast<vst::VstEvent*>(&event), nullptr}};
+        plugin->processEvents(reinterpret_cast<vst::VstEvents*>(&list));
+        std::vector<float> l(64), r(64), sl(64), sr(64), ol(64), orr(64);
+        float* in[4] = {l.data(), r.data(), sl.data(), sr.data()};
+        float* out[2] = {ol.data(), orr.data()};
+        plugin->processReplacing(in, out, 64);
     }
     toolkit::CPoint centreOf(int tag) { return editor->controlForTag(tag)->getFrameRect().getCenter(); }
 

@@ -28,7 +28,8 @@ public:
     bool answerTime = true;
     bool answerVersion = true;
     bool answerCanDoSendMidi = true;
-    int connectedInputs = 4;  // pins from this index on report "not connected"
+    int connectedInputs = 4;   // pins from this index on report "not connected"
+    int connectedOutputs = 2;  // likewise for the outputs
     std::vector<Automation> automations;
     int ioChanges = 0;  // audioMasterIOChanged calls
     vst::VstTimeInfo timeInfo{};
@@ -143,7 +144,8 @@ private:
                 self->timeInfo.flags = vst::kVstTempoValid | vst::kVstPpqPosValid |
                                        (self->playing ? vst::kVstTransportPlaying : 0);
                 return reinterpret_cast<intptr_t>(&self->timeInfo);
-            case vst::audioMasterPinConnected: return (value == 0 && index >= self->connectedInputs) ? 1 : 0;
+            case vst::audioMasterPinConnected:
+                return index >= (value == 0 ? self->connectedInputs : self->connectedOutputs) ? 1 : 0;
             case vst::audioMasterCanDo:
                 return (ptr && std::strcmp(static_cast<const char*>(ptr), "sendVstMidiEvent") == 0 &&
                         self->answerCanDoSendMidi)

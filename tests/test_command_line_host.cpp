@@ -119,3 +119,29 @@ TEST(CommandLineHost, ChunkAndPresetFilesTravelBetweenRuns) {
     EXPECT_NE(r.output.find("program \"Utter Madness\""), std::string::npos);
     for (auto& p : {chunk, preset, out}) std::remove(p.c_str());
 }
+
+// One line per preset, a summary, and a contact sheet per audited bank; the
+// exit status says whether every preset kept the rules.
+TEST(CommandLineHost, AuditsABankAndDrawsItsContactSheet) {
+    const std::string dir = temp("audit");
+    auto r = halyx("audit " + kPlugin + " --bank 2 --out " + dir);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("B:P  name"), std::string::npos);
+    EXPECT_NE(r.output.find("2:19 Hall Reverb"), std::string::npos);
+    EXPECT_NE(r.output.find("2:63 Good Bye"), std::string::npos);
+    EXPECT_EQ(r.output.find("FAIL"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("64 presets: 64 pass, 0 fail"), std::string::npos) << r.output;
+    const std::string sheet = dir + "/bank3.png";
+    std::ifstream png(sheet, std::ios::binary);
+    char magic[8] = {};
+    png.read(magic, 8);
+    EXPECT_EQ(std::string(magic + 1, 3), "PNG");
+    EXPECT_FALSE(std::filesystem::exists(dir + "/bank1.png"));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(CommandLineHost, AuditRefusesABankThatDoesNotExist) {
+    auto r = halyx("audit " + kPlugin + " --bank 3");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.output.find("--bank wants 0..2"), std::string::npos) << r.output;
+}

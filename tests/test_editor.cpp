@@ -138,21 +138,7 @@ TEST_F(EditorBasics, RightClickLearnsAndBlinksUntilTheEngineEndsIt) {
     EXPECT_NE(first, second);
     EXPECT_EQ(knob->isBlinkOn(), first);
     // A controller arrives: the engine assigns it and reports the end.
-    unsigned char cc[4] = {0xB0, 21, 64, 0};
-    vst::VstMidiEvent event{};
-    event.type = vst::kVstMidiType;
-    event.byteSize = sizeof event;
-    std::memcpy(event.midiData, cc, 3);
-    struct {
-        int32_t numEvents;
-        intptr_t reserved;
-        vst::VstEvent* events[2];
-    } list{1, 0, {reinterpret_cast<vst::VstEvent*>(&event), nullptr}};
-    plugin->processEvents(reinterpret_cast<vst::VstEvents*>(&list));
-    std::vector<float> l(64), r(64), sl(64), sr(64), ol(64), orr(64);
-    float* in[4] = {l.data(), r.data(), sl.data(), sr.data()};
-    float* out[2] = {ol.data(), orr.data()};
-    plugin->processReplacing(in, out, 64);
+    processMidi(0xB0, 21, 64);
     EXPECT_EQ(plugin->getCcAssignment(10), 21);
     step(12);
     EXPECT_FALSE(knob->isBlinkOn());

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cairo.h>
@@ -16,10 +17,12 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "PluginHost.h"
 #include "PrivateXServer.h"
@@ -273,4 +276,90 @@ TEST_F(EditorX11, CommandLineScreenshotSavesWhatTheWindowShows) {
     EXPECT_NE(system(("DISPLAY=:9999 " + halyx + shot + dir + "/none.png > /dev/null 2>&1").c_str()), 0);
     EXPECT_NE(access((dir + "/none.png").c_str(), F_OK), 0);
     (void)system(("rm -rf " + dir).c_str());
+}
+
+TEST_F(EditorX11, LibraryPageSelectsAndSavesThroughTheBinary) {
+    // A stand-in for zenity on the PATH answers the save dialog.
+    char folder[] = "/tmp/vh_x_library_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string dir = folder;
+    {
+        std::FILE* script = std::fopen((dir + "/zenity").c_str(), "w");
+        ASSERT_NE(script, nullptr);
+        std::fprintf(script, "#!/bin/sh\necho '%s/window.vrb'\n", dir.c_str());
+        std::fclose(script);
+        chmod((dir + "/zenity").c_str(), 0755);
+    }
+    struct PathFirst {
+        explicit PathFirst(const std::string& first) {
+            const char* path = std::getenv("PATH");
+            saved = path ? path : "";
+            setenv("PATH", (first + ":" + saved).c_str(), 1);
+        }
+        ~PathFirst() { setenv("PATH", saved.c_str(), 1); }
+        std::string saved;
+    } pathFirst(dir);
+
+    // A new instance opens on the library page.
+    ASSERT_TRUE(openEditor());
+    EXPECT_TRUE(idleUntil([&] { return serverPixel(310, 210) == kLightPixel; }));
+    // Row 5 of the list (rows of 10 pixels from y 83) is "Smooth Operator".
+    sendButton(XCB_BUTTON_PRESS, 407, 138);
+    sendButton(XCB_BUTTON_RELEASE, 407, 138);
+    int32_t selection[2] = {-1, -1};
+    EXPECT_TRUE(idleUntil([&] {
+        host.call(vst::effVendorSpecific, vh::kVendorCommand, vh::kVendorGetSelection, selection);
+        return selection[0] == 0 && selection[1] == 5;
+    }));
+    EXPECT_EQ(host.text(vst::effGetProgramName, 0), "Smooth Operator");
+
+    // The bank row's SAVE writes what the library's own bank save writes.
+    sendButton(XCB_BUTTON_PRESS, 432, 50);
+    sendButton(XCB_BUTTON_RELEASE, 432, 50);
+    struct stat saved {};
+    EXPECT_TRUE(idleUntil([&] { return stat((dir + "/window.vrb").c_str(), &saved) == 0; }));
+    vh::VendorBankFile direct{0, nullptr};
+    const std::string directPath = dir + "/direct.vrb";
+    direct.path = directPath.c_str();
+    ASSERT_EQ(host.call(vst::effVendorSpecific, vh::kVendorCommand, vh::kVendorSaveBankFile, &direct), 1);
+    auto bytes = [](const std::string& path) {
+        std::vector<char> content;
+        if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+            char buffer[4096];
+            size_t n;
+            while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.insert(content.end(), buffer, buffer + n);
+            std::fclose(f);
+        }
+        return content;
+    };
+    EXPECT_EQ(bytes(dir + "/window.vrb").size(), 108045u);
+    EXPECT_EQ(bytes(dir + "/window.vrb"), bytes(directPath));
+    host.call(vst::effEditClose);
+    (void)system(("rm -rf " + dir).c_str());
+}
+
+TEST_F(EditorX11, ModulationPageLearnsAControllerFromHostMidi) {
+    host.set(vh::param::kCurrMain, 0.875f);  // the modulation routing page
+    ASSERT_TRUE(openEditor());
+    ASSERT_TRUE(idleUntil([&] { return serverPixel(310, 210) == kLightPixel; }));
+    // Slot 7's source (the page's rows are 10 pixels from y 53), then
+    // "MIDI INPUT", "MIDI CONTROL CHANGE" and the LEARN button of the
+    // title line; the events are handled in the order sent.
+    const int rowY = 43 + 10 + 5;
+    for (auto [x, y] : {std::pair{357, rowY + 60}, {357, rowY + 20}, {357, rowY + 10}, {477, 48}}) {
+        sendButton(XCB_BUTTON_PRESS, x, y);
+        sendButton(XCB_BUTTON_RELEASE, x, y);
+    }
+    constexpr uint32_t kMarkPixel = (210u << 16) | (6u << 8) | 6u;
+    ASSERT_TRUE(idleUntil([&] { return serverPixel(461, 48) == kMarkPixel; })) << std::hex << serverPixel(461, 48);
+    // Controller 74 from the host on channel 2.
+    host.automations.clear();
+    host.sendMidi({{0, 0xB1, 74, 100}});
+    std::vector<float> l(256, 0.0f), r(256, 0.0f);
+    host.process(l, r, 256);
+    EXPECT_TRUE(idleUntil([&] { return vh::discreteIndex(host.get(vh::param::kSlotSource1 + 6), vh::kNumSources) == 86; }));
+    EXPECT_TRUE(automated(vh::param::kSlotSource1 + 6));
+    // Back in the slot list: the title line is dark where LEARN was.
+    EXPECT_TRUE(idleUntil([&] { return serverPixel(461, 48) != kMarkPixel; }));
+    host.call(vst::effEditClose);
 }

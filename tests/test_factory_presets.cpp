@@ -14,6 +14,7 @@
 #include "engine/FactoryPresets.h"
 #include "engine/ParameterNames.h"
 #include "modules/Conversions.h"
+#include "modules/ModuleTypes.h"
 
 using namespace vh;
 
@@ -175,12 +176,51 @@ TEST(FactoryPresets, FlatHoldsTheListedValues) {
     for (int i = kReserved; i < kNumAutomatable; ++i) EXPECT_EQ(v[i], 0.0f);
 }
 
-TEST(FactoryPresets, PresetsNotYetDesignedHoldTheFlatValues) {
+// Every designed preset is a patch of its own; only a bank still waiting for
+// its sound designer may hold copies of "[flat]".
+TEST(FactoryPresets, NoTwoDesignedPresetsAreTheSamePatch) {
+    auto banks = shippedBanks();
+    const float* flat = banks[0].presets[0].values;
+    auto same = [](const float* a, const float* b) { return std::memcmp(a, b, sizeof(PresetRecord::values)) == 0; };
+    std::vector<std::pair<int, const float*>> designed;
+    for (int b = 0; b < kNumBanks; ++b)
+        for (int p = 0; p < kPresetsPerBank; ++p) {
+            const float* values = banks[b].presets[p].values;
+            if ((b == 0 && p == 0) || same(values, flat)) continue;
+            for (const auto& [id, other] : designed)
+                EXPECT_FALSE(same(values, other)) << b << ":" << p << " repeats " << id / 64 << ":" << id % 64;
+            designed.emplace_back(b * 64 + p, values);
+        }
+}
+
+// A designed preset names each knob it wires to a parameter and calls the
+// others "UNUSED", so a player never turns a knob that does nothing.
+TEST(FactoryPresets, DesignedPresetsNameExactlyTheKnobsTheyWire) {
+    using namespace param;
     auto banks = shippedBanks();
     const float* flat = banks[0].presets[0].values;
     for (int b = 0; b < kNumBanks; ++b)
-        for (int p = 0; p < kPresetsPerBank; ++p)
-            ASSERT_EQ(0, std::memcmp(banks[b].presets[p].values, flat, sizeof(PresetRecord::values))) << b << ":" << p;
+        for (int p = 0; p < kPresetsPerBank; ++p) {
+            const float* v = banks[b].presets[p].values;
+            if ((b == 0 && p == 0) || std::memcmp(v, flat, sizeof(PresetRecord::values)) == 0) continue;
+            const int switchedOff = discreteIndex(v[kSlotStatus], 65536);
+            for (int k = 0; k < kNumKnobs; ++k) {
+                std::string name;
+                for (int c = 0; c < kKnobNameLength; ++c) {
+                    const int code = discreteIndex(v[kKnobNames + kKnobNameLength * k + c], 128);
+                    if (code == 0) break;
+                    name += static_cast<char>(code);
+                }
+                bool wired = false;
+                for (int slot = 0; slot < kNumModSlots; ++slot)
+                    wired = wired || (discreteIndex(v[kSlotSource1 + slot], kNumSources) == 4 + k &&
+                                      discreteIndex(v[kSlotDest1 + slot], kNumDestinations) != kDestinationNone &&
+                                      v[kSlotSens1 + slot] != 0.5f && !(switchedOff >> slot & 1));
+                const std::string where = banks[b].presets[p].name + std::string(" KNOB") + std::to_string(k + 1);
+                EXPECT_FALSE(name.empty()) << where;
+                EXPECT_EQ(wired, name != "UNUSED") << where << " \"" << name << "\"";
+            }
+        }
 }
 
 TEST(FactoryPresets, StoreLoadsTheFactoryContent) {
@@ -189,6 +229,19 @@ TEST(FactoryPresets, StoreLoadsTheFactoryContent) {
     EXPECT_STREQ(store->currentName(), "[flat]");
     EXPECT_STREQ(store->record(2, 63)->name, "Good Bye");
     EXPECT_EQ(store->value(0, 0, param::kOutLimiter), 0.09375f);
+}
+
+// COMB, DISTORTION and REVERB call one of their parameters "type", the same
+// host name as the slot's type: the second line reaches the module.
+TEST(FactoryPresets, SecondTypeLineSetsTheModulesOwnTypeParameter) {
+    Parsed parsed = parse(bankText("OP2 type = REVERB\nOP2 type = 0.1\nOP2 time = 0.7\n"));
+    ASSERT_TRUE(parsed.errors.empty()) << describe(parsed.errors);
+    EXPECT_EQ(parsed.values()[param::kOpType1 + 1], discreteValue(kOpReverb, kNumTypeSteps));
+    EXPECT_EQ(parsed.values()[param::opParam(1, 3)], 0.1f);  // the reverb's algorithm
+    EXPECT_EQ(parsed.values()[param::opParam(1, 0)], 0.7f);
+    // A third one is a mistake.
+    Parsed thrice = parse(bankText("OP2 type = COMB\nOP2 type = 0.75\nOP2 type = 0.25\n"));
+    EXPECT_EQ(thrice.errors.size(), 1u) << describe(thrice.errors);
 }
 
 TEST(FactoryPresets, EmptyBlockIsTheNeutralPresetWithModuleDefaults) {

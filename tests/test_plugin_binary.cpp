@@ -141,9 +141,12 @@ TEST(PluginBinary, SurvivesHostileCalls) {
     host.sendMidi({{{-5, 0x90, 60, 100}}, {{100000, 0x90, 61, 100}}, {{3, 0xF8, 0, 0}}});
     std::vector<float> a(256, 0.1f), b(256, 0.1f);
     host.process(a, b);
-    vst::VstEvents empty{};
-    empty.numEvents = 3;  // claims events it does not hold: entries are null
-    host.call(vst::effProcessEvents, 0, 0, &empty);
+    // A list whose entries are null.
+    std::vector<unsigned char> list(sizeof(vst::VstEvents) + sizeof(void*), 0);
+    reinterpret_cast<vst::VstEvents*>(list.data())->numEvents = 3;
+    host.call(vst::effProcessEvents, 0, 0, list.data());
+    host.process(a, b);
+    EXPECT_TRUE(allFinite(a));
 }
 
 TEST(PluginBinary, DefaultChainDelaysByThreeSamplesPlusLookahead) {
@@ -440,4 +443,24 @@ TEST(PluginBinary, ReportedLatencyIsTheMeasuredDelayWhenAskedFor) {
     host.set(param::kReportLatency, 0.25f);
     EXPECT_EQ(host.effect->initialDelay, 0);
     EXPECT_EQ(host.ioChanges, 5);
+}
+
+TEST(PluginBinary, ParameterMemoryKeepsRealTypesOnly) {
+    // A type switched away from and back gets its parameters back; a type
+    // number without a module is empty and remembers nothing.
+    PluginHost host;
+    ASSERT_TRUE(host.open());
+    const int delay = 8, unassigned = 40;
+    host.set(param::kOpType1, discreteValue(delay, 64));
+    host.set(param::opParam(0, 2), 0.625f);
+    host.set(param::kOpType1, discreteValue(unassigned, 64));
+    EXPECT_EQ(host.get(param::opParam(0, 2)), 0.0f);
+    host.set(param::opParam(0, 2), 0.3f);
+    host.set(param::kOpType1, discreteValue(delay, 64));
+    EXPECT_EQ(host.get(param::opParam(0, 2)), 0.625f);
+    host.set(param::kOpType1, discreteValue(unassigned, 64));
+    EXPECT_EQ(host.get(param::opParam(0, 2)), 0.0f);
+    std::vector<float> l(512, 0.2f), r(512, 0.2f);
+    host.process(l, r);
+    EXPECT_TRUE(allFinite(l));
 }

@@ -5,6 +5,13 @@
 //   halyx info    PLUGIN.so [setup options]       identity and every parameter
 //   halyx presets PLUGIN.so [--bank B]            the preset library (VornHalyx)
 //   halyx render  PLUGIN.so [IN.wav] OUT.wav [setup options]
+//   halyx audit   PLUGIN.so [--bank N] [--out DIR]
+//                           every preset (or bank N's) through the demo
+//                           phrase, pink noise and an impulse: one line of
+//                           measurements each, checked against the preset
+//                           rules (tools/AuditRules.h); exit status 1 when a
+//                           preset breaks one. --out writes a contact sheet
+//                           of spectrograms per bank, DIR/bankN.png
 //   halyx screenshot PLUGIN.so OUT.png [setup options] [--offscreen]
 //                           the editor opened in an X window (DISPLAY; Xvfb
 //                           will do) and saved as the window shows it;
@@ -30,6 +37,7 @@
 #include <cstdlib>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -37,6 +45,7 @@
 #include <vector>
 
 #include "engine/Plugin.h"
+#include "tools/Audit.h"
 #include "tools/TestSignal.h"
 #include "tools/XScreenshot.h"
 #include "tools/AudioFile.h"
@@ -167,7 +176,7 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: halyx info|presets|render|screenshot PLUGIN.so [IN.wav] [OUT.wav] [options]\n");
+        std::fprintf(stderr, "usage: halyx info|presets|render|audit|screenshot PLUGIN.so [IN.wav] [OUT.wav] [options]\n");
         return 2;
     }
     std::string command = argv[1];
@@ -179,11 +188,12 @@ int main(int argc, char** argv) {
     bool useDouble = false;
     bool offscreen = false;
     int listBank = -1;
+    std::string outDir;
     // Options taking a value, so positional file names can be told apart.
     const std::vector<std::string> withValue = {"--rate", "--block", "--sidechain", "--seconds", "--bank", "--preset",
                                                 "--set", "--load-preset", "--load-bank", "--chunk-in", "--tempo",
                                                 "--ppq", "--midi", "--save-preset", "--save-bank", "--chunk-out",
-                                                "--page", "--op", "--mod"};
+                                                "--page", "--op", "--mod", "--out"};
     for (size_t i = 0; i < args.size(); ++i) {
         bool takesValue = std::find(withValue.begin(), withValue.end(), args[i]) != withValue.end();
         if (args[i] == "--rate" && i + 1 < args.size()) gHost.sampleRate = std::atof(args[i + 1].c_str());
@@ -233,6 +243,8 @@ int main(int argc, char** argv) {
             seconds = std::atof(next().c_str());
         } else if (a == "--double") {
             useDouble = true;
+        } else if (a == "--out") {
+            outDir = next();
         } else if (a == "--offscreen") {
             offscreen = true;
         } else if (a == "--bank") {
@@ -438,6 +450,41 @@ int main(int argc, char** argv) {
         std::printf("process: %.1f ns per stereo sample, real-time factor %.1f\n",
                     frames ? processSeconds * 1e9 / double(frames) : 0.0,
                     processSeconds > 0 ? audioSeconds / processSeconds : 0.0);
+    } else if (command == "audit") {
+        if (listBank < -1 || listBank >= vh::kNumBanks) return fail("--bank wants 0..2");
+        vhtool::AuditOptions options;
+        options.spectrogram = !outDir.empty();
+        std::printf("%s\n", vhtool::auditHeader().c_str());
+        int failed = 0;
+        double cpuSum = 0.0;
+        const vhtool::PresetAudit* heaviest = nullptr;
+        auto audits = vhtool::auditLibrary(e, listBank, options, [&](const vhtool::PresetAudit& a) {
+            std::printf("%s\n", vhtool::auditLine(a).c_str());
+            std::fflush(stdout);
+        });
+        for (const auto& a : audits) {
+            failed += !a.passes();
+            cpuSum += a.nsPerSample;
+            if (!heaviest || a.nsPerSample > heaviest->nsPerSample) heaviest = &a;
+        }
+        if (heaviest)
+            std::printf("%zu presets: %zu pass, %d fail; CPU mean %.0f ns/sample, most %.0f (%d:%02d %s)\n", audits.size(),
+                        audits.size() - failed, failed, cpuSum / audits.size(), heaviest->nsPerSample, heaviest->bank,
+                        heaviest->preset, heaviest->name.c_str());
+        if (!outDir.empty()) {
+            std::error_code ignored;
+            std::filesystem::create_directories(outDir, ignored);
+            for (int b = 0; b < vh::kNumBanks; ++b) {
+                std::vector<const vhtool::PresetAudit*> sheet;
+                for (const auto& a : audits)
+                    if (a.bank == b) sheet.push_back(&a);
+                if (sheet.empty()) continue;
+                std::string path = outDir + "/bank" + std::to_string(b + 1) + ".png", error;
+                if (!vhtool::writeContactSheet(path, sheet, error)) return fail(error);
+                std::printf("contact sheet %s\n", path.c_str());
+            }
+        }
+        if (failed) return 1;
     } else if (command == "screenshot") {
         if (!(e->flags & effFlagsHasEditor)) return fail("the plug-in has no editor");
         if (offscreen) {

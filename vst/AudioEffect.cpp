@@ -194,14 +194,16 @@ intptr_t AudioEffect::dispatchEffect(AEffect* e, int32_t opcode, int32_t index, 
 
 void AudioEffect::processReplacingEffect(AEffect* e, float** inputs, float** outputs, int32_t frames) {
     AudioEffect* self = fromAeffect(e);
-    if (self == nullptr || inputs == nullptr || outputs == nullptr || frames <= 0) return;
-    self->processReplacing(inputs, outputs, frames);
+    // Odd arguments (no buffers, no frames) still reach the effect, which
+    // must end every call in the same state a full one leaves.
+    if (self == nullptr) return;
+    self->processReplacing(inputs, outputs, frames < 0 ? 0 : frames);
 }
 
 void AudioEffect::processDoubleReplacingEffect(AEffect* e, double** inputs, double** outputs, int32_t frames) {
     AudioEffect* self = fromAeffect(e);
-    if (self == nullptr || inputs == nullptr || outputs == nullptr || frames <= 0) return;
-    self->processDoubleReplacing(inputs, outputs, frames);
+    if (self == nullptr) return;
+    self->processDoubleReplacing(inputs, outputs, frames < 0 ? 0 : frames);
 }
 
 void AudioEffect::setParameterEffect(AEffect* e, int32_t index, float value) {
