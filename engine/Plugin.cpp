@@ -324,17 +324,21 @@ void Plugin::settleOnCurrentSettings() {
 // from its first sample, not from its first control tick, so nothing it does
 // depends on where the host's blocks begin. Modulation joins at the next
 // tick. The caller holds the processing lock.
+// A module with its parameters set takes the state they imply before it
+// first processes.
+template <class M>
+void Plugin::settleModule(M& module) {
+    module.setTempo(mCurrentTempo);
+    module.resetModulation();
+    module.update();
+    module.resetSmoothing();
+}
+
 void Plugin::settleFreshModules() {
-    auto settle = [this](auto& module) {
-        module.setTempo(mCurrentTempo);
-        module.resetModulation();
-        module.update();
-        module.resetSmoothing();
-    };
     for (int s = 0; s < kNumOperatorSlots; ++s)
-        if (std::exchange(mOpFresh[s], false)) settle(*mOps[s]);
+        if (std::exchange(mOpFresh[s], false)) settleModule(*mOps[s]);
     for (int s = 0; s < kNumModulatorSlots; ++s)
-        if (std::exchange(mModFresh[s], false)) settle(*mMods[s]);
+        if (std::exchange(mModFresh[s], false)) settleModule(*mMods[s]);
 }
 
 void Plugin::resetDestinationsOf(int first, int last, bool keep) {
@@ -474,10 +478,7 @@ void Plugin::buildRequestedModules() {
             module->setParameter(i, v);
             handover.values[i] = v;
         }
-        module->setTempo(mCurrentTempo.load(std::memory_order_relaxed));
-        module->resetModulation();
-        module->update();
-        module->resetSmoothing();
+        settleModule(*module);
         handover.readyType = type;
         handover.ready.store(module.release(), std::memory_order_release);
     }
@@ -551,7 +552,8 @@ void Plugin::switchPreparedModules() {
     template void Plugin::installModule<M>(int, int, std::unique_ptr<M>&);               \
     template void Plugin::retireModule<M>(int, std::unique_ptr<M>);                      \
     template void Plugin::replaceModule<M>(int, int);                                    \
-    template void Plugin::requestModule<M>(int, int);
+    template void Plugin::requestModule<M>(int, int);                                    \
+    template void Plugin::settleModule<M>(M&);
 VH_INSTANTIATE(Operator)
 VH_INSTANTIATE(Modulator)
 #undef VH_INSTANTIATE

@@ -193,6 +193,8 @@ private:
     void fullReset();
     void settleOnCurrentSettings();
     void settleFreshModules();
+    template <class M>
+    void settleModule(M& module);
     void noteModuleNeeds();
     void updateChannelModes();
     void updateLimiterRelease();

@@ -11,9 +11,9 @@ namespace vh {
 
 // A preset's values as one step for the audio thread, in ascending index
 // order so every slot's type is set before its module's parameters. The
-// modules whose type changes are built and given the preset's parameters
-// first, without the lock; under it they are only swapped in and the values
-// stored. A selected preset (`selected`) also starts the operators from
+// modules whose type changes are built, given the preset's parameters and
+// settled first, without the lock; under it they are only swapped in and the
+// values stored. A selected preset (`selected`) also starts the operators from
 // silence.
 void Plugin::applyPresetValues(const float* values, bool selected) {
     std::unique_ptr<Operator> ops[kNumOperatorSlots];
@@ -24,12 +24,14 @@ void Plugin::applyPresetValues(const float* values, bool selected) {
         if (opTypes[s] == mOpType[s]) continue;
         ops[s] = buildModule<Operator>(s, opTypes[s]);
         for (int i = 0; i < kOperatorParams; ++i) ops[s]->setParameter(i, sanitizeUnit(values[param::opParam(s, i)]));
+        settleModule(*ops[s]);
     }
     for (int s = 0; s < kNumModulatorSlots; ++s) {
         modTypes[s] = discreteIndex(sanitizeUnit(values[param::kModType1 + s]), kNumTypeSteps);
         if (modTypes[s] == mModType[s]) continue;
         mods[s] = buildModule<Modulator>(s, modTypes[s]);
         for (int i = 0; i < kModulatorParams; ++i) mods[s]->setParameter(i, sanitizeUnit(values[param::modParam(s, i)]));
+        settleModule(*mods[s]);
     }
     {
         ProcessLock lock(*this);
@@ -39,11 +41,13 @@ void Plugin::applyPresetValues(const float* values, bool selected) {
         for (int s = 0; s < kNumOperatorSlots; ++s) {
             if (!ops[s] || opTypes[s] == mOpType[s]) continue;
             installModule(s, opTypes[s], ops[s]);
+            mOpFresh[s] = false;  // settled above, outside the lock
             mPreparedSlots |= 1 << s;
         }
         for (int s = 0; s < kNumModulatorSlots; ++s) {
             if (!mods[s] || modTypes[s] == mModType[s]) continue;
             installModule(s, modTypes[s], mods[s]);
+            mModFresh[s] = false;
             mPreparedSlots |= 16 << s;
         }
         for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, values[i]);
