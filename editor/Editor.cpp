@@ -6,6 +6,9 @@
 #include "editor/CordPage.h"
 #include "editor/EditorConversions.h"
 #include "editor/LibraryPage.h"
+#include "editor/MatrixPage.h"
+#include "editor/ModulePanel.h"
+#include "editor/Plots.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
 #include "toolkit/COffscreenWindow.h"
@@ -62,7 +65,8 @@ CMouseEventResult HalyxFrame::onMouseDown(CPoint& where, const CButtonState& but
     return CFrame::onMouseDown(where, buttons);
 }
 
-Editor::Editor(Plugin* plugin) : AEffGUIEditor(plugin), mPlugin(plugin) {
+Editor::Editor(Plugin* plugin)
+    : AEffGUIEditor(plugin), mPlugin(plugin), mMatrix(std::make_unique<MatrixPage>(plugin, this)) {
     mRect = vst::ERect{0, 0, kWindowHeight, kWindowWidth};
     for (auto& v : mPending) v.store(0.0f, std::memory_order_relaxed);
     for (auto& f : mPendingFlag) f.store(false, std::memory_order_relaxed);
@@ -237,6 +241,8 @@ void Editor::teardown() {
     mLibrary = nullptr;
     mInfo = nullptr;
     mCord = nullptr;
+    mMatrix->clear();
+    mOpPlot = mModPlot = nullptr;
     mShownPage = -1;
     mArt.reset();
 }
@@ -338,8 +344,9 @@ void Editor::applyParameter(int index, float v) {
     } else if (index == kMeterHold || index == kMeterFalloff) {
         for (auto* m : mMeters) index == kMeterHold ? m->setHold(v) : m->setFalloff(v);
     }
+    mMatrix->parameterChanged(index, v);
     // Any control showing the index follows it (main knobs, preferences,
-    // module panels).
+    // module panels, the routing page).
     if (index != kCurrOp && index != kCurrMod && index != kCurrMain && !inRange(index, kKnob1, kNumKnobs))
         if (CControl* c = controlForTag(index)) c->setValue(v);
     if (mCord) mCord->engineChanged(index);
@@ -382,9 +389,14 @@ void Editor::idleStep() {
         }
         mOpSelector->setPulse(mPulse);
         mModSelector->setPulse(mPulse);
+        mMatrix->setPulse(mPulse);
     }
     if (mCord) mCord->idle();
+    if (mOpPlot) mOpPlot->refresh();
+    if (mModPlot) mModPlot->refresh();
 }
+
+int Editor::modulationPreviewMode() const { return discreteIndex(mPlugin->getParameter(kModulationPreview), 3); }
 
 bool Editor::tempoLocked() const { return discreteIndex(mPlugin->getParameter(kTempoSync), 4) == 1; }
 
@@ -434,6 +446,15 @@ void Editor::valueChanged(CControl* control) {
         mPlugin->setParameter(kCurrMain, discreteValue(t - tag::kPageButton1, 4));
         return;
     }
+    if (t == tag::kPredefinedRouting) {
+        mPlugin->applyPredefinedRouting(discreteIndex(v, kNumPredefinedRoutings));
+        return;
+    }
+    if (t == tag::kMatrixView) {
+        mMatrix->setView(discreteIndex(v, 2));
+        buildPage(0);
+        return;
+    }
     if (isPlainTag(t)) {
         mPlugin->setParameter(t, v);
         return;
@@ -480,8 +501,6 @@ void Editor::panelTouched(int which) {
 void Editor::controlClicked(CControl* control, CButtonState) {
     if (mCord) mCord->offerTouch(control->getTag());
 }
-
-int Editor::modulationPreviewMode() const { return discreteIndex(mPlugin->getParameter(kModulationPreview), 3); }
 
 void Editor::markDestinations() {
     bool browsing = mCord && mCord->mode() == CCordWnd::kDestinationBrowser;
@@ -571,76 +590,20 @@ void Editor::refreshSelector(bool modulator) {
 
 void Editor::buildModulePanel(bool modulator) {
     CViewContainer*& panel = modulator ? mModPanel : mOpPanel;
+    CModulePlot*& plot = modulator ? mModPlot : mOpPlot;
+    plot = nullptr;
     if (panel) {
         unregisterChildren(panel);
         mFrame->removeView(panel, true);
         panel = nullptr;
     }
-    int slot = modulator ? mCurrMod : mCurrOp;
     panel = new CViewContainer(modulator ? kModPanelRect : kOpPanelRect);
     panel->setBackgroundColor(kLight);
     mFrame->addView(panel);
-
-    int count = modulator ? (mPlugin->getModulator(slot) ? mPlugin->getModulator(slot)->getNumParameters() : 0)
-                          : (mPlugin->getOperator(slot) ? mPlugin->getOperator(slot)->getNumParameters() : 0);
-    constexpr double kRowHeight = 10;
-    constexpr int kRowsPerColumn = 14;
-    const double width = panel->getWidth();
-    int columns = std::max(1, (count + kRowsPerColumn - 1) / kRowsPerColumn);
-    double columnWidth = std::floor((width - 4) / columns);
-    Plugin* plugin = mPlugin;
-    for (int i = 0; i < count; ++i) {
-        int column = i / kRowsPerColumn, row = i % kRowsPerColumn;
-        CRect r(2 + column * columnWidth, 4 + row * kRowHeight, 2 + (column + 1) * columnWidth - 4,
-                4 + (row + 1) * kRowHeight);
-        int global = modulator ? modParam(slot, i) : opParam(slot, i);
-        char title[kTextSize] = {};
-        int steps = 0, choices = 0;
-        if (modulator) {
-            Modulator* m = mPlugin->getModulator(slot);
-            m->getParameterTitle(i, title);
-            if (!title[0]) m->getParameterName(i, title);
-            steps = m->getParameterSteps(i);
-            choices = m->getParameterChoices(i);
-        } else {
-            Operator* o = mPlugin->getOperator(slot);
-            o->getParameterTitle(i, title);
-            if (!title[0]) o->getParameterName(i, title);
-            steps = o->getParameterSteps(i);
-            choices = o->getParameterChoices(i);
-        }
-        auto format = [plugin, modulator, slot, i](float v, int mode) {
-            char text[kTextSize] = {};
-            if (modulator) {
-                if (Modulator* m = plugin->getModulator(slot)) m->formatEditorValue(i, v, text, mode);
-            } else if (Operator* o = plugin->getOperator(slot)) {
-                o->formatEditorValue(i, v, text, mode);
-            }
-            return std::string(text);
-        };
-        CControl* control;
-        if (steps > 0) {
-            auto* d = new CModuleParamDiscreet(r, this, global, mArt->font, steps, choices,
-                                               [format, steps](int state) { return format(discreteValue(state, steps), 0); });
-            d->setLabel(title);
-            control = d;
-        } else {
-            auto parse = [plugin, modulator, slot, i](const std::string& text, float& v, int mode) {
-                if (modulator) {
-                    Modulator* m = plugin->getModulator(slot);
-                    return m && m->parseEditorValue(i, text.c_str(), v, mode);
-                }
-                Operator* o = plugin->getOperator(slot);
-                return o && o->parseEditorValue(i, text.c_str(), v, mode);
-            };
-            control = new CModuleParam(r, this, global, mArt->font, title, format, parse);
-        }
-        control->setValue(mPlugin->getParameter(global));
-        panel->addView(control);
-        registerControl(control);
-    }
-    if (count == 0)
-        panel->addView(new CModuleText(CRect(0, 70, width, 80), mArt->font, "no parameters", CModuleText::kCentre));
+    plot = ModulePanel::build(panel, mPlugin, modulator, modulator ? mCurrMod : mCurrOp, this, mArt->font,
+                              [this](CControl* c) { registerControl(c); });
+    // The first picture at once, not at the next timer tick.
+    if (plot) plot->refresh();
     markDestinations();
 }
 
@@ -652,12 +615,17 @@ void Editor::buildPage(int page) {
         mPage = nullptr;
         mLibrary = nullptr;
     }
+    mMatrix->clear();
     mShownPage = page;
     mPage = new CViewContainer(kPageRect);
     mPage->setBackgroundColor(kLight);
     mFrame->addView(mPage);
     static const char* const kTitles[4] = {"OP ROUTING", "LIBRARY", "PREFERENCES", "MOD ROUTING"};
-    mPage->addView(new CModuleText(CRect(0, 2, kPageRect.getWidth(), 13), mArt->font, kTitles[page], CModuleText::kCentre));
+    // The routing page's tabs stand where the other pages show their title.
+    if (page == 0)
+        mMatrix->build(mPage, mArt->font, [this](CControl* c) { registerControl(c); });
+    else
+        mPage->addView(new CModuleText(CRect(0, 2, kPageRect.getWidth(), 13), mArt->font, kTitles[page], CModuleText::kCentre));
     if (page == 1) {
         auto report = [this](const std::string& a, const std::string& b, bool error) {
             if (mInfo) mInfo->setMessage(a, b, error);

@@ -35,6 +35,8 @@ constexpr int kModButton1 = 430;   // ..433
 class Editor;
 class CLibWnd;
 class CCordWnd;
+class MatrixPage;
+class CModulePlot;
 
 // The frame with one extra behaviour: a left click on a module panel's
 // surroundings counts as a touch of that panel's module button.
@@ -101,10 +103,13 @@ public:
     toolkit::CViewContainer* pageView() const { return mPage; }
     toolkit::CViewContainer* operatorPanel() const { return mOpPanel; }
     toolkit::CViewContainer* modulatorPanel() const { return mModPanel; }
+    CModulePlot* operatorPlot() const { return mOpPlot; }
+    CModulePlot* modulatorPlot() const { return mModPlot; }
     int pulse() const { return mPulse; }
     CLibWnd* libraryPage() const { return mLibrary; }
     CInfo* info() const { return mInfo; }
     CCordWnd* cordView() const { return mCord; }
+    MatrixPage* matrixPage() const { return mMatrix.get(); }
 
 private:
     bool build();
@@ -157,6 +162,10 @@ private:
     CInfo* mInfo = nullptr;
     toolkit::CCommandRunner mFileRunner;
     CCordWnd* mCord = nullptr;
+    // The routing page's views and the view it shows, kept while closed.
+    std::unique_ptr<MatrixPage> mMatrix;
+    CModulePlot* mOpPlot = nullptr;
+    CModulePlot* mModPlot = nullptr;
 
     int mShownPage = -1;
     int mCurrOp = 0;

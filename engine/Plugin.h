@@ -146,6 +146,11 @@ public:
     // last call, in nanoseconds of its processor time (how long audio could
     // have waited on an idle machine).
     std::int64_t takeLongestLockHoldNs() { return mLongestHoldNs.exchange(0, std::memory_order_relaxed); }
+    // Writes the 24 matrix gains of predefined routing r (0..10), not as
+    // host automation: choosing a routing is one gesture, not 24 edits.
+    void applyPredefinedRouting(int r);
+    // The dry delay in samples a DryDly value means at the current rate.
+    int dryDelaySamples(float value) const { return dryDelayLength(value); }
 
 private:
     template <typename Sample>

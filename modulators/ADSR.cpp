@@ -280,6 +280,7 @@ void ADSR::update() {
         ch.trigOff = levelOf(m[kTrigOff]);
         ch.trigGain = trigGain(m[kTrigSens]);
     }
+    mHistory.record(mChannel[0].envelope * mChannel[0].depth.current, mChannel[1].envelope * mChannel[1].depth.current);
 }
 
 // --- audio rate -------------------------------------------------------------
@@ -358,7 +359,13 @@ void ADSR::resetSmoothing() {
     }
 }
 
+void ADSR::setSampleRate(float rate) {
+    Modulator::setSampleRate(rate);
+    mHistory.setSampleRate(rate, kControlTick);
+}
+
 void ADSR::clearState() {
+    mHistory.clear();
     for (Channel& ch : mChannel) {
         ch.stage = kStageIdle;
         ch.envelope = 0.0f;

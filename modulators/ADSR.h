@@ -77,6 +77,12 @@ public:
     // Trigger level of a channel at the last sample.
     float triggerLevel(int channel) const { return mChannel[channel & 1].level; }
 
+    // --- what the editor's plot shows ---------------------------------------
+    // The output of the last seconds, one peak every 30 ms.
+    PlotKind plotKind() const override { return PlotKind::kHistory; }
+    const PlotHistory* plotHistory() const override { return &mHistory; }
+    void setSampleRate(float rate) override;
+
 private:
     struct Channel {
         int stage = kStageIdle;
@@ -96,6 +102,7 @@ private:
     float step(Channel& channel, float trigger);
 
     Channel mChannel[2];
+    PlotHistory mHistory;
     int mMode = 1;
     float mTempo = 120.0f;
 };

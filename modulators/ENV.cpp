@@ -21,9 +21,6 @@ constexpr float kDefaultTime = 0.21544346f;
 constexpr double kMaxSensDb = 24.0;
 constexpr double kMinSensDb = -100.0;
 constexpr float kMaxTimeMs = 1000.0f;
-// A history point every 30 ms: sampleRate * 30 / 32000 ticks of 32 samples,
-// in double so rates like 64 kHz give exactly 60 ticks rather than 59.
-constexpr double kHistoryPointMs = 30.0;
 
 float timeValueOfMs(double ms) {
     if (ms < 0.0) ms = 0.0;
@@ -149,9 +146,7 @@ float ENV::timeCoefficient(CoefficientCache<2>& cache, float v) const {
 
 void ENV::setSampleRate(float rate) {
     Modulator::setSampleRate(rate);
-    mTickCounter = 0;
-    int ticks = static_cast<int>(static_cast<double>(rate) * kHistoryPointMs / (1000.0 * kControlTick));
-    mTicksPerPoint = ticks > 1 ? ticks : 1;
+    mHistory.setSampleRate(rate, kControlTick);
 }
 
 void ENV::update() {
@@ -171,15 +166,7 @@ void ENV::update() {
     // Display only: the editor draws the current level and the history.
     mLevelL = std::fmin(std::fabs(mInputL) * mSensL, 1.0f);
     mLevelR = std::fmin(std::fabs(mInputR) * mSensR, 1.0f);
-    mPeakHoldL = std::fmax(mPeakHoldL, mOutL);
-    mPeakHoldR = std::fmax(mPeakHoldR, mOutR);
-    if (++mTickCounter >= mTicksPerPoint) {
-        mTickCounter = 0;
-        if (++mHistoryPosition >= kHistorySize) mHistoryPosition = 0;
-        mHistoryL[mHistoryPosition] = mPeakHoldL;
-        mHistoryR[mHistoryPosition] = mPeakHoldR;
-        mPeakHoldL = mPeakHoldR = 0.0f;
-    }
+    mHistory.record(mOutL, mOutR);
 }
 
 // --- audio rate -------------------------------------------------------------

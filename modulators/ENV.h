@@ -15,7 +15,7 @@ public:
     enum Param { kSens = 0, kAttack, kRelease, kLink, kMode, kSource, kDepth, kNumParams };
     static constexpr int kNumModes = 2;  // 0 peak, 1 RMS
     // About 30 ms per point, 213 points: some 6.4 s of level history.
-    static constexpr int kHistorySize = 213;
+    static constexpr int kHistorySize = PlotHistory::kSize;
 
     ENV(int slot, ModuleHost* owner);
 
@@ -61,13 +61,17 @@ public:
     // --- display history (read by the editor's plot) -----------------------
     // Rings of peak outputs, one point per ticksPerHistoryPoint() control
     // ticks; historyPosition() is the point written last.
-    const float* historyLeft() const { return mHistoryL.data(); }
-    const float* historyRight() const { return mHistoryR.data(); }
-    int historyPosition() const { return mHistoryPosition; }
-    int ticksPerHistoryPoint() const { return mTicksPerPoint; }
+    const float* historyLeft() const { return mHistory.left(); }
+    const float* historyRight() const { return mHistory.right(); }
+    int historyPosition() const { return mHistory.position(); }
+    int ticksPerHistoryPoint() const { return mHistory.ticksPerPoint(); }
     // Sensitised input level of each channel at the last control tick.
     float inputLevelLeft() const { return mLevelL; }
     float inputLevelRight() const { return mLevelR; }
+
+    // --- what the editor's plot shows ---------------------------------------
+    PlotKind plotKind() const override { return PlotKind::kHistory; }
+    const PlotHistory* plotHistory() const override { return &mHistory; }
 
 private:
     float mSensL = 1.0f, mSensR = 1.0f;
@@ -80,12 +84,7 @@ private:
     float mStateL = 0.0f, mStateR = 0.0f;
     float mOutL = 0.0f, mOutR = 0.0f;
 
-    std::array<float, kHistorySize> mHistoryL{};
-    std::array<float, kHistorySize> mHistoryR{};
-    int mHistoryPosition = 0;
-    int mTickCounter = 0;
-    int mTicksPerPoint = 41;
-    float mPeakHoldL = 0.0f, mPeakHoldR = 0.0f;
+    PlotHistory mHistory;
     float mLevelL = 0.0f, mLevelR = 0.0f;
     // Attack left, attack right, release left, release right.
     CoefficientCache<2> mTimeCache[4];

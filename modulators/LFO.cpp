@@ -292,14 +292,24 @@ inline float triangleAt(float w) {
     if (w < 0.75f) return 1.0f - 4.0f * (w - 0.25f);
     return 4.0f * (w - 1.0f);
 }
+
+// The shapes that are a function of the warped phase alone.
+inline Vec4 fixedShape(int waveform, Vec4 w) {
+    switch (waveform) {
+        case LFO::kSquare:  // high for the first half-cycle
+            return select(w.v > 0.5f, Vec4(-1.0f), Vec4(1.0f));
+        case LFO::kTriangle: return Vec4(triangleAt(w[0]), triangleAt(w[1]), 0.0f, 0.0f);
+        case LFO::kSaw: return Vec4(2.0f) * w - Vec4(1.0f);
+        default: return Vec4();
+    }
+}
 }  // namespace
 
 inline Vec4 LFO::otherShape(Vec4 w, Vec4 shape) {
     switch (mWaveform) {
-        case kSquare:  // high for the first half-cycle
-            return select(w.v > 0.5f, Vec4(-1.0f), Vec4(1.0f));
-        case kTriangle: return Vec4(triangleAt(w[0]), triangleAt(w[1]), 0.0f, 0.0f);
-        case kSaw: return Vec4(2.0f) * w - Vec4(1.0f);
+        case kSquare:
+        case kTriangle:
+        case kSaw: return fixedShape(mWaveform, w);
         case kSampleHold: {
             // Both channels' wrap tests at once; the previous phases are read
             // as the vector they were stored as.
@@ -356,6 +366,24 @@ void LFO::clearState() {
     mPhase = 0.0;
     mSmooth = mPrevWarp = Vec4();
     mHeldL = mHeldR = 0.0f;
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+double LFO::waveformAt(const float* values, double phase, int channel) const {
+    // The waveform follows the base value, as in update.
+    const int waveform = discreteIndex(mBase[kWaveform], kNumWaveforms);
+    const Vec4 shape(values[kOffsetL], values[kOffsetR], values[kTilt], values[kTilt]);
+    const Vec4 w = warp(wrapOnce(Vec4(static_cast<float>(phase)) - (shape - mConstants.half), mConstants),
+                        upperHalf(shape), mConstants, mMinHalfWidth);
+    Vec4 value;
+    if (waveform == kSine)
+        value = sineAt(w);
+    else if (waveform == kSampleHold)
+        value = Vec4(mHeldL, mHeldR, 0.0f, 0.0f);  // the values held now
+    else
+        value = fixedShape(waveform, w);
+    return static_cast<double>(value[channel & 1] * values[kDepth]);
 }
 
 }  // namespace vh

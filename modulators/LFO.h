@@ -58,6 +58,13 @@ public:
     float phase() const { return static_cast<float>(mPhase); }
     float tempo() const { return mTempo; }
 
+    // --- what the editor's plot shows ---------------------------------------
+    // One cycle as processSample shapes it (phase offsets, tilt, waveform,
+    // depth; the output smoother left out), and where the phase is now.
+    PlotKind plotKind() const override { return PlotKind::kWaveform; }
+    double waveformAt(const float* values, double phase, int channel) const override;
+    double plotPhase() const override { return mPhase; }
+
 private:
     static constexpr float kMinRateHz = 0.01f;
     static constexpr float kMaxRateHz = 30.0f;

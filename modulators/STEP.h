@@ -65,6 +65,13 @@ public:
     float stepPhase() const { return static_cast<float>(mStepPhase); }
     bool running() const { return mRunning != 0; }
 
+    // --- what the editor's plot shows ---------------------------------------
+    PlotKind plotKind() const override { return PlotKind::kSteps; }
+    bool isPlotParameter(int index) const override { return index >= kLeftStep0 && index < kSmooth; }
+    // The plot's link of the two rows outlives the window: the module keeps it.
+    bool plotLinked() const { return mPlotLinked; }
+    void setPlotLinked(bool linked) { mPlotLinked = linked; }
+
 private:
     void updatePhaseIncrement();
     float smoothingCoefficient(CoefficientCache<2>& cache, float smooth) const;
@@ -83,6 +90,7 @@ private:
     float mSmoothL = 0.0f, mSmoothR = 0.0f;
     float mTempo = 120.0f;
     CoefficientCache<2> mCoefCacheL, mCoefCacheR;
+    bool mPlotLinked = false;
 };
 
 }  // namespace vh

@@ -5,6 +5,7 @@
 // (processSample), reset and sample-rate handling.
 
 #include "modules/Conversions.h"
+#include "modules/PlotSource.h"
 
 namespace vh {
 
@@ -28,7 +29,7 @@ public:
 // Operations and state common to both families; Capacity is the number of
 // parameter slots (16 for operators, 38 for modulators).
 template <int Capacity>
-class ModuleCore {
+class ModuleCore : public PlotSource {
 public:
     static constexpr int kCapacity = Capacity;
 
@@ -132,6 +133,16 @@ public:
     int previewMode() const { return mPreviewMode; }
     float modulatedLeft(int index) const { return mModL[index]; }
     float modulatedRight(int index) const { return mModR[index]; }
+
+    // --- what the editor's plot shows ------------------------------------
+    int plotValues(float* out) const override {
+        // While a control is being dragged the plot follows the hand, not
+        // the modulation.
+        const float* from = mEditing || mPreviewMode == 0 ? mBase : mPreviewMode == 1 ? mModL : mModR;
+        for (int i = 0; i < Capacity; ++i) out[i] = from[i];
+        return Capacity;
+    }
+    float plotSampleRate() const override { return mSampleRate; }
 
 protected:
     float mRampFactor = kRampFactor;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "modules/Response.h"
 #include "operators/FastMath.h"
 
 namespace vh {
@@ -94,46 +95,60 @@ bool Biquad::parseEditorValue(int index, const char* text, float& value, int) {
 
 // --- control tick -------------------------------------------------------------
 
-void Biquad::setTypeWeights(int laneRight, int laneLeft, filter::FilterType type) {
+Biquad::TypeWeights Biquad::typeWeights(filter::FilterType typeA, filter::FilterType typeB) {
     // b0/n = edgeBase + edgeSlope c + bandWeight Q alpha, b2/n the same with
     // the band term negated, b1/n = midBase + midSlope c.
-    float edgeBase = 0.0f, edgeSlope = 0.0f, midBase = 0.0f, midSlope = 0.0f, bandWeight = 0.0f;
-    switch (type) {
-        case filter::kLowPass: edgeBase = 0.5f, edgeSlope = -0.5f, midBase = 1.0f, midSlope = -1.0f; break;
-        case filter::kBandPass: bandWeight = 1.0f; break;  // peak gain Q
-        case filter::kNotch: edgeBase = 1.0f, midSlope = -2.0f; break;
-        case filter::kHighPass: edgeBase = 0.5f, edgeSlope = 0.5f, midBase = -1.0f, midSlope = -1.0f; break;
-        default: break;
+    TypeWeights w;
+    for (auto [type, lanes] : {std::pair{typeA, std::pair{kLaneARight, kLaneALeft}},
+                               std::pair{typeB, std::pair{kLaneBRight, kLaneBLeft}}}) {
+        float edgeBase = 0.0f, edgeSlope = 0.0f, midBase = 0.0f, midSlope = 0.0f, bandWeight = 0.0f;
+        switch (type) {
+            case filter::kLowPass: edgeBase = 0.5f, edgeSlope = -0.5f, midBase = 1.0f, midSlope = -1.0f; break;
+            case filter::kBandPass: bandWeight = 1.0f; break;  // peak gain Q
+            case filter::kNotch: edgeBase = 1.0f, midSlope = -2.0f; break;
+            case filter::kHighPass: edgeBase = 0.5f, edgeSlope = 0.5f, midBase = -1.0f, midSlope = -1.0f; break;
+            default: break;
+        }
+        for (int lane : {lanes.first, lanes.second}) {
+            w.edgeBase.set(lane, edgeBase);
+            w.edgeSlope.set(lane, edgeSlope);
+            w.midBase.set(lane, midBase);
+            w.midSlope.set(lane, midSlope);
+            w.bandWeight.set(lane, bandWeight);
+        }
     }
-    for (int lane : {laneRight, laneLeft}) {
-        mEdgeBase.set(lane, edgeBase);
-        mEdgeSlope.set(lane, edgeSlope);
-        mMidBase.set(lane, midBase);
-        mMidSlope.set(lane, midSlope);
-        mBandWeight.set(lane, bandWeight);
+    return w;
+}
+
+Biquad::Tuning Biquad::tuning(const float* modL, const float* modR, filter::FilterType typeA,
+                              filter::FilterType typeB, float sampleRate) {
+    Tuning t;
+    const Vec4 freqs = filter::morphLanes(modL, modR, kFreqA, kFreqB);
+    const Vec4 resos = filter::morphLanes(modL, modR, kResoA, kResoB);
+    for (int lane = 0; lane < 4; ++lane) {
+        const bool notch = (lane == kLaneARight || lane == kLaneALeft ? typeA : typeB) == filter::kNotch;
+        t.q.set(lane, notch ? notchQ(resos[lane]) : resonanceQ(resos[lane]));
     }
+    // sin w and cos w from the half angle, which stays below a quarter turn
+    // (the corner is below half the rate): sin w = 2 sin(w/2) cos(w/2) and
+    // cos w = 1 - 2 sin^2(w/2).
+    Vec4 sine, cosine;
+    sinCosLanes(filter::tunedFrequenciesHz(freqs, sampleRate) * Vec4(kPi / sampleRate), sine, cosine);
+    t.cos = Vec4(1.0f) - Vec4(2.0f) * sine * sine;
+    t.alpha = (sine * cosine) / t.q;
+    return t;
 }
 
 void Biquad::update() {
     // Types follow the base values: modulation never switches a response.
     mTypeA = filter::filterTypeOf(mBase[kTypeA]);
     mTypeB = filter::filterTypeOf(mBase[kTypeB]);
-    setTypeWeights(kLaneARight, kLaneALeft, mTypeA);
-    setTypeWeights(kLaneBRight, kLaneBLeft, mTypeB);
+    mWeights = typeWeights(mTypeA, mTypeB);
 
-    const Vec4 freqs = filter::morphLanes(mModL, mModR, kFreqA, kFreqB);
-    const Vec4 resos = filter::morphLanes(mModL, mModR, kResoA, kResoB);
-    for (int lane = 0; lane < 4; ++lane) {
-        const bool notch = (lane == kLaneARight || lane == kLaneALeft ? mTypeA : mTypeB) == filter::kNotch;
-        mQTarget.set(lane, notch ? notchQ(resos[lane]) : resonanceQ(resos[lane]));
-    }
-    // sin w and cos w from the half angle, which stays below a quarter turn
-    // (the corner is below half the rate): sin w = 2 sin(w/2) cos(w/2) and
-    // cos w = 1 - 2 sin^2(w/2).
-    Vec4 sine, cosine;
-    sinCosLanes(filter::tunedFrequenciesHz(freqs, mSampleRate) * Vec4(kPi / mSampleRate), sine, cosine);
-    mCosTarget = Vec4(1.0f) - Vec4(2.0f) * sine * sine;
-    mAlphaTarget = (sine * cosine) / mQTarget;
+    const Tuning t = tuning(mModL, mModR, mTypeA, mTypeB, mSampleRate);
+    mQTarget = t.q;
+    mCosTarget = t.cos;
+    mAlphaTarget = t.alpha;
     mMorphTarget = Vec4(0.0f, 0.0f, clampUnit(mModR[kMorph]), clampUnit(mModL[kMorph]));
 
     Vec4 ramp(mRampFactor);
@@ -161,6 +176,28 @@ void Biquad::resetSmoothing() {
 void Biquad::clearState() {
     mX1 = mX2 = mY1 = mY2 = Vec4(0.0f);
     resetSmoothing();
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void Biquad::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    // Types follow the base values, as in update.
+    const filter::FilterType typeA = filter::filterTypeOf(mBase[kTypeA]);
+    const filter::FilterType typeB = filter::filterTypeOf(mBase[kTypeB]);
+    const Tuning t = tuning(values, values, typeA, typeB, mSampleRate);
+    const Coefficients k = coefficients(typeWeights(typeA, typeB), t.cos, t.alpha, t.q);
+    auto section = [&](int lane) {
+        return response::Biquad{k.b0[lane], k.b1[lane], k.b2[lane], -k.minusA1[lane], -k.minusA2[lane]};
+    };
+    const response::Biquad a = section(kLaneALeft), b = section(kLaneBLeft);
+    const double morph = clampUnit(values[kMorph]);
+    for (int i = 0; i < count; ++i) {
+        const auto z = response::unitCircle(freqHz[i], mSampleRate);
+        const auto ha = a.at(z), hb = b.at(z);
+        outDb[0][i] = response::decibels(ha * (1.0 - morph) + hb * morph);
+        outDb[1][i] = response::decibels(ha);
+        outDb[2][i] = response::decibels(hb);
+    }
 }
 
 }  // namespace vh

@@ -42,18 +42,9 @@ public:
         mMorph += mMorphInc;
 
         Vec4 x(*right, *left, *right, *left);
-        Vec4 n = Vec4(1.0f) / (Vec4(1.0f) + mAlpha);
-        // Numerator coefficients of all four response types as one linear
-        // form in cos w; the per-lane weights pick the type.
-        Vec4 band = mQ * mAlpha * mBandWeight;
-        Vec4 edge = mulAdd(mEdgeSlope, mCos, mEdgeBase);
-        Vec4 b0 = (edge + band) * n;
-        Vec4 b1 = mulAdd(mMidSlope, mCos, mMidBase) * n;
-        Vec4 b2 = (edge - band) * n;
-        Vec4 minusA1 = (mCos + mCos) * n;
-        Vec4 minusA2 = (mAlpha - Vec4(1.0f)) * n;
+        const Coefficients k = coefficients(mWeights, mCos, mAlpha, mQ);
         // Direct form I; the y1 term last keeps the recursion's chain short.
-        Vec4 y = b0 * x + b1 * mX1 + b2 * mX2 + minusA2 * mY2 + minusA1 * mY1;
+        Vec4 y = k.b0 * x + k.b1 * mX1 + k.b2 * mX2 + k.minusA2 * mY2 + k.minusA1 * mY1;
         mX2 = mX1;
         mX1 = x;
         mY2 = mY1;
@@ -67,13 +58,44 @@ public:
     void resetSmoothing() override;
     void clearState() override;
 
+    // --- what the editor's plot shows ---------------------------------------
+    // Curve 0 the morphed output, 1 filter A, 2 filter B, from the
+    // coefficients processSample forms at the targets update sets.
+    PlotKind plotKind() const override { return PlotKind::kResponse; }
+    int responseCurves() const override { return 3; }
+    void responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const override;
+
 private:
     // Lane order of every vector.
     using Lane = filter::MorphLane;
     static constexpr Lane kLaneBRight = filter::kLaneBRight, kLaneBLeft = filter::kLaneBLeft,
                           kLaneARight = filter::kLaneARight, kLaneALeft = filter::kLaneALeft;
 
-    void setTypeWeights(int laneRight, int laneLeft, filter::FilterType type);
+    // Per-lane weights selecting the response type:
+    // b0, b2 = (edgeBase + edgeSlope c +- bandWeight Q alpha) n, b1 = (midBase + midSlope c) n.
+    struct TypeWeights {
+        Vec4 edgeBase, edgeSlope, midBase, midSlope, bandWeight;
+    };
+    static TypeWeights typeWeights(filter::FilterType typeA, filter::FilterType typeB);
+    // Targets of cos w, alpha = sin w / 2Q and Q of the four lanes.
+    struct Tuning {
+        Vec4 cos, alpha, q;
+    };
+    static Tuning tuning(const float* modL, const float* modR, filter::FilterType typeA, filter::FilterType typeB,
+                         float sampleRate);
+    // Direct-form coefficients, the feedback ones negated.
+    struct Coefficients {
+        Vec4 b0, b1, b2, minusA1, minusA2;
+    };
+    static Coefficients coefficients(const TypeWeights& w, Vec4 cos, Vec4 alpha, Vec4 q) {
+        Vec4 n = Vec4(1.0f) / (Vec4(1.0f) + alpha);
+        // Numerator coefficients of all four response types as one linear
+        // form in cos w; the per-lane weights pick the type.
+        Vec4 band = q * alpha * w.bandWeight;
+        Vec4 edge = mulAdd(w.edgeSlope, cos, w.edgeBase);
+        return {(edge + band) * n, mulAdd(w.midSlope, cos, w.midBase) * n, (edge - band) * n, (cos + cos) * n,
+                (alpha - Vec4(1.0f)) * n};
+    }
 
     // Filter history.
     Vec4 mX1, mX2, mY1, mY2;
@@ -82,9 +104,7 @@ private:
     Vec4 mAlpha, mAlphaTarget, mAlphaInc;
     Vec4 mQ, mQTarget, mQInc;
     Vec4 mMorph, mMorphTarget, mMorphInc;
-    // Per-lane weights selecting the response type:
-    // b0, b2 = (edgeBase + edgeSlope c +- bandWeight Q alpha) n, b1 = (midBase + midSlope c) n.
-    Vec4 mEdgeBase, mEdgeSlope, mMidBase, mMidSlope, mBandWeight;
+    TypeWeights mWeights;
     filter::FilterType mTypeA = filter::kLowPass;
     filter::FilterType mTypeB = filter::kLowPass;
 };

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "operators/PlotProbe.h"
+
 namespace vh {
 
 namespace {
@@ -193,6 +195,12 @@ void Comb::setSampleRate(float rate) {
     int length = 1 + static_cast<int>(rate / kMinHz);
     mLine.allocate(length);
     Operator::setSampleRate(rate);
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void Comb::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<Comb>(values, -1, false, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh

@@ -52,6 +52,11 @@ public:
     static constexpr float kMinHz = 20.0f;
     static constexpr float kMaxHz = 20000.0f;
 
+    // --- what the editor's plot shows ---------------------------------------
+    // Measured through the module's own processing.
+    PlotKind plotKind() const override { return PlotKind::kResponse; }
+    void responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const override;
+
 private:
     template <int Interpolation, int Type>
     void processWith(float* left, float* right);

@@ -274,4 +274,15 @@ void CompExp::clearState() {
     resetSmoothing();
 }
 
+// --- what the editor's plot shows --------------------------------------------
+
+double CompExp::transferAt(const float* values, double inputDb) const {
+    const int mode = discreteIndex(values[kMode], kNumModes);
+    const bool autoMakeup = discreteIndex(values[kAutoMakeup], 2) == 1;
+    const Vec4 level(static_cast<float>(inputDb));
+    const Vec4 gain = gainDb(level, Vec4(thresholdDb(values[kThreshold])), Vec4(values[kRatio]),
+                             Vec4(makeupDb(values[kMakeup])), mode, autoMakeup);
+    return inputDb + gain[0];
+}
+
 }  // namespace vh

@@ -106,6 +106,11 @@ public:
     void resetSmoothing() override;
     void clearState() override;
 
+    // --- what the editor's plot shows ---------------------------------------
+    // The static curve: output level for an input level, both in dB.
+    PlotKind plotKind() const override { return PlotKind::kDynamics; }
+    double transferAt(const float* values, double inputDb) const override;
+
 private:
     // Left in lane 0, right in lane 1; lanes 2 and 3 idle along.
     LaneRamp mThreshold, mRatio, mMakeup;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "operators/Gain.h"
 
@@ -333,6 +334,33 @@ void DelayLine::setSampleRate(float rate) {
     int length = 4 * static_cast<int>(rate) + 1;
     mLine.allocate(length);
     Operator::setSampleRate(rate);
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+int DelayLine::delayTaps(const float* values, DelayTap* out, int maxTaps) const {
+    auto probe = std::make_unique<DelayLine>(0, nullptr);
+    probe->setTempo(mTempo);
+    for (int i = 0; i < kNumParams; ++i) probe->setParameter(i, values[i]);
+    probe->setSampleRate(mSampleRate);
+    // An echo is a local peak of the output; interpolation spreads it over
+    // neighbouring samples, whose sum is its gain.
+    constexpr float kAudible = 1e-3f;
+    const long length = static_cast<long>(kMaxSeconds * mSampleRate) + 2;
+    float prev[2][2] = {};  // per channel: the sample before last, the last
+    int found = 0;
+    for (long n = 0; n < length && found < maxTaps; ++n) {
+        float y[2] = {n == 0 ? 1.0f : 0.0f, n == 0 ? 1.0f : 0.0f};
+        probe->processSample(&y[0], &y[1]);
+        for (int c = 0; c < 2 && found < maxTaps; ++c) {
+            const float a = prev[c][0], b = prev[c][1];
+            if (std::fabs(b) > kAudible && std::fabs(b) >= std::fabs(a) && std::fabs(b) > std::fabs(y[c]))
+                out[found++] = DelayTap{static_cast<float>((n - 1) * 1000.0 / mSampleRate), a + b + y[c], c};
+            prev[c][0] = b;
+            prev[c][1] = y[c];
+        }
+    }
+    return found;
 }
 
 }  // namespace vh

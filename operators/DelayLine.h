@@ -84,6 +84,12 @@ public:
     // enough for chorus and vibrato without throwing the echo off its beat.
     static constexpr float kTimeModulationScale = 0.005f;
 
+    // --- what the editor's plot shows ---------------------------------------
+    // The first echoes of an impulse on both inputs, found by running one
+    // through a private line set to the values.
+    PlotKind plotKind() const override { return PlotKind::kTaps; }
+    int delayTaps(const float* values, DelayTap* out, int maxTaps) const override;
+
 private:
     template <int Interpolation>
     void processWith(float* left, float* right);

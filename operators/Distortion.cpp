@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "operators/PlotProbe.h"
+
 namespace vh {
 
 namespace {
@@ -493,6 +495,25 @@ void Distortion::setSampleRate(float rate) {
     refreshDiffuseGains();
     clearFilterMemories();
     Operator::setSampleRate(rate);
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void Distortion::transferCurve(const float* values, const double* input, double* output, int count) const {
+    auto probe = plotprobe::instance<Distortion>(values, mSampleRate);
+    const bool asymmetric = probe->mType >= kAsymA && probe->mType <= kAsymC;
+    for (int i = 0; i < count; ++i) {
+        const Vec4 band(static_cast<float>(input[i]));
+        Vec4 y;
+        if (asymmetric) {
+            Vec4 numerator, denominator;
+            probe->asymmetricCurve(band, numerator, denominator);
+            y = numerator / denominator;
+        } else {
+            y = probe->shape(band);
+        }
+        output[i] = y[3];  // the left lane
+    }
 }
 
 }  // namespace vh

@@ -58,6 +58,13 @@ public:
     void clearState() override;
     void setSampleRate(float rate) override;
 
+    // --- what the editor's plot shows ---------------------------------------
+    // The curve the chosen type applies to the band, drive included (the
+    // crossover, diffuser and DC blocker left out), from a private instance
+    // set to the values.
+    PlotKind plotKind() const override { return PlotKind::kTransfer; }
+    void transferCurve(const float* values, const double* input, double* output, int count) const override;
+
 private:
     // The memories of the four Schroeder allpass stages (delays of 51, 71, 93
     // and 121 samples). The stages share one write position in rings of 128

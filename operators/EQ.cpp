@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "operators/FastMath.h"
+#include "operators/PlotProbe.h"
 
 namespace vh {
 
@@ -383,6 +384,12 @@ void EQ::resetSmoothing() {
 void EQ::clearState() {
     mIc1 = mIc2 = mX1 = Vec4();
     resetSmoothing();
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void EQ::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<EQ>(values, kMorph, false, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh

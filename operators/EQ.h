@@ -51,6 +51,12 @@ public:
     // reaches beyond it.
     static Vec4 filterFrequencyHz(Vec4 v, float sampleRate);
 
+    // --- what the editor's plot shows ---------------------------------------
+    // Curve 0 the morphed output, 1 band A, 2 band B, measured through the module's own processing.
+    PlotKind plotKind() const override { return PlotKind::kResponse; }
+    int responseCurves() const override { return 3; }
+    void responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const override;
+
 private:
     // A smoothed four-lane quantity: per-sample linear glide to the target.
     struct Glide {

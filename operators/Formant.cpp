@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "operators/EqMath.h"
+#include "operators/PlotProbe.h"
 
 namespace vh {
 
@@ -170,6 +171,12 @@ void Formant::computeTables(double rate) {
 void Formant::setSampleRate(float rate) {
     computeTables(rate);
     Operator::setSampleRate(rate);
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void Formant::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<Formant>(values, kMorph, false, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh

@@ -53,6 +53,12 @@ public:
     static double formantHz(int vowel, int k);
     static double bandwidthHz(int vowel, int k);
 
+    // --- what the editor's plot shows ---------------------------------------
+    // Curve 0 the morphed output, 1 vowel A, 2 vowel B, measured through the module's own processing.
+    PlotKind plotKind() const override { return PlotKind::kResponse; }
+    int responseCurves() const override { return 3; }
+    void responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const override;
+
 private:
     // A double-precision value gliding linearly to its target.
     struct Glide {

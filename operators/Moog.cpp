@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "operators/FastMath.h"
+#include "operators/PlotProbe.h"
 
 namespace vh {
 
@@ -112,6 +113,12 @@ void Moog::resetSmoothing() {
 void Moog::clearState() {
     mS1 = mS2 = mS3 = mS4 = mP4 = Vec4(0.0f);
     resetSmoothing();
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void Moog::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<Moog>(values, -1, false, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh

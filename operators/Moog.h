@@ -86,6 +86,11 @@ public:
     void resetSmoothing() override;
     void clearState() override;
 
+    // --- what the editor's plot shows ---------------------------------------
+    // Measured through the module's own processing.
+    PlotKind plotKind() const override { return PlotKind::kResponse; }
+    void responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const override;
+
 private:
     // Lanes 0 and 1 carry nothing.
     enum Lane { kLaneRight = 2, kLaneLeft = 3 };

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "operators/EqMath.h"
+#include "operators/PlotProbe.h"
 
 namespace vh {
 
@@ -138,6 +139,12 @@ void Phaser::clearState() {
 void Phaser::setSampleRate(float rate) {
     mCornerScale = kLowestCornerHz / rate;
     Operator::setSampleRate(rate);
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void Phaser::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<Phaser>(values, -1, false, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh

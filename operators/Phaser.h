@@ -40,6 +40,11 @@ public:
     // Wet gain: cubic, for a usable fine range at low depths.
     static float depthGainOf(float v) { return v * v * v; }
 
+    // --- what the editor's plot shows ---------------------------------------
+    // Measured through the module's own processing.
+    PlotKind plotKind() const override { return PlotKind::kResponse; }
+    void responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const override;
+
 private:
     // Both channels run side by side in lanes 0 (left) and 1 (right); lanes
     // 2 and 3 stay zero.

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "operators/FastMath.h"
+#include "operators/PlotProbe.h"
 
 namespace vh {
 
@@ -146,6 +147,12 @@ void SVF::resetSmoothing() {
 void SVF::clearState() {
     mLow = mBand = Vec4(0.0f);
     resetSmoothing();
+}
+
+// --- what the editor's plot shows --------------------------------------------
+
+void SVF::responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const {
+    plotprobe::magnitudesDb<SVF>(values, kMorph, true, mSampleRate, freqHz, count, outDb);
 }
 
 }  // namespace vh

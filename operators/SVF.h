@@ -72,6 +72,12 @@ public:
     void resetSmoothing() override;
     void clearState() override;
 
+    // --- what the editor's plot shows ---------------------------------------
+    // Curve 0 the morphed output, 1 filter A, 2 filter B, measured through the module's own processing.
+    PlotKind plotKind() const override { return PlotKind::kResponse; }
+    int responseCurves() const override { return 3; }
+    void responseDb(const float* values, const double* freqHz, int count, double* const* outDb) const override;
+
 private:
     using Lane = filter::MorphLane;
     static constexpr Lane kLaneBRight = filter::kLaneBRight, kLaneBLeft = filter::kLaneBLeft,

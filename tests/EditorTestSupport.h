@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -14,6 +15,14 @@
 #include "toolkit/COffscreenWindow.h"
 
 namespace vh::test {
+
+// A file beside the test binary, where people and CI pick up pictures.
+inline std::string besideTestBinary(const std::string& name) {
+    char self[4096] = {};
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string path = length > 0 ? std::string(self, size_t(length)) : std::string("./x");
+    return path.substr(0, path.rfind('/') + 1) + name;
+}
 
 struct AutomationLog {
     struct Entry {
@@ -44,6 +53,8 @@ struct AutomationLog {
         static int count = 0;
         return count;
     }
+    using Gesture = Call;
+    static std::vector<Gesture>& gestures() { return calls(); }
     static intptr_t callback(vst::AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
         if (opcode == vst::audioMasterVersion) return 2400;
         if (opcode == vst::audioMasterUpdateDisplay) ++displayUpdates();

@@ -194,7 +194,8 @@ TEST_F(EditorBasics, TypeSelectorListSetsTheTypeAndRebuildsThePanel) {
     step();
     EXPECT_EQ(selector->displayText(), operatorTypeLabel(3));
     int count = plugin->getOperator(0)->getNumParameters();
-    EXPECT_EQ(editor->operatorPanel()->getNbViews(), count > 0 ? count : 1);
+    // One control per parameter, and the plot where the module has one.
+    EXPECT_EQ(editor->operatorPanel()->getNbViews(), (count > 0 ? count : 1) + (editor->operatorPlot() ? 1 : 0));
     // Scroll by the arrows, then choose an entry only reachable that way.
     click(CPoint(650, 48));
     list = selector->getList();

@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "EditorTestSupport.h"
 #include "PluginHost.h"
 #include "PrivateXServer.h"
 #include "engine/Plugin.h"
@@ -185,10 +186,7 @@ TEST_F(EditorX11, OpensInTheHostWindowAndTakesClicks) {
 
     // A picture of the window for people to look at, kept beside the test
     // binary (a CI artifact).
-    char self[4096] = {};
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string shot = length > 0 ? std::string(self, size_t(length)) : std::string("./x");
-    shot = shot.substr(0, shot.rfind('/') + 1) + "editor-x11.png";
+    std::string shot = vh::test::besideTestBinary("editor-x11.png");
     EXPECT_EQ(host.call(vst::effVendorSpecific, vh::kVendorCommand, vh::kVendorEditorScreenshot,
                         const_cast<char*>(shot.c_str())),
               1);
@@ -361,5 +359,39 @@ TEST_F(EditorX11, ModulationPageLearnsAControllerFromHostMidi) {
     EXPECT_TRUE(automated(vh::param::kSlotSource1 + 6));
     // Back in the slot list: the title line is dark where LEARN was.
     EXPECT_TRUE(idleUntil([&] { return serverPixel(461, 48) != kMarkPixel; }));
+    host.call(vst::effEditClose);
+}
+
+TEST_F(EditorX11, RoutingPageEditsTheEngineThroughTheWindow) {
+    host.set(vh::param::kCurrMain, 0.125f);  // the operator routing page
+    host.set(vh::param::kOpLrMs, 0.5f / 256.0f);
+    host.set(vh::param::kInToOp1, 0.5f);
+    ASSERT_TRUE(openEditor());
+    // The OP1 -> OP1 cell's light ground (its gain is 0) arrives at the server.
+    EXPECT_TRUE(idleUntil([&] { return serverPixel(377, 97) == kLightPixel; }));
+
+    // Dragging the IN -> OP1 cell up is an automated change at the host.
+    host.automations.clear();
+    sendButton(XCB_BUTTON_PRESS, 353, 101);
+    for (int y = 95; y > 1; y -= 6) sendMotion(353, y, XCB_BUTTON_MASK_1);
+    sendMotion(353, 1, XCB_BUTTON_MASK_1);  // 100 pixels of a 400-pixel range
+    sendButton(XCB_BUTTON_RELEASE, 353, 1, XCB_BUTTON_MASK_1);
+    EXPECT_TRUE(idleUntil([&] { return automated(vh::param::kInToOp1); }));
+    EXPECT_TRUE(idleUntil([&] { return std::fabs(host.get(vh::param::kInToOp1) - 0.75f) < 1e-4f; }))
+        << host.get(vh::param::kInToOp1);
+
+    // The CONFIGURATION tab, then operator 3's output switch: bit 6.
+    sendButton(XCB_BUTTON_PRESS, 450, 50);
+    sendButton(XCB_BUTTON_RELEASE, 450, 50);
+    for (int i = 0; i < 5; ++i) host.call(vst::effEditIdle);
+    sendButton(XCB_BUTTON_PRESS, 433, 141);
+    sendButton(XCB_BUTTON_RELEASE, 433, 141);
+    EXPECT_TRUE(idleUntil([&] { return vh::discreteIndex(host.get(vh::param::kOpLrMs), 256) == 0x40; }))
+        << vh::discreteIndex(host.get(vh::param::kOpLrMs), 256);
+
+    std::string shot = vh::test::besideTestBinary("routing-x11.png");
+    EXPECT_EQ(host.call(vst::effVendorSpecific, vh::kVendorCommand, vh::kVendorEditorScreenshot,
+                        const_cast<char*>(shot.c_str())),
+              1);
     host.call(vst::effEditClose);
 }

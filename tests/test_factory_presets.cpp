@@ -193,6 +193,15 @@ TEST(FactoryPresets, NoTwoDesignedPresetsAreTheSamePatch) {
         }
 }
 
+// All three banks are designed: no preset but "[flat]" itself holds its values.
+TEST(FactoryPresets, EveryPresetButFlatIsDesigned) {
+    auto banks = shippedBanks();
+    const float* flat = banks[0].presets[0].values;
+    for (int b = 0; b < kNumBanks; ++b)
+        for (int p = (b == 0 ? 1 : 0); p < kPresetsPerBank; ++p)
+            EXPECT_NE(0, std::memcmp(banks[b].presets[p].values, flat, sizeof(PresetRecord::values))) << b << ":" << p;
+}
+
 // A designed preset names each knob it wires to a parameter and calls the
 // others "UNUSED", so a player never turns a knob that does nothing.
 TEST(FactoryPresets, DesignedPresetsNameExactlyTheKnobsTheyWire) {

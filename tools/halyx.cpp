@@ -15,7 +15,10 @@
 //   halyx screenshot PLUGIN.so OUT.png [setup options] [--offscreen]
 //                           the editor opened in an X window (DISPLAY; Xvfb
 //                           will do) and saved as the window shows it;
-//                           --offscreen has VornHalyx draw it without X
+//                           --offscreen has VornHalyx draw it without X;
+//                           --contact-sheet draws every operator's and
+//                           modulator's panel, each after a second of the
+//                           demo phrase, side by side into one picture
 //
 // Without IN.wav a built-in demo phrase is rendered (--seconds, default 6).
 // Setup options, applied in the order given:
@@ -29,6 +32,7 @@
 //   --page N  --op N  --mod N  the editor's page (0..3) and shown modules (0..3)
 // After rendering: --save-preset F  --save-bank B:F  --chunk-out F  --copy
 
+#include <cairo.h>
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -174,6 +178,61 @@ int fail(const std::string& message) {
 
 }  // namespace
 
+// Every module type's panel, each shown in slot 1 after a second of the demo
+// phrase, cut from off-screen pictures of the editor into one sheet: the
+// nineteen operators in rows of five, then the five modulators.
+int contactSheet(Host& host, const std::string& outPath) {
+    constexpr int kOperatorTypes = 19, kModulatorTypes = 5, kTypeSteps = 64;
+    constexpr int kColumns = 5, kCellW = 226, kCellH = 170;
+    const int rows = (kOperatorTypes + kColumns - 1) / kColumns + 1;
+    // Panels with their type selectors: (x, y) of the window's module areas.
+    constexpr double kOpArea[2] = {544, 40}, kModArea[2] = {60, 40};
+    AEffect* e = host.effect();
+    cairo_surface_t* sheet = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kColumns * kCellW, rows * kCellH);
+    cairo_t* cr = cairo_create(sheet);
+    cairo_set_source_rgb(cr, 0.17, 0.21, 0.20);
+    cairo_paint(cr);
+
+    const int block = 512;
+    vhtool::Audio demo = vhtool::makeTestSignal(static_cast<int>(gHost.sampleRate), 1.0);
+    std::vector<float> side(block, 0.0f), outL(block), outR(block);
+    std::string shot = outPath + ".panel.png";
+    int failures = 0;
+    for (int i = 0; i < kOperatorTypes + kModulatorTypes; ++i) {
+        const bool modulator = i >= kOperatorTypes;
+        const int type = modulator ? i - kOperatorTypes : i;
+        e->setParameter(e, modulator ? 80 : 12, (type + 0.5f) / kTypeSteps);
+        for (size_t pos = 0; pos + block <= demo.frames(); pos += block) {
+            float* in[4] = {demo.channels[0].data() + pos, demo.channels[1].data() + pos, side.data(), side.data()};
+            float* out[2] = {outL.data(), outR.data()};
+            e->processReplacing(e, in, out, block);
+            gHost.ppq += block / gHost.sampleRate * gHost.tempo / 60.0;
+        }
+        if (!host.vendor(vh::kVendorEditorScreenshot, const_cast<char*>(shot.c_str()))) {
+            ++failures;
+            continue;
+        }
+        cairo_surface_t* window = cairo_image_surface_create_from_png(shot.c_str());
+        const double* area = modulator ? kModArea : kOpArea;
+        const int cell = modulator ? (rows - 1) * kColumns + type : i;
+        const double x = (cell % kColumns) * kCellW, y = (cell / kColumns) * kCellH;
+        cairo_save(cr);
+        cairo_rectangle(cr, x, y, kCellW, kCellH);
+        cairo_clip(cr);
+        cairo_set_source_surface(cr, window, x - area[0], y - area[1]);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        cairo_surface_destroy(window);
+    }
+    std::remove(shot.c_str());
+    cairo_destroy(cr);
+    const bool written = cairo_surface_write_to_png(sheet, outPath.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(sheet);
+    if (failures || !written) return fail("could not draw the contact sheet to " + outPath);
+    std::printf("%d panels drawn to %s\n", kOperatorTypes + kModulatorTypes, outPath.c_str());
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: halyx info|presets|render|audit|screenshot PLUGIN.so [IN.wav] [OUT.wav] [options]\n");
@@ -187,6 +246,7 @@ int main(int argc, char** argv) {
     double seconds = 6.0;
     bool useDouble = false;
     bool offscreen = false;
+    bool contactSheetWanted = false;
     int listBank = -1;
     std::string outDir;
     // Options taking a value, so positional file names can be told apart.
@@ -247,6 +307,8 @@ int main(int argc, char** argv) {
             outDir = next();
         } else if (a == "--offscreen") {
             offscreen = true;
+        } else if (a == "--contact-sheet") {
+            contactSheetWanted = true;
         } else if (a == "--bank") {
             listBank = std::atoi(next().c_str());
         } else if (a == "--preset") {
@@ -487,7 +549,9 @@ int main(int argc, char** argv) {
         if (failed) return 1;
     } else if (command == "screenshot") {
         if (!(e->flags & effFlagsHasEditor)) return fail("the plug-in has no editor");
-        if (offscreen) {
+        if (contactSheetWanted) {
+            if (int rc = contactSheet(host, outPath)) return rc;
+        } else if (offscreen) {
             if (!host.vendor(vh::kVendorEditorScreenshot, const_cast<char*>(outPath.c_str())))
                 return fail("could not draw the editor to " + outPath);
             std::printf("editor drawn off screen to %s\n", outPath.c_str());
