@@ -51,7 +51,7 @@ constexpr int kKnobSourceFirst = 4;  // modulation sources 4..11 are the knobs
 bool isPlainTag(int tag) {
     return tag == kPpqOffset || inRange(tag, kOpBypass1, 8) || tag == kOutLimiter || tag == kTempoSync ||
            tag == kOpLrMs || tag == kOpInv || tag == kMeterHold || tag == kMeterFalloff || tag == kSaveAsDefault ||
-           tag == kModulationPreview;
+           tag == kModulationPreview || tag == kReportLatency;
 }
 }  // namespace
 
@@ -682,6 +682,9 @@ void Editor::buildPreferences(CViewContainer* page) {
     auto* limiter = new CModuleParamDiscreet(row(), this, kOutLimiter, mArt->font, 16, 4, limiterText);
     limiter->setLabel("limiting mode");
     add(limiter);
+    auto* latency = new CModuleParamDiscreet(row(), this, kReportLatency, mArt->font, 2, 2, tempoSyncText);
+    latency->setLabel("report latency");
+    add(latency);
 
     heading("GLOBAL TEMPO SETTINGS:");
     add(new CModuleParam(row(), this, kTempo, mArt->font, "current tempo", [](float v, int) { return tempoText(v); },

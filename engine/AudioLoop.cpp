@@ -191,7 +191,8 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
 template <typename Sample>
 void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
     ScopedFlushToZero fpu;
-    ProcessLock lock(*this);
+    ProcessLock lock(*this, ProcessLock::kAudioLoop);
+    mAudioThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
     // Every call, however odd its arguments, ends as a full one does: the
     // transport read, the pending MIDI forgotten, the lock and the
     // processor's state restored. Missing buffers are silence in and

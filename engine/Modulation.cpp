@@ -212,6 +212,7 @@ void Plugin::refreshActiveRamping() {
 }
 
 void Plugin::controlTick() {
+    switchPreparedModules();
     for (auto& op : mOps) op->resetModulation();
     for (auto& mod : mMods) mod->resetModulation();
     for (int c = 0; c < 2; ++c) std::memcpy(mMatrixMod[c], mMatrixBase, sizeof(mMatrixBase));
@@ -302,10 +303,15 @@ void Plugin::controlTick() {
         }
     mMatrixRamping = (moving[0] | moving[1] | moving[2] | moving[3]) != 0;
     computeMainTargets();
-    for (int s = 0; s < kNumOperatorSlots; ++s)
-        mOpActive[s].setTarget(discreteIndex(mOpBypass[s], 2) >= 1 ? 0.0f : 1.0f, kRampFactor);
-    for (int s = 0; s < kNumModulatorSlots; ++s)
-        mModActive[s].setTarget(discreteIndex(mModBypass[s], 2) >= 1 ? 0.0f : 1.0f, kRampFactor);
+    // A slot about to change its module fades out as if bypassed.
+    for (int s = 0; s < kNumOperatorSlots; ++s) {
+        bool off = discreteIndex(mOpBypass[s], 2) >= 1 || mOpHandover[s].switching;
+        mOpActive[s].setTarget(off ? 0.0f : 1.0f, kRampFactor);
+    }
+    for (int s = 0; s < kNumModulatorSlots; ++s) {
+        bool off = discreteIndex(mModBypass[s], 2) >= 1 || mModHandover[s].switching;
+        mModActive[s].setTarget(off ? 0.0f : 1.0f, kRampFactor);
+    }
     refreshActiveRamping();
 
     for (ModSlot& slot : mSlots) {

@@ -51,7 +51,9 @@ constexpr int kMeterHold = 420;
 constexpr int kMeterFalloff = 421;
 constexpr int kSaveAsDefault = 435;
 constexpr int kModulationPreview = 436;
-constexpr int kNumIndices = 437;
+// 437 is left to the editor's own commands.
+constexpr int kReportLatency = 438;     // preference: tell the host the limiter's lookahead
+constexpr int kNumIndices = 439;
 
 constexpr int opParam(int slot, int i) { return kOpParams + kOperatorParams * slot + i; }
 constexpr int modParam(int slot, int i) { return kModParams + kModulatorParams * slot + i; }

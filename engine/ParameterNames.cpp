@@ -45,6 +45,7 @@ bool engineParameterName(int index, char* out) {
     else if (index == kCurrMod) copyText(out, kTextSize, "Curr MOD");
     else if (index == kMeterHold) copyText(out, kTextSize, "MeterHold");
     else if (index == kMeterFalloff) copyText(out, kTextSize, "MeterFalloff");
+    else if (index == kReportLatency) copyText(out, kTextSize, "Latency");
     return true;
 }
 

@@ -1,6 +1,7 @@
 // The engine's parameter list: what each index does to the engine, and its
 // name, label and display text for the host.
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -14,6 +15,18 @@ using namespace param;
 
 namespace {
 bool inRange(int index, int first, int count) { return index >= first && index < first + count; }
+
+// The values getParameter and the display texts read are written where the
+// engine is (under the lock or on the audio thread) and read from any
+// thread: single relaxed stores and loads.
+template <typename T>
+void publish(T& field, T value) {
+    std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
+}
+template <typename T>
+T observe(const T& field) {
+    return std::atomic_ref<T>(const_cast<T&>(field)).load(std::memory_order_relaxed);
+}
 
 // Input and output gain of a normalised value: 4v^2 (+12 dB at the top).
 float mainGainOf(float v) { return 4.0f * v * v; }
@@ -45,7 +58,16 @@ int Plugin::dryDelayLength(float value) const {
     return n;
 }
 
-void Plugin::updateDryLength() { mDryLength = dryDelayLength(mDryDly); }
+void Plugin::updateDryLength() { publish(mDryLength, dryDelayLength(mDryDly)); }
+
+// Reported only on request: by default the host hears of no latency (and a
+// parallel dry track drifts by the lookahead), as the plug-in always did.
+void Plugin::updateReportedLatency() {
+    int32_t delay = (mReportLatency && mLimiterMode != 0) ? mLimiter.lookahead() : 0;
+    if (delay == mEffect.initialDelay) return;
+    setInitialDelay(delay);
+    ioChanged();
+}
 
 void Plugin::updateLimiterRelease() {
     mReleaseMs = limiterReleaseMs(mLimiterMode, mReleaseMs);
@@ -82,102 +104,142 @@ void Plugin::updateChannelModes() {
     }
 }
 
+// Changes reach the engine only where nothing else touches it: on the thread
+// that holds the processing lock, or by taking the lock if it is free. While
+// a block is being processed, a change waits in the queue for the next one
+// instead of holding up the caller. Type changes see to their own locking,
+// and the preferences that the audio loop never reads take effect at once.
 void Plugin::setParameter(int32_t index, float value) {
     if (index < 0 || index >= kNumIndices) return;
+    if (inRange(index, kOpType1, kNumOperatorSlots) || inRange(index, kModType1, kNumModulatorSlots) ||
+        index == kSaveAsDefault) {
+        applyParameter(index, value);
+        return;
+    }
+    // A latency change is announced to the host, which must not happen on
+    // the audio thread: these rare ones wait for the block to end.
+    if (index == kOutLimiter || index == kReportLatency) {
+        ProcessLock wait(*this);
+        applyParameter(index, value);
+        return;
+    }
+    ProcessLock lock(*this, ProcessLock::kTry);
+    if (lock.held() || !mParameterQueue.push(index, value)) {
+        ProcessLock wait(*this);
+        applyParameter(index, value);
+    }
+}
+
+void Plugin::applyQueuedParameters() {
+    int index;
+    float value;
+    while (mParameterQueue.pop(index, value)) applyParameter(index, value);
+}
+
+void Plugin::applyParameter(int32_t index, float value) {
     // Host and file input is clamped here, so nothing beyond sees NaN or a
     // value outside 0..1.
     float v = sanitizeUnit(value);
     int restoreOperatorSlot = -1, restoreModulatorSlot = -1;
 
     if (index == kPower) {
-        mPower = v;
-        mPowerOn = discreteIndex(v, 2);
+        publish(mPower, v);
+        publish(mPowerOn, discreteIndex(v, 2));
     } else if (index == kInput) {
-        mInput = v;
+        publish(mInput, v);
     } else if (index == kMix) {
-        mMix = v;
+        publish(mMix, v);
     } else if (index == kOutput) {
-        mOutput = v;
+        publish(mOutput, v);
     } else if (inRange(index, kKnob1, kNumKnobs)) {
-        mKnob[index - kKnob1] = v;
+        publish(mKnob[index - kKnob1], v);
     } else if (inRange(index, kOpType1, kNumOperatorSlots)) {
         int s = index - kOpType1;
-        mOpTypeValue[s] = v;
+        publish(mOpTypeValue[s], v);
         int type = discreteIndex(v, kNumTypeSteps);
-        if (type != mOpType[s]) {
-            replaceOperator(s, type);
+        if (onAudioThread()) {
+            requestModule<Operator>(s, type);
+        } else if (type != mOpType[s]) {
+            replaceModule<Operator>(s, type);
             restoreOperatorSlot = s;
         }
     } else if (inRange(index, kOpParams, kNumOperatorSlots * kOperatorParams)) {
         int s = (index - kOpParams) / kOperatorParams, i = (index - kOpParams) % kOperatorParams;
-        mOpMirror[s][i] = v;
-        mOps[s]->setParameter(i, v);
+        publish(mOpMirror[s][i], v);
+        if (!(mPreparedSlots & (1 << s))) mOps[s]->setParameter(i, v);
         rememberOperatorValue(s, mOpType[s], i, v);
     } else if (inRange(index, kModType1, kNumModulatorSlots)) {
         int s = index - kModType1;
-        mModTypeValue[s] = v;
+        publish(mModTypeValue[s], v);
         int type = discreteIndex(v, kNumTypeSteps);
-        if (type != mModType[s]) {
-            replaceModulator(s, type);
+        if (onAudioThread()) {
+            requestModule<Modulator>(s, type);
+        } else if (type != mModType[s]) {
+            replaceModule<Modulator>(s, type);
             restoreModulatorSlot = s;
         }
     } else if (inRange(index, kModParams, kNumModulatorSlots * kModulatorParams)) {
         int s = (index - kModParams) / kModulatorParams, i = (index - kModParams) % kModulatorParams;
-        mModMirror[s][i] = v;
-        mMods[s]->setParameter(i, v);
+        publish(mModMirror[s][i], v);
+        if (!(mPreparedSlots & (16 << s))) mMods[s]->setParameter(i, v);
         rememberModulatorValue(s, mModType[s], i, v);
     } else if (inRange(index, kSlotSens1, kNumModSlots)) {
-        mSlots[index - kSlotSens1].sens = v;
+        publish(mSlots[index - kSlotSens1].sens, v);
     } else if (index == kDryDly) {
-        mDryDly = v;
+        publish(mDryDly, v);
         updateDryLength();
     } else if (inRange(index, kInToOp1, kMatrixSize)) {
-        mMatrixBase[index - kInToOp1] = v;
+        publish(mMatrixBase[index - kInToOp1], v);
     } else if (index == kTempo) {
-        mTempo = v;
+        publish(mTempo, v);
     } else if (index == kPpqOffset) {
-        mPpqOffset = v;
+        publish(mPpqOffset, v);
     } else if (inRange(index, kOpBypass1, kNumOperatorSlots)) {
-        mOpBypass[index - kOpBypass1] = v;
+        publish(mOpBypass[index - kOpBypass1], v);
     } else if (inRange(index, kModBypass1, kNumModulatorSlots)) {
-        mModBypass[index - kModBypass1] = v;
+        publish(mModBypass[index - kModBypass1], v);
     } else if (inRange(index, kSlotSource1, kNumModSlots)) {
         ModSlot& slot = mSlots[index - kSlotSource1];
-        slot.sourceValue = v;
+        publish(slot.sourceValue, v);
         slot.source = discreteIndex(v, kNumSources);
         if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
     } else if (inRange(index, kSlotDest1, kNumModSlots)) {
         ModSlot& slot = mSlots[index - kSlotDest1];
-        slot.destinationValue = v;
+        publish(slot.destinationValue, v);
         slot.destination = discreteIndex(v, kNumDestinations);
     } else if (index == kOutLimiter) {
-        mOutLimiter = v;
-        mLimiterMode = discreteIndex(v, 16);
+        publish(mOutLimiter, v);
+        publish(mLimiterMode, discreteIndex(v, 16));
         updateLimiterRelease();
+        updateReportedLatency();
     } else if (index == kTempoSync) {
-        mTempoSync = v;
-        mTempoSyncMode = discreteIndex(v, 4);
+        publish(mTempoSync, v);
+        publish(mTempoSyncMode, discreteIndex(v, 4));
     } else if (index == kOpLrMs) {
-        mLrMs = v;
+        publish(mLrMs, v);
         updateChannelModes();
     } else if (index == kOpInv) {
-        mOpInvValue = v;
+        publish(mOpInvValue, v);
         int bits = discreteIndex(v, 16);
         for (int s = 0; s < kNumOperatorSlots; ++s) mOpSign[s] = ((bits >> s) & 1) ? -1.0f : 1.0f;
     } else if (index == kSlotStatus) {
-        mSlotStatus = v;
+        publish(mSlotStatus, v);
         int bits = discreteIndex(v, 65536);
         for (int k = 0; k < kNumModSlots; ++k) mSlotActive[k] = ((bits >> k) & 1) ? 0.0f : 1.0f;
     } else if (index == kCurrOp) {
-        mCurrOp = discreteIndex(v, 4);
+        publish(mCurrOp, discreteIndex(v, 4));
     } else if (index == kCurrMain) {
-        mCurrMain = discreteIndex(v, 4);
+        publish(mCurrMain, discreteIndex(v, 4));
     } else if (index == kCurrMod) {
-        mCurrMod = discreteIndex(v, 4);
+        publish(mCurrMod, discreteIndex(v, 4));
     } else if (index == kMeterHold) {
-        mMeterHold = v;
+        publish(mMeterHold, v);
     } else if (index == kMeterFalloff) {
-        mMeterFalloff = v;
+        publish(mMeterFalloff, v);
+    } else if (index == kReportLatency) {
+        publish(mReportLatencyValue, v);
+        publish(mReportLatency, discreteIndex(v, 2) == 1);
+        updateReportedLatency();
     } else if (index == kSaveAsDefault) {
         // The control's rising edge stores the preferences a new instance
         // starts with.
@@ -208,36 +270,37 @@ void Plugin::setParameter(int32_t index, float value) {
 
 float Plugin::getParameter(int32_t index) {
     if (index < 0 || index >= kNumIndices) return 0.0f;
-    if (index == kPower) return mPower;
-    if (index == kInput) return mInput;
-    if (index == kMix) return mMix;
-    if (index == kOutput) return mOutput;
-    if (inRange(index, kKnob1, kNumKnobs)) return mKnob[index - kKnob1];
-    if (inRange(index, kOpType1, 4)) return mOpTypeValue[index - kOpType1];
-    if (inRange(index, kOpParams, 64)) return mOpMirror[(index - kOpParams) / 16][(index - kOpParams) % 16];
-    if (inRange(index, kModType1, 4)) return mModTypeValue[index - kModType1];
-    if (inRange(index, kModParams, 152)) return mModMirror[(index - kModParams) / 38][(index - kModParams) % 38];
-    if (inRange(index, kSlotSens1, 16)) return mSlots[index - kSlotSens1].sens;
-    if (index == kDryDly) return mDryDly;
-    if (inRange(index, kInToOp1, kMatrixSize)) return mMatrixBase[index - kInToOp1];
-    if (index == kTempo) return mTempo;
-    if (index == kPpqOffset) return mPpqOffset;
-    if (inRange(index, kOpBypass1, 4)) return mOpBypass[index - kOpBypass1];
-    if (inRange(index, kModBypass1, 4)) return mModBypass[index - kModBypass1];
-    if (inRange(index, kSlotSource1, 16)) return mSlots[index - kSlotSource1].sourceValue;
-    if (inRange(index, kSlotDest1, 16)) return mSlots[index - kSlotDest1].destinationValue;
-    if (index == kOutLimiter) return mOutLimiter;
-    if (index == kTempoSync) return mTempoSync;
-    if (index == kOpLrMs) return mLrMs;
-    if (index == kOpInv) return mOpInvValue;
-    if (index == kSlotStatus) return mSlotStatus;
-    if (index == kCurrOp) return (mCurrOp + 0.5f) / 4.0f;
-    if (index == kCurrMain) return (mCurrMain + 0.5f) / 4.0f;
-    if (index == kCurrMod) return (mCurrMod + 0.5f) / 4.0f;
-    if (index == kMeterHold) return mMeterHold;
-    if (index == kMeterFalloff) return mMeterFalloff;
-    if (index == kModulationPreview) return discreteValue(mPreviewMode, 3);
-    if (index < kNumPresetValues) return mStore->current().values[index];
+    if (index == kPower) return observe(mPower);
+    if (index == kInput) return observe(mInput);
+    if (index == kMix) return observe(mMix);
+    if (index == kOutput) return observe(mOutput);
+    if (inRange(index, kKnob1, kNumKnobs)) return observe(mKnob[index - kKnob1]);
+    if (inRange(index, kOpType1, 4)) return observe(mOpTypeValue[index - kOpType1]);
+    if (inRange(index, kOpParams, 64)) return observe(mOpMirror[(index - kOpParams) / 16][(index - kOpParams) % 16]);
+    if (inRange(index, kModType1, 4)) return observe(mModTypeValue[index - kModType1]);
+    if (inRange(index, kModParams, 152)) return observe(mModMirror[(index - kModParams) / 38][(index - kModParams) % 38]);
+    if (inRange(index, kSlotSens1, 16)) return observe(mSlots[index - kSlotSens1].sens);
+    if (index == kDryDly) return observe(mDryDly);
+    if (inRange(index, kInToOp1, kMatrixSize)) return observe(mMatrixBase[index - kInToOp1]);
+    if (index == kTempo) return observe(mTempo);
+    if (index == kPpqOffset) return observe(mPpqOffset);
+    if (inRange(index, kOpBypass1, 4)) return observe(mOpBypass[index - kOpBypass1]);
+    if (inRange(index, kModBypass1, 4)) return observe(mModBypass[index - kModBypass1]);
+    if (inRange(index, kSlotSource1, 16)) return observe(mSlots[index - kSlotSource1].sourceValue);
+    if (inRange(index, kSlotDest1, 16)) return observe(mSlots[index - kSlotDest1].destinationValue);
+    if (index == kOutLimiter) return observe(mOutLimiter);
+    if (index == kTempoSync) return observe(mTempoSync);
+    if (index == kOpLrMs) return observe(mLrMs);
+    if (index == kOpInv) return observe(mOpInvValue);
+    if (index == kSlotStatus) return observe(mSlotStatus);
+    if (index == kCurrOp) return (observe(mCurrOp) + 0.5f) / 4.0f;
+    if (index == kCurrMain) return (observe(mCurrMain) + 0.5f) / 4.0f;
+    if (index == kCurrMod) return (observe(mCurrMod) + 0.5f) / 4.0f;
+    if (index == kMeterHold) return observe(mMeterHold);
+    if (index == kMeterFalloff) return observe(mMeterFalloff);
+    if (index == kReportLatency) return observe(mReportLatencyValue);
+    if (index == kModulationPreview) return discreteValue(observe(mPreviewMode), 3);
+    if (index < kNumPresetValues) return observe(mStore->current().values[index]);
     return 0.0f;
 }
 
@@ -282,7 +345,7 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
     if (index < 0 || index >= kNumIndices) return;
     float v = getParameter(index);
     if (index == kPower) {
-        VH_TEXT(text, "%s", mPowerOn ? "on" : "off");
+        VH_TEXT(text, "%s", observe(mPowerOn) ? "on" : "off");
     } else if (index == kInput || index == kOutput) {
         levelText(mainGainOf(v), text, 0);
     } else if (index == kMix) {
@@ -305,11 +368,12 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
     } else if (inRange(index, kSlotDest1, 16)) {
         getDestinationName(index - kSlotDest1, text);
     } else if (index == kDryDly) {
-        VH_TEXT(text, "%d (%.1f ms)", mDryLength, 1000.0 * mDryLength / mSampleRate);
+        int length = observe(mDryLength);
+        VH_TEXT(text, "%d (%.1f ms)", length, 1000.0 * length / mSampleRate);
     } else if (inRange(index, kInToOp1, kMatrixSize)) {
         levelText(v * v, text, 0);
     } else if (index == kTempo) {
-        if (mTempoSyncMode == 1)
+        if (observe(mTempoSyncMode) == 1)
             VH_TEXT(text, "auto");
         else
             VH_TEXT(text, "%.2f", manualTempoOf(v));
@@ -318,9 +382,11 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
     } else if (inRange(index, kOpBypass1, 8)) {
         VH_TEXT(text, "%s", discreteIndex(v, 2) >= 1 ? "bypass" : "process");
     } else if (index == kOutLimiter) {
-        VH_TEXT(text, "%s", mLimiterMode < 4 ? kLimiterModes[mLimiterMode] : "n/a");
+        int mode = observe(mLimiterMode);
+        VH_TEXT(text, "%s", mode < 4 ? kLimiterModes[mode] : "n/a");
     } else if (index == kTempoSync) {
-        VH_TEXT(text, "%s", mTempoSyncMode == 0 ? "off" : mTempoSyncMode == 1 ? "on" : "n/a");
+        int sync = observe(mTempoSyncMode);
+        VH_TEXT(text, "%s", sync == 0 ? "off" : sync == 1 ? "on" : "n/a");
     } else if (index == kOpLrMs) {
         VH_TEXT(text, "%d", discreteIndex(v, 256));
     } else if (index == kOpInv) {
@@ -328,11 +394,11 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
     } else if (index == kSlotStatus) {
         VH_TEXT(text, "%d", discreteIndex(v, 65536));
     } else if (index == kCurrOp) {
-        VH_TEXT(text, "OP%d", mCurrOp + 1);
+        VH_TEXT(text, "OP%d", observe(mCurrOp) + 1);
     } else if (index == kCurrMain) {
-        VH_TEXT(text, "%s", kMainPages[mCurrMain]);
+        VH_TEXT(text, "%s", kMainPages[observe(mCurrMain)]);
     } else if (index == kCurrMod) {
-        VH_TEXT(text, "MOD%d", mCurrMod + 1);
+        VH_TEXT(text, "MOD%d", observe(mCurrMod) + 1);
     } else if (index == kMeterHold) {
         if (v >= 1.0f)
             VH_TEXT(text, "oo");
@@ -340,6 +406,8 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
             VH_TEXT(text, "%d", meterHoldMs(v));
     } else if (index == kMeterFalloff) {
         VH_TEXT(text, "%d", meterFalloffDbPerSecond(v));
+    } else if (index == kReportLatency) {
+        VH_TEXT(text, "%s", observe(mReportLatency) ? "on" : "off");
     }
 }
 

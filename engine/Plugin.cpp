@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <ctime>
+#include <type_traits>
 #include <utility>
 #include <unistd.h>
 
@@ -13,19 +15,47 @@ namespace vh {
 
 namespace {
 constexpr float kDefaultRate = 44100.0f;
+
+// The parameter memory is written wherever parameters are applied (the audio
+// thread too) and read by the module builder and the editor's thread.
+float relaxedLoad(const float& value) {
+    return std::atomic_ref<float>(const_cast<float&>(value)).load(std::memory_order_relaxed);
+}
+void relaxedStore(float& value, float v) { std::atomic_ref<float>(value).store(v, std::memory_order_relaxed); }
+
+std::int64_t threadCpuNs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 // 2*pi*30 Hz in single precision: the main controls' one-pole smoothing.
 constexpr float kTwoPiThirtyHz = 188.49556f;
 }  // namespace
 
-Plugin::ProcessLock::ProcessLock(Plugin& plugin) : mPlugin(plugin) {
+Plugin::ProcessLock::ProcessLock(Plugin& plugin, Mode mode) : mPlugin(plugin) {
     mOwned = plugin.mLockOwner.load() != std::this_thread::get_id();
+    mHeld = true;
     if (mOwned) {
-        plugin.mProcessMutex.lock();
-        plugin.mLockOwner.store(std::this_thread::get_id());
+        if (mode == kTry)
+            mOwned = mHeld = plugin.mProcessMutex.try_lock();
+        else
+            plugin.mProcessMutex.lock();
     }
+    mTimed = mOwned && mode != kAudioLoop;
+    if (mOwned) {
+        plugin.mLockOwner.store(std::this_thread::get_id());
+        plugin.applyQueuedParameters();
+    }
+    if (mTimed) mStartNs = threadCpuNs();
 }
 
 Plugin::ProcessLock::~ProcessLock() {
+    if (mTimed) {
+        std::int64_t held = threadCpuNs() - mStartNs;
+        std::int64_t longest = mPlugin.mLongestHoldNs.load(std::memory_order_relaxed);
+        while (held > longest && !mPlugin.mLongestHoldNs.compare_exchange_weak(longest, held, std::memory_order_relaxed)) {
+        }
+    }
     if (mOwned) {
         mPlugin.mLockOwner.store(std::thread::id());
         mPlugin.mProcessMutex.unlock();
@@ -40,6 +70,8 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     canProcessReplacing();
     canDoubleReplacing();
     programsAreChunks();
+    // The stored values beyond the host's parameters have names and texts too.
+    setNumDescribedParameters(param::kNumIndices);
     mSampleRate = kDefaultRate;
 
     for (auto& cc : mCcAssign) cc.store(-1);
@@ -68,6 +100,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
                                            kModulatorParams)] = mod->getParameterDefault(i);
     }
 
+    mCreatorThread = std::this_thread::get_id();
     for (int s = 0; s < kNumOperatorSlots; ++s) {
         mOps[s] = createOperator(kOpGain, s, this);
         mOps[s]->setSampleRate(mSampleRate);
@@ -118,6 +151,16 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     if (auto bank = mSettings.readString(setting::kCurrBank, 511)) mLastBankFile = *bank;
     if (auto preset = mSettings.readString(setting::kCurrPreset, 511)) mLastPresetFile = *preset;
 
+    // Builds the modules the audio thread asks for.
+    mBuilder = std::thread([this] {
+        int seen = 0;
+        while (!mBuilderStop.load(std::memory_order_acquire)) {
+            mBuilderWake.wait(seen, std::memory_order_acquire);
+            seen = mBuilderWake.load(std::memory_order_acquire);
+            buildRequestedModules();
+        }
+    });
+
     // The first preset sets every parameter, which creates its modules.
     applyCurrentPreset();
     applyDefaultPreferences();
@@ -126,13 +169,26 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
 }
 
 Plugin::~Plugin() {
-    // The window goes first: it listens to the engine and reads its state.
+    // The builder goes first: it may be asking the editor for its preview mode.
+    mBuilderStop.store(true, std::memory_order_release);
+    mBuilderWake.fetch_add(1, std::memory_order_release);
+    mBuilderWake.notify_one();
+    mBuilder.join();
+    // Then the window: it listens to the engine and reads its state.
     if (mOwnedEditor) {
         mOwnedEditor->close();
         setEditor(nullptr);
         mOwnedEditor.reset();
     }
     mListener.store(nullptr);
+    for (auto& handover : mOpHandover) {
+        delete handover.ready.load();
+        delete handover.retired.load();
+    }
+    for (auto& handover : mModHandover) {
+        delete handover.ready.load();
+        delete handover.retired.load();
+    }
     // Nothing to do about a failure here: the folders are a convenience.
     (void)mSettings.writeString(setting::kCurrDir, mCurrDir);
     (void)mSettings.writeString(setting::kCurrBank, mLastBankFile);
@@ -151,24 +207,26 @@ size_t Plugin::memoryIndex(int record, int slot, int type, int i, int slots, int
 
 float Plugin::rememberedOperatorValue(int slot, int type, int i) const {
     if (type < 0 || type >= kNumOperatorTypes) return 0.0f;
-    return mOpMemory[memoryIndex(currentRecord(), slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)];
+    return relaxedLoad(mOpMemory[memoryIndex(currentRecord(), slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)]);
 }
 
 float Plugin::rememberedModulatorValue(int slot, int type, int i) const {
     if (type < 0 || type >= kNumModulatorTypes) return 0.0f;
-    return mModMemory[memoryIndex(currentRecord(), slot, type, i, kNumModulatorSlots, kNumModulatorTypes,
-                                  kModulatorParams)];
+    return relaxedLoad(mModMemory[memoryIndex(currentRecord(), slot, type, i, kNumModulatorSlots, kNumModulatorTypes,
+                                              kModulatorParams)]);
 }
 
 void Plugin::rememberOperatorValue(int slot, int type, int i, float value) {
     if (type < 0 || type >= kNumOperatorTypes) return;
-    mOpMemory[memoryIndex(currentRecord(), slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)] = value;
+    relaxedStore(mOpMemory[memoryIndex(currentRecord(), slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)],
+                 value);
 }
 
 void Plugin::rememberModulatorValue(int slot, int type, int i, float value) {
     if (type < 0 || type >= kNumModulatorTypes) return;
-    mModMemory[memoryIndex(currentRecord(), slot, type, i, kNumModulatorSlots, kNumModulatorTypes, kModulatorParams)] =
-        value;
+    relaxedStore(
+        mModMemory[memoryIndex(currentRecord(), slot, type, i, kNumModulatorSlots, kNumModulatorTypes, kModulatorParams)],
+        value);
 }
 
 int Plugin::currentRecord() const { return mStore->currentBank() * kPresetsPerBank + mStore->currentPreset(); }
@@ -188,9 +246,11 @@ void Plugin::setSampleRate(float rate) {
     if (rate > kMaxSampleRate) rate = kMaxSampleRate;
     ProcessLock lock(*this);
     mSampleRate = rate;
+    mBuildRate.store(rate, std::memory_order_relaxed);
     for (auto& op : mOps) op->setSampleRate(rate);
     for (auto& mod : mMods) mod->setSampleRate(rate);
     mLimiter.setSampleRate(rate);
+    updateReportedLatency();
     mSmoothing30 = onePoleCoefficient(kTwoPiThirtyHz / rate);
     mInvRate = 1.0f / rate;
     updateDryLength();
@@ -264,17 +324,21 @@ void Plugin::settleOnCurrentSettings() {
 // from its first sample, not from its first control tick, so nothing it does
 // depends on where the host's blocks begin. Modulation joins at the next
 // tick. The caller holds the processing lock.
+// A module with its parameters set takes the state they imply before it
+// first processes.
+template <class M>
+void Plugin::settleModule(M& module) {
+    module.setTempo(mCurrentTempo);
+    module.resetModulation();
+    module.update();
+    module.resetSmoothing();
+}
+
 void Plugin::settleFreshModules() {
-    auto settle = [this](auto& module) {
-        module.setTempo(mCurrentTempo);
-        module.resetModulation();
-        module.update();
-        module.resetSmoothing();
-    };
     for (int s = 0; s < kNumOperatorSlots; ++s)
-        if (std::exchange(mOpFresh[s], false)) settle(*mOps[s]);
+        if (std::exchange(mOpFresh[s], false)) settleModule(*mOps[s]);
     for (int s = 0; s < kNumModulatorSlots; ++s)
-        if (std::exchange(mModFresh[s], false)) settle(*mMods[s]);
+        if (std::exchange(mModFresh[s], false)) settleModule(*mMods[s]);
 }
 
 void Plugin::resetDestinationsOf(int first, int last, bool keep) {
@@ -284,7 +348,7 @@ void Plugin::resetDestinationsOf(int first, int last, bool keep) {
         ModSlot& slot = mSlots[k];
         if (slot.destination < first || slot.destination > last) continue;
         slot.destination = kDestinationNone;
-        slot.destinationValue = none;
+        std::atomic_ref<float>(slot.destinationValue).store(none, std::memory_order_relaxed);
         if (!mStore->loading()) mStore->setCurrentValue(param::kSlotDest1 + k, none);
     }
 }
@@ -295,8 +359,6 @@ namespace {
 bool isFilterType(int type) { return type >= kOpBiquad && type <= kOpEq; }
 }  // namespace
 
-// The new module is built and sized before the lock is taken, so audio
-// stalls only for the swap; the old one is destroyed after the lock is gone.
 void Plugin::noteModuleNeeds() {
     for (int s = 0; s < kNumOperatorSlots; ++s) mOpReadsTaps[s] = mOps[s]->readsTaps();
     for (int s = 0; s < kNumModulatorSlots; ++s) {
@@ -305,41 +367,196 @@ void Plugin::noteModuleNeeds() {
     }
 }
 
-void Plugin::replaceOperator(int slot, int type) {
-    auto op = createOperator(type, slot, this);
-    op->setSampleRate(mSampleRate);
+// The two module families share the replacement machinery; these pick the
+// family's members.
+namespace {
+template <class M>
+constexpr bool kIsOperator = std::is_same_v<M, Operator>;
+}  // namespace
+
+#define VH_FAMILY(opMember, modMember) \
+    [&]() -> auto& {                   \
+        if constexpr (kIsOperator<M>)  \
+            return opMember;           \
+        else                           \
+            return modMember;          \
+    }()
+
+template <class M>
+std::unique_ptr<M> Plugin::buildModule(int slot, int type) {
+    std::unique_ptr<M> module;
+    if constexpr (kIsOperator<M>)
+        module = createOperator(type, slot, this);
+    else
+        module = createModulator(type, slot, this);
+    module->setSampleRate(mBuildRate.load(std::memory_order_relaxed));
     if (EngineListener* listener = mListener.load(std::memory_order_acquire))
-        op->setModulationPreview(listener->modulationPreviewMode());
-    {
-        ProcessLock lock(*this);
-        int first = 3 + 16 * slot;
-        resetDestinationsOf(first, first + 15, isFilterType(mOpType[slot]) && isFilterType(type));
-        if (op->sampleRate() != mSampleRate) op->setSampleRate(mSampleRate);
-        std::swap(mOps[slot], op);
-        mOpType[slot] = type;
-        mOpFresh[slot] = true;
-        noteModuleNeeds();
-    }
-    mRetiredOps[slot] = std::move(op);
+        module->setModulationPreview(listener->modulationPreviewMode());
+    return module;
 }
 
-void Plugin::replaceModulator(int slot, int type) {
-    auto mod = createModulator(type, slot, this);
-    mod->setSampleRate(mSampleRate);
-    if (EngineListener* listener = mListener.load(std::memory_order_acquire))
-        mod->setModulationPreview(listener->modulationPreviewMode());
-    {
-        ProcessLock lock(*this);
+// Under the processing lock: the built module takes the slot and `module`
+// receives the one it held. Destinations aimed into the slot are reset
+// (operators keep them between the filter types, whose parameters line up).
+template <class M>
+void Plugin::installModule(int slot, int type, std::unique_ptr<M>& module) {
+    auto& modules = VH_FAMILY(mOps, mMods);
+    auto& types = VH_FAMILY(mOpType, mModType);
+    auto& handover = VH_FAMILY(mOpHandover, mModHandover)[slot];
+    if constexpr (kIsOperator<M>) {
+        int first = 3 + 16 * slot;
+        resetDestinationsOf(first, first + 15, isFilterType(types[slot]) && isFilterType(type));
+    } else {
         int first = 67 + 38 * slot;
         resetDestinationsOf(first, first + 37, false);
-        if (mod->sampleRate() != mSampleRate) mod->setSampleRate(mSampleRate);
-        std::swap(mMods[slot], mod);
-        mModType[slot] = type;
-        mModFresh[slot] = true;
-        noteModuleNeeds();
     }
-    mRetiredMods[slot] = std::move(mod);
+    // The rate may have changed since the module was built.
+    if (module->sampleRate() != mSampleRate) module->setSampleRate(mSampleRate);
+    std::swap(modules[slot], module);
+    types[slot] = type;
+    VH_FAMILY(mOpFresh, mModFresh)[slot] = true;
+    // A change the audio thread asked for is overtaken by this one.
+    handover.requested.store(-1, std::memory_order_relaxed);
+    noteModuleNeeds();
 }
+
+// The module a slot held before its last replacement stays alive until the
+// next one: the editor thread may still be reading it.
+template <class M>
+void Plugin::retireModule(int slot, std::unique_ptr<M> module) {
+    std::unique_ptr<M> older;
+    std::lock_guard<std::mutex> guard(mRetiredMutex);
+    auto& retired = VH_FAMILY(mRetiredOps, mRetiredMods);
+    older = std::move(retired[slot]);
+    retired[slot] = std::move(module);
+}
+
+// The new module is built and sized before the lock is taken, so audio
+// stalls only for the swap; the old one is destroyed after the lock is gone.
+template <class M>
+void Plugin::replaceModule(int slot, int type) {
+    auto module = buildModule<M>(slot, type);
+    {
+        ProcessLock lock(*this);
+        installModule(slot, type, module);
+    }
+    retireModule(slot, std::move(module));
+}
+
+// A thread that processes audio and is not the one that created the plug-in
+// is a real-time thread. (A host that does everything on one thread, like an
+// offline renderer, gets its changes at once.)
+bool Plugin::onAudioThread() const {
+    std::thread::id self = std::this_thread::get_id();
+    return self != mCreatorThread && self == mAudioThread.load(std::memory_order_relaxed);
+}
+
+// On the audio thread: two stores and a wake-up; nothing is built here.
+template <class M>
+void Plugin::requestModule(int slot, int type) {
+    auto& handover = VH_FAMILY(mOpHandover, mModHandover)[slot];
+    auto& types = VH_FAMILY(mOpType, mModType);
+    handover.requested.store(type == types[slot] ? -1 : type, std::memory_order_release);
+    mBuilderWake.fetch_add(1, std::memory_order_release);
+    mBuilderWake.notify_one();
+}
+
+// Builder thread: destroys what came back and builds what is asked for, set
+// to the slot's remembered parameters and updated as if it had run.
+template <class M>
+void Plugin::buildRequestedModules() {
+    auto& handovers = VH_FAMILY(mOpHandover, mModHandover);
+    for (int slot = 0; slot < 4; ++slot) {
+        auto& handover = handovers[slot];
+        if (M* back = handover.retired.exchange(nullptr, std::memory_order_acquire))
+            retireModule(slot, std::unique_ptr<M>(back));
+        int type = handover.requested.load(std::memory_order_acquire);
+        if (type < 0 || handover.ready.load(std::memory_order_acquire) != nullptr) continue;
+        auto module = buildModule<M>(slot, type);
+        for (int i = 0; i < M::kCapacity; ++i) {
+            float v = kIsOperator<M> ? rememberedOperatorValue(slot, type, i) : rememberedModulatorValue(slot, type, i);
+            module->setParameter(i, v);
+            handover.values[i] = v;
+        }
+        settleModule(*module);
+        handover.readyType = type;
+        handover.ready.store(module.release(), std::memory_order_release);
+    }
+}
+
+void Plugin::buildRequestedModules() {
+    buildRequestedModules<Operator>();
+    buildRequestedModules<Modulator>();
+}
+
+// Audio thread, at the start of a control tick. A slot whose module is ready
+// first fades out over one tick (as a bypass does); the next tick swaps the
+// modules while the slot passes its input and lets it fade in again.
+template <class M>
+void Plugin::switchPreparedModules() {
+    auto& handovers = VH_FAMILY(mOpHandover, mModHandover);
+    auto& active = VH_FAMILY(mOpActive, mModActive);
+    for (int slot = 0; slot < 4; ++slot) {
+        auto& handover = handovers[slot];
+        M* ready = handover.ready.load(std::memory_order_acquire);
+        int requested = handover.requested.load(std::memory_order_acquire);
+        if (ready == nullptr) {
+            if (requested < 0) handover.switching = false;
+            continue;
+        }
+        bool stale = handover.readyType != requested || ready->sampleRate() != mSampleRate;
+        if (!stale && !handover.switching) {
+            handover.switching = true;
+            continue;
+        }
+        // The builder must have collected the last module handed back.
+        if (handover.retired.load(std::memory_order_acquire) != nullptr) continue;
+        handover.ready.store(nullptr, std::memory_order_relaxed);
+        mBuilderWake.fetch_add(1, std::memory_order_release);
+        if (stale) {
+            handover.retired.store(ready, std::memory_order_release);
+            mBuilderWake.notify_one();
+            continue;
+        }
+        std::unique_ptr<M> module(ready);
+        active[slot].snap();
+        installModule(slot, handover.readyType, module);
+        VH_FAMILY(mOpFresh, mModFresh)[slot] = false;  // the builder settled it
+        handover.retired.store(module.release(), std::memory_order_release);
+        mBuilderWake.notify_one();
+        handover.switching = false;
+
+        auto& mirror = VH_FAMILY(mOpMirror, mModMirror)[slot];
+        EngineListener* listener = mListener.load(std::memory_order_acquire);
+        const int typeIndex = (kIsOperator<M> ? param::kOpType1 : param::kModType1) + slot;
+        for (int i = 0; i < M::kCapacity; ++i) {
+            int index = (kIsOperator<M> ? param::opParam(slot, i) : param::modParam(slot, i));
+            std::atomic_ref<float>(mirror[i]).store(handover.values[i], std::memory_order_relaxed);
+            mStore->setCurrentValue(index, handover.values[i]);
+            if (listener) listener->parameterChanged(index, handover.values[i]);
+        }
+        if (listener) listener->parameterChanged(typeIndex, getParameter(typeIndex));
+    }
+}
+
+#undef VH_FAMILY
+
+void Plugin::switchPreparedModules() {
+    switchPreparedModules<Operator>();
+    switchPreparedModules<Modulator>();
+}
+
+// Used by the parameter path and the preset loader.
+#define VH_INSTANTIATE(M)                                                                \
+    template std::unique_ptr<M> Plugin::buildModule<M>(int, int);                        \
+    template void Plugin::installModule<M>(int, int, std::unique_ptr<M>&);               \
+    template void Plugin::retireModule<M>(int, std::unique_ptr<M>);                      \
+    template void Plugin::replaceModule<M>(int, int);                                    \
+    template void Plugin::requestModule<M>(int, int);                                    \
+    template void Plugin::settleModule<M>(M&);
+VH_INSTANTIATE(Operator)
+VH_INSTANTIATE(Modulator)
+#undef VH_INSTANTIATE
 
 void Plugin::restoreRememberedParameters(bool modulatorSlot, int slot) {
     if (slot < 0 || slot > 3) return;

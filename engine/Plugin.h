@@ -4,6 +4,7 @@
 // limiter, meters) and the preset store.
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "engine/EngineListener.h"
 #include "engine/Limiter.h"
 #include "engine/ParameterLayout.h"
+#include "engine/ParameterQueue.h"
 #include "engine/PresetStore.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
@@ -118,7 +120,8 @@ public:
     bool pastePreset();
     bool saveDefaultBank(int bank);
     // The global settings (tempo lock, manual tempo, song position offset,
-    // limiter mode, meter hold and fall-off) as the defaults of new instances.
+    // limiter mode, latency reporting, meter hold and fall-off) as the
+    // defaults of new instances.
     bool savePreferencesAsDefault();
     bool removeDefaultBank(int bank);
     const std::string& currentDirectory() const { return mCurrDir; }
@@ -132,13 +135,17 @@ public:
     void setListener(EngineListener* listener) { mListener.store(listener, std::memory_order_release); }
     // Reads the four meter peaks (input L/R, output L/R) and clears them.
     void readMeters(float peaks[4]);
-    float getCurrentTempoValue() const { return (mCurrentTempo - 30.0f) / 270.0f; }
+    float getCurrentTempoValue() const { return (mCurrentTempo.load(std::memory_order_relaxed) - 30.0f) / 270.0f; }
     bool isModulatable(int slot, int index);
     Operator* getOperator(int slot) { return (slot >= 0 && slot < kNumOperatorSlots) ? mOps[slot].get() : nullptr; }
     Modulator* getModulator(int slot) {
         return (slot >= 0 && slot < kNumModulatorSlots) ? mMods[slot].get() : nullptr;
     }
     int limiterLatency() const { return mLimiter.lookahead(); }
+    // The longest time another thread held the processing lock since the
+    // last call, in nanoseconds of its processor time (how long audio could
+    // have waited on an idle machine).
+    std::int64_t takeLongestLockHoldNs() { return mLongestHoldNs.exchange(0, std::memory_order_relaxed); }
     // Writes the 24 matrix gains of predefined routing r (0..10), not as
     // host automation: choosing a routing is one gesture, not 24 edits.
     void applyPredefinedRouting(int r);
@@ -164,34 +171,74 @@ private:
     void applyMidi(const unsigned char* midiData);
     void handleController(int controller, int value);
 
-    void replaceOperator(int slot, int type);
-    void replaceModulator(int slot, int type);
+    // Module replacement. Off the audio thread a module is built (`buildModule`)
+    // before the lock and only swapped in under it (`installModule`). On the
+    // audio thread a type change is a request: the builder thread prepares
+    // the module, and a control tick fades the slot out, swaps, fades it in.
+    template <class M>
+    std::unique_ptr<M> buildModule(int slot, int type);
+    template <class M>
+    void installModule(int slot, int type, std::unique_ptr<M>& module);
+    template <class M>
+    void retireModule(int slot, std::unique_ptr<M> module);
+    template <class M>
+    void replaceModule(int slot, int type);
+    template <class M>
+    void requestModule(int slot, int type);
+    template <class M>
+    void buildRequestedModules();
+    template <class M>
+    void switchPreparedModules();
+    void buildRequestedModules();
+    void switchPreparedModules();
+    bool onAudioThread() const;
+    // Applies the 416 values of a preset with its new modules built first.
+    void applyPresetValues(const float* values, bool storeLoading);
     void resetDestinationsOf(int first, int last, bool keep);
     void fullReset();
     void settleOnCurrentSettings();
     void settleFreshModules();
+    template <class M>
+    void settleModule(M& module);
     void noteModuleNeeds();
     void updateChannelModes();
     void updateLimiterRelease();
+    void updateReportedLatency();
     void updateDryLength();
     void computeMainTargets();
     int dryDelayLength(float value) const;
 
     // Holds the processing lock unless this thread already does (a preset
-    // being applied replaces modules from inside the lock).
+    // being applied replaces modules from inside the lock). Holds by anything
+    // but the audio loop are timed (in the holder's processor time, so that
+    // a holder preempted on a busy machine does not count): each one is
+    // audio waiting.
+    // Whoever takes it first applies the parameter changes queued meanwhile.
     class ProcessLock {
     public:
-        explicit ProcessLock(Plugin& plugin);
+        enum Mode { kWait, kAudioLoop, kTry };
+        explicit ProcessLock(Plugin& plugin, Mode mode = kWait);
         ~ProcessLock();
+        // Whether this thread holds the lock (kTry may fail).
+        bool held() const { return mHeld; }
 
     private:
         Plugin& mPlugin;
         bool mOwned;
+        bool mHeld;
+        bool mTimed;
+        std::int64_t mStartNs = 0;
     };
+    // The effects of setParameter, on a thread that may touch the engine.
+    void applyParameter(int32_t index, float value);
+    void applyQueuedParameters();
+    void applyPendingChanges();
+    ParameterQueue mParameterQueue;
 
     std::unique_ptr<vst::AEffEditor> mOwnedEditor;
     std::mutex mProcessMutex;
     std::atomic<std::thread::id> mLockOwner{};
+    std::atomic<std::int64_t> mLongestHoldNs{0};
     std::atomic<EngineListener*> mListener{nullptr};
 
     // Main section.
@@ -211,24 +258,51 @@ private:
     int mLimiterMode = 2;
     float mReleaseMs = 70.0f;
     float mMeterHold = 0.25f, mMeterFalloff = 1.0f / 3.0f;
+    float mReportLatencyValue = 0.25f;
+    bool mReportLatency = false;
     int mCurrOp = 0, mCurrMain = 1, mCurrMod = 0;
     int mPreviewMode = 0;
 
-    // Module slots.
+    // Module slots. Types are read by the builder thread, hence atomic.
     std::unique_ptr<Operator> mOps[kNumOperatorSlots];
     // The module a slot held before its last replacement, kept alive until
     // the next one: the editor thread may still be reading it.
     std::unique_ptr<Operator> mRetiredOps[kNumOperatorSlots];
     float mOpTypeValue[kNumOperatorSlots] = {};
-    int mOpType[kNumOperatorSlots] = {};
+    std::atomic<int> mOpType[kNumOperatorSlots] = {};
     float mOpBypass[kNumOperatorSlots] = {};
     Ramp mOpActive[kNumOperatorSlots];
     std::unique_ptr<Modulator> mMods[kNumModulatorSlots];
     std::unique_ptr<Modulator> mRetiredMods[kNumModulatorSlots];
     float mModTypeValue[kNumModulatorSlots] = {};
-    int mModType[kNumModulatorSlots] = {};
+    std::atomic<int> mModType[kNumModulatorSlots] = {};
     float mModBypass[kNumModulatorSlots] = {};
     Ramp mModActive[kNumModulatorSlots];
+    // A module asked for on the audio thread travels through its slot's
+    // handover: `requested` (audio thread, or cancelled under the lock) ->
+    // built by the builder thread -> `ready` -> swapped in at a tick, the old
+    // module going back as `retired` to be destroyed off the audio thread.
+    template <class M>
+    struct Handover {
+        std::atomic<int> requested{-1};
+        std::atomic<M*> ready{nullptr};
+        std::atomic<M*> retired{nullptr};
+        int readyType = -1;            // published with `ready`
+        float values[M::kCapacity] = {};  // the parameters `ready` was given
+        bool switching = false;        // audio thread: fading out to swap
+    };
+    Handover<Operator> mOpHandover[kNumOperatorSlots];
+    Handover<Modulator> mModHandover[kNumModulatorSlots];
+    std::mutex mRetiredMutex;  // the retired modules, between builder and host threads
+    std::atomic<float> mBuildRate{44100.0f};
+    std::atomic<std::thread::id> mAudioThread{};
+    std::thread::id mCreatorThread;
+    std::atomic<int> mBuilderWake{0};
+    std::atomic<bool> mBuilderStop{false};
+    std::thread mBuilder;
+    // During a preset load: slots (bit s operators, 4 + s modulators) whose
+    // new module already holds the preset's parameters.
+    int mPreparedSlots = 0;
     // What the installed modules need each sample, read once at installation
     // (noteModuleNeeds).
     bool mOpReadsTaps[kNumOperatorSlots] = {};
@@ -334,7 +408,8 @@ private:
     std::atomic<float> mMeters[4];
 
     // Transport.
-    float mCurrentTempo = 120.0f;
+    // Set by the audio thread each block, shown by the editor.
+    std::atomic<float> mCurrentTempo{120.0f};
     double mSongPosition = 0.0;
     float mInvRate = 1.0f / 44100.0f;
     float mSmoothing30 = 0.0f;

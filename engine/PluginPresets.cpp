@@ -4,25 +4,73 @@
 #include <cstring>
 
 #include "engine/Plugin.h"
+#include "modules/ModuleTypes.h"
 #include "platform/FileIo.h"
 
 namespace vh {
 
-// Applies the current preset of the current bank under the processing lock,
-// in ascending index order so every slot's type is set before its
-// module's parameters.
-void Plugin::applyCurrentPreset() {
+// A preset's values as one step for the audio thread, in ascending index
+// order so every slot's type is set before its module's parameters. The
+// modules whose type changes are built, given the preset's parameters and
+// settled first, without the lock; under it they are only swapped in and the
+// values stored. A selected preset (`selected`) also starts the operators from
+// silence.
+void Plugin::applyPresetValues(const float* values, bool selected) {
+    std::unique_ptr<Operator> ops[kNumOperatorSlots];
+    std::unique_ptr<Modulator> mods[kNumModulatorSlots];
+    int opTypes[kNumOperatorSlots], modTypes[kNumModulatorSlots];
+    for (int s = 0; s < kNumOperatorSlots; ++s) {
+        opTypes[s] = discreteIndex(sanitizeUnit(values[param::kOpType1 + s]), kNumTypeSteps);
+        if (opTypes[s] == mOpType[s]) continue;
+        ops[s] = buildModule<Operator>(s, opTypes[s]);
+        for (int i = 0; i < kOperatorParams; ++i) ops[s]->setParameter(i, sanitizeUnit(values[param::opParam(s, i)]));
+        settleModule(*ops[s]);
+    }
+    for (int s = 0; s < kNumModulatorSlots; ++s) {
+        modTypes[s] = discreteIndex(sanitizeUnit(values[param::kModType1 + s]), kNumTypeSteps);
+        if (modTypes[s] == mModType[s]) continue;
+        mods[s] = buildModule<Modulator>(s, modTypes[s]);
+        for (int i = 0; i < kModulatorParams; ++i) mods[s]->setParameter(i, sanitizeUnit(values[param::modParam(s, i)]));
+        settleModule(*mods[s]);
+    }
     {
         ProcessLock lock(*this);
-        // Every setParameter writes back into the same record, so work on a copy.
-        float values[param::kNumPresetValues];
-        mStore->copyValues(mStore->currentBank(), mStore->currentPreset(), values);
-        mStore->setLoading(true);
+        if (selected) mStore->setLoading(true);
+        // Another thread may have changed a type meanwhile; such a slot is
+        // replaced the ordinary way by its type value below.
+        for (int s = 0; s < kNumOperatorSlots; ++s) {
+            if (!ops[s] || opTypes[s] == mOpType[s]) continue;
+            installModule(s, opTypes[s], ops[s]);
+            mOpFresh[s] = false;  // settled above, outside the lock
+            mPreparedSlots |= 1 << s;
+        }
+        for (int s = 0; s < kNumModulatorSlots; ++s) {
+            if (!mods[s] || modTypes[s] == mModType[s]) continue;
+            installModule(s, modTypes[s], mods[s]);
+            mModFresh[s] = false;
+            mPreparedSlots |= 16 << s;
+        }
         for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, values[i]);
-        mStore->setLoading(false);
+        mPreparedSlots = 0;
         settleFreshModules();
-        for (int s = 0; s < kNumOperatorSlots; ++s) mTapL[kTapOp1 + s] = mTapR[kTapOp1 + s] = 0.0f;
+        if (selected) {
+            mStore->setLoading(false);
+            for (int s = 0; s < kNumOperatorSlots; ++s) mTapL[kTapOp1 + s] = mTapR[kTapOp1 + s] = 0.0f;
+        }
     }
+    // The replaced modules (or prepared ones a concurrent change made
+    // useless) go after the lock is released.
+    for (int s = 0; s < kNumOperatorSlots; ++s)
+        if (ops[s]) retireModule(s, std::move(ops[s]));
+    for (int s = 0; s < kNumModulatorSlots; ++s)
+        if (mods[s]) retireModule(s, std::move(mods[s]));
+}
+
+void Plugin::applyCurrentPreset() {
+    // Every setParameter writes back into the same record, so work on a copy.
+    float values[param::kNumPresetValues];
+    mStore->copyValues(mStore->currentBank(), mStore->currentPreset(), values);
+    applyPresetValues(values, true);
     updateDisplay();
     if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
 }
@@ -40,7 +88,12 @@ void Plugin::setPresetName(int bank, int preset, const char* name) {
     if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
 }
 
+// Changes still queued for the audio thread belong in what is saved: taking
+// the lock applies them (and is released before the slow part).
+void Plugin::applyPendingChanges() { ProcessLock lock(*this); }
+
 int32_t Plugin::getChunk(void** data, bool) {
+    applyPendingChanges();
     int32_t cc[kNumCcAssignments];
     for (int e = 0; e < kNumCcAssignments; ++e) cc[e] = getCcAssignment(e);
     mStore->writeChunk(cc, mChunk.data());
@@ -56,10 +109,10 @@ int32_t Plugin::setChunk(void* data, int32_t size, bool) {
         ProcessLock lock(*this);
         mStore->takeChunk(*content);
         for (int e = 0; e < kNumCcAssignments; ++e) setCcAssignment(e, content->ccAssignments[e]);
-        // Applied even when the chunk's selection was out of range and the old
-        // selection stayed: the engine must follow the new store's copy.
-        applyCurrentPreset();
     }
+    // Applied even when the chunk's selection was out of range and the old
+    // selection stayed: the engine must follow the new store's copy.
+    applyCurrentPreset();
     return 0;
 }
 
@@ -70,11 +123,7 @@ bool Plugin::applyPresetImage(const void* data, std::size_t size) {
     if (readPresetFile(data, size, record) != ReadStatus::kOk) return false;
     mStore->setName(mStore->currentBank(), mStore->currentPreset(), record.name);
     updateDisplay();
-    {
-        ProcessLock lock(*this);
-        for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, record.values[i]);
-        settleFreshModules();
-    }
+    applyPresetValues(record.values, false);
     if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
     return true;
 }
@@ -98,6 +147,7 @@ bool Plugin::loadPresetFile(const std::string& path) {
 }
 
 bool Plugin::savePresetFile(const std::string& path) {
+    applyPendingChanges();
     float values[param::kNumPresetValues];
     for (int i = 0; i < param::kNumPresetValues; ++i) values[i] = getParameter(i);
     std::vector<std::uint8_t> bytes(kPresetFileSize);
@@ -128,6 +178,7 @@ bool Plugin::saveBankFile(int bank, const std::string& path) {
 }
 
 bool Plugin::copyPreset() {
+    applyPendingChanges();
     float values[param::kNumPresetValues];
     for (int i = 0; i < param::kNumPresetValues; ++i) values[i] = getParameter(i);
     std::vector<std::uint8_t> bytes(kPresetFileSize);
@@ -155,12 +206,14 @@ bool Plugin::removeDefaultBank(int bank) {
 namespace {
 // The preferences kept as defaults, by parameter index.
 constexpr int kPreferenceIndices[] = {param::kTempoSync, param::kTempo, param::kPpqOffset,
-                                      param::kOutLimiter, param::kMeterHold, param::kMeterFalloff};
+                                      param::kOutLimiter, param::kMeterHold, param::kMeterFalloff,
+                                      param::kReportLatency};
 constexpr const char* kPreferencesSetting = "Preferences";
 }  // namespace
 
 // Stored as readable "index=value" lines, one per preference.
 bool Plugin::savePreferencesAsDefault() {
+    applyPendingChanges();
     std::string text;
     for (int index : kPreferenceIndices) {
         char line[kTextSize];

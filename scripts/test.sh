@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: an optimised build, then a build
 # under AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails.
+# Then the tests that run the engine's threads together (the "threads" label)
+# once more under ThreadSanitizer, which must report nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,3 +25,9 @@ echo "== sanitizer build =="
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite build-asan -DVH_SANITIZE=ON -DVH_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+echo "== thread sanitizer build (threads tests) =="
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVH_TSAN=ON -DVH_BENCH=OFF > /dev/null
+cmake --build build-tsan -j "$jobs" --target vh_thread_tests
+(cd build-tsan && ctest --output-on-failure -j "$jobs" -L threads)

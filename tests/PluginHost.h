@@ -31,6 +31,7 @@ public:
     int connectedInputs = 4;   // pins from this index on report "not connected"
     int connectedOutputs = 2;  // likewise for the outputs
     std::vector<Automation> automations;
+    int ioChanges = 0;  // audioMasterIOChanged calls
     vst::VstTimeInfo timeInfo{};
 
     static void* library() {
@@ -151,6 +152,7 @@ private:
                            ? 1
                            : 0;
             case vst::audioMasterAutomate: self->automations.push_back({index, opt}); return 0;
+            case vst::audioMasterIOChanged: ++self->ioChanges; return 1;
             default: return 0;
         }
     }

@@ -239,7 +239,7 @@ TEST_F(EditorBasics, OpeningOnThePreferencesPageShowsIt) {
     open();
     EXPECT_EQ(editor->currentPage(), 2);
     for (int t : {param::kOutLimiter, param::kTempo, param::kTempoSync, param::kPpqOffset, param::kMeterFalloff,
-                  param::kMeterHold, param::kSaveAsDefault})
+                  param::kMeterHold, param::kReportLatency, param::kSaveAsDefault})
         EXPECT_NE(editor->controlForTag(t), nullptr) << t;
     // Leaving the page removes its controls.
     click(pageButton(1));
@@ -260,6 +260,12 @@ TEST_F(EditorBasics, PreferencesShowAndTakeTheirValues) {
     EXPECT_EQ(discreteIndex(plugin->getParameter(param::kOutLimiter), 16), 3);
     click(centreOf(param::kOutLimiter));
     EXPECT_EQ(limiter->displayText(), "disabled");
+    auto* latency = dynamic_cast<CModuleParamDiscreet*>(editor->controlForTag(param::kReportLatency));
+    ASSERT_NE(latency, nullptr);
+    EXPECT_EQ(latency->displayText(), "disabled");
+    click(centreOf(param::kReportLatency));
+    EXPECT_EQ(latency->displayText(), "enabled");
+    EXPECT_EQ(discreteIndex(plugin->getParameter(param::kReportLatency), 2), 1);
 
     auto* falloff = dynamic_cast<CModuleParam*>(editor->controlForTag(param::kMeterFalloff));
     ASSERT_NE(falloff, nullptr);

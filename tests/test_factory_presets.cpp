@@ -395,7 +395,7 @@ TEST(ParameterNames, EveryNameFindsItsOwnIndex) {
         ++named;
         EXPECT_EQ(engineParameterIndex(text), index) << text;
     }
-    EXPECT_EQ(named, 113);
+    EXPECT_EQ(named, 114);
     EXPECT_EQ(engineParameterIndex(""), -1);
     EXPECT_EQ(engineParameterIndex("power"), -1);
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "AllocationCounter.h"
 #include "ModuleHarness.h"
 #include "PluginHost.h"
 #include "engine/ParameterLayout.h"
@@ -297,20 +298,6 @@ TEST(ModulationEngine, HiddenParameterDisplays) {
 }
 
 // The audio path must not allocate: count operator new while processing.
-namespace {
-thread_local bool gCountAllocations = false;
-thread_local int gAllocations = 0;
-}  // namespace
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(size_t size) {
-    if (gCountAllocations) ++gAllocations;
-    void* p = std::malloc(size ? size : 1);
-    if (!p) throw std::bad_alloc();
-    return p;
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-
 TEST(ModulationEngine, ProcessingDoesNotAllocate) {
     Plugin plugin(directHost);
     for (int k = 0; k < 16; ++k) {
@@ -327,9 +314,8 @@ TEST(ModulationEngine, ProcessingDoesNotAllocate) {
     plugin.processEvents(&cc.list);
     gAutomated.clear();
     gAutomated.reserve(16);  // the test host's own bookkeeping must not count
-    gAllocations = 0;
-    gCountAllocations = true;
+    test::countAllocations(true);
     plugin.processReplacing(in, out, 4096);
-    gCountAllocations = false;
-    EXPECT_EQ(gAllocations, 0);
+    test::countAllocations(false);
+    EXPECT_EQ(test::allocationsCounted(), 0);
 }

@@ -349,6 +349,102 @@ TEST(PluginBinary, OverflowingInputNeverWedgesTheOutput) {
     EXPECT_NEAR(peak(l, 22050), 1.0, 0.05);
 }
 
+// The values a preset keeps beyond the host's parameters are described too.
+TEST(PluginBinary, StoredValuesHaveNamesLabelsAndTexts) {
+    PluginHost host;
+    ASSERT_TRUE(host.open());
+    EXPECT_EQ(host.name(param::kOpBypass1), "OP1 bypass");
+    EXPECT_EQ(host.display(param::kOpBypass1), "process");
+    host.set(param::kOpBypass1 + 3, 0.75f);
+    EXPECT_EQ(host.display(param::kOpBypass1 + 3), "bypass");
+    EXPECT_EQ(host.name(param::kModBypass1 + 1), "MOD2 bypass");
+
+    host.set(param::kModType1, discreteValue(1, 64));  // LFO
+    host.set(param::kSlotSource1, discreteValue(0, kNumSources));
+    EXPECT_EQ(host.name(param::kSlotSource1), "SLOT1 SRC");
+    EXPECT_EQ(host.display(param::kSlotSource1), "MOD 1: LFO");
+    host.set(param::kSlotSource1 + 15, discreteValue(12 + 7, kNumSources));
+    EXPECT_EQ(host.name(param::kSlotSource1 + 15), "SLOT16 SRC");
+    EXPECT_EQ(host.display(param::kSlotSource1 + 15), "MIDI CC main volume");
+    host.set(param::kSlotDest1 + 2, discreteValue(1, kNumDestinations));
+    EXPECT_EQ(host.name(param::kSlotDest1 + 2), "SLOT3 DST");
+    EXPECT_EQ(host.display(param::kSlotDest1 + 2), "MAIN MIX");
+
+    host.set(param::kOutLimiter, discreteValue(2, 16));
+    EXPECT_EQ(host.name(param::kOutLimiter), "OutLimiter");
+    EXPECT_EQ(host.display(param::kOutLimiter), "moderate");
+    EXPECT_EQ(host.name(param::kTempoSync), "TempoSync");
+    EXPECT_EQ(host.name(param::kSlotStatus), "SLOTStatus");
+    host.set(param::kOpLrMs, discreteValue(17, 256));
+    EXPECT_EQ(host.display(param::kOpLrMs), "17");
+    EXPECT_EQ(host.name(param::kCurrMain), "Curr MAIN");
+    host.set(param::kCurrMain, discreteValue(2, 4));
+    EXPECT_EQ(host.display(param::kCurrMain), "PREFERENCES");
+    EXPECT_EQ(host.name(param::kMeterHold), "MeterHold");
+    EXPECT_EQ(host.label(param::kMeterHold), "ms");
+    EXPECT_EQ(host.label(param::kMeterFalloff), "dB/sec");
+    host.set(param::kMeterHold, 1.0f);
+    EXPECT_EQ(host.display(param::kMeterHold), "oo");
+
+    // Knob name characters, the unused index and the editor commands have
+    // no name; nothing beyond the index space answers.
+    for (int index : {param::kKnobNames, param::kKnobNames + 63, 416, param::kSaveAsDefault, 437, 5000}) {
+        EXPECT_EQ(host.name(index), "") << index;
+        EXPECT_EQ(host.label(index), "") << index;
+    }
+    EXPECT_EQ(host.display(5000), "");
+}
+
+namespace {
+// Where an impulse comes out of the dry path (no structural delay of its own)
+// after a suspend and resume settle every smoothed control.
+int measuredDelay(PluginHost& host) {
+    host.call(vst::effMainsChanged, 0, 0);
+    host.call(vst::effMainsChanged, 0, 1);
+    std::vector<float> ir = impulseResponse(host, 2048);
+    int peak = 0;
+    for (size_t i = 1; i < ir.size(); ++i)
+        if (std::fabs(ir[i]) > std::fabs(ir[peak])) peak = static_cast<int>(i);
+    return peak;
+}
+}  // namespace
+
+TEST(PluginBinary, ReportedLatencyIsTheMeasuredDelayWhenAskedFor) {
+    PluginHost host;
+    ASSERT_TRUE(host.open());
+    host.set(param::kMix, 0.0f);
+    host.set(param::kDryDly, 0.0f);
+    // By default nothing is reported, although the limiter delays.
+    EXPECT_EQ(host.effect->initialDelay, 0);
+    EXPECT_EQ(measuredDelay(host), 128);
+    EXPECT_EQ(host.display(param::kReportLatency), "off");
+
+    host.set(param::kReportLatency, 0.75f);
+    EXPECT_EQ(host.ioChanges, 1);
+    EXPECT_EQ(host.display(param::kReportLatency), "on");
+    EXPECT_EQ(host.effect->initialDelay, measuredDelay(host));
+    EXPECT_EQ(host.effect->initialDelay, 128);
+
+    disableLimiter(host);
+    EXPECT_EQ(host.ioChanges, 2);
+    EXPECT_EQ(host.effect->initialDelay, measuredDelay(host));
+    EXPECT_EQ(host.effect->initialDelay, 0);
+
+    host.set(param::kOutLimiter, discreteValue(3, 16));
+    host.call(vst::effSetSampleRate, 0, 0, nullptr, 96000.0f);
+    host.sampleRate = 96000.0;
+    EXPECT_EQ(host.ioChanges, 4);
+    EXPECT_EQ(host.effect->initialDelay, measuredDelay(host));
+    EXPECT_EQ(host.effect->initialDelay, 256);
+
+    // A change that leaves the delay alone is not announced.
+    host.set(param::kOutLimiter, discreteValue(1, 16));
+    EXPECT_EQ(host.ioChanges, 4);
+    host.set(param::kReportLatency, 0.25f);
+    EXPECT_EQ(host.effect->initialDelay, 0);
+    EXPECT_EQ(host.ioChanges, 5);
+}
+
 TEST(PluginBinary, ParameterMemoryKeepsRealTypesOnly) {
     // A type switched away from and back gets its parameters back; a type
     // number without a module is empty and remembers nothing.

@@ -257,6 +257,7 @@ TEST(PresetEngine, SaveAsDefaultPreferencesReachNewInstances) {
         a.set(param::kTempoSync, 0.1f);  // manual tempo
         a.set(param::kTempo, 0.5f);
         a.set(param::kMeterFalloff, 1.0f);
+        a.set(param::kReportLatency, 0.75f);
         a.set(param::kSaveAsDefault, 0.75f);  // pressed
         a.set(param::kSaveAsDefault, 0.25f);
     }
@@ -266,6 +267,7 @@ TEST(PresetEngine, SaveAsDefaultPreferencesReachNewInstances) {
         EXPECT_FLOAT_EQ(b.get(param::kTempo), 0.5f);
         EXPECT_FLOAT_EQ(b.get(param::kMeterFalloff), 1.0f);
         EXPECT_EQ(b.display(param::kTempo), "165.00");
+        EXPECT_EQ(b.display(param::kReportLatency), "on");
     }
     // Garbage in the stored value is ignored line by line.
     std::string folder = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Vornwerk/VornHalyx/Preferences";

@@ -19,7 +19,7 @@ void toHost(char* out, const char* text, int length) {
 }  // namespace
 
 AudioEffect::AudioEffect(HostCallback host, int32_t numPrograms, int32_t numParams)
-    : mHost(host), mNumPrograms(numPrograms), mNumParams(numParams) {
+    : mHost(host), mNumPrograms(numPrograms), mNumParams(numParams), mNumDescribed(numParams) {
     mEffect.magic = kEffectMagic;
     mEffect.dispatcher = &AudioEffect::dispatchEffect;
     mEffect.process = nullptr;
@@ -115,7 +115,7 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         case effGetParamName:
             if (ptr) {
                 text[0] = 0;
-                if (index >= 0 && index < mNumParams) {
+                if (index >= 0 && index < mNumDescribed) {
                     if (opcode == effGetParamLabel)
                         getParameterLabel(index, text);
                     else if (opcode == effGetParamDisplay)

@@ -64,6 +64,10 @@ protected:
     void canDoubleReplacing(bool on = true);
     void programsAreChunks(bool on = true);
     void setInitialDelay(int32_t delay) { mEffect.initialDelay = delay; }
+    // Indices below `count` get names, labels and display texts from the
+    // dispatcher; by default only the host-visible parameters do, but a
+    // plug-in may also describe values it stores beyond them.
+    void setNumDescribedParameters(int32_t count) { mNumDescribed = count; }
 
     // The dispatcher: answers the opcodes of the base layer; everything
     // unknown answers 0.
@@ -76,6 +80,7 @@ protected:
     int32_t mBlockSize = 1024;
     int32_t mNumPrograms;
     int32_t mNumParams;
+    int32_t mNumDescribed;
     int32_t mCurProgram = 0;
 
 private:
