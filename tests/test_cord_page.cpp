@@ -24,14 +24,6 @@ namespace {
 float sourceValue(int source) { return discreteValue(source, kNumSources); }
 float destinationValue(int destination) { return discreteValue(destination, kNumDestinations); }
 
-// Where the test binary lives (the build folder): screenshots are kept there.
-std::string besideBinary(const std::string& name) {
-    char self[4096] = {};
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path = length > 0 ? std::string(self, size_t(length)) : std::string("./x");
-    return path.substr(0, path.rfind('/') + 1) + name;
-}
-
 class CordPageTest : public EditorFixture {
 protected:
     void openPage() {
@@ -642,12 +634,12 @@ TEST_F(CordPageTest, MouseAloneWiresMutesAndLearnsWithScreenshots) {
     openPage();
     click(cord->rowPoint(0, 50));
     clickRowNamed("INTERNAL MODULATOR");
-    ASSERT_TRUE(editor->renderToPng(besideBinary("cord-source-browser.png").c_str()));
+    ASSERT_TRUE(editor->renderToPng(besideTestBinary("cord-source-browser.png").c_str()));
     clickRowNamed("MOD 1 - LFO");
     click(cord->rowPoint(0, 150));
     clickRowNamed("OPERATOR PARAMETER");
     clickRow(1);
-    ASSERT_TRUE(editor->renderToPng(besideBinary("cord-destination-browser.png").c_str()));
+    ASSERT_TRUE(editor->renderToPng(besideTestBinary("cord-destination-browser.png").c_str()));
     clickRow(1 + Moog::kCutoff);
     EXPECT_EQ(destination(0), 3 + Moog::kCutoff);
     doubleClick(sensPoint(0));
@@ -669,7 +661,7 @@ TEST_F(CordPageTest, MouseAloneWiresMutesAndLearnsWithScreenshots) {
     EXPECT_EQ(cord->slotRow(0).sens, "----");
     EXPECT_EQ(cord->slotRow(1).source, "MIDI CC001");
     EXPECT_EQ(cord->slotRow(1).destination, "MAIN MIX");
-    ASSERT_TRUE(editor->renderToPng(besideBinary("cord-slot-list.png").c_str()));
+    ASSERT_TRUE(editor->renderToPng(besideTestBinary("cord-slot-list.png").c_str()));
     // The muted LFO changes nothing in the audio path; the slot itself works
     // once unmuted: the engine sees what the page shows.
     click(sensPoint(0), toolkit::kRButton);

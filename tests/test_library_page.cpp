@@ -435,10 +435,7 @@ TEST_F(LibraryPage, ScreenshotOfThePage) {
     openPage();
     click(lib->rowPoint(5));
     press(CLibWnd::kPresetCopy);
-    char self[4096] = {};
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string shot = length > 0 ? std::string(self, size_t(length)) : std::string("./x");
-    shot = shot.substr(0, shot.rfind('/') + 1) + "library-page.png";
+    const std::string shot = besideTestBinary("library-page.png");
     ASSERT_TRUE(editor->renderToPng(shot.c_str()));
     EXPECT_GT(readBytes(shot).size(), 1000u);
 }
