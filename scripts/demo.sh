@@ -15,5 +15,5 @@ echo "Installed $HOME/.vst/VornHalyx.so"
 
 input=${1:-}
 output=${2:-demo.wav}
-build/halyx render "$HOME/.vst/VornHalyx.so" ${input:+"$input"} "$output" --preset "${VH_DEMO_PRESET:-0:0}"
+build/halyx render "$HOME/.vst/VornHalyx.so" ${input:+"$input"} "$output" --preset "${VH_DEMO_PRESET:-0:1}"
 echo "Wrote $output"
