@@ -247,7 +247,7 @@ void Plugin::applyParameter(int32_t index, float value) {
         if (pressed && !mSaveAsDefaultPressed) (void)savePreferencesAsDefault();
         mSaveAsDefaultPressed = pressed;
     } else if (index == kModulationPreview) {
-        mPreviewMode = discreteIndex(v, 3);
+        publish(mPreviewMode, discreteIndex(v, 3));
         for (auto& op : mOps) op->setModulationPreview(mPreviewMode);
         for (auto& mod : mMods) mod->setModulationPreview(mPreviewMode);
     }

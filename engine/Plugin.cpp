@@ -511,10 +511,10 @@ void Plugin::switchPreparedModules() {
         }
         // The builder must have collected the last module handed back.
         if (handover.retired.load(std::memory_order_acquire) != nullptr) continue;
-        handover.ready.store(nullptr, std::memory_order_relaxed);
-        mBuilderWake.fetch_add(1, std::memory_order_release);
         if (stale) {
+            handover.ready.store(nullptr, std::memory_order_release);
             handover.retired.store(ready, std::memory_order_release);
+            mBuilderWake.fetch_add(1, std::memory_order_release);
             mBuilderWake.notify_one();
             continue;
         }
@@ -522,8 +522,6 @@ void Plugin::switchPreparedModules() {
         active[slot].snap();
         installModule(slot, handover.readyType, module);
         VH_FAMILY(mOpFresh, mModFresh)[slot] = false;  // the builder settled it
-        handover.retired.store(module.release(), std::memory_order_release);
-        mBuilderWake.notify_one();
         handover.switching = false;
 
         auto& mirror = VH_FAMILY(mOpMirror, mModMirror)[slot];
@@ -535,6 +533,11 @@ void Plugin::switchPreparedModules() {
             mStore->setCurrentValue(index, handover.values[i]);
             if (listener) listener->parameterChanged(index, handover.values[i]);
         }
+        // Only now may the builder reuse readyType and values for the next module.
+        handover.ready.store(nullptr, std::memory_order_release);
+        handover.retired.store(module.release(), std::memory_order_release);
+        mBuilderWake.fetch_add(1, std::memory_order_release);
+        mBuilderWake.notify_one();
         if (listener) listener->parameterChanged(typeIndex, getParameter(typeIndex));
     }
 }

@@ -1,4 +1,5 @@
 #include "engine/PresetStore.h"
+#include <atomic>
 
 #include <bit>
 #include <cstring>
@@ -215,7 +216,8 @@ float PresetStore::value(int bank, int preset, int index) const {
 void PresetStore::setValue(int bank, int preset, int index, float v) {
     PresetRecord* r = record(bank, preset);
     if (r == nullptr || index < 0 || index >= param::kNumPresetValues) return;
-    r->values[index] = sanitizeStoredValue(v);
+    // getParameter reads the current preset's values from any thread.
+    std::atomic_ref<float>(r->values[index]).store(sanitizeStoredValue(v), std::memory_order_relaxed);
 }
 
 void PresetStore::setCurrentValue(int index, float v) { setValue(currentBank(), currentPreset(), index, v); }
