@@ -9,7 +9,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <chrono>
 #include <set>
+#include <thread>
 
 #include "../PluginHost.h"
 #include "../PrivateXServer.h"
@@ -441,6 +443,36 @@ protected:
         return out;
     }
 
+    void sendButton(xcb_window_t window, uint8_t type, int x, int y, uint16_t state = 0) {
+        xcb_button_press_event_t e;
+        std::memset(&e, 0, sizeof e);
+        e.response_type = type;
+        e.detail = 1;
+        e.time = ++mTime * 1000;
+        e.root = screen->root;
+        e.event = window;
+        e.event_x = static_cast<int16_t>(x);
+        e.event_y = static_cast<int16_t>(y);
+        e.state = state;
+        e.same_screen = 1;
+        xcb_send_event(connection, 0, window, 0, reinterpret_cast<const char*>(&e));
+        xcb_flush(connection);
+    }
+    void sendMotion(xcb_window_t window, int x, int y, uint16_t state) {
+        xcb_motion_notify_event_t e;
+        std::memset(&e, 0, sizeof e);
+        e.response_type = XCB_MOTION_NOTIFY;
+        e.root = screen->root;
+        e.event = window;
+        e.event_x = static_cast<int16_t>(x);
+        e.event_y = static_cast<int16_t>(y);
+        e.state = state;
+        e.same_screen = 1;
+        xcb_send_event(connection, 0, window, 0, reinterpret_cast<const char*>(&e));
+        xcb_flush(connection);
+    }
+    uint32_t mTime = 0;
+
     struct Written {
         uint32_t port;
         float value;
@@ -482,7 +514,12 @@ TEST_F(Lv2Window, OpensInsideTheHostWindowAndTellsTheHostOfPresetChanges) {
                             return 0;
                         }};
     LV2_Feature resizeFeature{LV2_UI__resize, &resize};
-    const LV2_Feature* features[] = {&plugin.urids.mapFeature, &parentFeature, &access, &resizeFeature, nullptr};
+    LV2UI_Touch touch{&hostSide, [](LV2UI_Feature_Handle h, uint32_t port, bool grabbed) {
+                          static_cast<HostSide*>(h)->touches.push_back({port, grabbed});
+                      }};
+    LV2_Feature touchFeature{LV2_UI__touch, &touch};
+    const LV2_Feature* features[] = {&plugin.urids.mapFeature, &parentFeature, &access, &resizeFeature, &touchFeature,
+                                     nullptr};
     auto write = [](LV2UI_Controller c, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
         ASSERT_EQ(format, 0u);
         ASSERT_EQ(size, sizeof(float));
@@ -538,6 +575,40 @@ TEST_F(Lv2Window, OpensInsideTheHostWindowAndTellsTheHostOfPresetChanges) {
     for (const Written& w : hostSide.writes) plugin.controls[w.port] = w.value;
     plugin.run(in.data(), in.data(), kBlock, outL, outR);
     EXPECT_EQ(plugin.savedChunk(), chunk);
+
+    // Dragging the Input knob up in the window: the host is touched, hears
+    // the new value through the write function and is let go.
+    hostSide.writes.clear();
+    plugin.controls[param::kInput] = 0.5f;
+    plugin.run(in.data(), in.data(), kBlock, outL, outR);
+    for (int k = 0; k < 5; ++k) idle->idle(ui);
+    sendButton(child, XCB_BUTTON_PRESS, 329, 258);
+    for (int y = 250; y >= 208; y -= 6) sendMotion(child, 329, y, XCB_BUTTON_MASK_1);
+    sendButton(child, XCB_BUTTON_RELEASE, 329, 208, XCB_BUTTON_MASK_1);
+    auto released = [&] {
+        return !hostSide.touches.empty() && hostSide.touches.back() == std::make_pair(uint32_t(param::kInput), false);
+    };
+    for (int k = 0; k < 400 && !released(); ++k) {
+        idle->idle(ui);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(released());
+    EXPECT_EQ(hostSide.touches.front(), std::make_pair(uint32_t(param::kInput), true));
+    ASSERT_FALSE(hostSide.writes.empty());
+    EXPECT_EQ(hostSide.writes.back().port, static_cast<uint32_t>(param::kInput));
+    EXPECT_NEAR(hostSide.writes.back().value, 0.75f, 1e-4f);
+
+    // The write comes back as the host's port value and changes nothing
+    // more; the host's automation then moves the engine.
+    plugin.controls[param::kInput] = hostSide.writes.back().value;
+    plugin.run(in.data(), in.data(), kBlock, outL, outR);
+    std::vector<uint8_t> edited = plugin.savedChunk();
+    plugin.controls[param::kInput] = 0.3f;
+    plugin.run(in.data(), in.data(), kBlock, outL, outR);
+    EXPECT_NE(plugin.savedChunk(), edited);
+    plugin.controls[param::kInput] = hostSide.writes.back().value;
+    plugin.run(in.data(), in.data(), kBlock, outL, outR);
+    EXPECT_EQ(plugin.savedChunk(), edited);
 
     descriptor->cleanup(ui);
     EXPECT_TRUE(children().empty());
