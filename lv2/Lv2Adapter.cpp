@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace vh::lv2 {
 
@@ -54,6 +55,8 @@ std::unique_ptr<Adapter> Adapter::create(double rate, const LV2_Feature* const* 
     for (int i = 0; i < param::kNumAutomatable; ++i) {
         self->mAnnounced[i].store(0.0f, std::memory_order_relaxed);
         self->mAnnouncePending[i].store(false, std::memory_order_relaxed);
+        for (auto& w : self->mWritten[i]) w.store(std::numeric_limits<float>::quiet_NaN(), std::memory_order_relaxed);
+        self->mWrittenNext[i].store(0, std::memory_order_relaxed);
     }
     for (int i = 0; i < kMaxEvents; ++i) self->mEventList.events[i] = reinterpret_cast<vst::VstEvent*>(&self->mMidi[i]);
     self->mRate = rate;
@@ -118,7 +121,7 @@ void Adapter::announce(int index, float value) {
     if (index < 0 || index >= param::kNumAutomatable || !std::isfinite(value)) return;
     UiLink* ui = mUi.load(std::memory_order_acquire);
     if (ui && ui->onUiThread()) {
-        ui->writeParameter(index, value);
+        write(*ui, index, value);
         return;
     }
     mAnnounced[index].store(value, std::memory_order_relaxed);
@@ -133,13 +136,46 @@ bool Adapter::detachUi(UiLink* ui) {
 void Adapter::flushAnnouncements(UiLink& ui, float* known) {
     for (int i = 0; i < param::kNumAutomatable; ++i)
         if (mAnnouncePending[i].exchange(false, std::memory_order_acquire))
-            ui.writeParameter(i, mAnnounced[i].load(std::memory_order_relaxed));
+            write(ui, i, mAnnounced[i].load(std::memory_order_relaxed));
     if (mSyncAll.exchange(false, std::memory_order_acquire)) {
         for (int i = 0; i < param::kNumAutomatable; ++i) {
             float v = mPlugin->getParameter(i);
-            if (!(v == known[i])) ui.writeParameter(i, v);
+            if (!(v == known[i])) write(ui, i, v);
         }
     }
+}
+
+void Adapter::write(UiLink& ui, int index, float value) {
+    uint8_t next = mWrittenNext[index].load(std::memory_order_relaxed);
+    mWritten[index][next % kEchoDepth].store(value, std::memory_order_release);
+    mWrittenNext[index].store(static_cast<uint8_t>((next + 1) % kEchoDepth), std::memory_order_release);
+    ui.writeParameter(index, value);
+}
+
+// A port value the window wrote comes back once the host took it, maybe
+// after the engine moved on (a drag, a controller sweep): applying it then
+// would pull the engine back. Once the host sets a value of its own, no
+// older write can come back any more, and none is taken for an echo.
+bool Adapter::isEcho(int index, float value) {
+    bool echo = false;
+    for (auto& w : mWritten[index]) {
+        if (w.load(std::memory_order_acquire) == value) echo = true;
+    }
+    if (!echo) {
+        for (auto& w : mWritten[index]) w.store(std::numeric_limits<float>::quiet_NaN(), std::memory_order_relaxed);
+        return false;
+    }
+    // The match and every write before it are used up.
+    uint8_t newest = static_cast<uint8_t>((mWrittenNext[index].load(std::memory_order_acquire) + kEchoDepth - 1) %
+                                          kEchoDepth);
+    bool clearing = false;
+    for (int k = 0; k < kEchoDepth; ++k) {
+        // From the newest write backwards.
+        auto& w = mWritten[index][(newest + kEchoDepth - k) % kEchoDepth];
+        if (!clearing && w.load(std::memory_order_relaxed) == value) clearing = true;
+        if (clearing) w.store(std::numeric_limits<float>::quiet_NaN(), std::memory_order_relaxed);
+    }
+    return true;
 }
 
 void Adapter::connect(uint32_t port, void* data) {
@@ -158,9 +194,8 @@ void Adapter::activate() { mPlugin->resume(); }
 void Adapter::deactivate() { mPlugin->suspend(); }
 
 // A port the host moved is applied like a VST host's setParameter before the
-// block; one that only echoes what the engine holds (an edit of the window
-// coming back) is not applied again, so the engine's own changes since are
-// not undone.
+// block; one that only echoes what the engine holds or what the window wrote
+// is not applied again, so the engine's own changes since are not undone.
 void Adapter::applyControlPorts() {
     bool resync = mResync.exchange(false, std::memory_order_acq_rel);
     for (int i = 0; i < param::kNumAutomatable; ++i) {
@@ -169,7 +204,8 @@ void Adapter::applyControlPorts() {
         float v = *port;
         if (v == mLastSeen[i] || !std::isfinite(v)) continue;
         mLastSeen[i] = v;
-        if (resync) continue;
+        bool echo = isEcho(i, v);
+        if (resync || echo) continue;
         if (v != mPlugin->getParameter(i)) mPlugin->setParameter(i, v);
     }
 }

@@ -49,7 +49,12 @@ public:
     LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
     // --- window -----------------------------------------------------------
-    void attachUi(UiLink* ui) { mUi.store(ui, std::memory_order_release); }
+    // The host's ports are brought up to the engine at the window's first
+    // idle: the window may open long after a preset changed.
+    void attachUi(UiLink* ui) {
+        mUi.store(ui, std::memory_order_release);
+        mSyncAll.store(true, std::memory_order_release);
+    }
     // Detaches `ui` if it is the attached one; answers whether it was.
     bool detachUi(UiLink* ui);
     // On the window's thread: hands the host the edits announced on other
@@ -64,6 +69,10 @@ private:
                                  float opt);
     intptr_t answer(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
     void announce(int index, float value);
+    // On the window's thread: hands one value to the host and remembers it,
+    // so that it is known as an echo when the port comes back with it.
+    void write(UiLink& ui, int index, float value);
+    bool isEcho(int index, float value);
     void applyControlPorts();
     void readPosition(const LV2_Atom_Object* position);
     // Runs the engine over frames [from, to) of the current buffers with the
@@ -111,6 +120,11 @@ private:
     std::atomic<float> mAnnounced[param::kNumAutomatable];
     std::atomic<bool> mAnnouncePending[param::kNumAutomatable];
     std::atomic<bool> mSyncAll{false};
+    // The values last written to each port through the window, newest at
+    // mWrittenNext - 1. NaN marks a free entry.
+    static constexpr int kEchoDepth = 8;
+    std::atomic<float> mWritten[param::kNumAutomatable][kEchoDepth];
+    std::atomic<uint8_t> mWrittenNext[param::kNumAutomatable];
 };
 
 }  // namespace vh::lv2
