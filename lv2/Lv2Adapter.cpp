@@ -272,8 +272,9 @@ void Adapter::run(uint32_t frames) {
             if (event->body.type == mUris.midiEvent) {
                 const auto* bytes = reinterpret_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body));
                 uint32_t size = event->body.size;
-                // System messages mean nothing to the engine.
-                if (size == 0 || size > 3 || bytes[0] >= 0xF0 || mNumMidi >= kMaxEvents) continue;
+                // Channel messages only: system messages mean nothing to the
+                // engine, and an LV2 MIDI event starts with its status byte.
+                if (size == 0 || size > 3 || bytes[0] < 0x80 || bytes[0] >= 0xF0 || mNumMidi >= kMaxEvents) continue;
                 vst::VstMidiEvent& m = mMidi[mNumMidi++];
                 m = vst::VstMidiEvent{};
                 m.type = vst::kVstMidiType;

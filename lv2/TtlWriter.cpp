@@ -216,7 +216,7 @@ std::string pluginDescription(const std::vector<ControlPort>& params, int maxLat
     s += "<" + std::string(kUiUri) + ">\n";
     s += "  a ui:X11UI ;\n";
     s += "  lv2:requiredFeature ui:idleInterface , ui:parent , <http://lv2plug.in/ns/ext/instance-access> ;\n";
-    s += "  lv2:optionalFeature ui:resize , ui:touch ;\n";
+    s += "  lv2:optionalFeature ui:resize , ui:touch , ui:noUserResize ;\n";
     s += "  lv2:extensionData ui:idleInterface .\n";
     return s;
 }

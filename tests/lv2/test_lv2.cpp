@@ -326,6 +326,28 @@ TEST(Lv2Render, TimePositionInsideABlockActsAtItsFrame) {
     EXPECT_EQ(firstDifference(wholeR, splitR), -1);
 }
 
+// System messages and bytes without a status byte are not channel messages:
+// the engine never hears of them.
+TEST(Lv2Render, IgnoresWhatIsNotAChannelMessage) {
+    Lv2World world;
+    std::vector<uint8_t> chunk = vstChunkOf(0, 1);
+    std::vector<float> inL, inR;
+    testSignal(6 * kBlock, inL, inR);
+    std::vector<float> cleanL, cleanR, noisyL, noisyR;
+    Lv2Instance clean(world, kRate), noisy(world, kRate);
+    ASSERT_EQ(clean.restoreChunk(chunk), LV2_STATE_SUCCESS);
+    ASSERT_EQ(noisy.restoreChunk(chunk), LV2_STATE_SUCCESS);
+    for (int b = 0; b < 6; ++b) {
+        std::vector<MidiMessage> notes = {{10, {0x90, 64, 100}}, {300, {0xB0, 7, 20}}};
+        std::vector<MidiMessage> withJunk = {{5, {0x40, 0x7F, 0x7F}}, {10, {0x90, 64, 100}}, {20, {0xF0, 0x7E, 0xF7}},
+                                             {40, {0xFF, 0, 0}},         {300, {0xB0, 7, 20}}};
+        clean.run(&inL[b * kBlock], &inR[b * kBlock], kBlock, cleanL, cleanR, notes);
+        noisy.run(&inL[b * kBlock], &inR[b * kBlock], kBlock, noisyL, noisyR, withJunk);
+    }
+    EXPECT_EQ(firstDifference(cleanL, noisyL), -1);
+    EXPECT_EQ(firstDifference(cleanR, noisyR), -1);
+}
+
 TEST(Lv2Render, ReportsTheLatencyTheVstBuildReports) {
     Lv2World world;
     Lv2Instance plugin(world, kRate);
