@@ -186,7 +186,9 @@ TEST(Lv2Bundle, DescribesEveryParameterAsTheVstBuildDoes) {
         symbols.insert(lilv_node_as_string(lilv_port_get_symbol(world.plugin, port)));
         LilvNode* name = lilv_port_get_name(world.plugin, port);
         std::string vstName = host.name(i);
-        if (!vstName.empty()) EXPECT_EQ(lilv_node_as_string(name), vstName);
+        if (!vstName.empty()) {
+            EXPECT_EQ(lilv_node_as_string(name), vstName);
+        }
         lilv_node_free(name);
         LilvNode *def, *min, *max;
         lilv_port_get_range(world.plugin, port, &def, &min, &max);
@@ -589,7 +591,9 @@ TEST_F(Lv2Window, OpensInsideTheHostWindowAndTellsTheHostOfPresetChanges) {
         written.insert(w.port);
     }
     for (int i = 0; i < param::kNumAutomatable; ++i)
-        if (host.get(i) != plugin.controls[i]) EXPECT_TRUE(written.count(i)) << i;
+        if (host.get(i) != plugin.controls[i]) {
+            EXPECT_TRUE(written.count(i)) << i;
+        }
     EXPECT_FALSE(written.empty());
 
     // The host takes the writes into its ports; the engine sees only echoes
