@@ -279,6 +279,8 @@ void Plugin::controlTick() {
             *pair[1] = clampUnit(*pair[1]);
         }
     }
+    for (auto& op : mOps) op->publishModulation();
+    for (auto& mod : mMods) mod->publishModulation();
 
     for (auto& op : mOps) op->update();
     for (auto& mod : mMods) mod->update();

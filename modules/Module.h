@@ -52,20 +52,26 @@ public:
     // delay scales time modulation to milliseconds and adds it to tempo-derived
     // times); the engine calls these through the family base.
     virtual void resetModulation() {
-        for (int i = 0; i < Capacity; ++i) {
-            publishValue(mModL[i], mBase[i]);
-            publishValue(mModR[i], mBase[i]);
-        }
+        for (int i = 0; i < Capacity; ++i) mModL[i] = mModR[i] = mBase[i];
     }
     virtual void addModulation(int index, float left, float right) {
         if (index < 0 || index >= Capacity) return;
-        publishValue(mModL[index], mModL[index] + left);
-        publishValue(mModR[index], mModR[index] + right);
+        mModL[index] += left;
+        mModR[index] += right;
     }
     void clampModulation(int index) {
         if (index < 0 || index >= Capacity) return;
-        publishValue(mModL[index], clampUnit(mModL[index]));
-        publishValue(mModR[index], clampUnit(mModR[index]));
+        mModL[index] = clampUnit(mModL[index]);
+        mModR[index] = clampUnit(mModR[index]);
+    }
+    // After the tick's modulation: the values a plot shows under "modulation
+    // preview", published for the editor only while a preview is on.
+    void publishModulation() {
+        if (mPreviewMode == 0) return;
+        for (int i = 0; i < Capacity; ++i) {
+            publishValue(mShownL[i], mModL[i]);
+            publishValue(mShownR[i], mModR[i]);
+        }
     }
     // Turns the modulated values into targets and increments.
     virtual void update() = 0;
@@ -76,7 +82,11 @@ public:
         return row && row->modulatable;
     }
     virtual void setModulationPreview(int mode) {
-        mPreviewMode = mode;
+        std::atomic_ref<int>(mPreviewMode).store(mode, std::memory_order_relaxed);
+        for (int i = 0; i < Capacity; ++i) {
+            publishValue(mShownL[i], mBase[i]);
+            publishValue(mShownR[i], mBase[i]);
+        }
         if (mode == 0)
             for (int i = 0; i < Capacity; ++i) setParameter(i, mBase[i]);
     }
@@ -188,15 +198,18 @@ public:
 
     int slot() const { return mSlot; }
     float sampleRate() const { return mSampleRate; }
-    int previewMode() const { return mPreviewMode; }
-    float modulatedLeft(int index) const { return observeValue(mModL[index]); }
-    float modulatedRight(int index) const { return observeValue(mModR[index]); }
+    int previewMode() const {
+        return std::atomic_ref<int>(const_cast<int&>(mPreviewMode)).load(std::memory_order_relaxed);
+    }
+    float modulatedLeft(int index) const { return mModL[index]; }
+    float modulatedRight(int index) const { return mModR[index]; }
 
     // --- what the editor's plot shows ------------------------------------
     int plotValues(float* out) const override {
         // While a control is being dragged the plot follows the hand, not
         // the modulation.
-        const float* from = mEditing || mPreviewMode == 0 ? mBase : mPreviewMode == 1 ? mModL : mModR;
+        const int preview = previewMode();
+        const float* from = mEditing || preview == 0 ? mBase : preview == 1 ? mShownL : mShownR;
         for (int i = 0; i < Capacity; ++i) out[i] = observeValue(from[i]);
         return Capacity;
     }
@@ -220,6 +233,8 @@ protected:
     float mBase[Capacity];
     float mModL[Capacity];
     float mModR[Capacity];
+    float mShownL[Capacity] = {};
+    float mShownR[Capacity] = {};
     int mSlot;
     bool mEditing = false;
     ModuleHost* mOwner;

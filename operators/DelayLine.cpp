@@ -188,18 +188,18 @@ void DelayLine::setTempo(float bpm) {
 void DelayLine::resetModulation() {
     Operator::resetModulation();
     if (discreteIndex(mBase[kMode], kNumModes) == kTempoBased) {
-        publishValue(mModL[kTimeL], tempoTimeValue(noteIndex(mBase[kTimeL]), mTempo));
-        publishValue(mModR[kTimeR], tempoTimeValue(noteIndex(mBase[kTimeR]), mTempo));
+        mModL[kTimeL] = tempoTimeValue(noteIndex(mBase[kTimeL]), mTempo);
+        mModR[kTimeR] = tempoTimeValue(noteIndex(mBase[kTimeR]), mTempo);
     }
 }
 
 void DelayLine::addModulation(int index, float left, float right) {
     switch (index) {
-        case kTimeL: publishValue(mModL[kTimeL], mModL[kTimeL] + kTimeModulationScale * left); break;
-        case kTimeR: publishValue(mModR[kTimeR], mModR[kTimeR] + kTimeModulationScale * right); break;
+        case kTimeL: mModL[kTimeL] += kTimeModulationScale * left; break;
+        case kTimeR: mModR[kTimeR] += kTimeModulationScale * right; break;
         case kTimeLR:
-            publishValue(mModL[kTimeL], mModL[kTimeL] + kTimeModulationScale * left);
-            publishValue(mModR[kTimeR], mModR[kTimeR] + kTimeModulationScale * right);
+            mModL[kTimeL] += kTimeModulationScale * left;
+            mModR[kTimeR] += kTimeModulationScale * right;
             break;
         case kFeedback:
         case kPanL:

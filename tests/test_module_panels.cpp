@@ -360,11 +360,16 @@ TEST_F(ModulePanels, ModulationPreviewShowsTheModulatedValuesExceptWhileEditing)
     const std::vector<double> base = plot->curve(0);
     Operator* op = plugin->getOperator(0);
     // What a control tick leaves behind: the cutoff pulled down on the left.
-    op->resetModulation();
-    op->addModulation(Biquad::kFreqA, -0.3f, 0.0f);
+    auto tick = [op] {
+        op->resetModulation();
+        op->addModulation(Biquad::kFreqA, -0.3f, 0.0f);
+        op->publishModulation();
+    };
+    tick();
     step();
     EXPECT_EQ(plot->curve(0), base);  // preview off: base values
     plugin->setParameter(param::kModulationPreview, discreteValue(1, 3));
+    tick();
     step();
     const std::vector<double> modulated = plot->curve(0);
     EXPECT_LT(modulated[modulated.size() / 2], base[base.size() / 2] - 6.0);
