@@ -12,7 +12,7 @@
 
 #include "engine/EngineListener.h"
 #include "engine/Limiter.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "engine/ParameterQueue.h"
 #include "engine/PresetStore.h"
 #include "modules/Module.h"

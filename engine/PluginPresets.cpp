@@ -48,7 +48,7 @@ void Plugin::applyPresetValues(const float* values, bool selected) {
             if (!mods[s] || modTypes[s] == mModType[s]) continue;
             installModule(s, modTypes[s], mods[s]);
             mModFresh[s] = false;
-            mPreparedSlots |= 16 << s;
+            mPreparedSlots |= 1 << (kNumOperatorSlots + s);
         }
         for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, values[i]);
         mPreparedSlots = 0;

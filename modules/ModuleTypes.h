@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "modules/Module.h"
+#include "modules/ParameterLayout.h"
 
 namespace vh {
 
-constexpr int kNumTypeSteps = 64;  // type parameters choose among 64 steps
 constexpr int kNumOperatorTypes = 19;
 constexpr int kNumModulatorTypes = 5;
 constexpr int kMenuLineLength = 33;

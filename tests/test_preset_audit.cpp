@@ -13,7 +13,7 @@
 
 #include "PluginHost.h"
 #include "engine/FactoryPresets.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "engine/Plugin.h"
 #include "tools/Audit.h"
 

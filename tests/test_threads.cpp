@@ -17,7 +17,7 @@
 #include "AllocationCounter.h"
 #include "PluginHost.h"
 #include "PrivateXServer.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
 
