@@ -9,6 +9,7 @@
 #include <utility>
 #include <unistd.h>
 
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 
 namespace vh {

@@ -8,6 +8,7 @@
 #include "modulators/ENV.h"
 #include "modulators/LFO.h"
 #include "modulators/STEP.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 
 using namespace vh;

@@ -9,6 +9,7 @@
 
 #include "modules/Conversions.h"
 #include "modules/Empty.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 #include "operators/Gain.h"
 

@@ -8,6 +8,7 @@
 #include "ModuleHarness.h"
 #include "PluginHost.h"
 #include "modules/ParameterLayout.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 
 using namespace vh;

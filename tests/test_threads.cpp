@@ -19,6 +19,7 @@
 #include "PrivateXServer.h"
 #include "modules/ParameterLayout.h"
 #include "engine/Plugin.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 
 using namespace vh;
