@@ -5,6 +5,7 @@
 
 #include "modulators/ModulatorCommon.h"
 #include "modules/Rhythm.h"
+#include "modules/MathConstants.h"
 
 namespace vh {
 
@@ -14,13 +15,12 @@ namespace {
 // the very end of the cycle (index 100) may read index 101. Entry k is
 // stored beside entry k + 1, so one 8-byte load fetches both ends of the
 // interval being interpolated.
-constexpr int kSineSteps = 100;
+constexpr int kSineSteps = kSineCycleSteps;
 struct SineTable {
     float value[kSineSteps + 2] = {};
     float pair[kSineSteps + 1][2] = {};  // value[k], value[k + 1]
-    constexpr SineTable() {
-        for (int k = 0; k <= kSineSteps; ++k)
-            value[k] = static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * k / kSineSteps));
+    SineTable() {
+        for (int k = 0; k <= kSineSteps; ++k) value[k] = sineCycleEntry(k);
         value[kSineSteps + 1] = 0.0f;
         for (int k = 0; k <= kSineSteps; ++k) {
             pair[k][0] = value[k];
@@ -28,9 +28,8 @@ struct SineTable {
         }
     }
 };
-// Built at compile time (GCC evaluates sin in constant expressions), so no
-// static-initialisation order can ever see it empty.
-constexpr SineTable kSineTable;
+// Built when the library loads; modules exist only after that.
+const SineTable kSineTable;
 
 const char* const kWaveformNames[LFO::kNumWaveforms] = {"sine", "square", "triangle", "saw", "s&h"};
 const char* const kModeHostNames[LFO::kNumModes] = {"Hz", "rhythm"};
@@ -216,7 +215,7 @@ float LFO::smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float 
     if (cache.changed({rateHz, smooth, mSampleRate})) {
         float corner = 1.0f - smooth;
         float cornerHz = rateHz * std::pow(kSmoothCornerSpan, corner * corner);
-        cache.value = onePoleCoefficient(kTwoPi * cornerHz / mSampleRate);
+        cache.value = onePoleCoefficient(kTwoPiF * cornerHz / mSampleRate);
     }
     return cache.value;
 }
