@@ -235,10 +235,9 @@ inline Vec4 LFO::sineAt(Vec4 w) const {
     std::memcpy(&left, kSineTable.pair[k[0]], sizeof(left));
     std::memcpy(&right, kSineTable.pair[k[1]], sizeof(right));
     Float4Raw ends = __builtin_shufflevector(left, right, 0, 1, 2, 3);
-    Float4Raw weights = __builtin_shuffle((mConstants.one - f).v, f.v, Int4Raw{0, 4, 1, 5});
-    Float4Raw products = ends * weights;
-    Float4Raw sums = __builtin_shuffle(products, Int4Raw{0, 2, 0, 2}) + __builtin_shuffle(products, Int4Raw{1, 3, 1, 3});
-    return Vec4(sums);
+    Vec4 weights = shuffleLanes<0, 4, 1, 5>(mConstants.one - f, f);
+    Vec4 products = Vec4(ends) * weights;
+    return shuffleLanes<0, 2, 0, 2>(products) + shuffleLanes<1, 3, 1, 3>(products);
 }
 
 namespace {
