@@ -112,41 +112,8 @@ int32_t Plugin::processEvents(vst::VstEvents* events) {
 }
 
 void Plugin::applyMidi(const unsigned char* midiData) {
-    int status = midiData[0] & 0xF0;
-    int data1 = midiData[1] & 0x7F;
-    int data2 = midiData[2] & 0x7F;
-    switch (status) {
-        case 0x90:
-            if (data2 > 0) {
-                if (!mNoteHeld[data1]) {
-                    mNoteHeld[data1] = true;
-                    ++mHeldCount;
-                    mLastNote = data1;
-                    mNoteNumber = data1 / 127.0f;
-                    mNoteFreq = (data1 - 9) / 96.0f;
-                    mVelocity = data2 / 127.0f;
-                    mNoteOn = 1.0f;
-                }
-                break;
-            }
-            [[fallthrough]];
-        case 0x80:
-            if (mNoteHeld[data1]) {
-                mNoteHeld[data1] = false;
-                if (--mHeldCount < 1) {
-                    mHeldCount = 0;
-                    mNoteOn = mVelocity = mAftertouch = mChannelPressure = 0.0f;
-                }
-            }
-            break;
-        case 0xA0:
-            if (data1 == mLastNote) mAftertouch = data2 / 127.0f;
-            break;
-        case 0xB0: handleController(data1, data2); break;
-        case 0xD0: mChannelPressure = data1 / 127.0f; break;
-        case 0xE0: mPitchBend = (128 * data2 + data1) * (1.0f / 8192.0f) - 1.0f; break;
-        default: break;  // program change, system messages
-    }
+    int controller = 0, value = 0;
+    if (mMidi.apply(midiData, controller, value)) handleController(controller, value);
 }
 
 void Plugin::handleController(int controller, int value) {
@@ -161,7 +128,7 @@ void Plugin::handleController(int controller, int value) {
         if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->learnEnded();
     }
     float v = value / 127.0f;
-    mControllers[controller] = v;
+    mMidi.setController(controller, v);
     // KNOB1..8, then Input, Mix, Output.
     static constexpr int kAssignedParameter[kNumCcAssignments] = {
         param::kKnob1,     param::kKnob1 + 1, param::kKnob1 + 2, param::kKnob1 + 3, param::kKnob1 + 4, param::kKnob1 + 5,
@@ -181,11 +148,9 @@ void Plugin::resolveSources() {
         } else if (s >= kSourceKnob1 && s < kSourceCc0) {
             l = r = &mKnobSmoothed[s - kSourceKnob1];
         } else if (s >= kSourceCc0 && s < kSourceNoteOn) {
-            l = r = &mControllers[s - kSourceCc0];
+            l = r = mMidi.controllerValue(s - kSourceCc0);
         } else if (s >= kSourceNoteOn && s < kSourceNone) {
-            const float* midi[7] = {&mNoteOn,   &mNoteNumber, &mNoteFreq,       &mPitchBend,
-                                    &mVelocity, &mAftertouch, &mChannelPressure};
-            l = r = midi[s - kSourceNoteOn];
+            l = r = mMidi.noteSource(s - kSourceNoteOn);
         }
         slot.sourceL = l;
         slot.sourceR = r;

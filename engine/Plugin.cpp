@@ -276,13 +276,7 @@ void Plugin::fullReset() {
     for (auto& slot : mSlots)
         for (int c = 0; c < 2; ++c) slot.sensMod[c] = slot.sensEff[c] = slot.sens;
 
-    std::memset(mNoteHeld, 0, sizeof(mNoteHeld));
-    mHeldCount = 0;
-    mLastNote = 45;
-    mNoteNumber = 45.0f / 127.0f;
-    mNoteFreq = 0.375f;
-    mNoteOn = mVelocity = mPitchBend = mAftertouch = mChannelPressure = 0.0f;
-    std::memset(mControllers, 0, sizeof(mControllers));
+    mMidi.reset();
     mNumPendingMidi = 0;
 
     for (auto& m : mMeters) m.store(0.0f);
