@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 #include "operators/Comb.h"
 #include "operators/DelayLine.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/Limiter.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "engine/Plugin.h"
 #include "modules/Conversions.h"
 #include "tools/TestSignal.h"
@@ -124,7 +124,7 @@ static void BM_EngineSixteenSlots(benchmark::State& state) {
     vh::Plugin plugin(benchHost);
     for (int k = 0; k < vh::kNumModSlots; ++k) {
         plugin.setParameter(vh::param::kSlotSource1 + k, vh::discreteValue(4 + k % 8, vh::kNumSources));
-        plugin.setParameter(vh::param::kSlotDest1 + k, vh::discreteValue(k < 8 ? 3 + 16 * (k % 4) : 219 + k, vh::kNumDestinations));
+        plugin.setParameter(vh::param::kSlotDest1 + k, vh::discreteValue(k < 8 ? vh::destOpParam(k % 4, 0) : vh::kDestInToOp + k, vh::kNumDestinations));
         plugin.setParameter(vh::param::kSlotSens1 + k, 0.6f);
     }
     runEngine(state, plugin);

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "editor/Font5x8.h"
 #include "toolkit/CDrawContext.h"
+#include "modules/MathConstants.h"
 
 namespace vh::editor {
 
@@ -15,7 +16,6 @@ using toolkit::CColor;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 
 void setColor(cairo_t* cr, const CColor& c, double alpha = 1.0) {
     cairo_set_source_rgba(cr, c.red / 255.0, c.green / 255.0, c.blue / 255.0, alpha);

@@ -19,8 +19,6 @@ using toolkit::kMouseEventHandled;
 using toolkit::kMouseEventNotHandled;
 
 namespace {
-bool inRange(int index, int first, int count) { return index >= first && index < first + count; }
-
 constexpr int kNumControllers = 128;
 constexpr int kMuteSteps = 65536;  // "SLOTStatus": a 16-bit mask
 constexpr int kPreviewStates = 3;
@@ -63,15 +61,16 @@ public:
     void showSourceModule(int slot) override {
         if (!inRange(slot, 0, kNumModSlots)) return;
         int source = slotSource(mPlugin, slot);
-        if (source < kNumModulatorSlots) mPlugin->setParameter(kCurrMod, discreteValue(source, kNumModulatorSlots));
+        if (inRange(source, kSourceMod1, kNumModulatorSlots))
+            mPlugin->setParameter(kCurrMod, discreteValue(source - kSourceMod1, kNumModulatorSlots));
     }
     void showDestinationModule(int slot) override {
         if (!inRange(slot, 0, kNumModSlots)) return;
         int d = slotDestination(mPlugin, slot);
-        if (inRange(d, kDestOps, kDestMods - kDestOps))
-            mPlugin->setParameter(kCurrOp, discreteValue((d - kDestOps) / kOperatorParams, kNumOperatorSlots));
-        else if (inRange(d, kDestMods, kDestInToOp - kDestMods))
-            mPlugin->setParameter(kCurrMod, discreteValue((d - kDestMods) / kModulatorParams, kNumModulatorSlots));
+        if (isDestOpParam(d))
+            mPlugin->setParameter(kCurrOp, discreteValue(destOpParamAt(d).slot, kNumOperatorSlots));
+        else if (isDestModParam(d))
+            mPlugin->setParameter(kCurrMod, discreteValue(destModParamAt(d).slot, kNumModulatorSlots));
     }
     void setMidiLearn(bool on) override {
         // Switching off leaves a learn some knob has started since alone.
@@ -261,7 +260,8 @@ std::vector<CCordWnd::Row> CCordWnd::buildRows() const {
                 break;
             case kSourceModulators:
                 for (int m = 0; m < kNumModulatorSlots; ++m)
-                    leaf(format("MOD %d - %s", m + 1, label(modulatorTypeLabel(modulatorType(mPlugin, m))).c_str()), m);
+                    leaf(format("MOD %d - %s", m + 1, label(modulatorTypeLabel(modulatorType(mPlugin, m))).c_str()),
+                         kSourceMod1 + m);
                 break;
             case kSourceMidi: {
                 static const char* const kNames[7] = {"MIDI NOTE ON",   "MIDI NOTE NUMBER", "MIDI NOTE FREQUENCY",
@@ -327,17 +327,17 @@ std::vector<CCordWnd::Row> CCordWnd::buildRows() const {
             for (int k = 0; k < kNumModSlots; ++k) leaf(format("SLOT %02d SENSITIVITY", k + 1), kDestSens + k);
             break;
         case kDestMain:
-            leaf("MAIN INPUT", 0);
-            leaf("MAIN MIX", 1);
-            leaf("MAIN OUTPUT", 2);
+            leaf("MAIN INPUT", kDestMainInput);
+            leaf("MAIN MIX", kDestMainMix);
+            leaf("MAIN OUTPUT", kDestMainOutput);
             break;
         case kDestOperatorParams:
             moduleParameters(mPlugin->getOperator(mModule), "OP", operatorTypeLabel(operatorType(mPlugin, mModule)),
-                             kDestOps + kOperatorParams * mModule);
+                             destOpParam(mModule, 0));
             break;
         case kDestModulatorParams:
             moduleParameters(mPlugin->getModulator(mModule), "MOD",
-                             modulatorTypeLabel(modulatorType(mPlugin, mModule)), kDestMods + kModulatorParams * mModule);
+                             modulatorTypeLabel(modulatorType(mPlugin, mModule)), destModParam(mModule, 0));
             break;
     }
     return rows;
@@ -382,13 +382,13 @@ CPoint CCordWnd::learnPoint() const { return localToFrame(learnRect().getCenter(
 
 bool CCordWnd::offersDestination(int tag) const {
     if (mMode != kDestinationBrowser) return false;
-    if (inRange(tag, kOpParams, kNumOperatorSlots * kOperatorParams)) {
-        Operator* op = mPlugin->getOperator((tag - kOpParams) / kOperatorParams);
-        return op && op->isModulatable((tag - kOpParams) % kOperatorParams);
+    if (isOpParam(tag)) {
+        Operator* op = mPlugin->getOperator(opParamAt(tag).slot);
+        return op && op->isModulatable(opParamAt(tag).local);
     }
-    if (inRange(tag, kModParams, kNumModulatorSlots * kModulatorParams)) {
-        Modulator* mod = mPlugin->getModulator((tag - kModParams) / kModulatorParams);
-        return mod && mod->isModulatable((tag - kModParams) % kModulatorParams);
+    if (isModParam(tag)) {
+        Modulator* mod = mPlugin->getModulator(modParamAt(tag).slot);
+        return mod && mod->isModulatable(modParamAt(tag).local);
     }
     return false;
 }
@@ -471,13 +471,13 @@ void CCordWnd::offerTouch(int tag) {
         if (inRange(tag, kKnob1, kNumKnobs))
             chooseLeaf(kSourceKnob1 + tag - kKnob1);
         else if (inRange(tag, tag::kModButton1, kNumModulatorSlots))
-            chooseLeaf(tag - tag::kModButton1);
+            chooseLeaf(kSourceMod1 + tag - tag::kModButton1);
     } else if (mMode == kDestinationBrowser) {
         if (tag >= kInput && tag <= kOutput)
-            chooseLeaf(tag - kInput);
+            chooseLeaf(kDestMainInput + tag - kInput);
         else if (offersDestination(tag))
-            chooseLeaf(inRange(tag, kOpParams, kNumOperatorSlots * kOperatorParams) ? kDestOps + tag - kOpParams
-                                                                                     : kDestMods + tag - kModParams);
+            chooseLeaf(isOpParam(tag) ? destOpParam(opParamAt(tag).slot, opParamAt(tag).local)
+                                      : destModParam(modParamAt(tag).slot, modParamAt(tag).local));
         else if (inRange(tag, tag::kOpButton1, kNumOperatorSlots))
             openCategory(kDestOperatorParams, tag - tag::kOpButton1);
         else if (inRange(tag, tag::kModButton1, kNumModulatorSlots))

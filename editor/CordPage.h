@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "editor/Controls.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 
 namespace vh {
 class Plugin;

@@ -19,7 +19,6 @@ using namespace param;
 using toolkit::CViewContainer;
 
 namespace {
-bool inRange(int index, int first, int count) { return index >= first && index < first + count; }
 
 const CRect kModPanelRect(64, 55, 282, 205);
 const CRect kOpPanelRect(548, 55, 766, 205);
@@ -45,11 +44,10 @@ int tagOfLearnTarget(int target) {
     if (target >= 10 && target <= 12) return target - 9;
     return -1;
 }
-constexpr int kKnobSourceFirst = 4;  // modulation sources 4..11 are the knobs
 
 // Tags whose edits are stored without telling the host.
 bool isPlainTag(int tag) {
-    return tag == kPpqOffset || inRange(tag, kOpBypass1, 8) || tag == kOutLimiter || tag == kTempoSync ||
+    return tag == kPpqOffset || inRange(tag, kOpBypass1, kNumOperatorSlots + kNumModulatorSlots) || tag == kOutLimiter || tag == kTempoSync ||
            tag == kOpLrMs || tag == kOpInv || tag == kMeterHold || tag == kMeterFalloff || tag == kSaveAsDefault ||
            tag == kModulationPreview || tag == kReportLatency;
 }
@@ -315,20 +313,20 @@ void Editor::applyParameter(int index, float v) {
     if (!mFrame) return;
     if (inRange(index, kKnob1, kNumKnobs)) {
         mNameKnobs[index - kKnob1]->setValue(v);
-    } else if (inRange(index, kOpType1, 4)) {
+    } else if (inRange(index, kOpType1, kNumOperatorSlots)) {
         if (index - kOpType1 == mCurrOp) {
             refreshSelector(false);
             buildModulePanel(false);
         }
-    } else if (inRange(index, kModType1, 4)) {
+    } else if (inRange(index, kModType1, kNumModulatorSlots)) {
         if (index - kModType1 == mCurrMod) {
             refreshSelector(true);
             buildModulePanel(true);
         }
-    } else if (inRange(index, kOpBypass1, 4)) {
+    } else if (inRange(index, kOpBypass1, kNumOperatorSlots)) {
         mOpButtons[index - kOpBypass1]->setBypassed(v >= 0.5f);
         if (index - kOpBypass1 == mCurrOp) mOpSelector->setBypassed(v >= 0.5f);
-    } else if (inRange(index, kModBypass1, 4)) {
+    } else if (inRange(index, kModBypass1, kNumModulatorSlots)) {
         mModButtons[index - kModBypass1]->setBypassed(v >= 0.5f);
         if (index - kModBypass1 == mCurrMod) mModSelector->setBypassed(v >= 0.5f);
     } else if (inRange(index, kSlotSource1, kNumModSlots)) {
@@ -443,27 +441,27 @@ void Editor::valueChanged(CControl* control) {
         control->setValue(mPlugin->getCurrentTempoValue());
         return;
     }
-    if (inRange(t, kOpType1, 4) || inRange(t, kModType1, 4)) {
+    if (inRange(t, kOpType1, kNumOperatorSlots) || inRange(t, kModType1, kNumModulatorSlots)) {
         mPlugin->setParameterAutomated(t, v);
-        bool modulator = inRange(t, kModType1, 4);
+        bool modulator = inRange(t, kModType1, kNumModulatorSlots);
         mPlugin->restoreRememberedParameters(modulator, t - (modulator ? kModType1 : kOpType1));
         return;
     }
-    if (inRange(t, kOpParams, kNumOperatorSlots * kOperatorParams)) {
-        int s = (t - kOpParams) / kOperatorParams;
-        if (Operator* op = mPlugin->getOperator(s)) op->valueChanged((t - kOpParams) % kOperatorParams, v);
+    if (isOpParam(t)) {
+        auto [s, i] = opParamAt(t);
+        if (Operator* op = mPlugin->getOperator(s)) op->valueChanged(i, v);
         return;
     }
-    if (inRange(t, kModParams, kNumModulatorSlots * kModulatorParams)) {
-        int s = (t - kModParams) / kModulatorParams;
-        if (Modulator* mod = mPlugin->getModulator(s)) mod->valueChanged((t - kModParams) % kModulatorParams, v);
+    if (isModParam(t)) {
+        auto [s, i] = modParamAt(t);
+        if (Modulator* mod = mPlugin->getModulator(s)) mod->valueChanged(i, v);
         return;
     }
-    if (inRange(t, tag::kOpButton1, 4)) {
+    if (inRange(t, tag::kOpButton1, kNumOperatorSlots)) {
         mPlugin->setParameter(kCurrOp, discreteValue(t - tag::kOpButton1, 4));
         return;
     }
-    if (inRange(t, tag::kModButton1, 4)) {
+    if (inRange(t, tag::kModButton1, kNumModulatorSlots)) {
         mPlugin->setParameter(kCurrMod, discreteValue(t - tag::kModButton1, 4));
         return;
     }
@@ -490,26 +488,26 @@ void Editor::valueChanged(CControl* control) {
 void Editor::controlBeginEdit(CControl* control) {
     int t = control->getTag();
     if (t >= 0 && t < kNumAutomatable && !isPlainTag(t)) mPlugin->beginEdit(t);
-    if (inRange(t, kOpParams, 64))
-        if (Operator* op = mPlugin->getOperator((t - kOpParams) / kOperatorParams)) op->setEditing(true);
-    if (inRange(t, kModParams, 152))
-        if (Modulator* mod = mPlugin->getModulator((t - kModParams) / kModulatorParams)) mod->setEditing(true);
+    if (isOpParam(t))
+        if (Operator* op = mPlugin->getOperator(opParamAt(t).slot)) op->setEditing(true);
+    if (isModParam(t))
+        if (Modulator* mod = mPlugin->getModulator(modParamAt(t).slot)) mod->setEditing(true);
 }
 
 void Editor::controlEndEdit(CControl* control) {
     int t = control->getTag();
     if (t >= 0 && t < kNumAutomatable && !isPlainTag(t)) mPlugin->endEdit(t);
-    if (inRange(t, kOpParams, 64))
-        if (Operator* op = mPlugin->getOperator((t - kOpParams) / kOperatorParams)) op->setEditing(false);
-    if (inRange(t, kModParams, 152))
-        if (Modulator* mod = mPlugin->getModulator((t - kModParams) / kModulatorParams)) mod->setEditing(false);
+    if (isOpParam(t))
+        if (Operator* op = mPlugin->getOperator(opParamAt(t).slot)) op->setEditing(false);
+    if (isModParam(t))
+        if (Modulator* mod = mPlugin->getModulator(modParamAt(t).slot)) mod->setEditing(false);
 }
 
 int32_t Editor::controlModifierClicked(CControl* control, CButtonState buttons) {
     int t = control->getTag();
     if (!buttons.isControl()) return 0;
-    int bypassTag = inRange(t, tag::kOpButton1, 4)    ? kOpBypass1 + (t - tag::kOpButton1)
-                    : inRange(t, tag::kModButton1, 4) ? kModBypass1 + (t - tag::kModButton1)
+    int bypassTag = inRange(t, tag::kOpButton1, kNumOperatorSlots)    ? kOpBypass1 + (t - tag::kOpButton1)
+                    : inRange(t, tag::kModButton1, kNumModulatorSlots) ? kModBypass1 + (t - tag::kModButton1)
                                                       : -1;
     if (bypassTag < 0) return 0;
     mPlugin->setParameter(bypassTag, mPlugin->getParameter(bypassTag) >= 0.5f ? 0.0f : 1.0f);
@@ -570,8 +568,8 @@ CMyKnob* Editor::knob(int t) const {
 }
 
 CModuleButton* Editor::moduleButton(int t) const {
-    if (inRange(t, tag::kOpButton1, 4)) return mOpButtons[t - tag::kOpButton1];
-    if (inRange(t, tag::kModButton1, 4)) return mModButtons[t - tag::kModButton1];
+    if (inRange(t, tag::kOpButton1, kNumOperatorSlots)) return mOpButtons[t - tag::kOpButton1];
+    if (inRange(t, tag::kModButton1, kNumModulatorSlots)) return mModButtons[t - tag::kModButton1];
     return nullptr;
 }
 
@@ -581,7 +579,7 @@ void Editor::refreshAssignments() {
     bool assigned[kNumKnobs] = {};
     for (int s = 0; s < kNumModSlots; ++s) {
         int source = discreteIndex(mPlugin->getParameter(kSlotSource1 + s), kNumSources);
-        if (inRange(source, kKnobSourceFirst, kNumKnobs)) assigned[source - kKnobSourceFirst] = true;
+        if (inRange(source, kSourceKnob1, kNumKnobs)) assigned[source - kSourceKnob1] = true;
     }
     for (int k = 0; k < kNumKnobs; ++k) mNameKnobs[k]->setAssigned(assigned[k]);
 }

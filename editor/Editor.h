@@ -14,7 +14,7 @@
 #include "editor/Artwork.h"
 #include "editor/Controls.h"
 #include "engine/EngineListener.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "toolkit/CFileSelector.h"
 #include "toolkit/CFrame.h"
 #include "vst/AEffEditor.h"

@@ -5,7 +5,7 @@
 
 #include "editor/Plots.h"
 #include "editor/StepPlot.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "engine/Plugin.h"
 #include "modulators/STEP.h"
 

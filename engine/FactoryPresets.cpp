@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/ParameterNames.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 
 namespace vh {

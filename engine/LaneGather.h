@@ -15,9 +15,9 @@ inline Vec4 gatherWritten(const float* p) {
     Float4Raw c = {p[2], 0.0f, 0.0f, 0.0f}, d = {p[3], 0.0f, 0.0f, 0.0f};
     asm("" : "+x"(a), "+x"(b), "+x"(c), "+x"(d));  // keeps the compiler from merging the loads again
     // Two interleaves and one move of halves: (p0 p1 p2 p3).
-    Float4Raw ab = __builtin_shuffle(a, b, Int4Raw{0, 4, 1, 5});
-    Float4Raw cd = __builtin_shuffle(c, d, Int4Raw{0, 4, 1, 5});
-    return Vec4(__builtin_shuffle(ab, cd, Int4Raw{0, 1, 4, 5}));
+    Vec4 ab = shuffleLanes<0, 4, 1, 5>(a, b);
+    Vec4 cd = shuffleLanes<0, 4, 1, 5>(c, d);
+    return shuffleLanes<0, 1, 4, 5>(ab, cd);
 #else
     return Vec4(p[0], p[1], p[2], p[3]);
 #endif

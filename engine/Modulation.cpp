@@ -112,41 +112,8 @@ int32_t Plugin::processEvents(vst::VstEvents* events) {
 }
 
 void Plugin::applyMidi(const unsigned char* midiData) {
-    int status = midiData[0] & 0xF0;
-    int data1 = midiData[1] & 0x7F;
-    int data2 = midiData[2] & 0x7F;
-    switch (status) {
-        case 0x90:
-            if (data2 > 0) {
-                if (!mNoteHeld[data1]) {
-                    mNoteHeld[data1] = true;
-                    ++mHeldCount;
-                    mLastNote = data1;
-                    mNoteNumber = data1 / 127.0f;
-                    mNoteFreq = (data1 - 9) / 96.0f;
-                    mVelocity = data2 / 127.0f;
-                    mNoteOn = 1.0f;
-                }
-                break;
-            }
-            [[fallthrough]];
-        case 0x80:
-            if (mNoteHeld[data1]) {
-                mNoteHeld[data1] = false;
-                if (--mHeldCount < 1) {
-                    mHeldCount = 0;
-                    mNoteOn = mVelocity = mAftertouch = mChannelPressure = 0.0f;
-                }
-            }
-            break;
-        case 0xA0:
-            if (data1 == mLastNote) mAftertouch = data2 / 127.0f;
-            break;
-        case 0xB0: handleController(data1, data2); break;
-        case 0xD0: mChannelPressure = data1 / 127.0f; break;
-        case 0xE0: mPitchBend = (128 * data2 + data1) * (1.0f / 8192.0f) - 1.0f; break;
-        default: break;  // program change, system messages
-    }
+    int controller = 0, value = 0;
+    if (mMidi.apply(midiData, controller, value)) handleController(controller, value);
 }
 
 void Plugin::handleController(int controller, int value) {
@@ -161,9 +128,11 @@ void Plugin::handleController(int controller, int value) {
         if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->learnEnded();
     }
     float v = value / 127.0f;
-    mControllers[controller] = v;
+    mMidi.setController(controller, v);
     // KNOB1..8, then Input, Mix, Output.
-    static constexpr int kAssignedParameter[kNumCcAssignments] = {4, 5, 6, 7, 8, 9, 10, 11, 1, 2, 3};
+    static constexpr int kAssignedParameter[kNumCcAssignments] = {
+        param::kKnob1,     param::kKnob1 + 1, param::kKnob1 + 2, param::kKnob1 + 3, param::kKnob1 + 4, param::kKnob1 + 5,
+        param::kKnob1 + 6, param::kKnob1 + 7, param::kInput,     param::kMix,       param::kOutput};
     for (int e = 0; e < kNumCcAssignments; ++e)
         if (mCcAssign[e].load(std::memory_order_relaxed) == controller) setParameterAutomated(kAssignedParameter[e], v);
 }
@@ -173,17 +142,15 @@ void Plugin::resolveSources() {
         int s = slot.source;
         const float* l = &kZero;
         const float* r = &kZero;
-        if (s >= 0 && s < kNumModulatorSlots) {
-            l = &mModOutL[s];
-            r = &mModOutR[s];
+        if (s >= kSourceMod1 && s < kSourceMod1 + kNumModulatorSlots) {
+            l = &mModOutL[s - kSourceMod1];
+            r = &mModOutR[s - kSourceMod1];
         } else if (s >= kSourceKnob1 && s < kSourceCc0) {
             l = r = &mKnobSmoothed[s - kSourceKnob1];
         } else if (s >= kSourceCc0 && s < kSourceNoteOn) {
-            l = r = &mControllers[s - kSourceCc0];
+            l = r = mMidi.controllerValue(s - kSourceCc0);
         } else if (s >= kSourceNoteOn && s < kSourceNone) {
-            const float* midi[7] = {&mNoteOn,   &mNoteNumber, &mNoteFreq,       &mPitchBend,
-                                    &mVelocity, &mAftertouch, &mChannelPressure};
-            l = r = midi[s - kSourceNoteOn];
+            l = r = mMidi.noteSource(s - kSourceNoteOn);
         }
         slot.sourceL = l;
         slot.sourceR = r;
@@ -230,22 +197,22 @@ void Plugin::controlTick() {
         float amountL = (2.0f * slot.sensEff[0] - 1.0f) * *slot.sourceL * mSlotActive[k];
         float amountR = (2.0f * slot.sensEff[1] - 1.0f) * *slot.sourceR * mSlotActive[k];
         if (d >= kDestOps && d < kDestMods) {
-            mOps[(d - kDestOps) / 16]->addModulation((d - kDestOps) % 16, amountL, amountR);
+            mOps[destOpParamAt(d).slot]->addModulation(destOpParamAt(d).local, amountL, amountR);
         } else if (d >= kDestMods && d < kDestInToOp) {
-            mMods[(d - kDestMods) / 38]->addModulation((d - kDestMods) % 38, amountL, amountR);
+            mMods[destModParamAt(d).slot]->addModulation(destModParamAt(d).local, amountL, amountR);
         } else if (d >= kDestInToOp && d < kDestSens) {
             mMatrixMod[0][d - kDestInToOp] += amountL;
             mMatrixMod[1][d - kDestInToOp] += amountR;
         } else if (d >= kDestSens && d < kDestinationNone) {
             mSlots[d - kDestSens].sensMod[0] += amountL;
             mSlots[d - kDestSens].sensMod[1] += amountR;
-        } else if (d == 0) {
+        } else if (d == kDestMainInput) {
             mInputMod[0] += amountL;
             mInputMod[1] += amountR;
-        } else if (d == 1) {
+        } else if (d == kDestMainMix) {
             mMixMod[0] += amountL;
             mMixMod[1] += amountR;
-        } else if (d == 2) {
+        } else if (d == kDestMainOutput) {
             mOutputMod[0] += amountL;
             mOutputMod[1] += amountR;
         }
@@ -255,22 +222,22 @@ void Plugin::controlTick() {
         int d = mSlots[k].destination;
         float* pair[2] = {nullptr, nullptr};
         if (d >= kDestOps && d < kDestMods) {
-            mOps[(d - kDestOps) / 16]->clampModulation((d - kDestOps) % 16);
+            mOps[destOpParamAt(d).slot]->clampModulation(destOpParamAt(d).local);
         } else if (d >= kDestMods && d < kDestInToOp) {
-            mMods[(d - kDestMods) / 38]->clampModulation((d - kDestMods) % 38);
+            mMods[destModParamAt(d).slot]->clampModulation(destModParamAt(d).local);
         } else if (d >= kDestInToOp && d < kDestSens) {
             pair[0] = &mMatrixMod[0][d - kDestInToOp];
             pair[1] = &mMatrixMod[1][d - kDestInToOp];
         } else if (d >= kDestSens && d < kDestinationNone) {
             pair[0] = &mSlots[d - kDestSens].sensMod[0];
             pair[1] = &mSlots[d - kDestSens].sensMod[1];
-        } else if (d == 0) {
+        } else if (d == kDestMainInput) {
             pair[0] = &mInputMod[0];
             pair[1] = &mInputMod[1];
-        } else if (d == 1) {
+        } else if (d == kDestMainMix) {
             pair[0] = &mMixMod[0];
             pair[1] = &mMixMod[1];
-        } else if (d == 2) {
+        } else if (d == kDestMainOutput) {
             pair[0] = &mOutputMod[0];
             pair[1] = &mOutputMod[1];
         }
@@ -331,10 +298,10 @@ void Plugin::getSourceName(int slot, char* longName, char* shortName) {
     }
     int s = mSlots[slot].source;
     char buffer[kTextSize];
-    if (s >= 0 && s < kNumModulatorSlots) {
-        mMods[s]->getTypeName(buffer);
-        VH_TEXT(longName, "MOD %d: %s", s + 1, buffer);
-        VH_TEXT(shortName, "MOD%d %s", s + 1, buffer);
+    if (s >= kSourceMod1 && s < kSourceMod1 + kNumModulatorSlots) {
+        mMods[s - kSourceMod1]->getTypeName(buffer);
+        VH_TEXT(longName, "MOD %d: %s", s - kSourceMod1 + 1, buffer);
+        VH_TEXT(shortName, "MOD%d %s", s - kSourceMod1 + 1, buffer);
     } else if (s >= kSourceKnob1 && s < kSourceCc0) {
         VH_TEXT(longName, "KNOB %d", s - kSourceKnob1 + 1);
         VH_TEXT(shortName, "KNOB%d", s - kSourceKnob1 + 1);
@@ -356,27 +323,27 @@ void Plugin::getDestinationName(int slot, char* text) {
     }
     int d = mSlots[slot].destination;
     char buffer[kTextSize];
-    if (d == 0)
+    if (d == kDestMainInput)
         VH_TEXT(text, "MAIN INPUT");
-    else if (d == 1)
+    else if (d == kDestMainMix)
         VH_TEXT(text, "MAIN MIX");
-    else if (d == 2)
+    else if (d == kDestMainOutput)
         VH_TEXT(text, "MAIN OUTPUT");
     else if (d >= kDestOps && d < kDestMods) {
-        int s = (d - kDestOps) / 16, i = (d - kDestOps) % 16;
+        auto [s, i] = destOpParamAt(d);
         if (mOps[s]->isModulatable(i))
             mOps[s]->getDestinationName(i, buffer);
         else
             VH_TEXT(buffer, "---");
         VH_TEXT(text, "OP%d %s", s + 1, buffer);
     } else if (d >= kDestMods && d < kDestInToOp) {
-        int s = (d - kDestMods) / 38, i = (d - kDestMods) % 38;
+        auto [s, i] = destModParamAt(d);
         mMods[s]->getDestinationName(i, buffer);
         VH_TEXT(text, "MOD%d %s", s + 1, buffer);
     } else if (d >= kDestInToOp && d < kDestOpToOp)
         VH_TEXT(text, "IN->OP%d", d - kDestInToOp + 1);
     else if (d >= kDestOpToOp && d < kDestOpToOut)
-        VH_TEXT(text, "OP%d->OP%d", (d - kDestOpToOp) / 4 + 1, (d - kDestOpToOp) % 4 + 1);
+        VH_TEXT(text, "OP%d->OP%d", (d - kDestOpToOp) / kNumOperatorSlots + 1, (d - kDestOpToOp) % kNumOperatorSlots + 1);
     else if (d >= kDestOpToOut && d < kDestSens)
         VH_TEXT(text, "OP%d->OUT", d - kDestOpToOut + 1);
     else if (d >= kDestSens && d < kDestinationNone)

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "modules/Conversions.h"
 
 namespace vh {
@@ -10,8 +10,8 @@ namespace vh {
 bool engineParameterName(int index, char* out) {
     using namespace param;
     out[0] = 0;
-    if (index >= kOpParams && index < kModType1) return false;
-    if (index >= kModParams && index < kSlotSens1) return false;
+    if (isOpParam(index)) return false;
+    if (isModParam(index)) return false;
 
     if (index == kPower) copyText(out, kTextSize, "Power");
     else if (index == kInput) copyText(out, kTextSize, "Input");
@@ -25,7 +25,7 @@ bool engineParameterName(int index, char* out) {
     else if (index == kDryDly) copyText(out, kTextSize, "DryDly");
     else if (index >= kInToOp1 && index < kInToOp1 + kNumOperatorSlots) VH_TEXT(out, "IN->OP%d", index - kInToOp1 + 1);
     else if (index >= kOpToOp && index < kOpToOp + kNumOperatorSlots * kNumOperatorSlots)
-        VH_TEXT(out, "OP%d->OP%d", (index - kOpToOp) / 4 + 1, (index - kOpToOp) % 4 + 1);
+        VH_TEXT(out, "OP%d->OP%d", (index - kOpToOp) / kNumOperatorSlots + 1, (index - kOpToOp) % kNumOperatorSlots + 1);
     else if (index >= kOpToOut1 && index < kOpToOut1 + kNumOperatorSlots) VH_TEXT(out, "OP%d->OUT", index - kOpToOut1 + 1);
     else if (index == kTempo) copyText(out, kTextSize, "Tempo");
     else if (index == kPpqOffset) copyText(out, kTextSize, "PPQOffset");

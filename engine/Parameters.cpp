@@ -14,7 +14,6 @@ namespace vh {
 using namespace param;
 
 namespace {
-bool inRange(int index, int first, int count) { return index >= first && index < first + count; }
 
 // The values getParameter and the display texts read are written where the
 // engine is (under the lock or on the audio thread) and read from any
@@ -163,8 +162,8 @@ void Plugin::applyParameter(int32_t index, float value) {
             replaceModule<Operator>(s, type);
             restoreOperatorSlot = s;
         }
-    } else if (inRange(index, kOpParams, kNumOperatorSlots * kOperatorParams)) {
-        int s = (index - kOpParams) / kOperatorParams, i = (index - kOpParams) % kOperatorParams;
+    } else if (isOpParam(index)) {
+        auto [s, i] = opParamAt(index);
         publish(mOpMirror[s][i], v);
         if (!(mPreparedSlots & (1 << s))) mOps[s]->setParameter(i, v);
         rememberOperatorValue(s, mOpType[s], i, v);
@@ -178,10 +177,10 @@ void Plugin::applyParameter(int32_t index, float value) {
             replaceModule<Modulator>(s, type);
             restoreModulatorSlot = s;
         }
-    } else if (inRange(index, kModParams, kNumModulatorSlots * kModulatorParams)) {
-        int s = (index - kModParams) / kModulatorParams, i = (index - kModParams) % kModulatorParams;
+    } else if (isModParam(index)) {
+        auto [s, i] = modParamAt(index);
         publish(mModMirror[s][i], v);
-        if (!(mPreparedSlots & (16 << s))) mMods[s]->setParameter(i, v);
+        if (!(mPreparedSlots & (1 << (kNumOperatorSlots + s)))) mMods[s]->setParameter(i, v);
         rememberModulatorValue(s, mModType[s], i, v);
     } else if (inRange(index, kSlotSens1, kNumModSlots)) {
         publish(mSlots[index - kSlotSens1].sens, v);
@@ -275,19 +274,19 @@ float Plugin::getParameter(int32_t index) {
     if (index == kMix) return observe(mMix);
     if (index == kOutput) return observe(mOutput);
     if (inRange(index, kKnob1, kNumKnobs)) return observe(mKnob[index - kKnob1]);
-    if (inRange(index, kOpType1, 4)) return observe(mOpTypeValue[index - kOpType1]);
-    if (inRange(index, kOpParams, 64)) return observe(mOpMirror[(index - kOpParams) / 16][(index - kOpParams) % 16]);
-    if (inRange(index, kModType1, 4)) return observe(mModTypeValue[index - kModType1]);
-    if (inRange(index, kModParams, 152)) return observe(mModMirror[(index - kModParams) / 38][(index - kModParams) % 38]);
-    if (inRange(index, kSlotSens1, 16)) return observe(mSlots[index - kSlotSens1].sens);
+    if (inRange(index, kOpType1, kNumOperatorSlots)) return observe(mOpTypeValue[index - kOpType1]);
+    if (isOpParam(index)) return observe(mOpMirror[opParamAt(index).slot][opParamAt(index).local]);
+    if (inRange(index, kModType1, kNumModulatorSlots)) return observe(mModTypeValue[index - kModType1]);
+    if (isModParam(index)) return observe(mModMirror[modParamAt(index).slot][modParamAt(index).local]);
+    if (inRange(index, kSlotSens1, kNumModSlots)) return observe(mSlots[index - kSlotSens1].sens);
     if (index == kDryDly) return observe(mDryDly);
     if (inRange(index, kInToOp1, kMatrixSize)) return observe(mMatrixBase[index - kInToOp1]);
     if (index == kTempo) return observe(mTempo);
     if (index == kPpqOffset) return observe(mPpqOffset);
-    if (inRange(index, kOpBypass1, 4)) return observe(mOpBypass[index - kOpBypass1]);
-    if (inRange(index, kModBypass1, 4)) return observe(mModBypass[index - kModBypass1]);
-    if (inRange(index, kSlotSource1, 16)) return observe(mSlots[index - kSlotSource1].sourceValue);
-    if (inRange(index, kSlotDest1, 16)) return observe(mSlots[index - kSlotDest1].destinationValue);
+    if (inRange(index, kOpBypass1, kNumOperatorSlots)) return observe(mOpBypass[index - kOpBypass1]);
+    if (inRange(index, kModBypass1, kNumModulatorSlots)) return observe(mModBypass[index - kModBypass1]);
+    if (inRange(index, kSlotSource1, kNumModSlots)) return observe(mSlots[index - kSlotSource1].sourceValue);
+    if (inRange(index, kSlotDest1, kNumModSlots)) return observe(mSlots[index - kSlotDest1].destinationValue);
     if (index == kOutLimiter) return observe(mOutLimiter);
     if (index == kTempoSync) return observe(mTempoSync);
     if (index == kOpLrMs) return observe(mLrMs);
@@ -308,28 +307,22 @@ float Plugin::getParameter(int32_t index) {
 // thread may replace the module meanwhile.
 void Plugin::moduleLabel(int32_t index, char* text) {
     ModuleReadSection section(*this);
-    if (index < kModType1) {
-        int local = index - kOpParams;
-        getOperator(local / kOperatorParams)->getParameterLabel(local % kOperatorParams, text);
-    } else {
-        int local = index - kModParams;
-        getModulator(local / kModulatorParams)->getParameterLabel(local % kModulatorParams, text);
-    }
+    if (isOpParam(index))
+        getOperator(opParamAt(index).slot)->getParameterLabel(opParamAt(index).local, text);
+    else
+        getModulator(modParamAt(index).slot)->getParameterLabel(modParamAt(index).local, text);
 }
 
 void Plugin::moduleDisplay(int32_t index, char* text) {
     ModuleReadSection section(*this);
-    if (inRange(index, kOpType1, kNumOperatorSlots)) {
+    if (inRange(index, kOpType1, kNumOperatorSlots))
         getOperator(index - kOpType1)->getTypeName(text);
-    } else if (inRange(index, kModType1, kNumModulatorSlots)) {
+    else if (inRange(index, kModType1, kNumModulatorSlots))
         getModulator(index - kModType1)->getTypeName(text);
-    } else if (index < kModType1) {
-        int local = index - kOpParams;
-        getOperator(local / kOperatorParams)->getParameterDisplay(local % kOperatorParams, text);
-    } else {
-        int local = index - kModParams;
-        getModulator(local / kModulatorParams)->getParameterDisplay(local % kModulatorParams, text);
-    }
+    else if (isOpParam(index))
+        getOperator(opParamAt(index).slot)->getParameterDisplay(opParamAt(index).local, text);
+    else
+        getModulator(modParamAt(index).slot)->getParameterDisplay(modParamAt(index).local, text);
 }
 
 void Plugin::getParameterName(int32_t index, char* text) {
@@ -338,13 +331,13 @@ void Plugin::getParameterName(int32_t index, char* text) {
     if (engineParameterName(index, text)) return;
     char name[kTextSize];
     ModuleReadSection section(*this);
-    if (inRange(index, kOpParams, 64)) {
-        int s = (index - kOpParams) / 16;
-        getOperator(s)->getParameterName((index - kOpParams) % 16, name);
+    if (isOpParam(index)) {
+        auto [s, i] = opParamAt(index);
+        getOperator(s)->getParameterName(i, name);
         VH_TEXT(text, "OP%d %s", s + 1, name);
     } else {
-        int s = (index - kModParams) / 38;
-        getModulator(s)->getParameterName((index - kModParams) % 38, name);
+        auto [s, i] = modParamAt(index);
+        getModulator(s)->getParameterName(i, name);
         VH_TEXT(text, "MOD%d %s", s + 1, name);
     }
 }
@@ -363,7 +356,7 @@ void Plugin::getParameterLabel(int32_t index, char* text) {
         VH_TEXT(text, "ms");
     else if (index == kMeterFalloff)
         VH_TEXT(text, "dB/sec");
-    else if (inRange(index, kOpParams, 64) || inRange(index, kModParams, 152))
+    else if (isOpParam(index) || isModParam(index))
         moduleLabel(index, text);
 }
 
@@ -379,15 +372,15 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
         VH_TEXT(text, "%.2f", 100.0f * v);
     } else if (inRange(index, kKnob1, kNumKnobs)) {
         VH_TEXT(text, "%.1f", 100.0f * v);
-    } else if (inRange(index, kOpType1, 4) || inRange(index, kModType1, 4) || inRange(index, kOpParams, 64) ||
-               inRange(index, kModParams, 152)) {
+    } else if (inRange(index, kOpType1, kNumOperatorSlots) || inRange(index, kModType1, kNumModulatorSlots) ||
+               isOpParam(index) || isModParam(index)) {
         moduleDisplay(index, text);
-    } else if (inRange(index, kSlotSens1, 16)) {
+    } else if (inRange(index, kSlotSens1, kNumModSlots)) {
         VH_TEXT(text, "%.1f", 200.0f * v - 100.0f);
-    } else if (inRange(index, kSlotSource1, 16)) {
+    } else if (inRange(index, kSlotSource1, kNumModSlots)) {
         char shortName[kTextSize];
         getSourceName(index - kSlotSource1, text, shortName);
-    } else if (inRange(index, kSlotDest1, 16)) {
+    } else if (inRange(index, kSlotDest1, kNumModSlots)) {
         getDestinationName(index - kSlotDest1, text);
     } else if (index == kDryDly) {
         int length = observe(mDryLength);
@@ -401,7 +394,7 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
             VH_TEXT(text, "%.2f", manualTempoOf(v));
     } else if (index == kPpqOffset) {
         VH_TEXT(text, "%d", static_cast<int>(16.0f * v));
-    } else if (inRange(index, kOpBypass1, 8)) {
+    } else if (inRange(index, kOpBypass1, kNumOperatorSlots + kNumModulatorSlots)) {
         VH_TEXT(text, "%s", discreteIndex(v, 2) >= 1 ? "bypass" : "process");
     } else if (index == kOutLimiter) {
         int mode = observe(mLimiterMode);

@@ -9,6 +9,7 @@
 #include <utility>
 #include <unistd.h>
 
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 
 namespace vh {
@@ -105,7 +106,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
         mOps[s] = createOperator(kOpGain, s, this);
         mOps[s]->setSampleRate(mSampleRate);
         mOpView[s].store(mOps[s].get());
-        mOpTypeValue[s] = 0.5f / 64.0f;
+        mOpTypeValue[s] = discreteValue(kOpGain, kNumTypeSteps);
         mOpBypass[s] = 0.25f;
         mOpActive[s] = Ramp(1.0f);
     }
@@ -113,7 +114,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
         mMods[s] = createModulator(kModEmpty, s, this);
         mMods[s]->setSampleRate(mSampleRate);
         mModView[s].store(mMods[s].get());
-        mModTypeValue[s] = 0.5f / 64.0f;
+        mModTypeValue[s] = discreteValue(kModEmpty, kNumTypeSteps);
         mModBypass[s] = 0.25f;
         mModActive[s] = Ramp(1.0f);
     }
@@ -278,13 +279,7 @@ void Plugin::fullReset() {
     for (auto& slot : mSlots)
         for (int c = 0; c < 2; ++c) slot.sensMod[c] = slot.sensEff[c] = slot.sens;
 
-    std::memset(mNoteHeld, 0, sizeof(mNoteHeld));
-    mHeldCount = 0;
-    mLastNote = 45;
-    mNoteNumber = 45.0f / 127.0f;
-    mNoteFreq = 0.375f;
-    mNoteOn = mVelocity = mPitchBend = mAftertouch = mChannelPressure = 0.0f;
-    std::memset(mControllers, 0, sizeof(mControllers));
+    mMidi.reset();
     mNumPendingMidi = 0;
 
     for (auto& m : mMeters) m.store(0.0f);
@@ -407,11 +402,10 @@ void Plugin::installModule(int slot, int type, std::unique_ptr<M>& module) {
     auto& types = VH_FAMILY(mOpType, mModType);
     auto& handover = VH_FAMILY(mOpHandover, mModHandover)[slot];
     if constexpr (kIsOperator<M>) {
-        int first = 3 + 16 * slot;
-        resetDestinationsOf(first, first + 15, isFilterType(types[slot]) && isFilterType(type));
+        resetDestinationsOf(destOpParam(slot, 0), destOpParam(slot, kOperatorParams - 1),
+                            isFilterType(types[slot]) && isFilterType(type));
     } else {
-        int first = 67 + 38 * slot;
-        resetDestinationsOf(first, first + 37, false);
+        resetDestinationsOf(destModParam(slot, 0), destModParam(slot, kModulatorParams - 1), false);
     }
     // The rate may have changed since the module was built.
     if (module->sampleRate() != mSampleRate) module->setSampleRate(mSampleRate);
@@ -499,7 +493,7 @@ void Plugin::requestModule(int slot, int type) {
 template <class M>
 void Plugin::buildRequestedModules() {
     auto& handovers = VH_FAMILY(mOpHandover, mModHandover);
-    for (int slot = 0; slot < 4; ++slot) {
+    for (int slot = 0; slot < std::ssize(handovers); ++slot) {
         auto& handover = handovers[slot];
         if (M* back = handover.retired.exchange(nullptr, std::memory_order_acquire))
             retireModule(slot, std::unique_ptr<M>(back));
@@ -529,7 +523,7 @@ template <class M>
 void Plugin::switchPreparedModules() {
     auto& handovers = VH_FAMILY(mOpHandover, mModHandover);
     auto& active = VH_FAMILY(mOpActive, mModActive);
-    for (int slot = 0; slot < 4; ++slot) {
+    for (int slot = 0; slot < std::ssize(handovers); ++slot) {
         auto& handover = handovers[slot];
         M* ready = handover.ready.load(std::memory_order_acquire);
         int requested = handover.requested.load(std::memory_order_acquire);

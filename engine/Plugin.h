@@ -12,7 +12,8 @@
 
 #include "engine/EngineListener.h"
 #include "engine/Limiter.h"
-#include "engine/ParameterLayout.h"
+#include "engine/MidiState.h"
+#include "modules/ParameterLayout.h"
 #include "engine/ParameterQueue.h"
 #include "engine/PresetStore.h"
 #include "modules/Module.h"
@@ -400,13 +401,7 @@ private:
     int mTickCounter = 0;
     static constexpr float kZero = 0.0f;
 
-    // MIDI state.
-    bool mNoteHeld[128] = {};
-    int mHeldCount = 0;
-    int mLastNote = 45;
-    float mNoteOn = 0.0f, mNoteNumber = 45.0f / 127.0f, mNoteFreq = 0.375f;
-    float mPitchBend = 0.0f, mVelocity = 0.0f, mAftertouch = 0.0f, mChannelPressure = 0.0f;
-    float mControllers[129] = {};
+    MidiState mMidi;
     // The MIDI messages of the next block, copied out of the host's list
     // (which the host may free once its process call returns) and ordered
     // by sample offset.

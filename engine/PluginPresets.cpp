@@ -2,6 +2,8 @@
 // state chunk, preset and bank files, the clipboard and default banks.
 
 #include <cstring>
+#include <iterator>
+#include <type_traits>
 
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
@@ -19,20 +21,21 @@ void Plugin::applyPresetValues(const float* values, bool selected) {
     std::unique_ptr<Operator> ops[kNumOperatorSlots];
     std::unique_ptr<Modulator> mods[kNumModulatorSlots];
     int opTypes[kNumOperatorSlots], modTypes[kNumModulatorSlots];
-    for (int s = 0; s < kNumOperatorSlots; ++s) {
-        opTypes[s] = discreteIndex(sanitizeUnit(values[param::kOpType1 + s]), kNumTypeSteps);
-        if (opTypes[s] == mOpType[s]) continue;
-        ops[s] = buildModule<Operator>(s, opTypes[s]);
-        for (int i = 0; i < kOperatorParams; ++i) ops[s]->setParameter(i, sanitizeUnit(values[param::opParam(s, i)]));
-        settleModule(*ops[s]);
-    }
-    for (int s = 0; s < kNumModulatorSlots; ++s) {
-        modTypes[s] = discreteIndex(sanitizeUnit(values[param::kModType1 + s]), kNumTypeSteps);
-        if (modTypes[s] == mModType[s]) continue;
-        mods[s] = buildModule<Modulator>(s, modTypes[s]);
-        for (int i = 0; i < kModulatorParams; ++i) mods[s]->setParameter(i, sanitizeUnit(values[param::modParam(s, i)]));
-        settleModule(*mods[s]);
-    }
+    // Each slot whose type the preset changes gets its module built and set
+    // here, before the lock.
+    auto buildChanged = [&](auto& built, int* types, int firstTypeIndex, const auto& current,
+                            int (*globalIndex)(int, int)) {
+        using M = typename std::remove_reference_t<decltype(built[0])>::element_type;
+        for (int s = 0; s < std::ssize(built); ++s) {
+            types[s] = discreteIndex(sanitizeUnit(values[firstTypeIndex + s]), kNumTypeSteps);
+            if (types[s] == current[s]) continue;
+            built[s] = buildModule<M>(s, types[s]);
+            for (int i = 0; i < M::kCapacity; ++i) built[s]->setParameter(i, sanitizeUnit(values[globalIndex(s, i)]));
+            settleModule(*built[s]);
+        }
+    };
+    buildChanged(ops, opTypes, param::kOpType1, mOpType, param::opParam);
+    buildChanged(mods, modTypes, param::kModType1, mModType, param::modParam);
     {
         ProcessLock lock(*this);
         if (selected) mStore->setLoading(true);
@@ -48,7 +51,7 @@ void Plugin::applyPresetValues(const float* values, bool selected) {
             if (!mods[s] || modTypes[s] == mModType[s]) continue;
             installModule(s, modTypes[s], mods[s]);
             mModFresh[s] = false;
-            mPreparedSlots |= 16 << s;
+            mPreparedSlots |= 1 << (kNumOperatorSlots + s);
         }
         for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, values[i]);
         mPreparedSlots = 0;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 
 namespace vh {
 

@@ -59,7 +59,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 
 namespace vh {
 

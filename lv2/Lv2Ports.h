@@ -3,7 +3,7 @@
 // window, the build-time description writer and the tests. The automatable
 // parameters come first, so a control port's index is its parameter index.
 
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 
 namespace vh::lv2 {
 

@@ -101,9 +101,8 @@ std::vector<ControlPort> describeParameters(Plugin& plugin) {
         if (!engineOwned) {
             // Module parameters are named by the module a slot holds; the
             // symbol stays with the slot and position.
-            bool op = i < param::kModType1;
-            int local = op ? (i - param::kOpParams) % kOperatorParams : (i - param::kModParams) % kModulatorParams;
-            int slot = op ? (i - param::kOpParams) / kOperatorParams : (i - param::kModParams) / kModulatorParams;
+            bool op = param::isOpParam(i);
+            auto [slot, local] = op ? param::opParamAt(i) : param::modParamAt(i);
             char symbol[32];
             std::snprintf(symbol, sizeof(symbol), "%s%d_%02d", op ? "op" : "mod", slot + 1, local + 1);
             port.symbol = symbol;
@@ -116,9 +115,9 @@ std::vector<ControlPort> describeParameters(Plugin& plugin) {
             port.symbol = symbolOf(engineName);
             if (i == param::kPower) port.choices = listItems(plugin, i, 2, 2);
             // The types the engine builds, named as the host sees them.
-            if (i >= param::kOpType1 && i < param::kOpType1 + kNumOperatorSlots)
+            if (inRange(i, param::kOpType1, kNumOperatorSlots))
                 port.choices = listItems(plugin, i, kNumTypeSteps, kNumOperatorTypes);
-            if (i >= param::kModType1 && i < param::kModType1 + kNumModulatorSlots)
+            if (inRange(i, param::kModType1, kNumModulatorSlots))
                 port.choices = listItems(plugin, i, kNumTypeSteps, kNumModulatorTypes);
         }
         // Values kept for presets alone have no name; the host needs one.

@@ -5,6 +5,7 @@
 
 #include "modulators/ModulatorCommon.h"
 #include "modules/Rhythm.h"
+#include "modules/MathConstants.h"
 
 namespace vh {
 
@@ -14,13 +15,12 @@ namespace {
 // the very end of the cycle (index 100) may read index 101. Entry k is
 // stored beside entry k + 1, so one 8-byte load fetches both ends of the
 // interval being interpolated.
-constexpr int kSineSteps = 100;
+constexpr int kSineSteps = kSineCycleSteps;
 struct SineTable {
     float value[kSineSteps + 2] = {};
     float pair[kSineSteps + 1][2] = {};  // value[k], value[k + 1]
-    constexpr SineTable() {
-        for (int k = 0; k <= kSineSteps; ++k)
-            value[k] = static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * k / kSineSteps));
+    SineTable() {
+        for (int k = 0; k <= kSineSteps; ++k) value[k] = sineCycleEntry(k);
         value[kSineSteps + 1] = 0.0f;
         for (int k = 0; k <= kSineSteps; ++k) {
             pair[k][0] = value[k];
@@ -28,9 +28,8 @@ struct SineTable {
         }
     }
 };
-// Built at compile time (GCC evaluates sin in constant expressions), so no
-// static-initialisation order can ever see it empty.
-constexpr SineTable kSineTable;
+// Built when the library loads; modules exist only after that.
+const SineTable kSineTable;
 
 const char* const kWaveformNames[LFO::kNumWaveforms] = {"sine", "square", "triangle", "saw", "s&h"};
 const char* const kModeHostNames[LFO::kNumModes] = {"Hz", "rhythm"};
@@ -217,7 +216,7 @@ float LFO::smoothingCoefficient(CoefficientCache<3>& cache, float rateHz, float 
     if (cache.changed({rateHz, smooth, mSampleRate})) {
         float corner = 1.0f - smooth;
         float cornerHz = rateHz * std::pow(kSmoothCornerSpan, corner * corner);
-        cache.value = onePoleCoefficient(kTwoPi * cornerHz / mSampleRate);
+        cache.value = onePoleCoefficient(kTwoPiF * cornerHz / mSampleRate);
     }
     return cache.value;
 }
@@ -237,10 +236,9 @@ inline Vec4 LFO::sineAt(Vec4 w) const {
     std::memcpy(&left, kSineTable.pair[k[0]], sizeof(left));
     std::memcpy(&right, kSineTable.pair[k[1]], sizeof(right));
     Float4Raw ends = __builtin_shufflevector(left, right, 0, 1, 2, 3);
-    Float4Raw weights = __builtin_shuffle((mConstants.one - f).v, f.v, Int4Raw{0, 4, 1, 5});
-    Float4Raw products = ends * weights;
-    Float4Raw sums = __builtin_shuffle(products, Int4Raw{0, 2, 0, 2}) + __builtin_shuffle(products, Int4Raw{1, 3, 1, 3});
-    return Vec4(sums);
+    Vec4 weights = shuffleLanes<0, 4, 1, 5>(mConstants.one - f, f);
+    Vec4 products = Vec4(ends) * weights;
+    return shuffleLanes<0, 2, 0, 2>(products) + shuffleLanes<1, 3, 1, 3>(products);
 }
 
 namespace {

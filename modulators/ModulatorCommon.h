@@ -1,11 +1,8 @@
 #pragma once
-// Small rules shared by the modulators: percent and list parsing, the
-// tempo range they accept and their single-precision 2π.
+// Small rules shared by the modulators: percent and list parsing and the
+// tempo range they accept.
 
 namespace vh {
-
-// 2π as the modulators' smoothing corners take it (single precision).
-constexpr float kTwoPi = 6.2831854820251465f;
 
 // Typed percentage: above 100 gives 1, below 0 gives 0, else x / 100.
 float percentValue(const char* text);

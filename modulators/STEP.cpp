@@ -5,6 +5,7 @@
 
 #include "modulators/ModulatorCommon.h"
 #include "modules/Rhythm.h"
+#include "modules/MathConstants.h"
 
 namespace vh {
 
@@ -168,7 +169,7 @@ void STEP::update() {
 float STEP::smoothingCoefficient(CoefficientCache<2>& cache, float smooth) const {
     if (cache.changed({smooth, mSampleRate})) {
         float corner = 1.0f - smooth;
-        cache.value = onePoleCoefficient(kTwoPi * std::pow(kSmoothCornerHz, corner * corner) / mSampleRate);
+        cache.value = onePoleCoefficient(kTwoPiF * std::pow(kSmoothCornerHz, corner * corner) / mSampleRate);
     }
     return cache.value;
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "modules/Conversions.h"
+#include "modules/ParameterLayout.h"
 #include "modules/PlotSource.h"
 #include "modules/ParameterTable.h"
 
@@ -244,23 +245,23 @@ protected:
 
 // An audio effect in one of the four operator slots: transforms a stereo
 // sample pair in place.
-class Operator : public ModuleCore<16> {
+class Operator : public ModuleCore<kOperatorParams> {
 public:
-    using ModuleCore<16>::ModuleCore;
+    using ModuleCore<kOperatorParams>::ModuleCore;
     virtual void processSample(float* left, float* right) = 0;
     virtual void getDestinationName(int index, char* out) { getParameterName(index, out); }
     // The engine's tap arrays for this sample (7 floats per channel). Called
     // only for modules whose readsTaps() says they use them.
     virtual void setInputs(const float* /*left*/, const float* /*right*/) {}
     virtual bool readsTaps() const { return false; }
-    int globalIndex(int localIndex) const override { return 16 + 16 * mSlot + localIndex; }
+    int globalIndex(int localIndex) const override { return param::opParam(mSlot, localIndex); }
 };
 
 // A modulation source in one of the four modulator slots: writes a stereo
 // pair of control values per sample.
-class Modulator : public ModuleCore<38> {
+class Modulator : public ModuleCore<kModulatorParams> {
 public:
-    using ModuleCore<38>::ModuleCore;
+    using ModuleCore<kModulatorParams>::ModuleCore;
     virtual void processSample(float* outLeft, float* outRight) = 0;
     // As for operators: setInputs is called only when readsTaps() is true.
     virtual void setInputs(const float* /*left*/, const float* /*right*/) {}
@@ -270,7 +271,7 @@ public:
     // Host musical position in quarter notes, once per block.
     virtual void setSongPosition(float /*ppq*/) {}
     virtual void getDestinationName(int index, char* out) { getParameterName(index, out); }
-    int globalIndex(int localIndex) const override { return 84 + 38 * mSlot + localIndex; }
+    int globalIndex(int localIndex) const override { return param::modParam(mSlot, localIndex); }
 };
 
 // Indices of the tap arrays handed to setInputs.

@@ -1,14 +1,11 @@
 #pragma once
 // The module type table: what the "OP%d type" and "MOD%d type" parameters
-// select, and the class constructed for each type index.
+// select. The engine's module factory constructs the class for each type.
 
-#include <memory>
-
-#include "modules/Module.h"
+#include "modules/ParameterLayout.h"
 
 namespace vh {
 
-constexpr int kNumTypeSteps = 64;  // type parameters choose among 64 steps
 constexpr int kNumOperatorTypes = 19;
 constexpr int kNumModulatorTypes = 5;
 constexpr int kMenuLineLength = 33;
@@ -42,10 +39,5 @@ const char* operatorTypeLabel(int type);
 const char* operatorMenuLine(int type);
 const char* modulatorTypeLabel(int type);
 const char* modulatorMenuLine(int type);
-
-// Constructs the class for a type index 0..63: indices without a class give
-// Gain (operators) or Empty (modulators). Allocates: never call while processing.
-std::unique_ptr<Operator> createOperator(int type, int slot, ModuleHost* owner);
-std::unique_ptr<Modulator> createModulator(int type, int slot, ModuleHost* owner);
 
 }  // namespace vh

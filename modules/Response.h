@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <complex>
+#include "modules/MathConstants.h"
 
 namespace vh::response {
 
@@ -12,7 +13,7 @@ using Complex = std::complex<double>;
 
 // z = e^(jw) of a frequency at a sample rate.
 inline Complex unitCircle(double freqHz, double sampleRate) {
-    return std::polar(1.0, 2.0 * 3.141592653589793 * freqHz / sampleRate);
+    return std::polar(1.0, 2.0 * kPi * freqHz / sampleRate);
 }
 
 // Magnitude in dB, with silence floored at -200 dB (from the squared

@@ -1,7 +1,9 @@
 #pragma once
 // Four single-precision lanes, the one vector type every module uses.
-// GCC vector extensions compile to SSE on x86-64 and to plain scalar code
-// elsewhere, so no module needs intrinsics of its own.
+// The vector extensions GCC and Clang share compile to SSE on x86-64 and to
+// plain scalar code elsewhere, so no module needs intrinsics of its own, and
+// lane shuffles are spelled only here (shuffleLanes), so either compiler
+// builds every module.
 
 #include <cstring>
 
@@ -47,6 +49,21 @@ inline Vec4 clamp(Vec4 x, Vec4 lo, Vec4 hi) { return min(max(x, lo), hi); }
 // Four 32-bit integer lanes: comparison masks and converted indices.
 typedef int Int4Raw __attribute__((vector_size(16)));
 
+// The lanes named by constant indices: 0..3 are a's lanes, 4..7 b's. One
+// shuffle instruction where the processor has one.
+template <int I0, int I1, int I2, int I3>
+inline Vec4 shuffleLanes(Vec4 a, Vec4 b) {
+    return Vec4(__builtin_shufflevector(a.v, b.v, I0, I1, I2, I3));
+}
+template <int I0, int I1, int I2, int I3>
+inline Vec4 shuffleLanes(Vec4 a) {
+    return shuffleLanes<I0, I1, I2, I3>(a, a);
+}
+template <int I0, int I1, int I2, int I3>
+inline Int4Raw shuffleLanes(Int4Raw a) {
+    return __builtin_shufflevector(a, a, I0, I1, I2, I3);
+}
+
 inline Vec4 abs(Vec4 a) {
     // A vector cast reinterprets the bits; going through a reference of the
     // other type would break strict aliasing.
@@ -83,11 +100,11 @@ namespace vh {
 // Lane i of a copied into all four lanes.
 template <int Lane>
 inline Vec4 broadcastLane(Vec4 a) {
-    return Vec4(__builtin_shuffle(a.v, Int4Raw{Lane, Lane, Lane, Lane}));
+    return shuffleLanes<Lane, Lane, Lane, Lane>(a);
 }
 template <int Lane>
 inline Int4Raw broadcastLane(Int4Raw a) {
-    return __builtin_shuffle(a, Int4Raw{Lane, Lane, Lane, Lane});
+    return shuffleLanes<Lane, Lane, Lane, Lane>(a);
 }
 
 // min and max above as one instruction each: minLanes(a, b) is a < b ? a : b
@@ -109,9 +126,9 @@ inline Vec4 maxLanes(Vec4 a, Vec4 b) {
 inline Vec4 clampLanes(Vec4 x, Vec4 lo, Vec4 hi) { return minLanes(maxLanes(x, lo), hi); }
 
 // Lanes (1, 0, 3, 2): each pair of lanes swapped.
-inline Vec4 swapPairs(Vec4 a) { return Vec4(__builtin_shuffle(a.v, Int4Raw{1, 0, 3, 2})); }
+inline Vec4 swapPairs(Vec4 a) { return shuffleLanes<1, 0, 3, 2>(a); }
 // Lanes 2 and 3 moved down to 0 and 1 (and kept in 2 and 3).
-inline Vec4 upperHalf(Vec4 a) { return Vec4(__builtin_shuffle(a.v, Int4Raw{2, 3, 2, 3})); }
+inline Vec4 upperHalf(Vec4 a) { return shuffleLanes<2, 3, 2, 3>(a); }
 
 // The add-and-subtract of 1e-18 on every lane: feedback states that decay
 // towards zero end at zero instead of crawling through the denormals.

@@ -5,11 +5,11 @@
 
 #include "modules/Response.h"
 #include "operators/FastMath.h"
+#include "modules/MathConstants.h"
 
 namespace vh {
 
 namespace {
-constexpr float kPi = 3.1415927f;
 // log2(100 * sqrt 2), single precision as stored: the Q curve spans 2^-0.5..2^6.64.
 constexpr float kResoOctaves = 7.143856f;
 constexpr float kMinQ = 0.70710677f;
@@ -111,7 +111,7 @@ Biquad::Tuning Biquad::tuning(const float* modL, const float* modR, filter::Filt
     // (the corner is below half the rate): sin w = 2 sin(w/2) cos(w/2) and
     // cos w = 1 - 2 sin^2(w/2).
     Vec4 sine, cosine;
-    sinCosLanes(filter::tunedFrequenciesHz(freqs, sampleRate) * Vec4(kPi / sampleRate), sine, cosine);
+    sinCosLanes(filter::tunedFrequenciesHz(freqs, sampleRate) * Vec4(kPiF / sampleRate), sine, cosine);
     t.cos = Vec4(1.0f) - Vec4(2.0f) * sine * sine;
     t.alpha = (sine * cosine) / t.q;
     return t;

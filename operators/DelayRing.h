@@ -80,17 +80,15 @@ public:
             // written (the oldest sample in the ring): the newest sample
             // stands in for it. Rare, so a branch rather than a blend.
             if (__builtin_expect(mTap.belowTwo != 0, 0)) {
-                const Int4Raw lastRepeated{0, 1, 2, 2};
-                if (mTap.belowTwo & 1) tapsL = Vec4(__builtin_shuffle(tapsL.v, lastRepeated));
-                if (mTap.belowTwo & 2) tapsR = Vec4(__builtin_shuffle(tapsR.v, lastRepeated));
+                if (mTap.belowTwo & 1) tapsL = shuffleLanes<0, 1, 2, 2>(tapsL);
+                if (mTap.belowTwo & 2) tapsR = shuffleLanes<0, 1, 2, 2>(tapsR);
             }
             Float4Raw productsL = (tapsL * mTap.weightsL).v;
             Float4Raw productsR = (tapsR * mTap.weightsR).v;
             // (L0 + L1, L2 + L3, R0 + R1, R2 + R3), then the two halves of
             // each side.
-            Float4Raw pairs = __builtin_shuffle(productsL, productsR, Int4Raw{0, 2, 4, 6}) +
-                              __builtin_shuffle(productsL, productsR, Int4Raw{1, 3, 5, 7});
-            return Vec4(__builtin_shuffle(pairs, Int4Raw{0, 2, 0, 2}) + __builtin_shuffle(pairs, Int4Raw{1, 3, 1, 3}));
+            Vec4 pairs = shuffleLanes<0, 2, 4, 6>(productsL, productsR) + shuffleLanes<1, 3, 5, 7>(productsL, productsR);
+            return shuffleLanes<0, 2, 0, 2>(pairs) + shuffleLanes<1, 3, 1, 3>(pairs);
         }
     }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "operators/PlotProbe.h"
+#include "modules/MathConstants.h"
 
 namespace vh {
 
@@ -18,8 +19,6 @@ constexpr float kDriveShape = 4.6234130859375f;
 // log2(1000) in single precision: the centre spans 20 Hz..20 kHz.
 constexpr float kCentreOctaves = 9.965784072875977f;
 constexpr float kLowestCentreHz = 20.0f;
-// 2 pi in single precision.
-constexpr double kTwoPi = 6.2831854820251465;
 // Highest usable band centre as a share of the rate. Above half the rate the
 // sine term turns negative and the band-pass poles leave the unit circle; at
 // 44.1 kHz and above the 20 kHz centre stays below it.
@@ -225,7 +224,7 @@ float Distortion::centreHz(float v) { return kLowestCentreHz * std::exp2(kCentre
 float Distortion::crossoverSine(float v, float rate) {
     float f = centreHz(v);
     if (f > kMaxCentreShare * rate) f = kMaxCentreShare * rate;
-    return static_cast<float>(std::sin(kTwoPi * f / rate));
+    return static_cast<float>(std::sin(double(kTwoPiF) * f / rate));
 }
 
 // --- control tick ------------------------------------------------------------

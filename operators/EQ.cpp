@@ -5,6 +5,7 @@
 
 #include "operators/FastMath.h"
 #include "operators/PlotProbe.h"
+#include "modules/MathConstants.h"
 
 namespace vh {
 
@@ -12,7 +13,6 @@ namespace {
 
 const char* const kBandTypeNames[EQ::kNumBandTypes] = {"LOWSHELF", "PEAKING", "HIGHSHELF"};
 
-constexpr float kPi = 3.14159265f;
 constexpr float kMinPeakingQ = 0.05f;
 constexpr float kMaxPeakingQ = 20.0f;
 constexpr float kMinShelfQ = 0.35355338f;  // 2^-1.5
@@ -259,7 +259,7 @@ void EQ::update() {
         freqMoved |= src.values[src.freq] != mKnobs[src.lane].freq;
     }
     if (freqMoved) {
-        mTanHalfW = tanLanes(filterFrequencyHz(freqs, mSampleRate) * Vec4(kPi / mSampleRate));
+        mTanHalfW = tanLanes(filterFrequencyHz(freqs, mSampleRate) * Vec4(kPiF / mSampleRate));
         for (int lane = 0; lane < 4; ++lane) mKnobs[lane].freq = freqs[lane];
     }
     for (int i = 0; i < 4; ++i) {

@@ -1,4 +1,5 @@
 #include "operators/FFT.h"
+#include "modules/MathConstants.h"
 
 #include <cmath>
 #include <vector>
@@ -8,7 +9,6 @@ namespace vh::fft {
 namespace {
 
 constexpr int kMaxLog2 = 12;  // 4096
-constexpr double kTwoPi = 6.283185307179586476925;
 
 // Complex values are pairs of consecutive vectors (real part, imaginary part);
 // a complex transform of M points spans 2M vectors.

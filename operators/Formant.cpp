@@ -4,6 +4,7 @@
 
 #include "operators/EqMath.h"
 #include "operators/PlotProbe.h"
+#include "modules/MathConstants.h"
 
 namespace vh {
 
@@ -35,7 +36,6 @@ constexpr ParameterInfo kParameters[Formant::kNumParams] = {
     vowel("vowelB"),
 };
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kFlush = 1e-30;  // keeps decaying resonators out of denormals
 
 }  // namespace

@@ -4,11 +4,11 @@
 
 #include "operators/FastMath.h"
 #include "operators/PlotProbe.h"
+#include "modules/MathConstants.h"
 
 namespace vh {
 
 namespace {
-constexpr float kPi = 3.1415927f;
 // Just below the feedback where the ladder oscillates on its own (4 r = 4).
 constexpr float kMaxResonance = 0.99f;
 constexpr float kMaxEmphasisShown = 10.0f;
@@ -69,7 +69,7 @@ void Moog::update() {
     const Vec4 emphases(0.0f, 0.0f, clampUnit(mModR[kEmphasis]), clampUnit(mModL[kEmphasis]));
     const Vec4 fc = filter::tunedFrequenciesHz(cutoffs, mSampleRate) * Vec4(1.0f / mSampleRate);
     // 1 - e^(-pi fc fcr) as 1 - 2^(-pi log2(e) fc fcr).
-    const Vec4 g = Vec4(1.0f) - fastExp2(Vec4(-kPi * kLog2E) * fc * frequencyCorrection(fc));
+    const Vec4 g = Vec4(1.0f) - fastExp2(Vec4(-kPiF * kLog2E) * fc * frequencyCorrection(fc));
     mGTarget = keepLanes(kChannelLanes, g);
     mRTarget = Vec4(kMaxResonance) * emphases * resonanceCorrection(fc);
     Vec4 ramp(mRampFactor);

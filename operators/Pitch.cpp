@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "operators/FFT.h"
+#include "modules/MathConstants.h"
 
 namespace vh {
 
@@ -13,8 +14,6 @@ namespace {
 constexpr float kQuarterPi = 0.7853982f;
 constexpr float kThreeQuarterPi = 2.3561945f;
 constexpr float kHalfPi = 1.5707964f;
-constexpr float kPi = 3.1415927f;
-constexpr float kTwoPi = 6.2831855f;
 constexpr float kInvPi = 0.31830987f;
 constexpr float kFourOverPi = 1.2732395f;
 constexpr float kFourOverPiSquared = 0.40528473f;
@@ -48,7 +47,7 @@ float fastAtan2(float im, float re) {
 float wrapPhase(float d) {
     int q = static_cast<int>(d * kInvPi);
     q = q >= 0 ? q + (q & 1) : q - (q & 1);
-    return d - kPi * static_cast<float>(q);
+    return d - kPiF * static_cast<float>(q);
 }
 
 // Parabolic sine for x in -pi..pi with one refinement stage.
@@ -59,7 +58,7 @@ float fastSin(float x) {
 
 float fastCos(float x) {
     float shifted = x + kHalfPi;
-    if (shifted > kPi) shifted -= kTwoPi;
+    if (shifted > kPiF) shifted -= kTwoPiF;
     return fastSin(shifted);
 }
 
@@ -80,7 +79,7 @@ Vec4 wrapPhase(Vec4 d) {
     Int4Raw q = truncateToInt(d * Vec4(kInvPi));
     const Int4Raw odd = q & 1;
     q = q >= 0 ? q + odd : q - odd;
-    return d - Vec4(kPi) * toFloat(q);
+    return d - Vec4(kPiF) * toFloat(q);
 }
 
 Vec4 fastSin(Vec4 x) {
@@ -90,7 +89,7 @@ Vec4 fastSin(Vec4 x) {
 
 Vec4 fastCos(Vec4 x) {
     const Vec4 shifted = x + Vec4(kHalfPi);
-    return fastSin(select(shifted.v > kPi, shifted - Vec4(kTwoPi), shifted));
+    return fastSin(select(shifted.v > kPiF, shifted - Vec4(kTwoPiF), shifted));
 }
 
 bool processorHasVectorUnit() {
@@ -438,7 +437,7 @@ void Pitch::setSampleRate(float rate) {
     mSynthPeak.assign(binValues, 0.0f);
     mHann.resize(static_cast<size_t>(nmax));
     for (int j = 0; j < nmax; ++j)
-        mHann[j] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * 3.14159265358979323846 * j / nmax));
+        mHann[j] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * kPi * j / nmax));
     mWindow.assign(static_cast<size_t>(nmax), 0.0f);
 
     restartFrames();

@@ -7,6 +7,7 @@
 
 #include "modules/Rhythm.h"
 #include "modules/Vec4.h"
+#include "modules/MathConstants.h"
 
 namespace vh {
 
@@ -59,14 +60,13 @@ constexpr float kMatrixScale = 0.25f;
 
 // Modulation: 100-point sine with a closing zero (and one spare so a phase
 // rounding up to exactly 1 still reads inside the table).
-constexpr int kSinePoints = 100;
+constexpr int kSinePoints = kSineCycleSteps;
 // The slope to the next entry is kept beside each entry.
 struct SineTable {
     float v[kSinePoints + 2];
     float slope[kSinePoints + 2];
     SineTable() {
-        for (int i = 0; i < kSinePoints; ++i)
-            v[i] = static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * i / kSinePoints));
+        for (int i = 0; i < kSinePoints; ++i) v[i] = sineCycleEntry(i);
         v[kSinePoints] = v[kSinePoints + 1] = 0.0f;
         for (int i = 0; i <= kSinePoints; ++i) slope[i] = v[i + 1] - v[i];
         slope[kSinePoints + 1] = 0.0f;
@@ -107,7 +107,7 @@ int scaledLength(int n, float scale) { return std::max(1, static_cast<int>(stati
 
 // One-pole coefficient whose corner sits at hz.
 float cornerCoefficient(float hz, float sampleRate) {
-    return onePoleCoefficient(2.0 * 3.14159265358979 * hz / std::max(sampleRate, 1.0f));
+    return onePoleCoefficient(2.0 * kPi * hz / std::max(sampleRate, 1.0f));
 }
 
 }  // namespace

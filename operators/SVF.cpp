@@ -5,11 +5,11 @@
 
 #include "operators/FastMath.h"
 #include "operators/PlotProbe.h"
+#include "modules/MathConstants.h"
 
 namespace vh {
 
 namespace {
-constexpr float kPi = 3.1415927f;
 constexpr int kOversampling = 4;
 // Above this the shown Q would pass 100: v where 0.5 / (1 - v^(1/4)) = 100.
 constexpr float kInfiniteQThreshold = 0.9801495f;
@@ -99,7 +99,7 @@ void SVF::update() {
     const Vec4 freqs = filter::morphLanes(mModL, mModR, kFreqA, kFreqB);
     const Vec4 resos = filter::morphLanes(mModL, mModR, kResoA, kResoB);
     Vec4 sine, cosine;
-    sinCosLanes(filter::tunedFrequenciesHz(freqs, mSampleRate) * Vec4(kPi / (kOversampling * mSampleRate)), sine,
+    sinCosLanes(filter::tunedFrequenciesHz(freqs, mSampleRate) * Vec4(kPiF / (kOversampling * mSampleRate)), sine,
                 cosine);
     mFTarget = sine + sine;
     mDTarget = dampings(resos);

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "modules/Module.h"
+#include "modules/MathConstants.h"
 
 namespace vh::test {
 
-constexpr double kPi = 3.14159265358979323846;
 
 struct StereoBuffer {
     std::vector<float> left, right;

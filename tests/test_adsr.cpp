@@ -196,7 +196,7 @@ TEST(AdsrEnvelope, ModeSwitchConvertsTheFiveTimes) {
     host.module = &adsr;
     adsr.setTempo(120.0f);
     adsr.setSampleRate(44100.0f);
-    const int base = 84 + 38 * 1;
+    const int base = param::modParam(1, 0);
 
     // Tempo -> absolute: "0" -> 0 s, "1/4" -> 0.5 s, "1/1" release -> 2 s (v 0.2).
     adsr.valueChanged(ADSR::kMode, 0.25f);

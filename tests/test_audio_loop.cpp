@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "PluginHost.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "engine/Plugin.h"
 
 using namespace vh;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "PluginHost.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "engine/Plugin.h"
 #include "modules/Conversions.h"
 #include "tests/ModuleHarness.h"
@@ -17,12 +17,10 @@ namespace {
 
 using Setup = std::function<void(PluginHost&)>;
 
-constexpr int kTypeSteps = 64;
 enum OperatorType { kBiquad = 1, kDelay = 8, kReverb = 11, kPitch = 12, kNumOperatorTypes = 19 };
 enum ModulatorType { kLfo = 1, kNumModulatorTypes = 5 };
 constexpr int kLfoMode = 6, kStepMode = 35;
 
-int opDestination(int slot, int i) { return 3 + 16 * slot + i; }
 
 void route(PluginHost& host, int k, int source, int destination, float sens) {
     host.set(param::kSlotSource1 + k, discreteValue(source, kNumSources));
@@ -75,13 +73,13 @@ void expectIndependentOfBlocks(const Setup& setup, const std::vector<float>& rat
 
 // A filter swept by an LFO into a delay, a reverb and a pitch shifter.
 void sweptChain(PluginHost& host, int lfoMode) {
-    host.set(param::kOpType1, discreteValue(kBiquad, kTypeSteps));
-    host.set(param::kOpType1 + 1, discreteValue(kDelay, kTypeSteps));
-    host.set(param::kOpType1 + 2, discreteValue(kReverb, kTypeSteps));
-    host.set(param::kOpType1 + 3, discreteValue(kPitch, kTypeSteps));
-    host.set(param::kModType1, discreteValue(kLfo, kTypeSteps));
+    host.set(param::kOpType1, discreteValue(kBiquad, kNumTypeSteps));
+    host.set(param::kOpType1 + 1, discreteValue(kDelay, kNumTypeSteps));
+    host.set(param::kOpType1 + 2, discreteValue(kReverb, kNumTypeSteps));
+    host.set(param::kOpType1 + 3, discreteValue(kPitch, kNumTypeSteps));
+    host.set(param::kModType1, discreteValue(kLfo, kNumTypeSteps));
     host.set(param::modParam(0, kLfoMode), discreteValue(lfoMode, 2));
-    route(host, 0, 0, opDestination(0, 0), 0.8f);
+    route(host, 0, 0, destOpParam(0, 0), 0.8f);
 }
 
 TEST(BlockPartition, LfoSweptChainInHertzMode) {
@@ -95,10 +93,10 @@ TEST(BlockPartition, TempoLockedModulatorsFollowingTheSongPosition) {
         h.ppq = 1001.3;
         h.tempo = 133.0;
         sweptChain(h, 1);
-        h.set(param::kModType1 + 1, discreteValue(4, kTypeSteps));  // STEP
+        h.set(param::kModType1 + 1, discreteValue(4, kNumTypeSteps));  // STEP
         h.set(param::modParam(1, kStepMode), discreteValue(2, 4));   // song position
         for (int s = 0; s < 32; ++s) h.set(param::modParam(1, s), (s * 7 % 16) / 15.0f);
-        route(h, 1, 1, opDestination(0, 6), 0.9f);
+        route(h, 1, 1, destOpParam(0, 6), 0.9f);
     };
     for (bool playing : {false, true}) {
         SCOPED_TRACE(playing ? "host playing" : "host stopped");
@@ -113,10 +111,10 @@ TEST(BlockPartition, EveryModuleType) {
         SCOPED_TRACE(round);
         auto setup = [round](PluginHost& h) {
             for (int s = 0; s < 4; ++s) {
-                h.set(param::kOpType1 + s, discreteValue((round * 4 + s) % kNumOperatorTypes, kTypeSteps));
-                h.set(param::kModType1 + s, discreteValue(1 + (round + s) % 4, kTypeSteps));
-                route(h, s, s, opDestination(s, 0), 0.7f);
-                route(h, 4 + s, s, opDestination(s, 1), 0.35f);
+                h.set(param::kOpType1 + s, discreteValue((round * 4 + s) % kNumOperatorTypes, kNumTypeSteps));
+                h.set(param::kModType1 + s, discreteValue(1 + (round + s) % 4, kNumTypeSteps));
+                route(h, s, s, destOpParam(s, 0), 0.7f);
+                route(h, 4 + s, s, destOpParam(s, 1), 0.35f);
             }
             h.set(param::kOpToOp + 3 * 4 + 0, 0.3f);  // OP4 back into OP1
         };

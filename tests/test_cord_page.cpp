@@ -143,11 +143,11 @@ TEST_F(CordPageTest, PreviewSelectorCyclesThreeStatesAndSurvivesReopening) {
 TEST_F(CordPageTest, SlotListNamesAndSensitivityColumnRules) {
     plugin->setParameter(param::kModType1 + 1, discreteValue(kModLfo, kNumTypeSteps));
     plugin->setParameter(param::kOpType1, discreteValue(kOpMoog, kNumTypeSteps));
-    setSlot(0, 1, 3 + Moog::kCutoff, 0.35f);
-    setSlot(1, 1, kDestinationNone, 0.9f);     // MOD2 to nothing: blank SENS
-    setSlot(2, 4 + 2, 219, 1.0f);              // KNOB3 to IN->OP1
-    setSlot(3, kSourceNone, 1, 0.2f);          // nothing to MAIN MIX: blank
-    setSlot(4, 12 + 74, 243 + 2, 0.5f);        // CC 74 to slot 3's sensitivity
+    setSlot(0, kSourceMod1 + 1, destOpParam(0, Moog::kCutoff), 0.35f);
+    setSlot(1, kSourceMod1 + 1, kDestinationNone, 0.9f);     // MOD2 to nothing: blank SENS
+    setSlot(2, kSourceKnob1 + 2, kDestInToOp, 1.0f);           // KNOB3 to IN->OP1
+    setSlot(3, kSourceNone, kDestMainMix, 0.2f);          // nothing to MAIN MIX: blank
+    setSlot(4, kSourceCc0 + 74, kDestSens + 2, 0.5f);     // CC 74 to slot 3's sensitivity
     openPage();
     char longName[64], shortName[64], dst[64];
     plugin->getSourceName(0, longName, shortName);
@@ -176,7 +176,7 @@ TEST_F(CordPageTest, SlotListNamesAndSensitivityColumnRules) {
 }
 
 TEST_F(CordPageTest, RightClickOnSensTogglesTheSlotsMuteBit) {
-    setSlot(2, 0, 1, 0.8f);
+    setSlot(2, kSourceMod1, kDestMainMix, 0.8f);
     openPage();
     click(sensPoint(2), toolkit::kRButton);
     EXPECT_EQ(muteMask(), 1 << 2);
@@ -190,7 +190,7 @@ TEST_F(CordPageTest, RightClickOnSensTogglesTheSlotsMuteBit) {
 }
 
 TEST_F(CordPageTest, TypedSensitivityIsLimitedAndStored) {
-    setSlot(0, 0, 1, 0.5f);
+    setSlot(0, kSourceMod1, kDestMainMix, 0.5f);
     openPage();
     struct Case {
         const char* text;
@@ -214,7 +214,7 @@ TEST_F(CordPageTest, TypedSensitivityIsLimitedAndStored) {
 }
 
 TEST_F(CordPageTest, SensitivityDragShiftAndWheel) {
-    setSlot(1, 0, 1, 0.5f);
+    setSlot(1, kSourceMod1, kDestMainMix, 0.5f);
     openPage();
     CPoint p = sensPoint(1);
     // 200 pixels are the full range: 20 up is +0.1.
@@ -436,7 +436,7 @@ TEST_F(CordPageTest, OperatorListShowsOnlyModulatableParametersAndWritesTheirSlo
     plugin->getOperator(2)->getDestinationName(modulatable[2], name);
     EXPECT_EQ(rows[3], "OP3 (" + std::string(operatorTypeLabel(chosen)) + ") " + name);
     clickRow(3);
-    EXPECT_EQ(destination(6), 3 + 16 * 2 + modulatable[2]);
+    EXPECT_EQ(destination(6), destOpParam(2, modulatable[2]));
     EXPECT_EQ(cord->slotRow(6).destination, "OP3 " + std::string(name));
 }
 
@@ -457,7 +457,7 @@ TEST_F(CordPageTest, ModulatorParameterListScrollsWhenLong) {
     EXPECT_EQ(list.maxScroll(), std::max(0.0, 10.0 * double(rows.size()) - list.rowsRect().getHeight()));
     int last = static_cast<int>(rows.size()) - 1;
     clickRow(last);
-    EXPECT_EQ(destination(0), 67 + 38 * 3 + modulatable.back());
+    EXPECT_EQ(destination(0), destModParam(3, modulatable.back()));
     // The parent of a modulator's list is the modulator list.
     click(cord->rowPoint(0, 150));
     clickRowNamed("MODULATOR PARAMETER");
@@ -467,8 +467,8 @@ TEST_F(CordPageTest, ModulatorParameterListScrollsWhenLong) {
 }
 
 TEST_F(CordPageTest, RightClicksShowTheSourceAndDestinationModules) {
-    setSlot(0, 2, 3 + 16 * 3, 0.5f);     // MOD3 -> OP4 parameter 0
-    setSlot(1, 6, 67 + 38 * 1 + 2, 0.5f);  // KNOB3 -> MOD2 parameter 2
+    setSlot(0, kSourceMod1 + 2, destOpParam(3, 0), 0.5f);  // MOD3 -> OP4 parameter 0
+    setSlot(1, kSourceKnob1 + 2, destModParam(1, 2), 0.5f);  // KNOB3 -> MOD2 parameter 2
     openPage();
     click(cord->rowPoint(0, 50), toolkit::kRButton);
     EXPECT_EQ(discreteIndex(plugin->getParameter(param::kCurrMod), 4), 2);
@@ -669,7 +669,7 @@ TEST_F(CordPageTest, MouseAloneWiresMutesAndLearnsWithScreenshots) {
 }
 
 TEST_F(CordPageTest, LeavingThePageMidEntryOrMidLearn) {
-    setSlot(0, 0, 1, 0.5f);
+    setSlot(0, kSourceMod1, kDestMainMix, 0.5f);
     openPage();
     // Switching pages with a field open keeps what was typed.
     doubleClick(sensPoint(0));

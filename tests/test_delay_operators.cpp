@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "ModuleHarness.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 #include "operators/Comb.h"
 #include "operators/DelayLine.h"
@@ -253,7 +254,7 @@ TEST(DelayLine, ModeSwitchConvertsBothTimesThroughTheHost) {
     auto delay = prepared<DelayLine>({{DelayLine::kTimeL, discreteValue(5, 30)}, {DelayLine::kTimeR, discreteValue(6, 30)}},
                                      44100.0f, &host);
     delay->setTempo(120.0f);
-    const int base = 16 + 16 * 1;  // operator slot 1
+    const int base = param::opParam(1, 0);
 
     // Tempo to time: "1/4" = 0.5 s, "1/8" = 0.25 s, as fractions of 4 s.
     delay->valueChanged(DelayLine::kMode, kTimeBased);

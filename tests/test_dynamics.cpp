@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "ModuleHarness.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 #include "operators/CompExp.h"
 #include "operators/Distortion.h"

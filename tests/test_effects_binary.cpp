@@ -11,7 +11,7 @@
 
 #include "ModuleHarness.h"
 #include "PluginHost.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "modules/Conversions.h"
 #include "modules/ModuleTypes.h"
 #include "operators/Comb.h"

@@ -281,8 +281,8 @@ TEST(FactoryPresets, LinesOverrideValuesInAnyOrder) {
     ASSERT_TRUE(parsed.errors.empty()) << describe(parsed.errors);
     const float* v = parsed.values();
     EXPECT_EQ(v[param::opParam(1, 0)], 0.25f);
-    EXPECT_EQ(v[param::kOpType1 + 1], discreteValue(0, 64));
-    EXPECT_EQ(v[param::kModType1 + 2], discreteValue(0, 64));
+    EXPECT_EQ(v[param::kOpType1 + 1], discreteValue(0, kNumTypeSteps));
+    EXPECT_EQ(v[param::kModType1 + 2], discreteValue(0, kNumTypeSteps));
     EXPECT_EQ(v[param::kTempo], 1.0f / 3.0f);
     EXPECT_EQ(v[param::kOutLimiter], 2.5f / 16.0f);
     EXPECT_EQ(v[param::kInToOp1 + 3], 0.75f);
@@ -304,8 +304,8 @@ TEST(FactoryPresets, LinesOverrideValuesInAnyOrder) {
 TEST(FactoryPresets, TypeLabelsSelectTheirDiscreteValue) {
     Parsed parsed = parse(bankText("OP1 type = FORMANT\nOP4 type = SIDEMIX\nMOD1 type = STEP\n"));
     ASSERT_TRUE(parsed.errors.empty()) << describe(parsed.errors);
-    EXPECT_EQ(discreteIndex(parsed.values()[param::kOpType1], 64), 18);
-    EXPECT_EQ(discreteIndex(parsed.values()[param::kOpType1 + 3], 64), 16);
+    EXPECT_EQ(discreteIndex(parsed.values()[param::kOpType1], kNumTypeSteps), 18);
+    EXPECT_EQ(discreteIndex(parsed.values()[param::kOpType1 + 3], kNumTypeSteps), 16);
     EXPECT_EQ(discreteIndex(parsed.values()[param::kModType1], 64), 4);
 }
 

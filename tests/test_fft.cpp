@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "operators/FFT.h"
+#include "modules/MathConstants.h"
 
 using namespace vh;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 
 std::vector<Vec4> randomSignal(int n, unsigned seed) {
     std::mt19937 rng(seed);

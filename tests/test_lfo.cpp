@@ -242,12 +242,12 @@ TEST(Lfo, ModeSwitchConvertsTheRateThroughThePlainSetter) {
     lfo.setSampleRate(kRate);
 
     lfo.valueChanged(LFO::kMode, 0.25f);  // rhythm -> Hz
-    const int rateIndex = 84 + 38 * 2 + LFO::kRate;
+    const int rateIndex = param::modParam(2, LFO::kRate);
     ASSERT_EQ(host.plainSets.size(), 1u);
     EXPECT_EQ(host.plainSets[0].index, rateIndex);
     EXPECT_FLOAT_EQ(host.plainSets[0].value, std::sqrt((2.0f - 0.01f) / 29.99f));
     ASSERT_EQ(host.edits.size(), 1u);  // the mode edit itself is automated
-    EXPECT_EQ(host.edits[0].index, 84 + 38 * 2 + LFO::kMode);
+    EXPECT_EQ(host.edits[0].index, param::modParam(2, LFO::kMode));
     EXPECT_FLOAT_EQ(host.edits[0].value, 0.25f);
 
     lfo.setParameter(LFO::kMode, 0.25f);
@@ -260,7 +260,7 @@ TEST(Lfo, ModeSwitchConvertsTheRateThroughThePlainSetter) {
     EXPECT_EQ(host.plainSets.size(), 2u);
     lfo.valueChanged(LFO::kDepth, 0.3f);
     EXPECT_EQ(host.plainSets.size(), 2u);
-    EXPECT_EQ(host.edits.back().index, 84 + 38 * 2 + LFO::kDepth);
+    EXPECT_EQ(host.edits.back().index, param::modParam(2, LFO::kDepth));
 }
 
 TEST(Lfo, ModeSwitchReadsTheSwitchWithTwoItems) {

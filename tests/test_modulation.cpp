@@ -11,14 +11,14 @@
 #include "AllocationCounter.h"
 #include "ModuleHarness.h"
 #include "PluginHost.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "engine/Plugin.h"
 
 using namespace vh;
 using namespace vh::test;
 
 namespace {
-constexpr int kDestOp1Atten = 3;
+constexpr int kDestOp1Atten = destOpParam(0, 0);
 
 float sourceValue(int source) { return discreteValue(source, kNumSources); }
 float destValue(int dest) { return discreteValue(dest, kNumDestinations); }
@@ -46,14 +46,14 @@ struct ModHost : PluginHost {
 TEST(Modulation, NeutralSensitivityContributesNothing) {
     ModHost host;
     host.set(param::kKnob1, 1.0f);
-    host.route(0, 4, kDestOp1Atten, 0.5f);
+    host.route(0, kSourceKnob1, kDestOp1Atten, 0.5f);
     EXPECT_NEAR(host.level(), 1.0f, 1e-4f);
 }
 
 TEST(Modulation, KnobPullsTheAttenuationDown) {
     ModHost host;
     host.set(param::kKnob1, 1.0f);
-    host.route(0, 4, kDestOp1Atten, 0.0f);  // -1
+    host.route(0, kSourceKnob1, kDestOp1Atten, 0.0f);  // -1
     EXPECT_NEAR(host.level(8192), 0.0f, 1e-4f);
     host.set(param::kKnob1, 0.5f);
     EXPECT_NEAR(host.level(8192), 0.125f, 1e-3f);  // (1 - 0.5)^3
@@ -64,17 +64,17 @@ TEST(Modulation, SlotsOnOneDestinationAddBeforeTheClamp) {
     host.set(16, 0.8f);
     host.set(param::kKnob1, 0.5f);
     host.set(param::kKnob1 + 1, 0.5f);
-    host.route(0, 4, kDestOp1Atten, 1.0f);
-    host.route(1, 5, kDestOp1Atten, 1.0f);
+    host.route(0, kSourceKnob1, kDestOp1Atten, 1.0f);
+    host.route(1, kSourceKnob1 + 1, kDestOp1Atten, 1.0f);
     EXPECT_NEAR(host.level(8192), 1.0f, 1e-3f);  // 0.8 + 0.5 + 0.5 clamped to 1
-    host.route(1, 5, kDestOp1Atten, 0.0f);        // +0.5 - 0.5
+    host.route(1, kSourceKnob1 + 1, kDestOp1Atten, 0.0f);        // +0.5 - 0.5
     EXPECT_NEAR(host.level(8192), 0.512f, 1e-3f);
 }
 
 TEST(Modulation, SwitchedOffSlotStopsAtTheNextTick) {
     ModHost host;
     host.set(param::kKnob1 + 2, 1.0f);
-    host.route(2, 6, kDestOp1Atten, 0.0f);
+    host.route(2, kSourceKnob1 + 2, kDestOp1Atten, 0.0f);
     EXPECT_NEAR(host.level(8192), 0.0f, 1e-4f);
     host.set(param::kSlotStatus, (4 + 0.5f) / 65536.0f);  // bit 2: slot 3
     EXPECT_NEAR(host.level(256), 1.0f, 1e-4f);
@@ -84,26 +84,26 @@ TEST(Modulation, SensitivityModulationActsOneTickLater) {
     ModHost host;
     host.set(16, 0.0f);
     host.set(param::kKnob1, 1.0f);
-    host.route(0, 4, kDestOp1Atten, 0.5f);  // neutral on its own
-    host.route(1, 4, 243, 1.0f);           // slot 2 raises slot 1's sensitivity to +1
+    host.route(0, kSourceKnob1, kDestOp1Atten, 0.5f);  // neutral on its own
+    host.route(1, kSourceKnob1, kDestSens, 1.0f);           // slot 2 raises slot 1's sensitivity to +1
     EXPECT_NEAR(host.level(8192), 1.0f, 1e-3f);
 }
 
 TEST(Modulation, MatrixAndMainDestinations) {
     ModHost host;
     host.set(param::kKnob1, 1.0f);
-    host.route(0, 4, 219, 0.0f);  // IN->OP1 pulled to 0
+    host.route(0, kSourceKnob1, kDestInToOp, 0.0f);  // IN->OP1 pulled to 0
     EXPECT_NEAR(host.level(8192), 0.0f, 1e-4f);
-    host.route(0, 4, 2, 0.25f);  // MAIN OUTPUT: 0.5 - 0.5 = 0
+    host.route(0, kSourceKnob1, kDestMainOutput, 0.25f);  // MAIN OUTPUT: 0.5 - 0.5 = 0
     EXPECT_NEAR(host.level(8192), 0.0f, 1e-4f);
-    host.route(0, 4, 2, 0.75f);  // 0.5 + 0.5: 4 * 1^2
+    host.route(0, kSourceKnob1, kDestMainOutput, 0.75f);  // 0.5 + 0.5: 4 * 1^2
     EXPECT_NEAR(host.level(8192), 4.0f, 1e-2f);
 }
 
 TEST(Modulation, NoteSourcesFollowHeldNotes) {
     ModHost host;
     host.set(16, 0.0f);
-    host.route(0, 141, kDestOp1Atten, 1.0f);  // note on opens the gain
+    host.route(0, kSourceNoteOn, kDestOp1Atten, 1.0f);  // note on opens the gain
     EXPECT_NEAR(host.level(), 0.0f, 1e-4f);
     host.sendMidi({{{0, 0x90, 60, 100}}, {{10, 0x90, 64, 50}}, {{20, 0x80, 64, 0}}});
     EXPECT_NEAR(host.level(), 1.0f, 1e-4f);  // 60 still held
@@ -111,18 +111,18 @@ TEST(Modulation, NoteSourcesFollowHeldNotes) {
     EXPECT_NEAR(host.level(), 0.0f, 1e-4f);
 
     // Note number of the last note, and velocity of the last new note.
-    host.route(0, 142, kDestOp1Atten, 1.0f);
+    host.route(0, kSourceNoteOn + 1, kDestOp1Atten, 1.0f);
     host.sendMidi({{{0, 0x90, 60, 100}}, {{1, 0x90, 64, 50}}, {{2, 0x80, 64, 0}}});
     float v = 64.0f / 127.0f;
     EXPECT_NEAR(host.level(), v * v * v, 1e-3f);
-    host.route(0, 145, kDestOp1Atten, 1.0f);
+    host.route(0, kSourceNoteOn + 4, kDestOp1Atten, 1.0f);
     v = 50.0f / 127.0f;
     EXPECT_NEAR(host.level(), v * v * v, 1e-3f);
 }
 
 TEST(Modulation, PitchBendIsBipolar) {
     ModHost host;
-    host.route(0, 144, kDestOp1Atten, 1.0f);
+    host.route(0, kSourceNoteOn + 3, kDestOp1Atten, 1.0f);
     host.sendMidi({{{0, 0xE0, 0, 64}}});  // centre
     EXPECT_NEAR(host.level(), 1.0f, 1e-4f);
     host.sendMidi({{{0, 0xE0, 0, 0}}});  // lowest: -1
@@ -132,7 +132,7 @@ TEST(Modulation, PitchBendIsBipolar) {
 TEST(Modulation, ControllerSourceAndNames) {
     ModHost host;
     host.set(16, 0.0f);
-    host.route(0, 12 + 74, kDestOp1Atten, 1.0f);
+    host.route(0, kSourceCc0 + 74, kDestOp1Atten, 1.0f);
     host.sendMidi({{{0, 0xB3, 74, 127}}});  // any channel
     EXPECT_NEAR(host.level(), 1.0f, 1e-4f);
     EXPECT_EQ(host.display(param::kSlotSens1), "100.0");

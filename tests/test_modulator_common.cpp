@@ -8,6 +8,7 @@
 #include "modulators/ENV.h"
 #include "modulators/LFO.h"
 #include "modulators/STEP.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 
 using namespace vh;
@@ -21,7 +22,7 @@ TEST(ModulatorTypes, FactoryBuildsEachModulator) {
         mod->getTypeName(name);
         EXPECT_STREQ(name, modulatorTypeLabel(t));
         EXPECT_EQ(mod->getNumParameters(), counts[t]);
-        EXPECT_EQ(mod->globalIndex(0), 84 + 38 * 3);
+        EXPECT_EQ(mod->globalIndex(0), param::modParam(3, 0));
         // Every parameter starts at its default (the step state is stored as 0.5).
         for (int i = 0; i < mod->getNumParameters(); ++i) {
             if (t == kModStep && i == STEP::kState) continue;

@@ -7,7 +7,7 @@
 
 #include "ModuleHarness.h"
 #include "PluginHost.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "modulators/LFO.h"
 #include "modulators/STEP.h"
 

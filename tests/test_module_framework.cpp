@@ -9,6 +9,7 @@
 
 #include "modules/Conversions.h"
 #include "modules/Empty.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 #include "operators/Gain.h"
 
@@ -21,7 +22,7 @@ TEST(Conversions, DiscreteChoiceRule) {
     EXPECT_FLOAT_EQ(discreteValue(2, 5), 0.5f);
     EXPECT_EQ(discreteIndex(-3.0f, 5), 0);
     EXPECT_EQ(discreteIndex(NAN, 5), 0);
-    EXPECT_EQ(discreteIndex(7.0f, 64), 63);
+    EXPECT_EQ(discreteIndex(7.0f, kNumTypeSteps), kNumTypeSteps - 1);
     for (int i = 0; i < 260; ++i) EXPECT_EQ(discreteIndex(discreteValue(i, 260), 260), i);
 }
 
@@ -145,5 +146,5 @@ TEST(ModuleBase, EmptyModulatorIsSilentAndNamesNothing) {
     empty.getParameterDisplay(5, text);
     EXPECT_STREQ(text, "");
     EXPECT_FALSE(empty.isModulatable(0));
-    EXPECT_EQ(empty.globalIndex(3), 84 + 38 * 2 + 3);
+    EXPECT_EQ(empty.globalIndex(3), param::modParam(2, 3));
 }

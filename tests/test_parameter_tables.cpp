@@ -9,6 +9,7 @@
 
 #include "modulators/ADSR.h"
 #include "modulators/LFO.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 #include "modules/ParameterTable.h"
 #include "operators/CompExp.h"

@@ -7,14 +7,15 @@
 
 #include "ModuleHarness.h"
 #include "PluginHost.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 
 using namespace vh;
 using namespace vh::test;
 
 namespace {
-float typeValue(int type) { return discreteValue(type, 64); }
+float typeValue(int type) { return discreteValue(type, kNumTypeSteps); }
 
 // Steady-state gain of the plug-in for a 1 kHz sine (left channel).
 double gainThrough(PluginHost& host, size_t n = 8192) {
@@ -139,7 +140,7 @@ TEST(Parameters, AttenuationAndMatrixGainsAreAudible) {
 TEST(Parameters, SameTypeDoesNotRecreateTheModule) {
     Opened host;
     host.set(16, 0.5f);
-    host.set(12, 0.9f / 64.0f);  // still type 0
+    host.set(12, 0.9f / kNumTypeSteps);  // still type 0
     EXPECT_NEAR(gainThrough(host), 0.125, 1e-3);
 }
 
@@ -151,7 +152,7 @@ TEST(Parameters, TypeChangeFromTheHostKeepsModuleAndMirrorInStep) {
     host.set(12, typeValue(8));  // DELAY
     EXPECT_EQ(host.display(12), "DELAY");
     auto delay = vh::createOperator(8, 0, nullptr);
-    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(host.get(16 + i), delay->getParameterDefault(i)) << i;
+    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(host.get(param::opParam(0, i)), delay->getParameterDefault(i)) << i;
     host.set(12, typeValue(0));  // back to GAIN at its remembered 0.5
     EXPECT_FLOAT_EQ(host.get(16), 0.5f);
     EXPECT_NEAR(gainThrough(host), 0.125, 1e-3);
@@ -159,8 +160,8 @@ TEST(Parameters, TypeChangeFromTheHostKeepsModuleAndMirrorInStep) {
 
 TEST(Parameters, TypeChangeClearsDestinationsOfTheSlot) {
     Opened host;
-    float toOp1Atten = discreteValue(3, 260);
-    float toOp2Atten = discreteValue(3 + 16, 260);
+    float toOp1Atten = discreteValue(destOpParam(0, 0), kNumDestinations);
+    float toOp2Atten = discreteValue(destOpParam(1, 0), kNumDestinations);
     host.set(331, toOp1Atten);
     host.set(332, toOp2Atten);
     host.set(12, typeValue(13));
@@ -199,7 +200,7 @@ TEST(Parameters, EditorPagesAnswerTheirChoice) {
 
 TEST(Parameters, FilterToFilterKeepsModulationDestinations) {
     Opened host;
-    float toOp1Param1 = discreteValue(3 + 1, 260);
+    float toOp1Param1 = discreteValue(destOpParam(0, 1), kNumDestinations);
     host.set(12, typeValue(2));  // SVF
     host.set(331, toOp1Param1);
     host.set(12, typeValue(1));  // BIQUAD: still a filter
@@ -210,9 +211,9 @@ TEST(Parameters, FilterToFilterKeepsModulationDestinations) {
     host.set(12, typeValue(1));  // from GAIN to a filter: reset
     EXPECT_FLOAT_EQ(host.get(331), discreteValue(259, 260));
     // Modulator replacement always resets its destinations.
-    host.set(80, discreteValue(1, 64));
-    host.set(332, discreteValue(67, 260));
-    host.set(80, discreteValue(2, 64));
+    host.set(80, typeValue(1));
+    host.set(332, discreteValue(destModParam(0, 0), kNumDestinations));
+    host.set(80, typeValue(2));
     EXPECT_FLOAT_EQ(host.get(332), discreteValue(259, 260));
 }
 
@@ -225,7 +226,7 @@ TEST(Parameters, EveryModuleTypeRunsInsideThePlugin) {
             for (int s = 0; s < 4; ++s) host.set(12 + s, typeValue(type));
             host.set(80, typeValue(1 + type % 4));
             host.set(param::kSlotSource1, discreteValue(0, 149));
-            host.set(param::kSlotDest1, discreteValue(3 + 1, 260));
+            host.set(param::kSlotDest1, discreteValue(destOpParam(0, 1), kNumDestinations));
             host.set(param::kSlotSens1, 1.0f);
             for (int i = 16; i < 80; ++i) host.set(i, (i + type) % 2 ? 1.0f : 0.0f);
             for (int i = 257; i < 273; ++i) host.set(i, 1.0f);  // every feedback path open

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "ModuleHarness.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 #include "operators/Pitch.h"
 

@@ -9,7 +9,7 @@
 
 #include "ModuleHarness.h"
 #include "PluginHost.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 
 using namespace vh;
 using namespace vh::test;
@@ -178,7 +178,7 @@ TEST(PluginBinary, PowerOffPassesTheDrySignal) {
     disableLimiter(host);
     host.set(param::kPower, 0.0f);
     host.set(param::kDryDly, 0.0f);
-    host.set(param::kOpType1 + 0, discreteValue(13, 64));  // even with a stereo operator in the chain
+    host.set(param::kOpType1 + 0, discreteValue(13, kNumTypeSteps));  // even with a stereo operator in the chain
     auto s = noise(2048, 0.5);
     std::vector<float> l = s, r = s;
     host.process(l, r);
@@ -222,7 +222,7 @@ TEST(PluginBinary, SideChainFallsBackToTheMainInput) {
     host.connectedInputs = 2;  // no side-chain pins
     ASSERT_TRUE(host.open());
     disableLimiter(host);
-    host.set(param::kOpType1, discreteValue(16, 64));  // SIDEMIX at 100 % side-chain
+    host.set(param::kOpType1, discreteValue(16, kNumTypeSteps));  // SIDEMIX at 100 % side-chain
     auto s = sine(440.0, 44100.0, 4096, 0.5);
     std::vector<float> l = s, r = s;
     host.process(l, r);
@@ -315,7 +315,7 @@ TEST(PluginBinary, SampleRateChangesWhileProcessingStayInsideTheBuffers) {
     auto s = noise(2048, 10.0);
     for (int round = 0; round < 5; ++round) {
         for (int slot = 0; slot < 4; ++slot) host.set(12 + slot, discreteValue((round * 4 + slot) % 19, 64));
-        host.set(80, discreteValue(1 + round % 4, 64));
+        host.set(param::kModType1, discreteValue(1 + round % 4, kNumTypeSteps));
         for (float rate : {8000.0f, 384000.0f, 11025.0f, 192000.0f, 44100.0f}) {
             host.call(vst::effSetSampleRate, 0, 0, nullptr, rate);
             std::vector<float> l = s, r = s;
@@ -359,7 +359,7 @@ TEST(PluginBinary, StoredValuesHaveNamesLabelsAndTexts) {
     EXPECT_EQ(host.display(param::kOpBypass1 + 3), "bypass");
     EXPECT_EQ(host.name(param::kModBypass1 + 1), "MOD2 bypass");
 
-    host.set(param::kModType1, discreteValue(1, 64));  // LFO
+    host.set(param::kModType1, discreteValue(1, kNumTypeSteps));  // LFO
     host.set(param::kSlotSource1, discreteValue(0, kNumSources));
     EXPECT_EQ(host.name(param::kSlotSource1), "SLOT1 SRC");
     EXPECT_EQ(host.display(param::kSlotSource1), "MOD 1: LFO");
@@ -451,14 +451,14 @@ TEST(PluginBinary, ParameterMemoryKeepsRealTypesOnly) {
     PluginHost host;
     ASSERT_TRUE(host.open());
     const int delay = 8, unassigned = 40;
-    host.set(param::kOpType1, discreteValue(delay, 64));
+    host.set(param::kOpType1, discreteValue(delay, kNumTypeSteps));
     host.set(param::opParam(0, 2), 0.625f);
-    host.set(param::kOpType1, discreteValue(unassigned, 64));
+    host.set(param::kOpType1, discreteValue(unassigned, kNumTypeSteps));
     EXPECT_EQ(host.get(param::opParam(0, 2)), 0.0f);
     host.set(param::opParam(0, 2), 0.3f);
-    host.set(param::kOpType1, discreteValue(delay, 64));
+    host.set(param::kOpType1, discreteValue(delay, kNumTypeSteps));
     EXPECT_EQ(host.get(param::opParam(0, 2)), 0.625f);
-    host.set(param::kOpType1, discreteValue(unassigned, 64));
+    host.set(param::kOpType1, discreteValue(unassigned, kNumTypeSteps));
     EXPECT_EQ(host.get(param::opParam(0, 2)), 0.0f);
     std::vector<float> l(512, 0.2f), r(512, 0.2f);
     host.process(l, r);

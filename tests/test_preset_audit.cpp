@@ -13,15 +13,15 @@
 
 #include "PluginHost.h"
 #include "engine/FactoryPresets.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "engine/Plugin.h"
 #include "tools/Audit.h"
+#include "modules/MathConstants.h"
 
 using vh::test::PluginHost;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 
 // The sanitiser build runs the same checks at fewer other rates. The signals
 // keep their lengths: the rules judge levels and clipping over the whole
@@ -87,7 +87,7 @@ struct Stereo {
 Stereo sine(double hz, double seconds, double amplitude = 0.25, double rate = 44100.0) {
     Stereo s;
     s.left.resize(static_cast<size_t>(seconds * rate));
-    for (size_t i = 0; i < s.left.size(); ++i) s.left[i] = static_cast<float>(amplitude * std::sin(2 * kPi * hz * i / rate));
+    for (size_t i = 0; i < s.left.size(); ++i) s.left[i] = static_cast<float>(amplitude * std::sin(2 * vh::kPi * hz * i / rate));
     s.right = s.left;
     return s;
 }
@@ -114,7 +114,7 @@ double sineGainDb(PluginHost& host, double hz, double rate = 44100.0) {
 
 // Magnitude of one frequency in a signal (Goertzel).
 double magnitudeAt(const std::vector<float>& x, size_t from, double hz, double rate) {
-    const double w = 2 * kPi * hz / rate, c = 2 * std::cos(w);
+    const double w = 2 * vh::kPi * hz / rate, c = 2 * std::cos(w);
     double s1 = 0.0, s2 = 0.0;
     for (size_t i = from; i < x.size(); ++i) {
         const double s0 = x[i] + c * s1 - s2;

@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "PluginHost.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "engine/Plugin.h"
 #include "engine/PresetStore.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "PluginHost.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "modules/Conversions.h"
 #include "tests/ModuleHarness.h"
 

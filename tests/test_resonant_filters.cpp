@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ModuleHarness.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 #include "operators/Biquad.h"
 #include "operators/FilterControls.h"

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "ModuleHarness.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 #include "modules/Rhythm.h"
 #include "operators/Reverb2.h"
@@ -552,7 +553,7 @@ TEST(Reverb2, EditorConversions) {
 TEST(Reverb2, PreModeSwitchConvertsPretime) {
     RecordingHost host;
     Reverb2 rv(2, &host);
-    const int premode = 16 + 16 * 2 + 4, pretime = premode + 1;
+    const int premode = param::opParam(2, 4), pretime = premode + 1;
     rv.setTempo(100.0f);
 
     // time -> tempo: 0.3 s at 100 bpm is nearest to "1/8" (0.3 s exactly).

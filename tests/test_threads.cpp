@@ -17,8 +17,9 @@
 #include "AllocationCounter.h"
 #include "PluginHost.h"
 #include "PrivateXServer.h"
-#include "engine/ParameterLayout.h"
+#include "modules/ParameterLayout.h"
 #include "engine/Plugin.h"
+#include "engine/ModuleFactory.h"
 #include "modules/ModuleTypes.h"
 
 using namespace vh;

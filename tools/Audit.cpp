@@ -11,6 +11,7 @@
 #include "operators/FFT.h"
 #include "tools/AuditRules.h"
 #include "tools/TestSignal.h"
+#include "modules/MathConstants.h"
 
 namespace vhtool {
 
@@ -117,7 +118,7 @@ template <class Visit>
 void forEachSpectrum(const std::vector<float>& x, int size, Visit visit) {
     std::vector<Vec4> data(size), re(size / 2 + 1), im(size / 2 + 1);
     std::vector<float> window(size);
-    for (int j = 0; j < size; ++j) window[j] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * M_PI * j / size));
+    for (int j = 0; j < size; ++j) window[j] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * vh::kPi * j / size));
     const int hop = size / 2;
     const int frames = x.size() >= size_t(size) ? static_cast<int>((x.size() - size) / hop) + 1 : 0;
     std::vector<double> power(size / 2 + 1);

@@ -1,11 +1,11 @@
 #include "tools/TestSignal.h"
+#include "modules/MathConstants.h"
 
 #include <cmath>
 
 namespace vhtool {
 
 namespace {
-constexpr double kPi = 3.14159265358979323846;
 double noteHz(int midi) { return 440.0 * std::pow(2.0, (midi - 69) / 12.0); }
 }  // namespace
 
@@ -25,12 +25,12 @@ Audio makeTestSignal(int sampleRate, double seconds) {
         // Plucked note: a few harmonics with a fast decay, panned by pitch.
         double f = noteHz(arpeggio[index % 8]);
         double pluck = 0.0;
-        for (int h = 1; h <= 5; ++h) pluck += std::sin(2 * kPi * f * h * local) / (h * h) * std::exp(-local * (6.0 + 3 * h));
+        for (int h = 1; h <= 5; ++h) pluck += std::sin(2 * vh::kPi * f * h * local) / (h * h) * std::exp(-local * (6.0 + 3 * h));
         double pan = 0.5 + 0.35 * std::sin(index * 1.3);
         // Chord pad changing every two seconds.
         const int* chord = chords[static_cast<int>(t / 2.0) % 4];
         double pad = 0.0;
-        for (int k = 0; k < 3; ++k) pad += std::sin(2 * kPi * noteHz(chord[k]) * t + k);
+        for (int k = 0; k < 3; ++k) pad += std::sin(2 * vh::kPi * noteHz(chord[k]) * t + k);
         pad *= 0.06 * (1.0 - std::exp(-t * 3.0));
         // A click on every beat.
         double beat = std::fmod(t, 0.5);

@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "engine/Plugin.h"
+#include "modules/ModuleTypes.h"
 #include "tools/Audit.h"
 #include "tools/TestSignal.h"
 #include "tools/XScreenshot.h"
@@ -182,9 +183,9 @@ int fail(const std::string& message) {
 // phrase, cut from off-screen pictures of the editor into one sheet: the
 // nineteen operators in rows of five, then the five modulators.
 int contactSheet(Host& host, const std::string& outPath) {
-    constexpr int kOperatorTypes = 19, kModulatorTypes = 5, kTypeSteps = 64;
+    using vh::kNumModulatorTypes, vh::kNumOperatorTypes;
     constexpr int kColumns = 5, kCellW = 226, kCellH = 170;
-    const int rows = (kOperatorTypes + kColumns - 1) / kColumns + 1;
+    const int rows = (kNumOperatorTypes + kColumns - 1) / kColumns + 1;
     // Panels with their type selectors: (x, y) of the window's module areas.
     constexpr double kOpArea[2] = {544, 40}, kModArea[2] = {60, 40};
     AEffect* e = host.effect();
@@ -198,10 +199,10 @@ int contactSheet(Host& host, const std::string& outPath) {
     std::vector<float> side(block, 0.0f), outL(block), outR(block);
     std::string shot = outPath + ".panel.png";
     int failures = 0;
-    for (int i = 0; i < kOperatorTypes + kModulatorTypes; ++i) {
-        const bool modulator = i >= kOperatorTypes;
-        const int type = modulator ? i - kOperatorTypes : i;
-        e->setParameter(e, modulator ? 80 : 12, (type + 0.5f) / kTypeSteps);
+    for (int i = 0; i < kNumOperatorTypes + kNumModulatorTypes; ++i) {
+        const bool modulator = i >= kNumOperatorTypes;
+        const int type = modulator ? i - kNumOperatorTypes : i;
+        e->setParameter(e, modulator ? vh::param::kModType1 : vh::param::kOpType1, vh::discreteValue(type, vh::kNumTypeSteps));
         for (size_t pos = 0; pos + block <= demo.frames(); pos += block) {
             float* in[4] = {demo.channels[0].data() + pos, demo.channels[1].data() + pos, side.data(), side.data()};
             float* out[2] = {outL.data(), outR.data()};
@@ -229,7 +230,7 @@ int contactSheet(Host& host, const std::string& outPath) {
     const bool written = cairo_surface_write_to_png(sheet, outPath.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(sheet);
     if (failures || !written) return fail("could not draw the contact sheet to " + outPath);
-    std::printf("%d panels drawn to %s\n", kOperatorTypes + kModulatorTypes, outPath.c_str());
+    std::printf("%d panels drawn to %s\n", kNumOperatorTypes + kNumModulatorTypes, outPath.c_str());
     return 0;
 }
 
@@ -419,7 +420,7 @@ int main(int argc, char** argv) {
         host.vendor(vh::kVendorGetSelection, selection);
         int first = listBank >= 0 ? listBank : 0, last = listBank >= 0 ? listBank : 2;
         for (int b = first; b <= last; ++b)
-            for (int p = 0; p < 64; ++p) {
+            for (int p = 0; p < vh::kPresetsPerBank; ++p) {
                 vh::VendorPresetName name{b, p, {}};
                 if (!host.vendor(vh::kVendorGetPresetName, &name)) return fail("no such bank");
                 std::printf("%d:%02d\t%s%s\n", b, p, name.name, (b == selection[0] && p == selection[1]) ? "\t*" : "");
