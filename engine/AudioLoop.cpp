@@ -87,6 +87,7 @@ inline float smoothTowards(float smoothed, float target, float coefficient) {
 }  // namespace
 
 inline void Plugin::smoothControls() {
+    if (mControlsSettled) return;
     const float c30 = mSmoothing30;
     const Vec4 coefficient(c30);
     for (int k = 0; k < kNumKnobs; k += 4) {
@@ -97,12 +98,33 @@ inline void Plugin::smoothControls() {
     mInputSmoothed = smoothTowards(mInputSmoothed, mInput, c30);
     mMixSmoothed = smoothTowards(mMixSmoothed, mMix, c30);
     mOutputSmoothed = smoothTowards(mOutputSmoothed, mOutput, c30);
+    noteControlsSettled();
+}
+
+// Once every smoothed value equals its target, smoothing leaves them as they
+// are (a step of exactly 0, then the landing on the target itself) and need
+// not run. Only this thread changes the targets during a block: MIDI and the
+// control tick, after which this is asked again.
+void Plugin::noteControlsSettled() {
+    bool settled = mInputSmoothed == mInput && mMixSmoothed == mMix && mOutputSmoothed == mOutput;
+    for (int k = 0; k < kNumKnobs; ++k) settled = settled && mKnobSmoothed[k] == mKnob[k];
+    mControlsSettled = settled;
 }
 
 // The modulators read the taps and write their outputs (an unused slot's is
 // 0 without running it); the active factors (before this sample's ramp step)
 // then scale all four outputs at once.
 inline void Plugin::runModulators() {
+    // With every slot unused all four outputs are 0 (0 times an active
+    // factor); written once, they stay so.
+    if (mModsAllSilent) {
+        if (mModOutsLive) {
+            for (int m = 0; m < kNumModulatorSlots; ++m) mModOutL[m] = mModOutR[m] = 0.0f;
+            mModOutsLive = false;
+        }
+        return;
+    }
+    mModOutsLive = true;
     for (int m = 0; m < kNumModulatorSlots; ++m) {
         if (mModSilent[m]) {
             mModOutL[m] = mModOutR[m] = 0.0f;
@@ -153,15 +175,24 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
 
     const Vec4 encL = Vec4::load(mEncode[0]) * opInL + Vec4::load(mEncode[2]) * opInR;
     const Vec4 encR = Vec4::load(mEncode[1]) * opInL + Vec4::load(mEncode[3]) * opInR;
-    alignas(16) float pairL[kNumOperatorSlots];
-    alignas(16) float pairR[kNumOperatorSlots];
-    encL.store(pairL);
-    encR.store(pairR);
-    for (int s = 0; s < kNumOperatorSlots; ++s) {
-        if (mOpReadsTaps[s]) mOps[s]->setInputs(mTapL, mTapR);
-        mOps[s]->processSample(&pairL[s], &pairR[s]);
+    // An operator that passes its pair through unchanged is not called; when
+    // none is called the encoded pairs are the processed ones.
+    unsigned running = 0;
+    for (int s = 0; s < kNumOperatorSlots; ++s) running |= unsigned(!mOps[s]->passesThrough()) << s;
+    Vec4 l = encL, r = encR;
+    if (running != 0) {
+        alignas(16) float pairL[kNumOperatorSlots];
+        alignas(16) float pairR[kNumOperatorSlots];
+        encL.store(pairL);
+        encR.store(pairR);
+        for (int s = 0; s < kNumOperatorSlots; ++s) {
+            if (!(running & (1u << s))) continue;
+            if (mOpReadsTaps[s]) mOps[s]->setInputs(mTapL, mTapR);
+            mOps[s]->processSample(&pairL[s], &pairR[s]);
+        }
+        l = gatherWritten(pairL);
+        r = gatherWritten(pairR);
     }
-    const Vec4 l = gatherWritten(pairL), r = gatherWritten(pairR);
     const Vec4 decL = Vec4::load(mDecode[0]) * l + Vec4::load(mDecode[2]) * r;
     const Vec4 decR = Vec4::load(mDecode[1]) * l + Vec4::load(mDecode[3]) * r;
 
@@ -216,6 +247,7 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
     auto read = [](const Sample* buffer, int32_t n) { return buffer != nullptr ? toFloat(buffer[n]) : 0.0f; };
 
     resolveSources();
+    noteControlsSettled();
     int nextEvent = 0;
 
     float* const dryRingL = mDryL.data();
@@ -233,12 +265,16 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
 
         smoothControls();
 
-        while (nextEvent < mNumPendingMidi && mPendingMidi[nextEvent].deltaFrames == n)
-            applyMidi(mPendingMidi[nextEvent++].data);
+        if (nextEvent < mNumPendingMidi && mPendingMidi[nextEvent].deltaFrames == n) {
+            while (nextEvent < mNumPendingMidi && mPendingMidi[nextEvent].deltaFrames == n)
+                applyMidi(mPendingMidi[nextEvent++].data);
+            noteControlsSettled();
+        }
 
         if (++mTickCounter >= kControlTick) {
             mTickCounter = 0;
             controlTick();
+            noteControlsSettled();
         }
 
         // Taps [kTapOp1..] and [kTapWetSum] already hold last sample's values.

@@ -158,6 +158,7 @@ private:
     void readTransport(int32_t frames);
     // Per-sample stages of the audio loop, in the order they run.
     void smoothControls();
+    void noteControlsSettled();
     void runModulators();
     void advanceRamps();
     // Routes the input and last sample's operator outputs into the four
@@ -308,6 +309,11 @@ private:
     bool mOpReadsTaps[kNumOperatorSlots] = {};
     bool mModReadsTaps[kNumModulatorSlots] = {};
     bool mModSilent[kNumModulatorSlots] = {};
+    bool mModsAllSilent = false;
+    // Whether the modulator outputs may hold anything but 0.
+    bool mModOutsLive = true;
+    // Whether every smoothed main control and knob equals its target.
+    bool mControlsSettled = false;
     // Modules installed since their slot's parameters were last all applied.
     bool mOpFresh[kNumOperatorSlots] = {};
     bool mModFresh[kNumModulatorSlots] = {};
