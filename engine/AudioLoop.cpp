@@ -16,12 +16,6 @@ namespace vh {
 namespace {
 constexpr float kOperatorInputLimit = 1000.0f;
 
-template <typename T>
-float toFloat(T x) {
-    float f = static_cast<float>(x);
-    return std::isfinite(f) ? f : 0.0f;
-}
-
 // Raises a meter to a peak (already an absolute value) if that is larger.
 inline void raiseMeter(std::atomic<float>& meter, float peak) {
     if (peak > meter.load(std::memory_order_relaxed)) meter.store(peak, std::memory_order_relaxed);
@@ -101,14 +95,31 @@ inline void Plugin::smoothControls() {
     noteControlsSettled();
 }
 
-// Once every smoothed value equals its target, smoothing leaves them as they
-// are (a step of exactly 0, then the landing on the target itself) and need
-// not run. Only this thread changes the targets during a block: MIDI and the
-// control tick, after which this is asked again.
 void Plugin::noteControlsSettled() {
     bool settled = mInputSmoothed == mInput && mMixSmoothed == mMix && mOutputSmoothed == mOutput;
     for (int k = 0; k < kNumKnobs; ++k) settled = settled && mKnobSmoothed[k] == mKnob[k];
     mControlsSettled = settled;
+}
+
+// Which per-sample stages can be left out because they would change nothing.
+// During a block only this thread changes what they depend on, in MIDI
+// handling and the control tick, after which this is asked again.
+// - Once every smoothed value equals its target, smoothing leaves them as
+//   they are (a step of exactly 0, then the landing on the target itself).
+// - Operators that pass their pairs through unchanged need not be called.
+// - A main gain ramp with a zero increment stays where it is (unless it
+//   stood at -0, which adding +0 would turn into +0).
+void Plugin::noteSkippableWork() {
+    noteControlsSettled();
+
+    unsigned running = 0;
+    for (int s = 0; s < kNumOperatorSlots; ++s) running |= unsigned(!mOps[s]->passesThrough()) << s;
+    mOpsRunning = running;
+
+    bool moving = false;
+    for (const Ramp* gains : {mInputGain, mMixGain, mOutputGain})
+        for (int c = 0; c < 2; ++c) moving = moving || gains[c].increment != 0.0f || std::signbit(gains[c].current);
+    mMainRamping = moving;
 }
 
 // The modulators read the taps and write their outputs (an unused slot's is
@@ -138,14 +149,15 @@ inline void Plugin::runModulators() {
     (gatherWritten(mModOutR) * active).store(mModOutR);
 }
 
-// Matrix and active-factor ramps run only while a tick left them moving
-// (adding a zero increment would change nothing).
+// Main-gain, matrix and active-factor ramps run only while a tick left them
+// moving (adding a zero increment would change nothing).
 inline void Plugin::advanceRamps() {
-    for (int c = 0; c < 2; ++c) {
-        mInputGain[c].next();
-        mMixGain[c].next();
-        mOutputGain[c].next();
-    }
+    if (mMainRamping)
+        for (int c = 0; c < 2; ++c) {
+            mInputGain[c].next();
+            mMixGain[c].next();
+            mOutputGain[c].next();
+        }
     if (mMatrixRamping)
         for (int c = 0; c < 2; ++c)
             for (int e = 0; e < kMatrixSize; e += 4)
@@ -176,9 +188,10 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
     const Vec4 encL = Vec4::load(mEncode[0]) * opInL + Vec4::load(mEncode[2]) * opInR;
     const Vec4 encR = Vec4::load(mEncode[1]) * opInL + Vec4::load(mEncode[3]) * opInR;
     // An operator that passes its pair through unchanged is not called; when
-    // none is called the encoded pairs are the processed ones.
-    unsigned running = 0;
-    for (int s = 0; s < kNumOperatorSlots; ++s) running |= unsigned(!mOps[s]->passesThrough()) << s;
+    // none is called the encoded pairs are the processed ones. (Its pair is
+    // the result of arithmetic under flush-to-zero, never a denormal that a
+    // multiplication by 1 would have flushed.)
+    const unsigned running = mOpsRunning;
     Vec4 l = encL, r = encR;
     if (running != 0) {
         alignas(16) float pairL[kNumOperatorSlots];
@@ -244,10 +257,20 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
     // A host that calls output 1 unconnected may still read the buffer it
     // passed: it gets the right channel too, never stale memory.
     Sample* outRExtra = (out1 != nullptr && !out1Connected) ? out1 : nullptr;
-    auto read = [](const Sample* buffer, int32_t n) { return buffer != nullptr ? toFloat(buffer[n]) : 0.0f; };
+    // A missing input reads as silence: its index mask is 0, so every sample
+    // reads the same zero. The four inputs are then cleaned of non-finite
+    // values side by side.
+    const Sample silence = 0;
+    struct Input {
+        const Sample* buffer;
+        int32_t mask;
+    };
+    auto input = [&silence](const Sample* buffer) { return buffer ? Input{buffer, -1} : Input{&silence, 0}; };
+    const Input readL = input(inL), readR = input(inR), readSideL = input(sideL), readSideR = input(sideR);
+    auto read = [](const Input& in, int32_t n) { return static_cast<float>(in.buffer[n & in.mask]); };
 
     resolveSources();
-    noteControlsSettled();
+    noteSkippableWork();
     int nextEvent = 0;
 
     float* const dryRingL = mDryL.data();
@@ -258,23 +281,24 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
 
     for (int32_t n = 0; n < frames; ++n) {
         // Read everything of this index before writing: buffers may be shared.
-        float xL = read(inL, n) * mInputGain[0].current;
-        float xR = read(inR, n) * mInputGain[1].current;
-        float scL = read(sideL, n);
-        float scR = read(sideR, n);
+        const Vec4 in = finiteOrZero(Vec4(read(readL, n), read(readR, n), read(readSideL, n), read(readSideR, n)));
+        float xL = in[0] * mInputGain[0].current;
+        float xR = in[1] * mInputGain[1].current;
+        float scL = in[2];
+        float scR = in[3];
 
         smoothControls();
 
         if (nextEvent < mNumPendingMidi && mPendingMidi[nextEvent].deltaFrames == n) {
             while (nextEvent < mNumPendingMidi && mPendingMidi[nextEvent].deltaFrames == n)
                 applyMidi(mPendingMidi[nextEvent++].data);
-            noteControlsSettled();
+            noteSkippableWork();
         }
 
         if (++mTickCounter >= kControlTick) {
             mTickCounter = 0;
             controlTick();
-            noteControlsSettled();
+            noteSkippableWork();
         }
 
         // Taps [kTapOp1..] and [kTapWetSum] already hold last sample's values.

@@ -159,6 +159,7 @@ private:
     // Per-sample stages of the audio loop, in the order they run.
     void smoothControls();
     void noteControlsSettled();
+    void noteSkippableWork();
     void runModulators();
     void advanceRamps();
     // Routes the input and last sample's operator outputs into the four
@@ -312,8 +313,12 @@ private:
     bool mModsAllSilent = false;
     // Whether the modulator outputs may hold anything but 0.
     bool mModOutsLive = true;
-    // Whether every smoothed main control and knob equals its target.
+    // Per-sample work left out while it would change nothing
+    // (noteSkippableWork): smoothing, operators (bit s: slot s is called),
+    // the main gain ramps.
     bool mControlsSettled = false;
+    unsigned mOpsRunning = 0xF;
+    bool mMainRamping = true;
     // Modules installed since their slot's parameters were last all applied.
     bool mOpFresh[kNumOperatorSlots] = {};
     bool mModFresh[kNumModulatorSlots] = {};
