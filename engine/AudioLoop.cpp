@@ -181,9 +181,11 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
         opInL = mulAdd(Vec4::load(&mMatrixGain[0][kMatrixOpToOp + 4 * a]), Vec4(mTapL[kTapOp1 + a]), opInL);
         opInR = mulAdd(Vec4::load(&mMatrixGain[1][kMatrixOpToOp + 4 * a]), Vec4(mTapR[kTapOp1 + a]), opInR);
     }
+    // clampLanes is clamp as one instruction per bound (a NaN gives the lower
+    // bound in both).
     const Vec4 limit(kOperatorInputLimit);
-    opInL = clamp(opInL, -limit, limit);
-    opInR = clamp(opInR, -limit, limit);
+    opInL = clampLanes(opInL, -limit, limit);
+    opInR = clampLanes(opInR, -limit, limit);
 
     const Vec4 encL = Vec4::load(mEncode[0]) * opInL + Vec4::load(mEncode[2]) * opInR;
     const Vec4 encR = Vec4::load(mEncode[1]) * opInL + Vec4::load(mEncode[3]) * opInR;
@@ -218,16 +220,19 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
     outL.store(&mTapL[kTapOp1]);
     outR.store(&mTapR[kTapOp1]);
 
-    // Summed in operator order, as a scalar loop would, so the rounding of
-    // the wet sums does not depend on the vector width.
+    // Summed in operator order from 0, as a scalar loop would, so the
+    // rounding of the wet sums does not depend on the vector width: left in
+    // lane 0 and right in lane 1, side by side.
     const Vec4 toOutL = Vec4::load(&mMatrixGain[0][kMatrixOut]) * outL;
     const Vec4 toOutR = Vec4::load(&mMatrixGain[1][kMatrixOut]) * outR;
-    wetL = 0.0f;
-    wetR = 0.0f;
-    for (int s = 0; s < kNumOperatorSlots; ++s) {
-        wetL += toOutL[s];
-        wetR += toOutR[s];
-    }
+    const Vec4 first(__builtin_shuffle(toOutL.v, toOutR.v, Int4Raw{0, 4, 1, 5}));   // L0 R0 L1 R1
+    const Vec4 second(__builtin_shuffle(toOutL.v, toOutR.v, Int4Raw{2, 6, 3, 7}));  // L2 R2 L3 R3
+    Vec4 wet = Vec4(0.0f) + first;
+    wet += upperHalf(first);
+    wet += second;
+    wet += upperHalf(second);
+    wetL = wet[0];
+    wetR = wet[1];
     mTapL[kTapWetSum] = wetL;
     mTapR[kTapWetSum] = wetR;
 }
@@ -337,7 +342,7 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
         if (outR) outR[n] = static_cast<Sample>(yR);
         if (outRExtra) outRExtra[n] = static_cast<Sample>(yR);
 
-        peaks = max(peaks, abs(Vec4(xL, xR, yL, yR)));
+        peaks = maxLanes(peaks, abs(Vec4(xL, xR, yL, yR)));
     }
 
     for (int i = 0; i < 4; ++i) raiseMeter(mMeters[i], peaks[i]);

@@ -49,7 +49,7 @@ public:
         Vec4 c = select(peak.v >= env.v, Vec4::load(mAttack), Vec4::load(mRelease));
         env += c * (peak - env);
         env.store(mEnv);
-        Vec4 g = max(env, Vec4(1.0f));
+        Vec4 g = maxLanes(env, Vec4(1.0f));
         float gain = g[0];
         for (int k = 1; k < kStages; ++k)
             if (g[k] > gain) gain = g[k];
