@@ -9,7 +9,6 @@ namespace vh {
 
 namespace {
 
-constexpr const char* kNames[Distortion::kNumParams] = {"drive", "freq", "bandwidth", "type", "diffuse", "xover"};
 constexpr const char* kCurveNames[Distortion::kNumCurves] = {"sym A", "sym B", "sym C", "asym A",
                                                              "asym B", "asym C", "clip"};
 constexpr const char* kOffOn[2] = {"off", "on"};
@@ -70,17 +69,94 @@ float clampFloat(double x, double lo, double hi) { return static_cast<float>(cla
 // which the optimiser may read as uninitialised.
 Vec4 absLanes(Vec4 x) { return max(x, -x); }
 
+bool endsWithIgnoreCase(const char* text, std::size_t length, const char* suffix) {
+    std::size_t n = std::strlen(suffix);
+    return length >= n && equalsIgnoreCase(text + length - n, suffix);
+}
+
+// --- parameter texts ---------------------------------------------------------
+
+void driveHostText(float v, char* out) { levelText(Distortion::driveGain(v), out, 0); }
+void driveEditorText(float v, char* out) {
+    char level[kTextSize];
+    levelText(Distortion::driveGain(v), level, 1);
+    VH_TEXT(out, "%s dB", level);
+}
+bool parseDrive(const char* text, float& value) {
+    if (text == nullptr) return false;
+    double db = clampDouble(readNumber(text), 0.0, 120.0);
+    value = clampFloat(std::sqrt((std::pow(std::pow(10.0, db / 20.0), 0.125) - 1.0) / kDriveShape), 0.0, 1.0);
+    return true;
+}
+
+void centreHostText(float v, char* out) { VH_TEXT(out, "%.0f", Distortion::centreHz(v)); }
+void centreEditorText(float v, char* out) { VH_TEXT(out, "%.0f Hz", Distortion::centreHz(v)); }
+// A trailing "k" or "kHz" reads the number in kilohertz.
+bool parseCentre(const char* text, float& value) {
+    if (text == nullptr) return false;
+    double f = readNumber(text);
+    std::size_t length = std::strlen(text);
+    while (length > 0 && text[length - 1] == ' ') --length;
+    if (endsWithIgnoreCase(text, length, "k") || endsWithIgnoreCase(text, length, "khz")) f *= 1000.0;
+    f = clampDouble(f, kLowestCentreHz, 20000.0);
+    value = clampFloat(std::log(f / kLowestCentreHz) / (std::log(2.0) * kCentreOctaves), 0.0, 1.0);
+    return true;
+}
+
+void bandwidthHostText(float v, char* out) { VH_TEXT(out, "%.2f", Distortion::bandwidthOf(v)); }
+void bandwidthEditorText(float v, char* out) { VH_TEXT(out, "%.1f", Distortion::bandwidthOf(v)); }
+bool parseBandwidth(const char* text, float& value) {
+    if (text == nullptr) return false;
+    double b = clampDouble(readNumber(text), 0.2, 20.0);
+    value = clampFloat(std::sqrt((5.0 * b - 1.0) / 99.0), 0.0, 1.0);
+    return true;
+}
+
+// The host sees the type's number (states beyond the curves included); the
+// editor names the curves and takes only their names.
+void typeHostText(float v, char* out) { VH_TEXT(out, "%d", discreteIndex(v, Distortion::kNumTypeStates)); }
+void typeEditorText(float v, char* out) {
+    int type = discreteIndex(v, Distortion::kNumTypeStates);
+    copyText(out, kTextSize, type < Distortion::kNumCurves ? kCurveNames[type] : "---");
+}
+bool parseType(const char* text, float& value) {
+    if (text == nullptr) return false;
+    for (int i = 0; i < Distortion::kNumCurves; ++i) {
+        if (equalsIgnoreCase(text, kCurveNames[i])) {
+            value = discreteValue(i, Distortion::kNumTypeStates);
+            return true;
+        }
+    }
+    return false;
+}
+
 void diffuseText(float v, char* out) {
     if (v < kDiffuseOn)
         copyText(out, kTextSize, "off");
     else
         VH_TEXT(out, "%.1f", 100.0f * v);
 }
-
-bool endsWithIgnoreCase(const char* text, std::size_t length, const char* suffix) {
-    std::size_t n = std::strlen(suffix);
-    return length >= n && equalsIgnoreCase(text + length - n, suffix);
+bool parseDiffuse(const char* text, float& value) {
+    if (text == nullptr) return false;
+    value = equalsIgnoreCase(text, "off") ? 0.0f : clampFloat(readNumber(text), 0.0, 100.0) / 100.0f;
+    return true;
 }
+
+// The panel titles its controls with the host names.
+constexpr ParameterInfo kParameters[Distortion::kNumParams] = {
+    {.name = "drive", .title = "drive", .label = "dB", .modulatable = true, .hostText = driveHostText,
+     .editorText = driveEditorText, .parseText = parseDrive},
+    {.name = "freq", .title = "freq", .label = "Hz", .defaultValue = 0.56632334f /* 1000 Hz */, .modulatable = true,
+     .hostText = centreHostText, .editorText = centreEditorText, .parseText = parseCentre},
+    {.name = "bandwidth", .title = "bandwidth", .modulatable = true, .hostText = bandwidthHostText,
+     .editorText = bandwidthEditorText, .parseText = parseBandwidth},
+    {.name = "type", .title = "type", .defaultValue = discreteValue(Distortion::kSymA, Distortion::kNumTypeStates),
+     .steps = Distortion::kNumTypeStates, .choices = Distortion::kNumCurves, .hostText = typeHostText,
+     .editorText = typeEditorText, .parseText = parseType},
+    {.name = "diffuse", .title = "diffuse", .hostText = diffuseText, .editorText = diffuseText,
+     .parseText = parseDiffuse},
+    {.name = "xover", .title = "xover", .defaultValue = discreteValue(0, 2), .steps = 2, .hostItems = kOffOn},
+};
 
 }  // namespace
 
@@ -128,7 +204,7 @@ inline void Distortion::expLanes(Vec4 x, const AsymLanes& k, Vec4& p, Vec4& scal
     scale = Vec4(reinterpret_cast<Float4Raw>((whole + k.exponentBias) << 23));
 }
 
-Distortion::Distortion(int slot, ModuleHost* owner) : Operator(slot, owner) {
+Distortion::Distortion(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
     for (int i = 0; i < kNumParams; ++i) mBase[i] = mModL[i] = mModR[i] = getParameterDefault(i);
     // Coefficients for the default rate, so that even a module that never
     // sees setSampleRate shapes with a drive of 1 rather than dividing by 0.
@@ -136,23 +212,6 @@ Distortion::Distortion(int slot, ModuleHost* owner) : Operator(slot, owner) {
 }
 
 // --- parameters and their texts ---------------------------------------------
-
-float Distortion::getParameterDefault(int index) {
-    switch (index) {
-        case kFreq: return 0.56632334f;  // 1000 Hz
-        case kType: return discreteValue(kSymA, kNumTypeStates);
-        case kXover: return discreteValue(0, 2);
-        default: return 0.0f;  // drive 0 dB, bandwidth 0.2, diffuse off
-    }
-}
-
-void Distortion::getParameterName(int index, char* out) {
-    copyText(out, kTextSize, index >= 0 && index < kNumParams ? kNames[index] : "---");
-}
-
-void Distortion::getParameterLabel(int index, char* out) {
-    copyText(out, kTextSize, index == kDrive ? "dB" : (index == kFreq ? "Hz" : ""));
-}
 
 float Distortion::driveGain(float v) {
     float d = 1.0f + kDriveShape * (v * v);
@@ -167,85 +226,6 @@ float Distortion::crossoverSine(float v, float rate) {
     float f = centreHz(v);
     if (f > kMaxCentreShare * rate) f = kMaxCentreShare * rate;
     return static_cast<float>(std::sin(kTwoPi * f / rate));
-}
-
-void Distortion::getParameterDisplay(int index, char* out) {
-    float v = index >= 0 && index < kNumParams ? mBase[index] : 0.0f;
-    switch (index) {
-        case kDrive: levelText(driveGain(v), out, 0); return;
-        case kFreq: VH_TEXT(out, "%.0f", centreHz(v)); return;
-        case kBandwidth: VH_TEXT(out, "%.2f", bandwidthOf(v)); return;
-        case kType: VH_TEXT(out, "%d", discreteIndex(v, kNumTypeStates)); return;
-        case kDiffuse: diffuseText(v, out); return;
-        case kXover: copyText(out, kTextSize, kOffOn[discreteIndex(v, 2)]); return;
-        default: copyText(out, kTextSize, "---");
-    }
-}
-
-void Distortion::formatEditorValue(int index, float value, char* out, int) {
-    switch (index) {
-        case kDrive: {
-            char level[kTextSize];
-            levelText(driveGain(value), level, 1);
-            VH_TEXT(out, "%s dB", level);
-            return;
-        }
-        case kFreq: VH_TEXT(out, "%.0f Hz", centreHz(value)); return;
-        case kBandwidth: VH_TEXT(out, "%.1f", bandwidthOf(value)); return;
-        case kType: {
-            int type = discreteIndex(value, kNumTypeStates);
-            copyText(out, kTextSize, type < kNumCurves ? kCurveNames[type] : "---");
-            return;
-        }
-        case kDiffuse: diffuseText(value, out); return;
-        case kXover: copyText(out, kTextSize, kOffOn[discreteIndex(value, 2)]); return;
-        default: out[0] = 0;
-    }
-}
-
-bool Distortion::parseEditorValue(int index, const char* text, float& value, int) {
-    if (text == nullptr) return false;
-    switch (index) {
-        case kDrive: {
-            double db = clampDouble(readNumber(text), 0.0, 120.0);
-            value = clampFloat(std::sqrt((std::pow(std::pow(10.0, db / 20.0), 0.125) - 1.0) / kDriveShape), 0.0, 1.0);
-            return true;
-        }
-        case kFreq: {
-            double f = readNumber(text);
-            std::size_t length = std::strlen(text);
-            while (length > 0 && text[length - 1] == ' ') --length;
-            if (endsWithIgnoreCase(text, length, "k") || endsWithIgnoreCase(text, length, "khz")) f *= 1000.0;
-            f = clampDouble(f, kLowestCentreHz, 20000.0);
-            value = clampFloat(std::log(f / kLowestCentreHz) / (std::log(2.0) * kCentreOctaves), 0.0, 1.0);
-            return true;
-        }
-        case kBandwidth: {
-            double b = clampDouble(readNumber(text), 0.2, 20.0);
-            value = clampFloat(std::sqrt((5.0 * b - 1.0) / 99.0), 0.0, 1.0);
-            return true;
-        }
-        case kType:
-            for (int i = 0; i < kNumCurves; ++i) {
-                if (equalsIgnoreCase(text, kCurveNames[i])) {
-                    value = discreteValue(i, kNumTypeStates);
-                    return true;
-                }
-            }
-            return false;
-        case kDiffuse:
-            value = equalsIgnoreCase(text, "off") ? 0.0f : clampFloat(readNumber(text), 0.0, 100.0) / 100.0f;
-            return true;
-        case kXover:
-            for (int i = 0; i < 2; ++i) {
-                if (equalsIgnoreCase(text, kOffOn[i])) {
-                    value = discreteValue(i, 2);
-                    return true;
-                }
-            }
-            return false;
-        default: return false;
-    }
 }
 
 // --- control tick ------------------------------------------------------------

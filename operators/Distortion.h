@@ -24,19 +24,6 @@ public:
 
     Distortion(int slot, ModuleHost* owner);
 
-    // --- parameters and their texts -------------------------------------
-    float getParameterDefault(int index) override;
-    int getNumParameters() override { return kNumParams; }
-    void getParameterName(int index, char* out) override;
-    void getParameterLabel(int index, char* out) override;
-    void getParameterDisplay(int index, char* out) override;
-    void getParameterTitle(int index, char* out) override { getParameterName(index, out); }
-    void formatEditorValue(int index, float value, char* out, int mode) override;
-    bool parseEditorValue(int index, const char* text, float& value, int mode) override;
-    bool isModulatable(int index) override { return index == kDrive || index == kFreq || index == kBandwidth; }
-    int getParameterSteps(int index) override { return index == kType ? kNumTypeStates : index == kXover ? 2 : 0; }
-    // "type" offers the seven curves; the states beyond apply none.
-    int getParameterChoices(int index) override { return index == kType ? kNumCurves : getParameterSteps(index); }
     void getTypeName(char* out) override { copyText(out, kTextSize, "DISTORTION"); }
 
     // --- mappings shared by the DSP, the host texts and the editor -------
