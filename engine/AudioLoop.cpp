@@ -95,6 +95,13 @@ inline void Plugin::smoothControls() {
     noteControlsSettled();
 }
 
+// The active factors as the vectors the operators and modulators are scaled
+// by, rebuilt whenever the ramps may have moved.
+inline void Plugin::noteActiveFactors() {
+    rampCurrents(mOpActive).store(mOpActiveNow);
+    rampCurrents(mModActive).store(mModActiveNow);
+}
+
 void Plugin::noteControlsSettled() {
     bool settled = mInputSmoothed == mInput && mMixSmoothed == mMix && mOutputSmoothed == mOutput;
     for (int k = 0; k < kNumKnobs; ++k) settled = settled && mKnobSmoothed[k] == mKnob[k];
@@ -111,6 +118,7 @@ void Plugin::noteControlsSettled() {
 //   stood at -0, which adding +0 would turn into +0).
 void Plugin::noteSkippableWork() {
     noteControlsSettled();
+    noteActiveFactors();
 
     unsigned running = 0;
     for (int s = 0; s < kNumOperatorSlots; ++s) running |= unsigned(!mOps[s]->passesThrough()) << s;
@@ -144,7 +152,7 @@ inline void Plugin::runModulators() {
         if (mModReadsTaps[m]) mMods[m]->setInputs(mTapL, mTapR);
         mMods[m]->processSample(&mModOutL[m], &mModOutR[m]);
     }
-    const Vec4 active = rampCurrents(mModActive);
+    const Vec4 active = Vec4::load(mModActiveNow);
     (gatherWritten(mModOutL) * active).store(mModOutL);
     (gatherWritten(mModOutR) * active).store(mModOutR);
 }
@@ -165,6 +173,7 @@ inline void Plugin::advanceRamps() {
     if (mActiveRamping) {
         for (auto& a : mOpActive) a.next();
         for (auto& a : mModActive) a.next();
+        noteActiveFactors();
     }
 }
 
@@ -175,12 +184,20 @@ inline void Plugin::advanceRamps() {
 inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
     // Operator inputs from the input and last sample's operator outputs (still
     // in the taps): one vector of four destinations per matrix row.
+    // (The outputs were stored as one vector, so they load as one.)
+    const Vec4 lastL = Vec4::load(&mTapL[kTapOp1]), lastR = Vec4::load(&mTapR[kTapOp1]);
     Vec4 opInL = Vec4::load(&mMatrixGain[0][0]) * Vec4(xL);
     Vec4 opInR = Vec4::load(&mMatrixGain[1][0]) * Vec4(xR);
-    for (int a = 0; a < kNumOperatorSlots; ++a) {
-        opInL = mulAdd(Vec4::load(&mMatrixGain[0][kMatrixOpToOp + 4 * a]), Vec4(mTapL[kTapOp1 + a]), opInL);
-        opInR = mulAdd(Vec4::load(&mMatrixGain[1][kMatrixOpToOp + 4 * a]), Vec4(mTapR[kTapOp1 + a]), opInR);
-    }
+    const float* rowL = &mMatrixGain[0][kMatrixOpToOp];
+    const float* rowR = &mMatrixGain[1][kMatrixOpToOp];
+    opInL = mulAdd(Vec4::load(rowL), broadcastLane<0>(lastL), opInL);
+    opInR = mulAdd(Vec4::load(rowR), broadcastLane<0>(lastR), opInR);
+    opInL = mulAdd(Vec4::load(rowL + 4), broadcastLane<1>(lastL), opInL);
+    opInR = mulAdd(Vec4::load(rowR + 4), broadcastLane<1>(lastR), opInR);
+    opInL = mulAdd(Vec4::load(rowL + 8), broadcastLane<2>(lastL), opInL);
+    opInR = mulAdd(Vec4::load(rowR + 8), broadcastLane<2>(lastR), opInR);
+    opInL = mulAdd(Vec4::load(rowL + 12), broadcastLane<3>(lastL), opInL);
+    opInR = mulAdd(Vec4::load(rowR + 12), broadcastLane<3>(lastR), opInR);
     // clampLanes is clamp as one instruction per bound (a NaN gives the lower
     // bound in both).
     const Vec4 limit(kOperatorInputLimit);
@@ -213,7 +230,7 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
 
     // A bypassed operator passes its encoded input; a module gone non-finite
     // must not poison the feedback paths.
-    const Vec4 active = rampCurrents(mOpActive);
+    const Vec4 active = Vec4::load(mOpActiveNow);
     const Vec4 sign = Vec4::load(mOpSign);
     const Vec4 outL = finiteOrZero(decL * active * sign + (Vec4(1.0f) - active) * encL);
     const Vec4 outR = finiteOrZero(decR * active * sign + (Vec4(1.0f) - active) * encR);

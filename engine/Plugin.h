@@ -159,6 +159,7 @@ private:
     // Per-sample stages of the audio loop, in the order they run.
     void smoothControls();
     void noteControlsSettled();
+    void noteActiveFactors();
     void noteSkippableWork();
     void runModulators();
     void advanceRamps();
@@ -318,6 +319,8 @@ private:
     // the main gain ramps.
     bool mControlsSettled = false;
     unsigned mOpsRunning = 0xF;
+    alignas(16) float mOpActiveNow[kNumOperatorSlots] = {};
+    alignas(16) float mModActiveNow[kNumModulatorSlots] = {};
     bool mMainRamping = true;
     // Modules installed since their slot's parameters were last all applied.
     bool mOpFresh[kNumOperatorSlots] = {};
