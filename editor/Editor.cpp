@@ -77,6 +77,7 @@ Editor::~Editor() { close(); }
 // --- host ---------------------------------------------------------------------
 
 bool Editor::open(void* parent) {
+    Plugin::ModuleReadSection section(*mPlugin);
     // A second open without a close (some hosts re-parent) starts afresh.
     close();
     // Without the host's window there is nothing to live in.
@@ -93,6 +94,7 @@ bool Editor::open(void* parent) {
 }
 
 bool Editor::openOffscreen() {
+    Plugin::ModuleReadSection section(*mPlugin);
     close();
     if (!build()) return false;
     if (!mFrame->openOffscreen()) {
@@ -107,12 +109,14 @@ bool Editor::openOffscreen() {
 
 void Editor::close() {
     if (!mFrame) return;
+    Plugin::ModuleReadSection section(*mPlugin);
     teardown();
     mSystemWindow = nullptr;
 }
 
 bool Editor::renderToPng(const char* path) {
     if (!path) return false;
+    Plugin::ModuleReadSection section(*mPlugin);
     bool wasOpen = isOpen();
     if (!wasOpen && !openOffscreen()) return false;
     for (int i = 0; i < 3; ++i) idle();
@@ -123,8 +127,10 @@ bool Editor::renderToPng(const char* path) {
     return ok;
 }
 
+// Every step the host gives the window reads modules inside a section.
 void Editor::idle() {
     if (!mFrame) return;
+    Plugin::ModuleReadSection section(*mPlugin);
     applyPending();
     mFrame->idle();
     // Edits made by this idle's events come back from the engine at once;

@@ -304,18 +304,47 @@ float Plugin::getParameter(int32_t index) {
     return 0.0f;
 }
 
+// The module texts of the host's queries, read inside a section: the audio
+// thread may replace the module meanwhile.
+void Plugin::moduleLabel(int32_t index, char* text) {
+    ModuleReadSection section(*this);
+    if (index < kModType1) {
+        int local = index - kOpParams;
+        getOperator(local / kOperatorParams)->getParameterLabel(local % kOperatorParams, text);
+    } else {
+        int local = index - kModParams;
+        getModulator(local / kModulatorParams)->getParameterLabel(local % kModulatorParams, text);
+    }
+}
+
+void Plugin::moduleDisplay(int32_t index, char* text) {
+    ModuleReadSection section(*this);
+    if (inRange(index, kOpType1, kNumOperatorSlots)) {
+        getOperator(index - kOpType1)->getTypeName(text);
+    } else if (inRange(index, kModType1, kNumModulatorSlots)) {
+        getModulator(index - kModType1)->getTypeName(text);
+    } else if (index < kModType1) {
+        int local = index - kOpParams;
+        getOperator(local / kOperatorParams)->getParameterDisplay(local % kOperatorParams, text);
+    } else {
+        int local = index - kModParams;
+        getModulator(local / kModulatorParams)->getParameterDisplay(local % kModulatorParams, text);
+    }
+}
+
 void Plugin::getParameterName(int32_t index, char* text) {
     text[0] = 0;
     if (index < 0 || index >= kNumIndices) return;
     if (engineParameterName(index, text)) return;
     char name[kTextSize];
+    ModuleReadSection section(*this);
     if (inRange(index, kOpParams, 64)) {
         int s = (index - kOpParams) / 16;
-        mOps[s]->getParameterName((index - kOpParams) % 16, name);
+        getOperator(s)->getParameterName((index - kOpParams) % 16, name);
         VH_TEXT(text, "OP%d %s", s + 1, name);
     } else {
         int s = (index - kModParams) / 38;
-        mMods[s]->getParameterName((index - kModParams) % 38, name);
+        getModulator(s)->getParameterName((index - kModParams) % 38, name);
         VH_TEXT(text, "MOD%d %s", s + 1, name);
     }
 }
@@ -334,10 +363,8 @@ void Plugin::getParameterLabel(int32_t index, char* text) {
         VH_TEXT(text, "ms");
     else if (index == kMeterFalloff)
         VH_TEXT(text, "dB/sec");
-    else if (inRange(index, kOpParams, 64))
-        mOps[(index - kOpParams) / 16]->getParameterLabel((index - kOpParams) % 16, text);
-    else if (inRange(index, kModParams, 152))
-        mMods[(index - kModParams) / 38]->getParameterLabel((index - kModParams) % 38, text);
+    else if (inRange(index, kOpParams, 64) || inRange(index, kModParams, 152))
+        moduleLabel(index, text);
 }
 
 void Plugin::getParameterDisplay(int32_t index, char* text) {
@@ -352,14 +379,9 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
         VH_TEXT(text, "%.2f", 100.0f * v);
     } else if (inRange(index, kKnob1, kNumKnobs)) {
         VH_TEXT(text, "%.1f", 100.0f * v);
-    } else if (inRange(index, kOpType1, 4)) {
-        mOps[index - kOpType1]->getTypeName(text);
-    } else if (inRange(index, kModType1, 4)) {
-        mMods[index - kModType1]->getTypeName(text);
-    } else if (inRange(index, kOpParams, 64)) {
-        mOps[(index - kOpParams) / 16]->getParameterDisplay((index - kOpParams) % 16, text);
-    } else if (inRange(index, kModParams, 152)) {
-        mMods[(index - kModParams) / 38]->getParameterDisplay((index - kModParams) % 38, text);
+    } else if (inRange(index, kOpType1, 4) || inRange(index, kModType1, 4) || inRange(index, kOpParams, 64) ||
+               inRange(index, kModParams, 152)) {
+        moduleDisplay(index, text);
     } else if (inRange(index, kSlotSens1, 16)) {
         VH_TEXT(text, "%.1f", 200.0f * v - 100.0f);
     } else if (inRange(index, kSlotSource1, 16)) {

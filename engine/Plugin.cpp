@@ -104,6 +104,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     for (int s = 0; s < kNumOperatorSlots; ++s) {
         mOps[s] = createOperator(kOpGain, s, this);
         mOps[s]->setSampleRate(mSampleRate);
+        mOpView[s].store(mOps[s].get());
         mOpTypeValue[s] = 0.5f / 64.0f;
         mOpBypass[s] = 0.25f;
         mOpActive[s] = Ramp(1.0f);
@@ -111,6 +112,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     for (int s = 0; s < kNumModulatorSlots; ++s) {
         mMods[s] = createModulator(kModEmpty, s, this);
         mMods[s]->setSampleRate(mSampleRate);
+        mModView[s].store(mMods[s].get());
         mModTypeValue[s] = 0.5f / 64.0f;
         mModBypass[s] = 0.25f;
         mModActive[s] = Ramp(1.0f);
@@ -158,6 +160,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
             mBuilderWake.wait(seen, std::memory_order_acquire);
             seen = mBuilderWake.load(std::memory_order_acquire);
             buildRequestedModules();
+            collectRetiredModules();
         }
     });
 
@@ -414,6 +417,7 @@ void Plugin::installModule(int slot, int type, std::unique_ptr<M>& module) {
     // The rate may have changed since the module was built.
     if (module->sampleRate() != mSampleRate) module->setSampleRate(mSampleRate);
     std::swap(modules[slot], module);
+    VH_FAMILY(mOpView, mModView)[slot].store(modules[slot].get());
     types[slot] = type;
     VH_FAMILY(mOpFresh, mModFresh)[slot] = true;
     // A change the audio thread asked for is overtaken by this one.
@@ -422,14 +426,43 @@ void Plugin::installModule(int slot, int type, std::unique_ptr<M>& module) {
 }
 
 // The module a slot held before its last replacement stays alive until the
-// next one: the editor thread may still be reading it.
+// next one; the one before that waits until no reading section is open.
 template <class M>
 void Plugin::retireModule(int slot, std::unique_ptr<M> module) {
-    std::unique_ptr<M> older;
+    {
+        std::lock_guard<std::mutex> guard(mRetiredMutex);
+        auto& retired = VH_FAMILY(mRetiredOps, mRetiredMods);
+        if (retired[slot]) VH_FAMILY(mOpGraveyard, mModGraveyard).push_back(std::move(retired[slot]));
+        retired[slot] = std::move(module);
+    }
+    collectRetiredModules();
+}
+
+// Off the audio thread. A retired module left the slot's view before it
+// was retired; a reader that found it had announced itself before, so with
+// sequentially consistent view and reader counts, no reader counted now
+// means nobody holds a retired module. A reader still counted wakes the
+// builder to try again when the last section closes.
+void Plugin::collectRetiredModules() {
+    std::vector<std::unique_ptr<Operator>> ops;
+    std::vector<std::unique_ptr<Modulator>> mods;
     std::lock_guard<std::mutex> guard(mRetiredMutex);
-    auto& retired = VH_FAMILY(mRetiredOps, mRetiredMods);
-    older = std::move(retired[slot]);
-    retired[slot] = std::move(module);
+    if (mOpGraveyard.empty() && mModGraveyard.empty()) return;
+    mGraveyardWaiting.store(true);
+    if (mModuleReaders.load() != 0) return;
+    mGraveyardWaiting.store(false);
+    ops.swap(mOpGraveyard);
+    mods.swap(mModGraveyard);
+    // Destroyed as the guard is released: declared before it, they go after.
+}
+
+Plugin::ModuleReadSection::ModuleReadSection(Plugin& plugin) : mPlugin(plugin) { mPlugin.mModuleReaders.fetch_add(1); }
+
+Plugin::ModuleReadSection::~ModuleReadSection() {
+    if (mPlugin.mModuleReaders.fetch_sub(1) == 1 && mPlugin.mGraveyardWaiting.load()) {
+        mPlugin.mBuilderWake.fetch_add(1, std::memory_order_release);
+        mPlugin.mBuilderWake.notify_one();
+    }
 }
 
 // The new module is built and sized before the lock is taken, so audio
@@ -592,7 +625,8 @@ void Plugin::readMeters(float peaks[4]) {
 
 bool Plugin::isModulatable(int slot, int index) {
     if (slot < 0 || slot > 3) return false;
-    return mOps[slot]->isModulatable(index);
+    ModuleReadSection section(*this);
+    return getOperator(slot)->isModulatable(index);
 }
 
 int Plugin::getCcAssignment(int entry) const {

@@ -137,10 +137,23 @@ public:
     void readMeters(float peaks[4]);
     float getCurrentTempoValue() const { return (mCurrentTempo.load(std::memory_order_relaxed) - 30.0f) / 270.0f; }
     bool isModulatable(int slot, int index);
-    Operator* getOperator(int slot) { return (slot >= 0 && slot < kNumOperatorSlots) ? mOps[slot].get() : nullptr; }
-    Modulator* getModulator(int slot) {
-        return (slot >= 0 && slot < kNumModulatorSlots) ? mMods[slot].get() : nullptr;
-    }
+    // The editor and the host's text queries read modules on their own
+    // threads while the audio thread may replace them. A replaced module is
+    // destroyed only while no reading section is open, so a module found
+    // through getOperator or getModulator inside a section stays alive until
+    // the section closes. Sections are short: one editor step, one text.
+    class ModuleReadSection {
+    public:
+        explicit ModuleReadSection(Plugin& plugin);
+        ~ModuleReadSection();
+        ModuleReadSection(const ModuleReadSection&) = delete;
+        ModuleReadSection& operator=(const ModuleReadSection&) = delete;
+
+    private:
+        Plugin& mPlugin;
+    };
+    Operator* getOperator(int slot) { return (slot >= 0 && slot < kNumOperatorSlots) ? mOpView[slot].load() : nullptr; }
+    Modulator* getModulator(int slot) { return (slot >= 0 && slot < kNumModulatorSlots) ? mModView[slot].load() : nullptr; }
     int limiterLatency() const { return mLimiter.lookahead(); }
     // The longest time another thread held the processing lock since the
     // last call, in nanoseconds of its processor time (how long audio could
@@ -156,6 +169,8 @@ private:
     template <typename Sample>
     void processBlock(Sample** inputs, Sample** outputs, int32_t frames);
     void readTransport(int32_t frames);
+    void moduleLabel(int32_t index, char* text);
+    void moduleDisplay(int32_t index, char* text);
     // Per-sample stages of the audio loop, in the order they run.
     void smoothControls();
     void noteControlsSettled();
@@ -269,7 +284,7 @@ private:
     // Module slots. Types are read by the builder thread, hence atomic.
     std::unique_ptr<Operator> mOps[kNumOperatorSlots];
     // The module a slot held before its last replacement, kept alive until
-    // the next one: the editor thread may still be reading it.
+    // the next one even outside reading sections.
     std::unique_ptr<Operator> mRetiredOps[kNumOperatorSlots];
     float mOpTypeValue[kNumOperatorSlots] = {};
     std::atomic<int> mOpType[kNumOperatorSlots] = {};
@@ -297,6 +312,16 @@ private:
     Handover<Operator> mOpHandover[kNumOperatorSlots];
     Handover<Modulator> mModHandover[kNumModulatorSlots];
     std::mutex mRetiredMutex;  // the retired modules, between builder and host threads
+    // The slots' modules as other threads see them, published after each
+    // swap (sequentially consistent: see collectRetiredModules).
+    std::atomic<Operator*> mOpView[kNumOperatorSlots] = {};
+    std::atomic<Modulator*> mModView[kNumModulatorSlots] = {};
+    // Modules retired twice over, waiting for a moment without readers.
+    std::vector<std::unique_ptr<Operator>> mOpGraveyard;
+    std::vector<std::unique_ptr<Modulator>> mModGraveyard;
+    std::atomic<int> mModuleReaders{0};
+    std::atomic<bool> mGraveyardWaiting{false};
+    void collectRetiredModules();
     std::atomic<float> mBuildRate{44100.0f};
     std::atomic<std::thread::id> mAudioThread{};
     std::thread::id mCreatorThread;

@@ -80,9 +80,9 @@ ADSR::ADSR(int slot, ModuleHost* owner) : Modulator(slot, owner, kParameters) {
 // --- parameters and their texts -------------------------------------------
 
 void ADSR::getParameterDisplay(int index, char* out) {
-    float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
+    float v = (index >= 0 && index < kNumParams) ? baseValue(index) : 0.0f;
     if (isTimeParam(index)) {
-        if (discreteIndex(mBase[kMode], kNumModes) == 0)
+        if (discreteIndex(baseValue(kMode), kNumModes) == 0)
             VH_TEXT(out, "%.2f", 1000.0f * absoluteSeconds(index, v));
         else
             VH_TEXT(out, "%.2f", timeItemLength(discreteIndex(v, kNumTimeItems)));
@@ -175,17 +175,17 @@ int ADSR::nearestTimeItem(float seconds, float bpm) {
 
 void ADSR::valueChanged(int localIndex, float value) {
     if (localIndex == kMode && mOwner) {
-        bool wasTempo = discreteIndex(mBase[kMode], kNumModes) != 0;
+        bool wasTempo = discreteIndex(baseValue(kMode), kNumModes) != 0;
         bool isTempo = discreteIndex(value, kNumModes) != 0;
         if (wasTempo != isTempo) {
             for (int i = kDelay; i <= kRelease; ++i) {
                 if (!isTimeParam(i)) continue;
                 float converted;
                 if (wasTempo) {
-                    float seconds = rhythmSeconds(timeItemLength(discreteIndex(mBase[i], kNumTimeItems)), mTempo);
+                    float seconds = rhythmSeconds(timeItemLength(discreteIndex(baseValue(i), kNumTimeItems)), mTempo);
                     converted = clampUnitValue(i == kRelease ? seconds / 10.0f : seconds);
                 } else {
-                    converted = discreteValue(nearestTimeItem(absoluteSeconds(i, mBase[i]), mTempo), kNumTimeItems);
+                    converted = discreteValue(nearestTimeItem(absoluteSeconds(i, baseValue(i)), mTempo), kNumTimeItems);
                 }
                 mOwner->setParameterPlain(globalIndex(i), converted);
             }

@@ -48,7 +48,7 @@ ENV::ENV(int slot, ModuleHost* owner) : Modulator(slot, owner, kParameters) {
 // --- parameters and their texts -------------------------------------------
 
 void ENV::getParameterDisplay(int index, char* out) {
-    float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
+    float v = (index >= 0 && index < kNumParams) ? baseValue(index) : 0.0f;
     switch (index) {
         case kSens: levelText(sensGain(v), out, 0); break;
         case kAttack:

@@ -98,10 +98,10 @@ LFO::LFO(int slot, ModuleHost* owner)
 // --- parameters and their texts -------------------------------------------
 
 void LFO::getParameterDisplay(int index, char* out) {
-    float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
+    float v = (index >= 0 && index < kNumParams) ? baseValue(index) : 0.0f;
     switch (index) {
         case kRate:
-            if (discreteIndex(mBase[kMode], kNumModes) == 0)
+            if (discreteIndex(baseValue(kMode), kNumModes) == 0)
                 VH_TEXT(out, "%.2f", rateHz(v));
             else
                 VH_TEXT(out, "%.2f", rhythmLength(discreteIndex(v, kNumRhythmItems)));
@@ -168,13 +168,13 @@ int LFO::nearestRhythmItemOfHz(float hz, float bpm) {
 // with three would take values between 1/3 and 1/2 (Hz mode) for rhythm.
 void LFO::valueChanged(int localIndex, float value) {
     if (localIndex == kMode) {
-        bool wasRhythm = discreteIndex(mBase[kMode], kNumModes) != 0;
+        bool wasRhythm = discreteIndex(baseValue(kMode), kNumModes) != 0;
         bool isRhythm = discreteIndex(value, kNumModes) != 0;
         float rate = -1.0f;
         if (wasRhythm && !isRhythm)
-            rate = rateValueOfHz(rhythmRateHz(discreteIndex(mBase[kRate], kNumRhythmItems), mTempo));
+            rate = rateValueOfHz(rhythmRateHz(discreteIndex(baseValue(kRate), kNumRhythmItems), mTempo));
         else if (!wasRhythm && isRhythm)
-            rate = discreteValue(nearestRhythmItemOfHz(rateHz(mBase[kRate]), mTempo), kNumRhythmItems);
+            rate = discreteValue(nearestRhythmItemOfHz(rateHz(baseValue(kRate)), mTempo), kNumRhythmItems);
         if (rate >= 0.0f && mOwner) mOwner->setParameterPlain(globalIndex(kRate), rate);
     }
     Modulator::valueChanged(localIndex, value);
@@ -196,6 +196,7 @@ void LFO::setSongPosition(float ppq) {
 }
 
 void LFO::update() {
+    mPlotPhase.store(mPhase, std::memory_order_relaxed);
     // Waveform and mode follow the base values: modulating them has no effect.
     mWaveform = discreteIndex(mBase[kWaveform], kNumWaveforms);
     mRhythmMode = discreteIndex(mBase[kMode], kNumModes);

@@ -58,7 +58,7 @@ public:
     // depth; the output smoother left out), and where the phase is now.
     PlotKind plotKind() const override { return PlotKind::kWaveform; }
     double waveformAt(const float* values, double phase, int channel) const override;
-    double plotPhase() const override { return mPhase; }
+    double plotPhase() const override { return mPlotPhase.load(std::memory_order_relaxed); }
 
 private:
     static constexpr float kMinRateHz = 0.01f;
@@ -93,6 +93,7 @@ private:
     // increment falls below half a float step near 1 and a float phase would
     // stop advancing (and drift audibly well before that).
     double mPhase = 0.0;
+    std::atomic<double> mPlotPhase{0.0};  // mPhase as of the last tick, for the editor
     // Smoothed outputs and previous warped phases, left and right in lanes 0 and 1.
     Vec4 mSmooth, mPrevWarp;
     // Constants of the per-sample code (see LaneConstants), set by the

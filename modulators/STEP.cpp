@@ -60,17 +60,17 @@ void STEP::setParameter(int index, float value) {
 
 void STEP::getParameterDisplay(int index, char* out) {
     if (isStepValue(index)) {
-        VH_TEXT(out, "%.2f", 100.0f * mBase[index]);
+        VH_TEXT(out, "%.2f", 100.0f * baseValue(index));
         return;
     }
     switch (index) {
-        case kSteps: VH_TEXT(out, "%d", stepCountOf(mBase[kSteps])); break;
-        case kGrid: VH_TEXT(out, "%.2f", rhythmLength(discreteIndex(mBase[kGrid], kNumRhythmItems))); break;
+        case kSteps: VH_TEXT(out, "%d", stepCountOf(baseValue(kSteps))); break;
+        case kGrid: VH_TEXT(out, "%.2f", rhythmLength(discreteIndex(baseValue(kGrid), kNumRhythmItems))); break;
         case kState:
-            if (discreteIndex(mBase[kMode], kNumModes) == kSongPos)
+            if (discreteIndex(baseValue(kMode), kNumModes) == kSongPos)
                 copyText(out, kTextSize, "songpos");
             else
-                copyText(out, kTextSize, kStateNames[isRunning(mBase[kState]) ? 1 : 0]);
+                copyText(out, kTextSize, kStateNames[isRunning(baseValue(kState)) ? 1 : 0]);
             break;
         default: Modulator::getParameterDisplay(index, out); break;
     }
@@ -89,7 +89,7 @@ void STEP::formatEditorValue(int index, float value, char* out, int mode) {
         case kSteps: VH_TEXT(out, "%d", stepCountOf(value)); break;
         case kGrid: copyText(out, kTextSize, rhythmName(discreteIndex(value, kNumRhythmItems))); break;
         case kState:
-            if (discreteIndex(mBase[kMode], kNumModes) == kSongPos)
+            if (discreteIndex(baseValue(kMode), kNumModes) == kSongPos)
                 copyText(out, kTextSize, "songpos");
             else
                 copyText(out, kTextSize, kStateNames[isRunning(value) ? 1 : 0]);
@@ -143,8 +143,8 @@ void STEP::setSongPosition(float ppq) {
     if (mPosition < count && followsSongPosition(mPosition + mStepPhase, position + phase, count, ppq, stepQuarters))
         return;
     mStepPhase = phase;
-    mPosition = static_cast<int>(position);
-    if (mPosition < 0 || mPosition >= kMaxSteps) mPosition = 0;
+    int step = static_cast<int>(position);
+    setPosition(step < 0 || step >= kMaxSteps ? 0 : step);
 }
 
 void STEP::update() {
@@ -156,7 +156,7 @@ void STEP::update() {
     mMode = discreteIndex(mBase[kMode], kNumModes);
     mRunning = isRunning(mModL[kState]) ? 1 : 0;
     if (!mRunning && (mMode == kRestart || mMode == kOnePass)) {
-        mPosition = 0;
+        setPosition(0);
         mStepPhase = 0.0;
     }
     updatePhaseIncrement();
@@ -183,7 +183,8 @@ void STEP::processSample(float* outLeft, float* outRight) {
     if (mRunning) {
         mStepPhase += mPhaseIncrement;
         if (mStepPhase >= 1.0) {
-            if (++mPosition > mLast) mPosition = mMode == kOnePass ? mLast : 0;
+            int next = mPosition + 1;
+            setPosition(next > mLast ? (mMode == kOnePass ? mLast : 0) : next);
             mStepPhase -= 1.0;
         }
         targetL = mModL[kLeftStep0 + mPosition];
@@ -212,7 +213,7 @@ void STEP::resetSmoothing() {
 }
 
 void STEP::clearState() {
-    mPosition = 0;
+    setPosition(0);
     mStepPhase = 0.0;
     mSmoothL = mSmoothR = 0.0f;
 }

@@ -56,7 +56,8 @@ public:
     void clearState() override;
 
     // Current step (0-based) and phase within it; the plot marks the step.
-    int stepPosition() const { return mPosition; }
+    // The step playing now; the editor reads it while audio runs.
+    int stepPosition() const { return std::atomic_ref<int>(const_cast<int&>(mPosition)).load(std::memory_order_relaxed); }
     float stepPhase() const { return static_cast<float>(mStepPhase); }
     bool running() const { return mRunning != 0; }
 
@@ -69,6 +70,7 @@ public:
 
 private:
     void updatePhaseIncrement();
+    void setPosition(int step) { std::atomic_ref<int>(mPosition).store(step, std::memory_order_relaxed); }
     float smoothingCoefficient(CoefficientCache<2>& cache, float smooth) const;
 
     int mLast = kMaxSteps - 1;

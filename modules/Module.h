@@ -4,6 +4,8 @@
 // of a module's life: parameters, control tick (update), per sample
 // (processSample), reset and sample-rate handling.
 
+#include <atomic>
+
 #include "modules/Conversions.h"
 #include "modules/PlotSource.h"
 #include "modules/ParameterTable.h"
@@ -50,17 +52,20 @@ public:
     // delay scales time modulation to milliseconds and adds it to tempo-derived
     // times); the engine calls these through the family base.
     virtual void resetModulation() {
-        for (int i = 0; i < Capacity; ++i) mModL[i] = mModR[i] = mBase[i];
+        for (int i = 0; i < Capacity; ++i) {
+            publishValue(mModL[i], mBase[i]);
+            publishValue(mModR[i], mBase[i]);
+        }
     }
     virtual void addModulation(int index, float left, float right) {
         if (index < 0 || index >= Capacity) return;
-        mModL[index] += left;
-        mModR[index] += right;
+        publishValue(mModL[index], mModL[index] + left);
+        publishValue(mModR[index], mModR[index] + right);
     }
     void clampModulation(int index) {
         if (index < 0 || index >= Capacity) return;
-        mModL[index] = clampUnit(mModL[index]);
-        mModR[index] = clampUnit(mModR[index]);
+        publishValue(mModL[index], clampUnit(mModL[index]));
+        publishValue(mModR[index], clampUnit(mModR[index]));
     }
     // Turns the modulated values into targets and increments.
     virtual void update() = 0;
@@ -91,9 +96,9 @@ public:
     // --- parameters ---------------------------------------------------------
     virtual void setParameter(int index, float value) {
         if (index < 0 || index >= Capacity) return;
-        mBase[index] = value;
+        publishValue(mBase[index], value);
     }
-    float getParameter(int index) const { return (index >= 0 && index < Capacity) ? mBase[index] : 0.0f; }
+    float getParameter(int index) const { return (index >= 0 && index < Capacity) ? baseValue(index) : 0.0f; }
     virtual float getParameterDefault(int index) {
         const ParameterInfo* row = mTable.row(index);
         return row ? row->defaultValue : 0.0f;
@@ -113,7 +118,7 @@ public:
         const ParameterInfo* row = mTable.row(index);
         if (!row)
             copyText(out, kTextSize, mTable.missingDisplay);
-        else if (!tableHostText(*row, mBase[index], out))
+        else if (!tableHostText(*row, baseValue(index), out))
             out[0] = 0;
     }
 
@@ -163,7 +168,7 @@ public:
         int k = getParameterTextSwitch(index);
         if (k < 0 || k >= Capacity) return 0;
         int steps = getParameterSteps(k);
-        return discreteIndex(mBase[k], steps > 0 ? steps : 2);
+        return discreteIndex(baseValue(k), steps > 0 ? steps : 2);
     }
     // A control of the module's panel was edited (value already normalised).
     // Modules whose controls convert other parameters override this.
@@ -184,20 +189,31 @@ public:
     int slot() const { return mSlot; }
     float sampleRate() const { return mSampleRate; }
     int previewMode() const { return mPreviewMode; }
-    float modulatedLeft(int index) const { return mModL[index]; }
-    float modulatedRight(int index) const { return mModR[index]; }
+    float modulatedLeft(int index) const { return observeValue(mModL[index]); }
+    float modulatedRight(int index) const { return observeValue(mModR[index]); }
 
     // --- what the editor's plot shows ------------------------------------
     int plotValues(float* out) const override {
         // While a control is being dragged the plot follows the hand, not
         // the modulation.
         const float* from = mEditing || mPreviewMode == 0 ? mBase : mPreviewMode == 1 ? mModL : mModR;
-        for (int i = 0; i < Capacity; ++i) out[i] = from[i];
+        for (int i = 0; i < Capacity; ++i) out[i] = observeValue(from[i]);
         return Capacity;
     }
     float plotSampleRate() const override { return mSampleRate; }
 
 protected:
+    // Base and modulated values are written on the audio thread and read for
+    // texts and plots on others: single relaxed stores and loads, which are
+    // plain moves.
+    static void publishValue(float& field, float value) {
+        std::atomic_ref<float>(field).store(value, std::memory_order_relaxed);
+    }
+    static float observeValue(const float& field) {
+        return std::atomic_ref<float>(const_cast<float&>(field)).load(std::memory_order_relaxed);
+    }
+    float baseValue(int index) const { return observeValue(mBase[index]); }
+
     float mRampFactor = kRampFactor;
     float mSampleRate = 44100.0f;
     int mPreviewMode = 0;

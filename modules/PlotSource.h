@@ -41,15 +41,17 @@ public:
         mTickCounter = 0;
         int next = mPosition.load(std::memory_order_relaxed) + 1;
         if (next >= kSize) next = 0;
-        mLeft[next] = mPeakL;
-        mRight[next] = mPeakR;
+        store(mLeft[next], mPeakL);
+        store(mRight[next], mPeakR);
         mPosition.store(next, std::memory_order_release);
         mWritten.fetch_add(1, std::memory_order_relaxed);
         mPeakL = mPeakR = 0.0f;
     }
     void clear() {
-        mLeft.fill(0.0f);
-        mRight.fill(0.0f);
+        for (int i = 0; i < kSize; ++i) {
+            store(mLeft[i], 0.0f);
+            store(mRight[i], 0.0f);
+        }
         mPeakL = mPeakR = 0.0f;
         mTickCounter = 0;
     }
@@ -65,10 +67,16 @@ public:
     float at(int channel, int age) const {
         int i = position() - age % kSize;
         if (i < 0) i += kSize;
-        return channel ? mRight[i] : mLeft[i];
+        return load(channel ? mRight[i] : mLeft[i]);
     }
 
 private:
+    // The ring wraps under a reader that may be reading the oldest point.
+    static void store(float& point, float v) { std::atomic_ref<float>(point).store(v, std::memory_order_relaxed); }
+    static float load(const float& point) {
+        return std::atomic_ref<float>(const_cast<float&>(point)).load(std::memory_order_relaxed);
+    }
+
     std::array<float, kSize> mLeft{};
     std::array<float, kSize> mRight{};
     std::atomic<int> mPosition{0};

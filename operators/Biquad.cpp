@@ -52,7 +52,7 @@ void Biquad::getParameterDisplay(int index, char* out) {
         copyText(out, kTextSize, "---");
         return;
     }
-    float v = mBase[index];
+    float v = baseValue(index);
     if (isLayoutFrequency(index))
         filter::frequencyDisplay(v, out);
     else if (isLayoutResonance(index))

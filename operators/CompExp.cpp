@@ -85,10 +85,10 @@ bool CompExp::ratioText(float v, int mode, char* out) {
 }
 
 void CompExp::getParameterDisplay(int index, char* out) {
-    float v = index >= 0 && index < kNumParams ? mBase[index] : 0.0f;
+    float v = index >= 0 && index < kNumParams ? baseValue(index) : 0.0f;
     switch (index) {
         case kRatio:
-            if (!ratioText(v, discreteIndex(mBase[kMode], kNumModes), out)) copyText(out, kTextSize, "---");
+            if (!ratioText(v, discreteIndex(baseValue(kMode), kNumModes), out)) copyText(out, kTextSize, "---");
             return;
         case kAttack:
         case kRelease: VH_TEXT(out, "%.1f", 1000.0f * timeSeconds(v)); return;
@@ -100,7 +100,7 @@ void CompExp::formatEditorValue(int index, float value, char* out, int mode) {
     switch (index) {
         case kRatio:
             // The ratio control follows the current mode.
-            if (!ratioText(value, discreteIndex(mBase[kMode], kNumModes), out)) copyText(out, kTextSize, "error");
+            if (!ratioText(value, discreteIndex(baseValue(kMode), kNumModes), out)) copyText(out, kTextSize, "error");
             return;
         case kAttack:
         case kRelease: VH_TEXT(out, "%.0fms", 1000.0f * timeSeconds(value)); return;
@@ -126,7 +126,7 @@ float CompExp::parseRatio(const char* text, int mode) {
 bool CompExp::parseEditorValue(int index, const char* text, float& value, int mode) {
     if (text == nullptr) return false;
     switch (index) {
-        case kRatio: value = parseRatio(text, discreteIndex(mBase[kMode], kNumModes)); return true;
+        case kRatio: value = parseRatio(text, discreteIndex(baseValue(kMode), kNumModes)); return true;
         case kAttack:
         case kRelease:
             value = std::pow(clampFloat(readNumber(text), 0.0, 1000.0) / 1000.0f, 1.0f / 3.0f);

@@ -85,12 +85,12 @@ float DelayLine::tempoTimeValue(int item, float bpm) {
 }
 
 void DelayLine::getParameterDisplay(int index, char* out) {
-    float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
+    float v = (index >= 0 && index < kNumParams) ? baseValue(index) : 0.0f;
     switch (index) {
         case kTimeL:
         case kTimeR:
             // The mode as of the last update: the text of the time the line plays.
-            if (mMode == kTimeBased)
+            if (mode() == kTimeBased)
                 VH_TEXT(out, "%.0f", 1000.0f * kMaxSeconds * v);
             else
                 VH_TEXT(out, "%.2f", rhythmLength(noteIndex(v)));
@@ -161,17 +161,17 @@ void DelayLine::valueChanged(int localIndex, float value) {
         Operator::valueChanged(localIndex, value);
         return;
     }
-    int oldMode = discreteIndex(mBase[kMode], kNumModes);
+    int oldMode = discreteIndex(baseValue(kMode), kNumModes);
     int newMode = discreteIndex(value, kNumModes);
-    mBase[kMode] = value;
+    publishValue(mBase[kMode], value);
     // Keep what the user hears: each time is converted into the nearest
     // equivalent of the new mode before the mode itself changes.
     if (oldMode != newMode && mOwner) {
         for (int index : {kTimeL, kTimeR}) {
-            float v = mBase[index];
+            float v = baseValue(index);
             float converted = newMode == kTimeBased
-                                  ? tempoTimeValue(noteIndex(v), mTempo)
-                                  : discreteValue(nearestRhythmItem(kMaxSeconds * v, mTempo), kNumRhythmItems);
+                                  ? tempoTimeValue(noteIndex(v), observeValue(mTempo))
+                                  : discreteValue(nearestRhythmItem(kMaxSeconds * v, observeValue(mTempo)), kNumRhythmItems);
             mOwner->automateParameter(globalIndex(index), converted);
         }
     }
@@ -181,24 +181,25 @@ void DelayLine::valueChanged(int localIndex, float value) {
 // --- control tick -------------------------------------------------------------
 
 void DelayLine::setTempo(float bpm) {
-    if (std::isfinite(bpm) && bpm > 0.0f) mTempo = bpm;
+    // Read by the editor's plot and mode conversion as well.
+    if (std::isfinite(bpm) && bpm > 0.0f) publishValue(mTempo, bpm);
 }
 
 void DelayLine::resetModulation() {
     Operator::resetModulation();
     if (discreteIndex(mBase[kMode], kNumModes) == kTempoBased) {
-        mModL[kTimeL] = tempoTimeValue(noteIndex(mBase[kTimeL]), mTempo);
-        mModR[kTimeR] = tempoTimeValue(noteIndex(mBase[kTimeR]), mTempo);
+        publishValue(mModL[kTimeL], tempoTimeValue(noteIndex(mBase[kTimeL]), mTempo));
+        publishValue(mModR[kTimeR], tempoTimeValue(noteIndex(mBase[kTimeR]), mTempo));
     }
 }
 
 void DelayLine::addModulation(int index, float left, float right) {
     switch (index) {
-        case kTimeL: mModL[kTimeL] += kTimeModulationScale * left; break;
-        case kTimeR: mModR[kTimeR] += kTimeModulationScale * right; break;
+        case kTimeL: publishValue(mModL[kTimeL], mModL[kTimeL] + kTimeModulationScale * left); break;
+        case kTimeR: publishValue(mModR[kTimeR], mModR[kTimeR] + kTimeModulationScale * right); break;
         case kTimeLR:
-            mModL[kTimeL] += kTimeModulationScale * left;
-            mModR[kTimeR] += kTimeModulationScale * right;
+            publishValue(mModL[kTimeL], mModL[kTimeL] + kTimeModulationScale * left);
+            publishValue(mModR[kTimeR], mModR[kTimeR] + kTimeModulationScale * right);
             break;
         case kFeedback:
         case kPanL:
@@ -236,7 +237,7 @@ void DelayLine::update() {
     mDelayFeedback.setTarget(Vec4(dL, dR, gL, gR), mRampFactor);
     mPan.setTarget(Vec4(clampUnit(mModL[kPanL]), clampUnit(mModR[kPanR]), 0.0f, 0.0f), mRampFactor);
 
-    mMode = discreteIndex(mBase[kMode], kNumModes);
+    std::atomic_ref<int>(mMode).store(discreteIndex(mBase[kMode], kNumModes), std::memory_order_relaxed);
     mInterpolation = discreteIndex(mBase[kInterpolate], kNumInterpolations);
 }
 
@@ -290,7 +291,7 @@ void DelayLine::setSampleRate(float rate) {
 
 int DelayLine::delayTaps(const float* values, DelayTap* out, int maxTaps) const {
     auto probe = std::make_unique<DelayLine>(0, nullptr);
-    probe->setTempo(mTempo);
+    probe->setTempo(observeValue(mTempo));
     for (int i = 0; i < kNumParams; ++i) probe->setParameter(i, values[i]);
     probe->setSampleRate(mSampleRate);
     // An echo is a local peak of the output; interpolation spreads it over

@@ -66,8 +66,9 @@ public:
     // Pan position 0..200 shown for a normalised pan value (100 is the centre).
     static int panPosition(float v);
 
-    float tempo() const { return mTempo; }
-    int mode() const { return mMode; }
+    float tempo() const { return observeValue(mTempo); }
+    // Read by the host's texts while audio runs.
+    int mode() const { return std::atomic_ref<int>(const_cast<int&>(mMode)).load(std::memory_order_relaxed); }
     // Current (ramped) delays in samples, for tests and the plot.
     float delayLeft() const { return mDelayFeedback.current[kLaneDelayL]; }
     float delayRight() const { return mDelayFeedback.current[kLaneDelayR]; }

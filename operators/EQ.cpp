@@ -91,10 +91,10 @@ Vec4 EQ::filterFrequencyHz(Vec4 v, float sampleRate) {
 void EQ::getParameterDisplay(int index, char* out) {
     switch (index) {
         case kFreqA:
-        case kFreqB: VH_TEXT(out, "%.0f", eq::frequencyHz(mBase[index])); break;
+        case kFreqB: VH_TEXT(out, "%.0f", eq::frequencyHz(baseValue(index))); break;
         case kQA:
-        case kQB: VH_TEXT(out, "%.2f", qOf(mBase[index], bandTypeOf(mBase[typeParamOf(index)]))); break;
-        case kMorph: eq::morphRatioText(mBase[index], out); break;
+        case kQB: VH_TEXT(out, "%.2f", qOf(baseValue(index), bandTypeOf(baseValue(typeParamOf(index))))); break;
+        case kMorph: eq::morphRatioText(baseValue(index), out); break;
         default: Operator::getParameterDisplay(index, out);
     }
 }
@@ -104,7 +104,7 @@ void EQ::formatEditorValue(int index, float value, char* out, int mode) {
         case kFreqA:
         case kFreqB: VH_TEXT(out, "%.0f Hz", eq::frequencyHz(value)); break;
         case kQA:
-        case kQB: VH_TEXT(out, "%.2f", qOf(value, bandTypeOf(mBase[typeParamOf(index)]))); break;
+        case kQB: VH_TEXT(out, "%.2f", qOf(value, bandTypeOf(baseValue(typeParamOf(index))))); break;
         case kMorph: VH_TEXT(out, "%.1f", 100.0f * value); break;
         default: Operator::formatEditorValue(index, value, out, mode);
     }
@@ -118,7 +118,7 @@ bool EQ::parseEditorValue(int index, const char* text, float& value, int mode) {
         case kQB: {
             double q = 0.0;
             if (!parseNumber(text, q)) return false;
-            value = valueOfQ(q, bandTypeOf(mBase[typeParamOf(index)]));
+            value = valueOfQ(q, bandTypeOf(baseValue(typeParamOf(index))));
             return true;
         }
         case kMorph: return eq::parsePercentText(text, value);

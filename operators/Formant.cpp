@@ -54,7 +54,7 @@ double Formant::bandwidthHz(int vowel, int k) { return kVowels[vowel].bandwidthH
 
 void Formant::getParameterDisplay(int index, char* out) {
     if (index == kMorph)
-        eq::morphRatioText(mBase[kMorph], out);
+        eq::morphRatioText(baseValue(kMorph), out);
     else
         Operator::getParameterDisplay(index, out);
 }

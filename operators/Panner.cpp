@@ -19,7 +19,7 @@ Panner::Panner(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters
 
 void Panner::getParameterDisplay(int index, char* out) {
     if (index == 0 || index == 1)
-        balanceHostText(mBase[index], out);
+        balanceHostText(baseValue(index), out);
     else
         copyText(out, kTextSize, "---");
 }

@@ -141,7 +141,7 @@ const char* Pitch::resolutionName(int resolution) {
 }
 
 void Pitch::getParameterDisplay(int index, char* out) {
-    const float v = (index >= 0 && index < kNumParams) ? mBase[index] : 0.0f;
+    const float v = (index >= 0 && index < kNumParams) ? baseValue(index) : 0.0f;
     switch (index) {
         case kSemitones: VH_TEXT(out, "%d", semitonesOf(v)); break;
         case kCents: VH_TEXT(out, "%.0f", centsOf(v)); break;

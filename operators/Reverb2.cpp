@@ -151,7 +151,7 @@ void Reverb2::getParameterDisplay(int index, char* out) {
         Operator::getParameterDisplay(index, out);
         return;
     }
-    float v = mBase[kPreTime];
+    float v = baseValue(kPreTime);
     if (editorMode(kPreTime) == 1)
         VH_TEXT(out, "%.2f", rhythmLength(discreteIndex(v, kNumRhythmItems)));
     else
@@ -179,10 +179,10 @@ bool Reverb2::parseEditorValue(int index, const char* text, float& value, int mo
 void Reverb2::valueChanged(int localIndex, float value) {
     Operator::valueChanged(localIndex, value);
     if (localIndex != kPreMode || !mOwner) return;
-    bool wasTempo = discreteIndex(mBase[kPreMode], kNumPreModes) == 1;
+    bool wasTempo = discreteIndex(baseValue(kPreMode), kNumPreModes) == 1;
     bool isTempo = discreteIndex(value, kNumPreModes) == 1;
     if (wasTempo == isTempo) return;
-    mOwner->automateParameter(globalIndex(kPreTime), pretimeForMode(mBase[kPreTime], isTempo, mTempo));
+    mOwner->automateParameter(globalIndex(kPreTime), pretimeForMode(baseValue(kPreTime), isTempo, mTempo));
 }
 
 // ===========================================================================

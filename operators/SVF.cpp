@@ -55,7 +55,7 @@ void SVF::getParameterDisplay(int index, char* out) {
         copyText(out, kTextSize, "---");
         return;
     }
-    float v = mBase[index];
+    float v = baseValue(index);
     if (isLayoutFrequency(index))
         filter::frequencyDisplay(v, out);
     else if (isLayoutResonance(index))

@@ -22,7 +22,7 @@ void SideMix::getParameterDisplay(int index, char* out) {
         copyText(out, kTextSize, "---");
         return;
     }
-    int a = sideShare(mBase[0]);
+    int a = sideShare(baseValue(0));
     VH_TEXT(out, "M%d<>%dS", 100 - a, a);
 }
 

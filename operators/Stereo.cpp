@@ -19,7 +19,7 @@ Stereo::Stereo(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters
 
 void Stereo::getParameterDisplay(int index, char* out) {
     if (index == 0)
-        balanceHostText(mBase[0], out);
+        balanceHostText(baseValue(0), out);
     else
         Operator::getParameterDisplay(index, out);
 }

@@ -3,9 +3,10 @@
 # test suite needs. Does nothing when everything is already there.
 set -euo pipefail
 
-packages=(g++ cmake make pkg-config libsndfile1-dev libcairo2-dev libxcb1-dev libpng-dev zenity)
+packages=(g++ cmake make pkg-config libsndfile1-dev libcairo2-dev libxcb1-dev libpng-dev zenity lv2-dev)
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(libgtest-dev libbenchmark-dev xvfb xauth libxcb-xtest0-dev libasan8 libubsan1 libtsan2)
+  packages+=(libgtest-dev libbenchmark-dev xvfb xauth libxcb-xtest0-dev libasan8 libubsan1 libtsan2
+    liblilv-dev lilv-utils sordi ardour)
 fi
 
 missing=()

@@ -317,6 +317,30 @@ TEST(RealtimeThreads, PresetsAndChunksLoadWhileAudioRuns) {
     EXPECT_TRUE(audio.finishAfter(2));
 }
 
+// Type automation on the audio thread replaces modules many times a second
+// while the host reads their texts: no text may come from a module already
+// destroyed (the sanitizer builds catch a read of freed memory).
+TEST(RealtimeThreads, HostReadsModuleTextsWhileTypeAutomationReplacesThem) {
+    PluginHost host;
+    ASSERT_TRUE(host.open());
+    const int kTypes[] = {kOpBiquad, kOpGain, kOpDelay, kOpPhaseInv};
+    AudioThread audio(host, [&](int i) {
+        host.set(param::kOpType1, discreteValue(kTypes[i % 4], kNumTypeSteps));
+        host.set(param::kModType1, discreteValue(i % kNumModulatorTypes, kNumTypeSteps));
+    });
+    std::size_t characters = 0;
+    for (int round = 0; round < 300; ++round) {
+        characters += host.display(param::kOpType1).size() + host.display(param::kModType1).size();
+        for (int i = 0; i < 4; ++i) {
+            characters += host.display(param::opParam(0, i)).size() + host.name(param::opParam(0, i)).size();
+            characters += host.display(param::modParam(0, i)).size() + host.label(param::modParam(0, i)).size();
+        }
+        if (round % 30 == 0) audio.waitForBlocks(1);
+    }
+    EXPECT_TRUE(audio.finishAfter(2));
+    EXPECT_GT(characters, 0u);
+}
+
 // Controllers assigned to knobs and the main controls move them from the
 // audio thread while another thread reads them back.
 TEST(RealtimeThreads, MidiControllersMoveKnobsWhileTheHostReads) {
@@ -376,6 +400,31 @@ TEST_F(EditorThreads, EditorOpensAndClosesWhileAudioRunsAndAutomates) {
             }
             host.call(vst::effEditClose);
         }
+        EXPECT_TRUE(audio.finishAfter(1));
+    }
+    xcb_destroy_window(connection, parent);
+    xcb_disconnect(connection);
+}
+
+// The window redraws the current modules' panels and plots while the audio
+// thread keeps replacing those modules.
+TEST_F(EditorThreads, EditorDrawsWhileTypeAutomationReplacesModules) {
+    if (sDisplay.empty()) GTEST_SKIP() << "no X server and no Xvfb to start";
+    xcb_connection_t* connection = xcb_connect(sDisplay.c_str(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(connection));
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    xcb_window_t parent = vh::test::createParentWindow(connection, screen, 830, 335);
+    {
+        PluginHost host;
+        ASSERT_TRUE(host.open());
+        const int kTypes[] = {kOpBiquad, kOpDelay, kOpCompExp, kOpFormant};
+        AudioThread audio(host, [&](int i) {
+            host.set(param::kOpType1, discreteValue(kTypes[i % 4], kNumTypeSteps));
+            host.set(param::kModType1, discreteValue(i % kNumModulatorTypes, kNumTypeSteps));
+        });
+        ASSERT_NE(host.call(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(parent))), 0);
+        for (int k = 0; k < 60; ++k) host.call(vst::effEditIdle);
+        host.call(vst::effEditClose);
         EXPECT_TRUE(audio.finishAfter(1));
     }
     xcb_destroy_window(connection, parent);
