@@ -1,6 +1,7 @@
 // Whole-engine cost per stereo sample through the plug-in object, at the
-// factory default (four GAIN operators, limiter on) and with all sixteen
-// modulation slots busy; on silence, on noise and on the demo phrase, since
+// factory default (four GAIN operators, limiter on), with all sixteen
+// modulation slots busy and for every factory preset; on silence, on noise
+// and on the demo phrase, since
 // data-dependent work (the limiter's window maximum) hides on a repeating
 // pattern. And the output limiter alone, on loud noise, at each lookahead.
 
@@ -119,6 +120,23 @@ static void BM_LimiterOnNoise(benchmark::State& state) {
         benchmark::Counter(double(state.iterations()) * 256, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_LimiterOnNoise)->Arg(44100)->Arg(96000)->Arg(192000);
+
+// Every factory preset on noise, as bank * 64 + preset: what a user's patch
+// costs (the heaviest should stay under 400 ns per stereo frame). The whole
+// plug-in through its binary interface, per preset and material, is
+// `halyx bench build/VornHalyx.so --all`.
+static void BM_FactoryPreset(benchmark::State& state) {
+    const int bank = static_cast<int>(state.range(0)) / vh::kPresetsPerBank;
+    const int preset = static_cast<int>(state.range(0)) % vh::kPresetsPerBank;
+    vh::Plugin plugin(benchHost);
+    plugin.selectBank(bank);
+    plugin.selectPreset(preset);
+    char name[32] = {};
+    plugin.getPresetName(bank, preset, name);
+    state.SetLabel(name);
+    runEngine(state, plugin, kNoise);
+}
+BENCHMARK(BM_FactoryPreset)->DenseRange(0, vh::kNumBanks * vh::kPresetsPerBank - 1);
 
 static void BM_EngineSixteenSlots(benchmark::State& state) {
     vh::Plugin plugin(benchHost);

@@ -16,12 +16,6 @@ namespace vh {
 namespace {
 constexpr float kOperatorInputLimit = 1000.0f;
 
-template <typename T>
-float toFloat(T x) {
-    float f = static_cast<float>(x);
-    return std::isfinite(f) ? f : 0.0f;
-}
-
 // Raises a meter to a peak (already an absolute value) if that is larger.
 inline void raiseMeter(std::atomic<float>& meter, float peak) {
     if (peak > meter.load(std::memory_order_relaxed)) meter.store(peak, std::memory_order_relaxed);
@@ -87,6 +81,7 @@ inline float smoothTowards(float smoothed, float target, float coefficient) {
 }  // namespace
 
 inline void Plugin::smoothControls() {
+    if (mControlsSettled) return;
     const float c30 = mSmoothing30;
     const Vec4 coefficient(c30);
     for (int k = 0; k < kNumKnobs; k += 4) {
@@ -97,12 +92,58 @@ inline void Plugin::smoothControls() {
     mInputSmoothed = smoothTowards(mInputSmoothed, mInput, c30);
     mMixSmoothed = smoothTowards(mMixSmoothed, mMix, c30);
     mOutputSmoothed = smoothTowards(mOutputSmoothed, mOutput, c30);
+    noteControlsSettled();
+}
+
+// The active factors as the vectors the operators and modulators are scaled
+// by, rebuilt whenever the ramps may have moved.
+inline void Plugin::noteActiveFactors() {
+    rampCurrents(mOpActive).store(mOpActiveNow);
+    rampCurrents(mModActive).store(mModActiveNow);
+}
+
+void Plugin::noteControlsSettled() {
+    bool settled = mInputSmoothed == mInput && mMixSmoothed == mMix && mOutputSmoothed == mOutput;
+    for (int k = 0; k < kNumKnobs; ++k) settled = settled && mKnobSmoothed[k] == mKnob[k];
+    mControlsSettled = settled;
+}
+
+// Which per-sample stages can be left out because they would change nothing.
+// During a block only this thread changes what they depend on, in MIDI
+// handling and the control tick, after which this is asked again.
+// - Once every smoothed value equals its target, smoothing leaves them as
+//   they are (a step of exactly 0, then the landing on the target itself).
+// - Operators that pass their pairs through unchanged need not be called.
+// - A main gain ramp with a zero increment stays where it is (unless it
+//   stood at -0, which adding +0 would turn into +0).
+void Plugin::noteSkippableWork() {
+    noteControlsSettled();
+    noteActiveFactors();
+
+    unsigned running = 0;
+    for (int s = 0; s < kNumOperatorSlots; ++s) running |= unsigned(!mOps[s]->passesThrough()) << s;
+    mOpsRunning = running;
+
+    bool moving = false;
+    for (const Ramp* gains : {mInputGain, mMixGain, mOutputGain})
+        for (int c = 0; c < 2; ++c) moving = moving || gains[c].increment != 0.0f || std::signbit(gains[c].current);
+    mMainRamping = moving;
 }
 
 // The modulators read the taps and write their outputs (an unused slot's is
 // 0 without running it); the active factors (before this sample's ramp step)
 // then scale all four outputs at once.
 inline void Plugin::runModulators() {
+    // With every slot unused all four outputs are 0 (0 times an active
+    // factor); written once, they stay so.
+    if (mModsAllSilent) {
+        if (mModOutsLive) {
+            for (int m = 0; m < kNumModulatorSlots; ++m) mModOutL[m] = mModOutR[m] = 0.0f;
+            mModOutsLive = false;
+        }
+        return;
+    }
+    mModOutsLive = true;
     for (int m = 0; m < kNumModulatorSlots; ++m) {
         if (mModSilent[m]) {
             mModOutL[m] = mModOutR[m] = 0.0f;
@@ -111,19 +152,20 @@ inline void Plugin::runModulators() {
         if (mModReadsTaps[m]) mMods[m]->setInputs(mTapL, mTapR);
         mMods[m]->processSample(&mModOutL[m], &mModOutR[m]);
     }
-    const Vec4 active = rampCurrents(mModActive);
+    const Vec4 active = Vec4::load(mModActiveNow);
     (gatherWritten(mModOutL) * active).store(mModOutL);
     (gatherWritten(mModOutR) * active).store(mModOutR);
 }
 
-// Matrix and active-factor ramps run only while a tick left them moving
-// (adding a zero increment would change nothing).
+// Main-gain, matrix and active-factor ramps run only while a tick left them
+// moving (adding a zero increment would change nothing).
 inline void Plugin::advanceRamps() {
-    for (int c = 0; c < 2; ++c) {
-        mInputGain[c].next();
-        mMixGain[c].next();
-        mOutputGain[c].next();
-    }
+    if (mMainRamping)
+        for (int c = 0; c < 2; ++c) {
+            mInputGain[c].next();
+            mMixGain[c].next();
+            mOutputGain[c].next();
+        }
     if (mMatrixRamping)
         for (int c = 0; c < 2; ++c)
             for (int e = 0; e < kMatrixSize; e += 4)
@@ -131,6 +173,7 @@ inline void Plugin::advanceRamps() {
     if (mActiveRamping) {
         for (auto& a : mOpActive) a.next();
         for (auto& a : mModActive) a.next();
+        noteActiveFactors();
     }
 }
 
@@ -141,49 +184,72 @@ inline void Plugin::advanceRamps() {
 inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
     // Operator inputs from the input and last sample's operator outputs (still
     // in the taps): one vector of four destinations per matrix row.
+    // (The outputs were stored as one vector, so they load as one.)
+    const Vec4 lastL = Vec4::load(&mTapL[kTapOp1]), lastR = Vec4::load(&mTapR[kTapOp1]);
     Vec4 opInL = Vec4::load(&mMatrixGain[0][0]) * Vec4(xL);
     Vec4 opInR = Vec4::load(&mMatrixGain[1][0]) * Vec4(xR);
-    for (int a = 0; a < kNumOperatorSlots; ++a) {
-        opInL = mulAdd(Vec4::load(&mMatrixGain[0][kMatrixOpToOp + 4 * a]), Vec4(mTapL[kTapOp1 + a]), opInL);
-        opInR = mulAdd(Vec4::load(&mMatrixGain[1][kMatrixOpToOp + 4 * a]), Vec4(mTapR[kTapOp1 + a]), opInR);
-    }
+    const float* rowL = &mMatrixGain[0][kMatrixOpToOp];
+    const float* rowR = &mMatrixGain[1][kMatrixOpToOp];
+    opInL = mulAdd(Vec4::load(rowL), broadcastLane<0>(lastL), opInL);
+    opInR = mulAdd(Vec4::load(rowR), broadcastLane<0>(lastR), opInR);
+    opInL = mulAdd(Vec4::load(rowL + 4), broadcastLane<1>(lastL), opInL);
+    opInR = mulAdd(Vec4::load(rowR + 4), broadcastLane<1>(lastR), opInR);
+    opInL = mulAdd(Vec4::load(rowL + 8), broadcastLane<2>(lastL), opInL);
+    opInR = mulAdd(Vec4::load(rowR + 8), broadcastLane<2>(lastR), opInR);
+    opInL = mulAdd(Vec4::load(rowL + 12), broadcastLane<3>(lastL), opInL);
+    opInR = mulAdd(Vec4::load(rowR + 12), broadcastLane<3>(lastR), opInR);
+    // clampLanes is clamp as one instruction per bound (a NaN gives the lower
+    // bound in both).
     const Vec4 limit(kOperatorInputLimit);
-    opInL = clamp(opInL, -limit, limit);
-    opInR = clamp(opInR, -limit, limit);
+    opInL = clampLanes(opInL, -limit, limit);
+    opInR = clampLanes(opInR, -limit, limit);
 
     const Vec4 encL = Vec4::load(mEncode[0]) * opInL + Vec4::load(mEncode[2]) * opInR;
     const Vec4 encR = Vec4::load(mEncode[1]) * opInL + Vec4::load(mEncode[3]) * opInR;
-    alignas(16) float pairL[kNumOperatorSlots];
-    alignas(16) float pairR[kNumOperatorSlots];
-    encL.store(pairL);
-    encR.store(pairR);
-    for (int s = 0; s < kNumOperatorSlots; ++s) {
-        if (mOpReadsTaps[s]) mOps[s]->setInputs(mTapL, mTapR);
-        mOps[s]->processSample(&pairL[s], &pairR[s]);
+    // An operator that passes its pair through unchanged is not called; when
+    // none is called the encoded pairs are the processed ones. (Its pair is
+    // the result of arithmetic under flush-to-zero, never a denormal that a
+    // multiplication by 1 would have flushed.)
+    const unsigned running = mOpsRunning;
+    Vec4 l = encL, r = encR;
+    if (running != 0) {
+        alignas(16) float pairL[kNumOperatorSlots];
+        alignas(16) float pairR[kNumOperatorSlots];
+        encL.store(pairL);
+        encR.store(pairR);
+        for (int s = 0; s < kNumOperatorSlots; ++s) {
+            if (!(running & (1u << s))) continue;
+            if (mOpReadsTaps[s]) mOps[s]->setInputs(mTapL, mTapR);
+            mOps[s]->processSample(&pairL[s], &pairR[s]);
+        }
+        l = gatherWritten(pairL);
+        r = gatherWritten(pairR);
     }
-    const Vec4 l = gatherWritten(pairL), r = gatherWritten(pairR);
     const Vec4 decL = Vec4::load(mDecode[0]) * l + Vec4::load(mDecode[2]) * r;
     const Vec4 decR = Vec4::load(mDecode[1]) * l + Vec4::load(mDecode[3]) * r;
 
     // A bypassed operator passes its encoded input; a module gone non-finite
     // must not poison the feedback paths.
-    const Vec4 active = rampCurrents(mOpActive);
+    const Vec4 active = Vec4::load(mOpActiveNow);
     const Vec4 sign = Vec4::load(mOpSign);
     const Vec4 outL = finiteOrZero(decL * active * sign + (Vec4(1.0f) - active) * encL);
     const Vec4 outR = finiteOrZero(decR * active * sign + (Vec4(1.0f) - active) * encR);
     outL.store(&mTapL[kTapOp1]);
     outR.store(&mTapR[kTapOp1]);
 
-    // Summed in operator order, as a scalar loop would, so the rounding of
-    // the wet sums does not depend on the vector width.
+    // Summed in operator order from 0, as a scalar loop would, so the
+    // rounding of the wet sums does not depend on the vector width: left in
+    // lane 0 and right in lane 1, side by side.
     const Vec4 toOutL = Vec4::load(&mMatrixGain[0][kMatrixOut]) * outL;
     const Vec4 toOutR = Vec4::load(&mMatrixGain[1][kMatrixOut]) * outR;
-    wetL = 0.0f;
-    wetR = 0.0f;
-    for (int s = 0; s < kNumOperatorSlots; ++s) {
-        wetL += toOutL[s];
-        wetR += toOutR[s];
-    }
+    const Vec4 first(__builtin_shuffle(toOutL.v, toOutR.v, Int4Raw{0, 4, 1, 5}));   // L0 R0 L1 R1
+    const Vec4 second(__builtin_shuffle(toOutL.v, toOutR.v, Int4Raw{2, 6, 3, 7}));  // L2 R2 L3 R3
+    Vec4 wet = Vec4(0.0f) + first;
+    wet += upperHalf(first);
+    wet += second;
+    wet += upperHalf(second);
+    wetL = wet[0];
+    wetR = wet[1];
     mTapL[kTapWetSum] = wetL;
     mTapR[kTapWetSum] = wetR;
 }
@@ -213,9 +279,20 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
     // A host that calls output 1 unconnected may still read the buffer it
     // passed: it gets the right channel too, never stale memory.
     Sample* outRExtra = (out1 != nullptr && !out1Connected) ? out1 : nullptr;
-    auto read = [](const Sample* buffer, int32_t n) { return buffer != nullptr ? toFloat(buffer[n]) : 0.0f; };
+    // A missing input reads as silence: its index mask is 0, so every sample
+    // reads the same zero. The four inputs are then cleaned of non-finite
+    // values side by side.
+    const Sample silence = 0;
+    struct Input {
+        const Sample* buffer;
+        int32_t mask;
+    };
+    auto input = [&silence](const Sample* buffer) { return buffer ? Input{buffer, -1} : Input{&silence, 0}; };
+    const Input readL = input(inL), readR = input(inR), readSideL = input(sideL), readSideR = input(sideR);
+    auto read = [](const Input& in, int32_t n) { return static_cast<float>(in.buffer[n & in.mask]); };
 
     resolveSources();
+    noteSkippableWork();
     int nextEvent = 0;
 
     float* const dryRingL = mDryL.data();
@@ -226,19 +303,24 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
 
     for (int32_t n = 0; n < frames; ++n) {
         // Read everything of this index before writing: buffers may be shared.
-        float xL = read(inL, n) * mInputGain[0].current;
-        float xR = read(inR, n) * mInputGain[1].current;
-        float scL = read(sideL, n);
-        float scR = read(sideR, n);
+        const Vec4 in = finiteOrZero(Vec4(read(readL, n), read(readR, n), read(readSideL, n), read(readSideR, n)));
+        float xL = in[0] * mInputGain[0].current;
+        float xR = in[1] * mInputGain[1].current;
+        float scL = in[2];
+        float scR = in[3];
 
         smoothControls();
 
-        while (nextEvent < mNumPendingMidi && mPendingMidi[nextEvent].deltaFrames == n)
-            applyMidi(mPendingMidi[nextEvent++].data);
+        if (nextEvent < mNumPendingMidi && mPendingMidi[nextEvent].deltaFrames == n) {
+            while (nextEvent < mNumPendingMidi && mPendingMidi[nextEvent].deltaFrames == n)
+                applyMidi(mPendingMidi[nextEvent++].data);
+            noteSkippableWork();
+        }
 
         if (++mTickCounter >= kControlTick) {
             mTickCounter = 0;
             controlTick();
+            noteSkippableWork();
         }
 
         // Taps [kTapOp1..] and [kTapWetSum] already hold last sample's values.
@@ -277,7 +359,7 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
         if (outR) outR[n] = static_cast<Sample>(yR);
         if (outRExtra) outRExtra[n] = static_cast<Sample>(yR);
 
-        peaks = max(peaks, abs(Vec4(xL, xR, yL, yR)));
+        peaks = maxLanes(peaks, abs(Vec4(xL, xR, yL, yR)));
     }
 
     for (int i = 0; i < 4; ++i) raiseMeter(mMeters[i], peaks[i]);

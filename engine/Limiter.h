@@ -32,10 +32,12 @@ public:
         mBufferL[mPos] = inL;
         mBufferR[mPos] = inR;
 
-        float p = inL < 0 ? -inL : inL;
-        float pr = inR < 0 ? -inR : inR;
-        if (pr > p) p = pr;
-        if (!(p > kPeakFloor)) p = kPeakFloor;  // also replaces NaN
+        // Written as maxima of absolute values so that they compile to
+        // max instructions: on noise a branch on the sign is a coin toss.
+        // A NaN on the right is passed over, one on the left becomes the
+        // floor (max keeps its first argument unless the second is larger).
+        float p = std::max(std::fabs(inL), std::fabs(inR));
+        p = p > kPeakFloor ? p : kPeakFloor;
         mPeaks[mPos] = p;
         float windowMax = pushPeak(p);
         if (++mPos >= mLength) mPos = 0;
@@ -47,7 +49,7 @@ public:
         Vec4 c = select(peak.v >= env.v, Vec4::load(mAttack), Vec4::load(mRelease));
         env += c * (peak - env);
         env.store(mEnv);
-        Vec4 g = max(env, Vec4(1.0f));
+        Vec4 g = maxLanes(env, Vec4(1.0f));
         float gain = g[0];
         for (int k = 1; k < kStages; ++k)
             if (g[k] > gain) gain = g[k];

@@ -220,6 +220,7 @@ void Plugin::controlTick() {
 
     for (int k = 0; k < kNumModSlots; ++k) {
         int d = mSlots[k].destination;
+        if (d == kDestinationNone) continue;
         float* pair[2] = {nullptr, nullptr};
         if (d >= kDestOps && d < kDestMods) {
             mOps[destOpParamAt(d).slot]->clampModulation(destOpParamAt(d).local);

@@ -363,6 +363,7 @@ void Plugin::noteModuleNeeds() {
         mModReadsTaps[s] = mMods[s]->readsTaps();
         mModSilent[s] = mMods[s]->isSilent();
     }
+    mModsAllSilent = mModSilent[0] && mModSilent[1] && mModSilent[2] && mModSilent[3];
 }
 
 // The two module families share the replacement machinery; these pick the

@@ -174,6 +174,9 @@ private:
     void moduleDisplay(int32_t index, char* text);
     // Per-sample stages of the audio loop, in the order they run.
     void smoothControls();
+    void noteControlsSettled();
+    void noteActiveFactors();
+    void noteSkippableWork();
     void runModulators();
     void advanceRamps();
     // Routes the input and last sample's operator outputs into the four
@@ -334,6 +337,17 @@ private:
     bool mOpReadsTaps[kNumOperatorSlots] = {};
     bool mModReadsTaps[kNumModulatorSlots] = {};
     bool mModSilent[kNumModulatorSlots] = {};
+    bool mModsAllSilent = false;
+    // Whether the modulator outputs may hold anything but 0.
+    bool mModOutsLive = true;
+    // Per-sample work left out while it would change nothing
+    // (noteSkippableWork): smoothing, operators (bit s: slot s is called),
+    // the main gain ramps.
+    bool mControlsSettled = false;
+    unsigned mOpsRunning = 0xF;
+    alignas(16) float mOpActiveNow[kNumOperatorSlots] = {};
+    alignas(16) float mModActiveNow[kNumModulatorSlots] = {};
+    bool mMainRamping = true;
     // Modules installed since their slot's parameters were last all applied.
     bool mOpFresh[kNumOperatorSlots] = {};
     bool mModFresh[kNumModulatorSlots] = {};

@@ -255,6 +255,13 @@ public:
     virtual void setInputs(const float* /*left*/, const float* /*right*/) {}
     virtual bool readsTaps() const { return false; }
     int globalIndex(int localIndex) const override { return param::opParam(mSlot, localIndex); }
+    // Whether processSample would now leave every pair exactly as it is (a
+    // unity gain at rest): the engine then skips the call. A module that
+    // sets it keeps it true only while that holds bit for bit.
+    bool passesThrough() const { return mPassesThrough; }
+
+protected:
+    bool mPassesThrough = false;
 };
 
 // A modulation source in one of the four modulator slots: writes a stereo

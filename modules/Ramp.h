@@ -25,6 +25,8 @@ struct Ramp {
         current = target;
         increment = 0.0f;
     }
+    // Whether the ramp stands still at exactly `value`.
+    bool restsAt(float value) const { return increment == 0.0f && current == value; }
     // Advances first, then returns: the value to use for this sample.
     float next() {
         current += increment;

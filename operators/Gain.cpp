@@ -24,6 +24,7 @@ constexpr ParameterInfo kParameters[] = {
 
 Gain::Gain(int slot, ModuleHost* owner) : Operator(slot, owner, {kParameters, "---"}) {
     mBase[0] = getParameterDefault(0);
+    notePassThrough();
 }
 
 float Gain::valueOfDb(double db) {
@@ -35,11 +36,13 @@ float Gain::valueOfDb(double db) {
 void Gain::update() {
     mGainL.setTarget(gainOf(mModL[0]), mRampFactor);
     mGainR.setTarget(gainOf(mModR[0]), mRampFactor);
+    notePassThrough();
 }
 
 void Gain::resetSmoothing() {
     mGainL.snap();
     mGainR.snap();
+    notePassThrough();
 }
 
 }  // namespace vh

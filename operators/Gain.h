@@ -27,6 +27,10 @@ public:
     static float valueOfDb(double db);
 
 private:
+    // Multiplying by exactly 1 changes no sample, not even a signed zero or
+    // a NaN.
+    void notePassThrough() { mPassesThrough = mGainL.restsAt(1.0f) && mGainR.restsAt(1.0f); }
+
     Ramp mGainL{1.0f};
     Ramp mGainR{1.0f};
 };

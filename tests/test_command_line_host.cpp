@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -149,4 +150,24 @@ TEST(CommandLineHost, AuditRefusesABankThatDoesNotExist) {
     auto r = halyx("audit " + kPlugin + " --bank 3");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.output.find("--bank wants 0..2"), std::string::npos) << r.output;
+}
+
+TEST(CommandLineHost, BenchReportsTheCostOnEachMaterial) {
+    auto r = halyx("bench " + kPlugin + " --seconds 0.2 --preset 0:05");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("ns per stereo frame at 44100 Hz, blocks of 512"), std::string::npos) << r.output;
+    // The last line: the preset's name, then silence, noise and phrase.
+    std::string last = r.output.substr(r.output.rfind('\n', r.output.size() - 2) + 1);
+    std::vector<std::string> words;
+    std::istringstream split(last);
+    for (std::string w; split >> w;) words.push_back(w);
+    ASSERT_GE(words.size(), 4u) << last;
+    const double silence = std::atof(words[words.size() - 3].c_str());
+    const double noise = std::atof(words[words.size() - 2].c_str());
+    const double phrase = std::atof(words[words.size() - 1].c_str());
+    for (double ns : {silence, noise, phrase}) {
+        EXPECT_GT(ns, 0.0);
+        EXPECT_LT(ns, 1e6);
+    }
+    EXPECT_NE(halyx("bench " + kPlugin + " --bank 7").status, 0);
 }

@@ -12,6 +12,11 @@
 //                           rules (tools/AuditRules.h); exit status 1 when a
 //                           preset breaks one. --out writes a contact sheet
 //                           of spectrograms per bank, DIR/bankN.png
+//   halyx bench   PLUGIN.so [setup options] [--bank N | --all]
+//                           processor time per stereo frame on silence,
+//                           white noise at 0.5 and the demo phrase, in
+//                           blocks of --block: the plug-in as set up, or
+//                           every preset of bank N, or all banks
 //   halyx screenshot PLUGIN.so OUT.png [setup options] [--offscreen]
 //                           the editor opened in an X window (DISPLAY; Xvfb
 //                           will do) and saved as the window shows it;
@@ -34,6 +39,7 @@
 
 #include <cairo.h>
 #include <dlfcn.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cmath>
@@ -45,6 +51,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -234,9 +241,60 @@ int contactSheet(Host& host, const std::string& outPath) {
     return 0;
 }
 
+// Processor time of this thread: a busy machine inflates it far less than
+// wall-clock time.
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// What the plug-in costs as the host sees it: processReplacing through the
+// binary interface, per stereo frame, on three materials. Each figure is
+// the median of five passes over the material after one unmeasured pass
+// (which also lets reverb tails and limiter envelopes reach their working
+// state).
+struct BenchFigures {
+    double silence = 0, noise = 0, phrase = 0;
+};
+
+BenchFigures benchEffect(AEffect* e, const std::vector<vhtool::Audio>& materials, int block) {
+    const int numIn = std::max(4, e->numInputs), numOut = std::max(2, e->numOutputs);
+    std::vector<std::vector<float>> inBuffers(numIn, std::vector<float>(block, 0.0f));
+    std::vector<std::vector<float>> outBuffers(numOut, std::vector<float>(block, 0.0f));
+    std::vector<float*> in(numIn), out(numOut);
+    for (int c = 0; c < numOut; ++c) out[c] = outBuffers[c].data();
+    double figures[3] = {};
+    for (size_t m = 0; m < materials.size() && m < 3; ++m) {
+        const vhtool::Audio& material = materials[m];
+        const size_t frames = material.frames();
+        std::vector<double> passes;
+        for (int pass = 0; pass < 6; ++pass) {
+            double spent = 0.0;
+            for (size_t pos = 0; pos + block <= frames; pos += block) {
+                // The side-chain pair carries the main pair, as when no
+                // side-chain is connected.
+                for (int c = 0; c < numIn; ++c) {
+                    const std::vector<float>& source = material.channels[c % 2];
+                    std::copy_n(source.begin() + pos, block, inBuffers[c].begin());
+                    in[c] = inBuffers[c].data();
+                }
+                double started = threadSeconds();
+                e->processReplacing(e, in.data(), out.data(), block);
+                spent += threadSeconds() - started;
+                gHost.ppq += block / gHost.sampleRate * gHost.tempo / 60.0;
+            }
+            if (pass > 0) passes.push_back(spent * 1e9 / double(frames / block * block));
+        }
+        std::sort(passes.begin(), passes.end());
+        figures[m] = passes[passes.size() / 2];
+    }
+    return {figures[0], figures[1], figures[2]};
+}
+
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: halyx info|presets|render|audit|screenshot PLUGIN.so [IN.wav] [OUT.wav] [options]\n");
+        std::fprintf(stderr, "usage: halyx info|presets|render|bench|audit|screenshot PLUGIN.so [IN.wav] [OUT.wav] [options]\n");
         return 2;
     }
     std::string command = argv[1];
@@ -249,6 +307,7 @@ int main(int argc, char** argv) {
     bool offscreen = false;
     bool contactSheetWanted = false;
     int listBank = -1;
+    bool listAll = false;
     std::string outDir;
     // Options taking a value, so positional file names can be told apart.
     const std::vector<std::string> withValue = {"--rate", "--block", "--sidechain", "--seconds", "--bank", "--preset",
@@ -306,6 +365,8 @@ int main(int argc, char** argv) {
             useDouble = true;
         } else if (a == "--out") {
             outDir = next();
+        } else if (a == "--all") {
+            listAll = true;
         } else if (a == "--offscreen") {
             offscreen = true;
         } else if (a == "--contact-sheet") {
@@ -513,6 +574,63 @@ int main(int argc, char** argv) {
         std::printf("process: %.1f ns per stereo sample, real-time factor %.1f\n",
                     frames ? processSeconds * 1e9 / double(frames) : 0.0,
                     processSeconds > 0 ? audioSeconds / processSeconds : 0.0);
+    } else if (command == "bench") {
+        const int block = gHost.blockSize > 0 ? gHost.blockSize : 512;
+        const int rate = static_cast<int>(gHost.sampleRate);
+        // Two seconds of each material unless --seconds says otherwise.
+        const bool secondsGiven = std::find(args.begin(), args.end(), "--seconds") != args.end();
+        const double benchSeconds = secondsGiven ? std::max(0.1, std::min(seconds, 60.0)) : 2.0;
+        const size_t frames = static_cast<size_t>(benchSeconds * gHost.sampleRate);
+        std::vector<vhtool::Audio> materials(3);
+        for (auto& m : materials) {
+            m.sampleRate = rate;
+            m.channels.assign(2, std::vector<float>(frames, 0.0f));
+        }
+        std::mt19937 random(5);
+        std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
+        for (size_t i = 0; i < frames; ++i) {
+            materials[1].channels[0][i] = uniform(random);
+            materials[1].channels[1][i] = uniform(random);
+        }
+        materials[2] = vhtool::makeTestSignal(rate, double(frames) / gHost.sampleRate);
+        if (materials[2].channels.size() == 1) materials[2].channels.push_back(materials[2].channels[0]);
+        if (materials[2].frames() < frames) return fail("the demo phrase is too short");
+        if (frames < size_t(block)) return fail("--seconds is shorter than one block");
+
+        std::printf("ns per stereo frame at %d Hz, blocks of %d\n%-34s %8s %8s %8s\n", rate, block, "preset", "silence",
+                    "noise", "phrase");
+        auto line = [](const std::string& label, const BenchFigures& f) {
+            std::printf("%-34s %8.1f %8.1f %8.1f\n", label.c_str(), f.silence, f.noise, f.phrase);
+            std::fflush(stdout);
+        };
+        if (listBank < 0 && !listAll) {
+            line(host.text(effGetProgramName, 0), benchEffect(e, materials, block));
+        } else {
+            if (listBank >= vh::kNumBanks) return fail("--bank wants 0..2");
+            int first = listAll ? 0 : listBank, last = listAll ? vh::kNumBanks - 1 : listBank;
+            double noiseSum = 0.0, heaviest = -1.0;
+            std::string heaviestName;
+            int count = 0;
+            for (int b = first; b <= last; ++b)
+                for (int p = 0; p < vh::kPresetsPerBank; ++p) {
+                    int32_t selection[2] = {b, p};
+                    vh::VendorPresetName name{b, p, {}};
+                    if (!host.vendor(vh::kVendorSelectPreset, selection) || !host.vendor(vh::kVendorGetPresetName, &name))
+                        return fail("no such preset");
+                    char label[64];
+                    std::snprintf(label, sizeof label, "%d:%02d %s", b, p, name.name);
+                    BenchFigures f = benchEffect(e, materials, block);
+                    line(label, f);
+                    noiseSum += f.noise;
+                    ++count;
+                    if (f.noise > heaviest) {
+                        heaviest = f.noise;
+                        heaviestName = label;
+                    }
+                }
+            std::printf("%d presets on noise: mean %.1f, heaviest %.1f (%s)\n", count, noiseSum / count, heaviest,
+                        heaviestName.c_str());
+        }
     } else if (command == "audit") {
         if (listBank < -1 || listBank >= vh::kNumBanks) return fail("--bank wants 0..2");
         vhtool::AuditOptions options;
