@@ -227,6 +227,17 @@ void CDrawContext::setGlobalClip(const CRect& deviceRect) {
 void CDrawContext::setClipRect(const CRect& rect) {
     CRect device = rect;
     device.offset(mOffset.x, mOffset.y);
+    // A view's edge inside a device pixel (a zoom that is no whole number)
+    // clips to the whole pixel: a clip through a pixel would blend what the
+    // view draws there, snapped to whole pixels, with what lies below.
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(mCairo), &sx, &sy);
+    if (sx != 1 || sy != 1) {
+        device.left = floorTolerant(device.left * sx) / sx;
+        device.top = floorTolerant(device.top * sy) / sy;
+        device.right = ceilTolerant(device.right * sx) / sx;
+        device.bottom = ceilTolerant(device.bottom * sy) / sy;
+    }
     // Never beyond the clip in force when the state was last saved: a view
     // cannot draw outside the area its container gave it.
     mClip = intersect(device, mStates.empty() ? mGlobalClip : mStates.back().clip);
