@@ -553,3 +553,27 @@ TEST_F(EditorX11, TheScreensXftDpiSetsTheFirstZoom) {
     EXPECT_EQ(rect->right - rect->left, 1660);
     EXPECT_EQ(rect->bottom - rect->top, 670);
 }
+
+// The keyboard goes back to the window that had it, not merely to the
+// parent (a host's main window may hold it); Escape leaves the value alone.
+TEST_F(EditorX11, EscapeCancelsAndTheKeyboardReturnsToItsOwner) {
+    xcb_window_t owner = vh::test::createParentWindow(connection, screen, 200, 100);
+    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_POINTER_ROOT, owner, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+    ASSERT_EQ(inputFocus(), owner);
+    host.set(vh::param::kInput, 0.5f);
+    ASSERT_TRUE(openEditor());
+    ASSERT_TRUE(idleUntil([&] { return serverPixel(310, 210) == kLightPixel; }));
+    sendButtonAt(XCB_BUTTON_PRESS, 329, 258, 90000);
+    sendButtonAt(XCB_BUTTON_RELEASE, 329, 258, 90050);
+    sendButtonAt(XCB_BUTTON_PRESS, 329, 258, 90150);
+    sendButtonAt(XCB_BUTTON_RELEASE, 329, 258, 90200);
+    ASSERT_TRUE(idleUntil([&] { return inputFocus() == child(); }));
+    typeKey('9');
+    typeKey(0xff1b);  // Escape
+    EXPECT_TRUE(idleUntil([&] { return inputFocus() == owner; }));
+    EXPECT_FLOAT_EQ(host.get(vh::param::kInput), 0.5f);
+    host.call(vst::effEditClose);
+    xcb_destroy_window(connection, owner);
+    xcb_flush(connection);
+}
