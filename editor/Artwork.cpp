@@ -266,7 +266,8 @@ const char* const kPageLabels[4] = {"OPRT", "LIB", "PREF", "MDRT"};
 Artwork::Artwork(double scale) : mScale(scale > 0 ? scale : 1) {
     background = new CBitmap(kWindowWidth, kWindowHeight, mScale);
     knob = new CBitmap(kKnobSize, kKnobSize * kKnobFrames, mScale);
-    for (auto& b : moduleButtons) b = new CBitmap(kModuleButtonWidth, kModuleButtonFrameHeight * kModuleButtonFrames, mScale);
+    for (auto& b : moduleButtons)
+        b = new CBitmap(kModuleButtonWidth, kModuleButtonFrameHeight * kModuleButtonFrames, mScale);
     for (auto& b : pageButtons) b = new CBitmap(kModuleButtonWidth, 2 * kModuleButtonFrameHeight, mScale);
     powerSwitch = new CBitmap(kSwitchWidth, kSwitchHeight, mScale);
     meter = new CBitmap(kMeterWidth, 2 * kMeterRowHeight, mScale);

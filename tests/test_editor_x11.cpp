@@ -509,7 +509,8 @@ TEST_F(EditorX11, ChoosingAZoomResizesTheWindowAndAsksTheHost) {
     ASSERT_TRUE(openEditor());
     ASSERT_TRUE(idleUntil([&] { return serverPixel(310, 210) == kLightPixel; }));
     auto geometry = [&] {
-        xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(connection, xcb_get_geometry(connection, child()), nullptr);
+        xcb_get_geometry_reply_t* g =
+            xcb_get_geometry_reply(connection, xcb_get_geometry(connection, child()), nullptr);
         std::pair<int, int> size{g ? g->width : 0, g ? g->height : 0};
         std::free(g);
         return size;
