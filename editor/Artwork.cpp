@@ -34,6 +34,24 @@ void frameRect(cairo_t* cr, double x, double y, double w, double h, const CColor
     cairo_stroke(cr);
 }
 
+// One font pixel as a block of whole device pixels, so the letters stay
+// crisp at a zoom that is no whole number as well.
+void fontPixel(cairo_t* cr, double x, double y) {
+    // cairo's user-to-device conversion leaves out the surface's device scale.
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    double l = x, t = y, r = x + 1, b = y + 1;
+    cairo_user_to_device(cr, &l, &t);
+    cairo_user_to_device(cr, &r, &b);
+    l = std::floor(l * sx + 0.5) / sx;
+    t = std::floor(t * sy + 0.5) / sy;
+    r = std::floor(r * sx + 0.5) / sx;
+    b = std::floor(b * sy + 0.5) / sy;
+    cairo_device_to_user(cr, &l, &t);
+    cairo_device_to_user(cr, &r, &b);
+    cairo_rectangle(cr, l, t, r - l, b - t);
+}
+
 // Text in the bitmap font, straight onto a surface (used while the artwork
 // itself is made, before any view exists).
 void glyphText(cairo_t* cr, double x, double y, const char* text, const CColor& c) {
@@ -43,7 +61,7 @@ void glyphText(cairo_t* cr, double x, double y, const char* text, const CColor& 
         if (n < 0) continue;
         for (int col = 0; col < kGlyphWidth; ++col)
             for (int row = 0; row < kGlyphHeight; ++row)
-                if (kFontColumns[n][col] & (1 << row)) cairo_rectangle(cr, x + col, y - 7 + row, 1, 1);
+                if (kFontColumns[n][col] & (1 << row)) fontPixel(cr, x + col, y - 7 + row);
     }
     cairo_fill(cr);
 }
@@ -66,8 +84,7 @@ constexpr CColor kBackBottom{34, 39, 43};
 constexpr CColor kAccent{92, 190, 235};
 constexpr CColor kScale{150, 160, 168};
 
-CBitmap* makeBackground() {
-    auto* bitmap = new CBitmap(kWindowWidth, kWindowHeight);
+void drawBackground(CBitmap* bitmap) {
     cairo_t* cr = begin(bitmap);
     cairo_pattern_t* gradient = cairo_pattern_create_linear(0, 0, 0, kWindowHeight);
     cairo_pattern_add_color_stop_rgb(gradient, 0, kBackTop.red / 255.0, kBackTop.green / 255.0, kBackTop.blue / 255.0);
@@ -115,11 +132,9 @@ CBitmap* makeBackground() {
         }
     }
     end(bitmap, cr);
-    return bitmap;
 }
 
-CBitmap* makeKnob() {
-    auto* bitmap = new CBitmap(kKnobSize, kKnobSize * kKnobFrames);
+void drawKnob(CBitmap* bitmap) {
     cairo_t* cr = begin(bitmap);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     const double c = kKnobSize / 2.0;
@@ -163,12 +178,10 @@ CBitmap* makeKnob() {
         cairo_restore(cr);
     }
     end(bitmap, cr);
-    return bitmap;
 }
 
 // Twenty frames: 0..9 unlit at rising glow (the bypass pulse), 10..19 lit.
-CBitmap* makeModuleButton(const char* label) {
-    auto* bitmap = new CBitmap(kModuleButtonWidth, kModuleButtonFrameHeight * kModuleButtonFrames);
+void drawModuleButton(CBitmap* bitmap, const char* label) {
     cairo_t* cr = begin(bitmap);
     for (int frame = 0; frame < kModuleButtonFrames; ++frame) {
         double y = frame * kModuleButtonFrameHeight;
@@ -181,11 +194,9 @@ CBitmap* makeModuleButton(const char* label) {
         centredGlyphText(cr, kModuleButtonWidth / 2.0, y + 11, label, lit ? CColor{16, 22, 26} : kLight);
     }
     end(bitmap, cr);
-    return bitmap;
 }
 
-CBitmap* makePageButton(const char* label) {
-    auto* bitmap = new CBitmap(kModuleButtonWidth, 2 * kModuleButtonFrameHeight);
+void drawPageButton(CBitmap* bitmap, const char* label) {
     cairo_t* cr = begin(bitmap);
     for (int frame = 0; frame < 2; ++frame) {
         double y = frame * kModuleButtonFrameHeight;
@@ -194,12 +205,10 @@ CBitmap* makePageButton(const char* label) {
         centredGlyphText(cr, kModuleButtonWidth / 2.0, y + 11, label, frame ? CColor{16, 22, 26} : kLight);
     }
     end(bitmap, cr);
-    return bitmap;
 }
 
 // Two states of 47 pixels: off (top) and on.
-CBitmap* makePowerSwitch() {
-    auto* bitmap = new CBitmap(kSwitchWidth, kSwitchHeight);
+void drawPowerSwitch(CBitmap* bitmap) {
     cairo_t* cr = begin(bitmap);
     const int h = kSwitchHeight / 2;
     for (int state = 0; state < 2; ++state) {
@@ -215,12 +224,10 @@ CBitmap* makePowerSwitch() {
         cairo_fill(cr);
     }
     end(bitmap, cr);
-    return bitmap;
 }
 
 // Unlit row, then lit row; 55 segments of 4 pixels, 0 dB at segment 47.
-CBitmap* makeMeter() {
-    auto* bitmap = new CBitmap(kMeterWidth, 2 * kMeterRowHeight);
+void drawMeter(CBitmap* bitmap) {
     cairo_t* cr = begin(bitmap);
     for (int row = 0; row < 2; ++row) {
         rect(cr, 0, row * kMeterRowHeight, kMeterWidth, kMeterRowHeight, CColor{16, 18, 20});
@@ -231,11 +238,9 @@ CBitmap* makeMeter() {
         }
     }
     end(bitmap, cr);
-    return bitmap;
 }
 
-CBitmap* makeFont() {
-    auto* bitmap = new CBitmap(kGlyphWidth, kFontHeight);
+void drawFont(CBitmap* bitmap) {
     cairo_t* cr = begin(bitmap);
     // Plain and marked text are drawn in their colour on the view's light
     // ground; highlighted text sits on a box of that colour, so it is light.
@@ -251,21 +256,44 @@ CBitmap* makeFont() {
         cairo_fill(cr);
     }
     end(bitmap, cr);
-    return bitmap;
 }
+
+const char* const kModuleLabels[8] = {"MOD1", "MOD2", "MOD3", "MOD4", "OP1", "OP2", "OP3", "OP4"};
+const char* const kPageLabels[4] = {"OPRT", "LIB", "PREF", "MDRT"};
 
 }  // namespace
 
-Artwork::Artwork() {
-    background = makeBackground();
-    knob = makeKnob();
-    const char* moduleLabels[8] = {"MOD1", "MOD2", "MOD3", "MOD4", "OP1", "OP2", "OP3", "OP4"};
-    for (int i = 0; i < 8; ++i) moduleButtons[i] = makeModuleButton(moduleLabels[i]);
-    const char* pageLabels[4] = {"OPRT", "LIB", "PREF", "MDRT"};
-    for (int i = 0; i < 4; ++i) pageButtons[i] = makePageButton(pageLabels[i]);
-    powerSwitch = makePowerSwitch();
-    meter = makeMeter();
-    font = makeFont();
+Artwork::Artwork(double scale) : mScale(scale > 0 ? scale : 1) {
+    background = new CBitmap(kWindowWidth, kWindowHeight, mScale);
+    knob = new CBitmap(kKnobSize, kKnobSize * kKnobFrames, mScale);
+    for (auto& b : moduleButtons)
+        b = new CBitmap(kModuleButtonWidth, kModuleButtonFrameHeight * kModuleButtonFrames, mScale);
+    for (auto& b : pageButtons) b = new CBitmap(kModuleButtonWidth, 2 * kModuleButtonFrameHeight, mScale);
+    powerSwitch = new CBitmap(kSwitchWidth, kSwitchHeight, mScale);
+    meter = new CBitmap(kMeterWidth, 2 * kMeterRowHeight, mScale);
+    // The font stays at one pixel per font pixel: drawn without filtering it
+    // becomes whole blocks of device pixels at any zoom.
+    font = new CBitmap(kGlyphWidth, kFontHeight);
+    draw();
+    drawFont(font);
+}
+
+void Artwork::draw() {
+    drawBackground(background);
+    drawKnob(knob);
+    for (int i = 0; i < 8; ++i) drawModuleButton(moduleButtons[i], kModuleLabels[i]);
+    for (int i = 0; i < 4; ++i) drawPageButton(pageButtons[i], kPageLabels[i]);
+    drawPowerSwitch(powerSwitch);
+    drawMeter(meter);
+}
+
+void Artwork::setScale(double scale) {
+    if (!(scale > 0) || scale == mScale) return;
+    mScale = scale;
+    for (CBitmap* b : {background, knob, powerSwitch, meter}) b->rescale(scale);
+    for (CBitmap* b : moduleButtons) b->rescale(scale);
+    for (CBitmap* b : pageButtons) b->rescale(scale);
+    draw();
 }
 
 Artwork::~Artwork() {

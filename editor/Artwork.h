@@ -1,6 +1,7 @@
 #pragma once
 // Every picture the editor shows, drawn with cairo when the editor opens, so
 // the plug-in carries its images as source and needs no files beside it.
+// The pictures are drawn at the window's zoom, at the screen's resolution.
 
 #include "toolkit/CBitmap.h"
 #include "toolkit/CGeometry.h"
@@ -26,7 +27,7 @@ inline constexpr int kFontHeight = 3072;
 
 class Artwork {
 public:
-    Artwork();
+    explicit Artwork(double scale = 1);
     ~Artwork();
     Artwork(const Artwork&) = delete;
     Artwork& operator=(const Artwork&) = delete;
@@ -41,6 +42,15 @@ public:
     toolkit::CBitmap* meter = nullptr;
     // 384 glyphs of 5 x 8: plain, highlighted, marked, highlighted and marked.
     toolkit::CBitmap* font = nullptr;
+
+    // Draws the pictures again for another zoom, in the same bitmaps, so the
+    // views showing them need not change.
+    void setScale(double scale);
+    double scale() const { return mScale; }
+
+private:
+    void draw();
+    double mScale = 1;
 };
 
 }  // namespace vh::editor

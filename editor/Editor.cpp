@@ -9,9 +9,11 @@
 #include "editor/MatrixPage.h"
 #include "editor/ModulePanel.h"
 #include "editor/Plots.h"
+#include "editor/WindowZoom.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
 #include "toolkit/COffscreenWindow.h"
+#include "toolkit/CXcbWindow.h"
 
 namespace vh::editor {
 
@@ -63,9 +65,12 @@ CMouseEventResult HalyxFrame::onMouseDown(CPoint& where, const CButtonState& but
     return CFrame::onMouseDown(where, buttons);
 }
 
-Editor::Editor(Plugin* plugin)
-    : AEffGUIEditor(plugin), mPlugin(plugin), mMatrix(std::make_unique<MatrixPage>(plugin, this)) {
-    mRect = vst::ERect{0, 0, kWindowHeight, kWindowWidth};
+Editor::Editor(Plugin* plugin, std::string settingsFolder)
+    : AEffGUIEditor(plugin),
+      mPlugin(plugin),
+      mSettings(std::move(settingsFolder)),
+      mMatrix(std::make_unique<MatrixPage>(plugin, this)) {
+    updateRect();
     for (auto& v : mPending) v.store(0.0f, std::memory_order_relaxed);
     for (auto& f : mPendingFlag) f.store(false, std::memory_order_relaxed);
 }
@@ -74,12 +79,116 @@ Editor::~Editor() { close(); }
 
 // --- host ---------------------------------------------------------------------
 
+void Editor::resolveZoom(bool askScreen) {
+    if (mZoomStep >= 0) return;
+    if (auto stored = storedZoomStep(mSettings)) {
+        mZoomStep = *stored;
+    } else if (askScreen) {
+        std::optional<double> dpi = mDpiSource ? mDpiSource() : toolkit::CXcbWindow::readXftDpi("");
+        mZoomStep = dpi ? nearestZoomStep(*dpi / kBaseDpi) : 0;
+    }
+    updateRect();
+}
+
+void Editor::updateRect() {
+    double zoom = zoomFactor(zoomStep());
+    mRect = vst::ERect{0, 0, static_cast<int16_t>(toolkit::devicePixels(kWindowHeight, zoom)),
+                       static_cast<int16_t>(toolkit::devicePixels(kWindowWidth, zoom))};
+}
+
+bool Editor::getRect(vst::ERect** rect) {
+    // Hosts ask before they open the window, to size theirs.
+    resolveZoom(true);
+    return AEffGUIEditor::getRect(rect);
+}
+
+bool Editor::setZoomPercent(int percent) {
+    std::optional<int> step = zoomStepOfPercent(percent);
+    if (!step) return false;
+    setZoomStep(*step);
+    return true;
+}
+
+void Editor::setZoomStep(int step) {
+    step = std::clamp(step, 0, kNumZoomSteps - 1);
+    mZoomStep = step;
+    updateRect();
+    if (CControl* c = controlForTag(tag::kWindowZoom)) c->setValue(discreteValue(step, kNumZoomSteps));
+    if (!mFrame) return;
+    double zoom = zoomFactor(step);
+    if (mFrame->getZoom() == zoom) return;
+    mArt->setScale(zoom);
+    mFrame->setZoom(zoom);
+    // The host's window must follow; a host that cannot resize leaves the
+    // editor cut off or framed, which is all it can do.
+    mPlugin->sizeWindow(mRect.right - mRect.left, mRect.bottom - mRect.top);
+}
+
+namespace {
+toolkit::CKeyCode keyCodeOf(const vst::VstKeyCode& key) {
+    toolkit::CKeyCode k;
+    if (key.modifier & vst::MODIFIER_SHIFT) k.modifiers |= toolkit::kShift;
+    if (key.modifier & vst::MODIFIER_ALTERNATE) k.modifiers |= toolkit::kAlt;
+    if (key.modifier & (vst::MODIFIER_CONTROL | vst::MODIFIER_COMMAND)) k.modifiers |= toolkit::kControl;
+    switch (key.virt) {
+        case 0: break;
+        case vst::VKEY_BACK: k.virt = toolkit::kVkBack; return k;
+        case vst::VKEY_TAB: k.virt = toolkit::kVkTab; return k;
+        case vst::VKEY_RETURN: k.virt = toolkit::kVkReturn; return k;
+        case vst::VKEY_ENTER: k.virt = toolkit::kVkEnter; return k;
+        case vst::VKEY_ESCAPE: k.virt = toolkit::kVkEscape; return k;
+        case vst::VKEY_LEFT: k.virt = toolkit::kVkLeft; return k;
+        case vst::VKEY_RIGHT: k.virt = toolkit::kVkRight; return k;
+        case vst::VKEY_UP: k.virt = toolkit::kVkUp; return k;
+        case vst::VKEY_DOWN: k.virt = toolkit::kVkDown; return k;
+        case vst::VKEY_HOME: k.virt = toolkit::kVkHome; return k;
+        case vst::VKEY_END: k.virt = toolkit::kVkEnd; return k;
+        case vst::VKEY_DELETE: k.virt = toolkit::kVkDelete; return k;
+        case vst::VKEY_SPACE: k.character = ' '; return k;
+        case vst::VKEY_MULTIPLY: k.character = '*'; return k;
+        case vst::VKEY_ADD: k.character = '+'; return k;
+        case vst::VKEY_SUBTRACT: k.character = '-'; return k;
+        case vst::VKEY_DECIMAL: k.character = '.'; return k;
+        case vst::VKEY_DIVIDE: k.character = '/'; return k;
+        case vst::VKEY_EQUALS: k.character = '='; return k;
+        default:
+            if (key.virt >= vst::VKEY_NUMPAD0 && key.virt <= vst::VKEY_NUMPAD0 + 9) {
+                k.character = U'0' + (key.virt - vst::VKEY_NUMPAD0);
+                return k;
+            }
+            // Function keys, Shift alone and the like: nothing to type.
+            return k;
+    }
+    if (key.character >= 32 && key.character <= 126) k.character = static_cast<char32_t>(key.character);
+    return k;
+}
+}  // namespace
+
+bool Editor::onKeyDown(vst::VstKeyCode& key) {
+    // Without an open field the keys are the host's (its shortcuts).
+    if (!mFrame || !mFrame->isOpen() || !mFrame->getFocusView()) return false;
+    // The field's window has the keyboard itself: this press reaches it from
+    // the window system too, and must not be typed twice.
+    if (toolkit::CPlatformWindow* window = mFrame->getPlatformWindow(); window && window->receivesKeysDirectly())
+        return true;
+    toolkit::CKeyCode k = keyCodeOf(key);
+    if (!k.character && !k.virt) return false;  // function keys and the like stay the host's
+    bool used = mFrame->platformOnKeyDown(k);
+    // Shown at once, not at the next idle: hosts forward keys between idles.
+    applyPending();
+    mFrame->redrawDirty();
+    return used;
+}
+
+bool Editor::onKeyUp(vst::VstKeyCode&) { return mFrame && mFrame->getFocusView() != nullptr; }
+
 bool Editor::open(void* parent) {
     Plugin::ModuleReadSection section(*mPlugin);
     // A second open without a close (some hosts re-parent) starts afresh.
     close();
     // Without the host's window there is nothing to live in.
     if (!parent) return false;
+    resolveZoom(true);
     if (!build()) return false;
     if (!mFrame->open(parent)) {
         teardown();
@@ -94,6 +203,8 @@ bool Editor::open(void* parent) {
 bool Editor::openOffscreen() {
     Plugin::ModuleReadSection section(*mPlugin);
     close();
+    // Off screen there is no screen to ask: the chosen or saved zoom, or 100 %.
+    resolveZoom(false);
     if (!build()) return false;
     if (!mFrame->openOffscreen()) {
         teardown();
@@ -137,8 +248,10 @@ void Editor::idle() {
 }
 
 bool Editor::build() {
-    mArt = std::make_unique<Artwork>();
+    double zoom = zoomFactor(zoomStep());
+    mArt = std::make_unique<Artwork>(zoom);
     mFrame = new HalyxFrame(CRect(0, 0, kWindowWidth, kWindowHeight), this);
+    mFrame->setZoom(zoom);
     mFrame->setBackground(mArt->background);
     if (mClock) mFrame->setClock(mClock);
     mByTag.fill(nullptr);
@@ -478,6 +591,14 @@ void Editor::valueChanged(CControl* control) {
         buildPage(0);
         return;
     }
+    if (t == tag::kWindowZoom) {
+        // After the click is over: the window and its pictures change size.
+        int step = discreteIndex(v, kNumZoomSteps);
+        mFrame->doAfterEventProcessing([this, step] { setZoomStep(step); });
+        return;
+    }
+    // The zoom is the editor's own preference; it is saved with the engine's.
+    if (t == kSaveAsDefault) (void)storeZoomStep(mSettings, zoomStep());
     if (isPlainTag(t)) {
         mPlugin->setParameter(t, v);
         return;
@@ -667,10 +788,13 @@ void Editor::buildPage(int page) {
 
 void Editor::buildPreferences(CViewContainer* page) {
     const double left = 6, right = kPageRect.getWidth() - 6;
-    double y = 18;
+    // Four groups and the save line fill the page: headings sit 3 pixels
+    // below the group before them.
+    double y = 16;
     constexpr double kRow = 11;
+    constexpr double kHeadingGap = 3;
     auto heading = [&](const char* text) {
-        y += 4;
+        y += kHeadingGap;
         page->addView(new CModuleText(CRect(left, y, right, y + kRow), mArt->font, text));
         y += kRow;
     };
@@ -707,7 +831,16 @@ void Editor::buildPreferences(CViewContainer* page) {
     add(new CModuleParam(row(), this, kMeterHold, mArt->font, "peak hold time", [](float v, int) { return holdText(v); },
                          [](const std::string& t, float& v, int) { return holdFromText(t, v); }));
 
-    y += 8;
+    heading("WINDOW:");
+    auto* zoom = new CModuleParamDiscreet(row(), this, tag::kWindowZoom, mArt->font, kNumZoomSteps, kNumZoomSteps,
+                                          [](int step) { return zoomText(step); });
+    zoom->setLabel("window zoom");
+    page->addView(zoom);
+    registerControl(zoom);
+    zoom->setValue(discreteValue(zoomStep(), kNumZoomSteps));
+    y += kRow;
+
+    y += kHeadingGap;
     auto* save = new CModuleParamDiscreet(CRect(left + 6, y, right, y + kRow), this, kSaveAsDefault, mArt->font, 2, 2,
                                           [](int) { return std::string("SAVE AS DEFAULT"); });
     save->setLabel("");

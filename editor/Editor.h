@@ -9,12 +9,14 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "editor/Artwork.h"
 #include "editor/Controls.h"
 #include "engine/EngineListener.h"
 #include "modules/ParameterLayout.h"
+#include "platform/SettingsStore.h"
 #include "toolkit/CFileSelector.h"
 #include "toolkit/CFrame.h"
 #include "vst/AEffEditor.h"
@@ -30,6 +32,7 @@ namespace tag {
 constexpr int kOpButton1 = 422;    // ..425
 constexpr int kPageButton1 = 426;  // ..429
 constexpr int kModButton1 = 430;   // ..433
+constexpr int kWindowZoom = 439;   // the zoom steps on a 6-step scale
 }  // namespace tag
 
 class Editor;
@@ -54,15 +57,32 @@ public:
     static constexpr int kIdleIntervalMs = 50;
     static constexpr int kBlinkMs = 500;
 
-    explicit Editor(Plugin* plugin);
+    // settingsFolder: where the per-user settings live (the engine's).
+    explicit Editor(Plugin* plugin, std::string settingsFolder = SettingsStore::userFolder());
     ~Editor() override;
 
     // --- host ---------------------------------------------------------------
+    // The window's size at its zoom.
+    bool getRect(vst::ERect** rect) override;
     bool open(void* parent) override;
     void close() override;
     void idle() override;
     bool isOpen() const override { return mFrame != nullptr; }
     bool renderToPng(const char* path) override;
+    bool onKeyDown(vst::VstKeyCode& key) override;
+    bool onKeyUp(vst::VstKeyCode& key) override;
+    bool setZoomPercent(int percent) override;
+
+    // --- zoom ---------------------------------------------------------------
+    // The zoom step shown (0 = 100 %, see WindowZoom.h). Until the user or
+    // the saved default chose one, the first real window takes the screen's
+    // Xft.dpi.
+    int zoomStep() const { return mZoomStep >= 0 ? mZoomStep : 0; }
+    // Redraws an open window at the step and asks the host for the new size.
+    void setZoomStep(int step);
+    // Where the screen's resolution comes from (tests answer in its place);
+    // by default the X server's Xft.dpi.
+    void setDpiSource(std::function<std::optional<double>()> source) { mDpiSource = std::move(source); }
 
     // Off screen, for tests and screenshots.
     bool openOffscreen();
@@ -114,6 +134,10 @@ public:
 private:
     bool build();
     void teardown();
+    // Fixes the zoom step if nothing did yet: the saved default, else (when
+    // askScreen) the screen's resolution.
+    void resolveZoom(bool askScreen);
+    void updateRect();
     void idleStep();
     bool applyPending();
     void applyParameter(int index, float value);
@@ -135,6 +159,9 @@ private:
     bool tempoLocked() const;
 
     Plugin* mPlugin;
+    SettingsStore mSettings;
+    int mZoomStep = -1;
+    std::function<std::optional<double>()> mDpiSource;
     std::function<uint64_t()> mClock;
     std::unique_ptr<Artwork> mArt;
     HalyxFrame* mFrame = nullptr;

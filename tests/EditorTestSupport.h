@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/Editor.h"
@@ -53,11 +55,17 @@ struct AutomationLog {
         static int count = 0;
         return count;
     }
+    // Window sizes the plug-in asked the host for (audioMasterSizeWindow).
+    static std::vector<std::pair<int, int>>& sizeRequests() {
+        static std::vector<std::pair<int, int>> log;
+        return log;
+    }
     using Gesture = Call;
     static std::vector<Gesture>& gestures() { return calls(); }
-    static intptr_t callback(vst::AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
+    static intptr_t callback(vst::AEffect*, int32_t opcode, int32_t index, intptr_t value, void*, float opt) {
         if (opcode == vst::audioMasterVersion) return 2400;
         if (opcode == vst::audioMasterUpdateDisplay) ++displayUpdates();
+        if (opcode == vst::audioMasterSizeWindow) sizeRequests().push_back({index, static_cast<int>(value)});
         if (opcode == vst::audioMasterAutomate) entries().push_back({index, opt});
         if (opcode == vst::audioMasterAutomate || opcode == vst::audioMasterBeginEdit ||
             opcode == vst::audioMasterEndEdit)
@@ -75,11 +83,15 @@ protected:
         AutomationLog::entries().clear();
         AutomationLog::displayUpdates() = 0;
         AutomationLog::calls().clear();
+        AutomationLog::sizeRequests().clear();
         plugin = std::make_unique<Plugin>(&AutomationLog::callback, mFolder);
         plugin->setSampleRate(44100.0f);
         plugin->resume();
-        auto owned = std::make_unique<editor::Editor>(plugin.get());
+        // The test's settings and no screen resolution: whatever zoom the
+        // desktop running the tests has, the editor opens at 100 %.
+        auto owned = std::make_unique<editor::Editor>(plugin.get(), mFolder);
         editor = owned.get();
+        editor->setDpiSource([] { return std::optional<double>(); });
         editor->setClock([this] { return now; });
         plugin->attachEditor(std::move(owned));
     }

@@ -32,6 +32,11 @@ public:
     int connectedOutputs = 2;  // likewise for the outputs
     std::vector<Automation> automations;
     int ioChanges = 0;  // audioMasterIOChanged calls
+    struct Size {
+        int width, height;
+        bool operator==(const Size&) const = default;
+    };
+    std::vector<Size> sizeRequests;  // audioMasterSizeWindow calls
     vst::VstTimeInfo timeInfo{};
 
     static void* library() {
@@ -153,6 +158,9 @@ private:
                            : 0;
             case vst::audioMasterAutomate: self->automations.push_back({index, opt}); return 0;
             case vst::audioMasterIOChanged: ++self->ioChanges; return 1;
+            case vst::audioMasterSizeWindow:
+                self->sizeRequests.push_back({index, static_cast<int>(value)});
+                return 1;
             default: return 0;
         }
     }

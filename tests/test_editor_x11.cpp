@@ -13,6 +13,9 @@
 #include <unistd.h>
 #include <cairo.h>
 #include <xcb/xcb.h>
+#ifdef VH_HAVE_XTEST
+#include <xcb/xtest.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -27,7 +30,9 @@
 #include "EditorTestSupport.h"
 #include "PluginHost.h"
 #include "PrivateXServer.h"
+#include "editor/WindowZoom.h"
 #include "engine/Plugin.h"
+#include "platform/SettingsStore.h"
 
 using vh::test::PluginHost;
 
@@ -60,6 +65,10 @@ protected:
         ASSERT_FALSE(xcb_connection_has_error(connection));
         screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
         parent = vh::test::createParentWindow(connection, screen, 830, 335);
+        // The window's size must not depend on the resolution of whatever
+        // display runs the tests: a saved zoom of 100 % comes before Xft.dpi.
+        vh::SettingsStore settings(vh::SettingsStore::userFolder());
+        ASSERT_TRUE(settings.writeString(vh::editor::kZoomSetting, "100"));
         ASSERT_TRUE(host.open());
     }
 
@@ -132,6 +141,72 @@ protected:
         e.event_x = static_cast<int16_t>(x);
         e.event_y = static_cast<int16_t>(y);
         e.state = state;
+        e.same_screen = 1;
+        xcb_send_event(connection, 0, e.event, 0, reinterpret_cast<const char*>(&e));
+        xcb_flush(connection);
+    }
+    // A press or release at a given server time (two presses close together
+    // make a double-click).
+    void sendButtonAt(uint8_t type, int x, int y, uint32_t time) {
+        xcb_button_press_event_t e;
+        std::memset(&e, 0, sizeof e);
+        e.response_type = type;
+        e.detail = 1;
+        e.time = time;
+        e.root = screen->root;
+        e.event = child();
+        e.event_x = static_cast<int16_t>(x);
+        e.event_y = static_cast<int16_t>(y);
+        e.same_screen = 1;
+        xcb_send_event(connection, 0, e.event, 0, reinterpret_cast<const char*>(&e));
+        xcb_flush(connection);
+    }
+    void click(int x, int y) {
+        sendButton(XCB_BUTTON_PRESS, x, y);
+        sendButton(XCB_BUTTON_RELEASE, x, y);
+    }
+    uint32_t inputFocus() {
+        xcb_get_input_focus_reply_t* reply =
+            xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr);
+        uint32_t focus = reply ? reply->focus : 0;
+        std::free(reply);
+        return focus;
+    }
+    uint8_t keycodeOf(uint32_t keysym) {
+        const xcb_setup_t* setup = xcb_get_setup(connection);
+        uint8_t count = static_cast<uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+        xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
+            connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, count), nullptr);
+        uint8_t found = 0;
+        if (map) {
+            const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
+            for (int k = 0; k < count && !found; ++k)
+                if (syms[k * map->keysyms_per_keycode] == keysym) found = static_cast<uint8_t>(setup->min_keycode + k);
+            std::free(map);
+        }
+        return found;
+    }
+    // A key typed on the keyboard: the server hands it to whichever window
+    // has the focus (through XTest when the server has it; otherwise sent to
+    // the focus window, which is where the server would deliver it).
+    void typeKey(uint32_t keysym) {
+        uint8_t code = keycodeOf(keysym);
+        ASSERT_NE(code, 0) << "no key for keysym " << keysym;
+#ifdef VH_HAVE_XTEST
+        const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(connection, &xcb_test_id);
+        if (xtest && xtest->present) {
+            xcb_test_fake_input(connection, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+            xcb_test_fake_input(connection, XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+            xcb_flush(connection);
+            return;
+        }
+#endif
+        xcb_key_press_event_t e;
+        std::memset(&e, 0, sizeof e);
+        e.response_type = XCB_KEY_PRESS;
+        e.detail = code;
+        e.root = screen->root;
+        e.event = inputFocus();
         e.same_screen = 1;
         xcb_send_event(connection, 0, e.event, 0, reinterpret_cast<const char*>(&e));
         xcb_flush(connection);
@@ -394,4 +469,112 @@ TEST_F(EditorX11, RoutingPageEditsTheEngineThroughTheWindow) {
                         const_cast<char*>(shot.c_str())),
               1);
     host.call(vst::effEditClose);
+}
+
+// As hosts do: the host's window has the keyboard when the editor opens. A
+// double-click on the Output knob opens its field, which takes the keyboard;
+// keys typed on the keyboard then reach it, Enter stores the value, and the
+// keyboard goes back to the host's window.
+TEST_F(EditorX11, TypedEntryReachesTheFieldInsideAHostWindowWithTheFocus) {
+    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_POINTER_ROOT, parent, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+    ASSERT_EQ(inputFocus(), parent);
+    host.set(vh::param::kOutput, 0.5f);
+    ASSERT_TRUE(openEditor());
+    ASSERT_TRUE(idleUntil([&] { return serverPixel(310, 210) == kLightPixel; }));
+    EXPECT_EQ(inputFocus(), parent);  // opening alone takes nothing from the host
+    sendButtonAt(XCB_BUTTON_PRESS, 445, 258, 50000);
+    sendButtonAt(XCB_BUTTON_RELEASE, 445, 258, 50050);
+    sendButtonAt(XCB_BUTTON_PRESS, 445, 258, 50150);
+    sendButtonAt(XCB_BUTTON_RELEASE, 445, 258, 50200);
+    ASSERT_TRUE(idleUntil([&] { return inputFocus() == child(); }));
+
+    // A host that also forwards what it sees must not make keys count twice.
+    for (int i = 0; i < 8; ++i) typeKey(0xff08);  // BackSpace
+    typeKey('-');
+    EXPECT_EQ(host.call(vst::effEditKeyDown, '-', 0), 1);
+    typeKey('6');
+    typeKey(0xff0d);  // Return
+    const float want = float(std::sqrt(std::pow(10.0, -6.0 / 20.0) * 0.25));
+    EXPECT_TRUE(idleUntil([&] { return std::fabs(host.get(vh::param::kOutput) - want) < 1e-5f; }))
+        << host.get(vh::param::kOutput);
+    EXPECT_TRUE(idleUntil([&] { return inputFocus() == parent; }));
+    host.call(vst::effEditClose);
+}
+
+// The zoom chosen on the preferences page resizes the window and asks the
+// host to resize its own; the editor's rectangle follows.
+TEST_F(EditorX11, ChoosingAZoomResizesTheWindowAndAsksTheHost) {
+    host.set(vh::param::kCurrMain, 0.625f);  // preferences
+    ASSERT_TRUE(openEditor());
+    ASSERT_TRUE(idleUntil([&] { return serverPixel(310, 210) == kLightPixel; }));
+    auto geometry = [&] {
+        xcb_get_geometry_reply_t* g =
+            xcb_get_geometry_reply(connection, xcb_get_geometry(connection, child()), nullptr);
+        std::pair<int, int> size{g ? g->width : 0, g ? g->height : 0};
+        std::free(g);
+        return size;
+    };
+    EXPECT_EQ(geometry(), std::make_pair(830, 335));
+    // The "window zoom" line of the page: 100 % to 125 %.
+    click(418, 198);
+    EXPECT_TRUE(idleUntil([&] { return !host.sizeRequests.empty(); }));
+    ASSERT_EQ(host.sizeRequests.size(), 1u);
+    EXPECT_EQ(host.sizeRequests[0], (PluginHost::Size{1038, 419}));
+    vst::ERect* rect = nullptr;
+    ASSERT_EQ(host.call(vst::effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(rect->right - rect->left, 1038);
+    EXPECT_EQ(rect->bottom - rect->top, 419);
+    EXPECT_TRUE(idleUntil([&] { return geometry() == std::make_pair(1038, 419); }));
+    // The same line, now at its scaled place: 150 %.
+    click(int(418 * 1.25), int(198 * 1.25));
+    EXPECT_TRUE(idleUntil([&] { return host.sizeRequests.size() == 2; }));
+    EXPECT_EQ(host.sizeRequests.back(), (PluginHost::Size{1245, 503}));
+    EXPECT_TRUE(idleUntil([&] { return geometry() == std::make_pair(1245, 503); }));
+    host.call(vst::effEditClose);
+}
+
+// Without a saved zoom the first size follows the screen's Xft.dpi.
+TEST_F(EditorX11, TheScreensXftDpiSetsTheFirstZoom) {
+    // Replacing the resources of someone's desktop is not for a test.
+    if (!sServer.ownsServer()) GTEST_SKIP() << "needs the private X server";
+    host.close();
+    vh::SettingsStore settings(vh::SettingsStore::userFolder());
+    ASSERT_TRUE(settings.remove(vh::editor::kZoomSetting));
+    const char resources[] = "Xft.antialias:\t1\nXft.dpi:\t192\n";
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, screen->root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 8,
+                        sizeof resources - 1, resources);
+    xcb_flush(connection);
+    ASSERT_TRUE(host.open());
+    vst::ERect* rect = nullptr;
+    EXPECT_EQ(host.call(vst::effEditGetRect, 0, 0, &rect), 1);
+    xcb_delete_property(connection, screen->root, XCB_ATOM_RESOURCE_MANAGER);
+    xcb_flush(connection);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 1660);
+    EXPECT_EQ(rect->bottom - rect->top, 670);
+}
+
+// The keyboard goes back to the window that had it, not merely to the
+// parent (a host's main window may hold it); Escape leaves the value alone.
+TEST_F(EditorX11, EscapeCancelsAndTheKeyboardReturnsToItsOwner) {
+    xcb_window_t owner = vh::test::createParentWindow(connection, screen, 200, 100);
+    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_POINTER_ROOT, owner, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+    ASSERT_EQ(inputFocus(), owner);
+    host.set(vh::param::kInput, 0.5f);
+    ASSERT_TRUE(openEditor());
+    ASSERT_TRUE(idleUntil([&] { return serverPixel(310, 210) == kLightPixel; }));
+    sendButtonAt(XCB_BUTTON_PRESS, 329, 258, 90000);
+    sendButtonAt(XCB_BUTTON_RELEASE, 329, 258, 90050);
+    sendButtonAt(XCB_BUTTON_PRESS, 329, 258, 90150);
+    sendButtonAt(XCB_BUTTON_RELEASE, 329, 258, 90200);
+    ASSERT_TRUE(idleUntil([&] { return inputFocus() == child(); }));
+    typeKey('9');
+    typeKey(0xff1b);  // Escape
+    EXPECT_TRUE(idleUntil([&] { return inputFocus() == owner; }));
+    EXPECT_FLOAT_EQ(host.get(vh::param::kInput), 0.5f);
+    host.call(vst::effEditClose);
+    xcb_destroy_window(connection, owner);
+    xcb_flush(connection);
 }

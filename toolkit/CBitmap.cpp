@@ -2,6 +2,8 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace toolkit {
@@ -42,10 +44,38 @@ cairo_surface_t* toArgb(cairo_surface_t* loaded) {
 
 }  // namespace
 
-CBitmap::CBitmap(int width, int height)
-    : CBitmap(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width > 0 ? width : 1, height > 0 ? height : 1)) {}
+int devicePixels(double n, double scale) {
+    // A hair below the next integer counts as that integer: 830·1.25 must
+    // not round up to one pixel more because of the binary fraction.
+    return std::max(1, static_cast<int>(std::ceil(n * scale - 1e-6)));
+}
+
+namespace {
+cairo_surface_t* scaledSurface(int width, int height, double scale) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, devicePixels(width, scale),
+                                                    devicePixels(height, scale));
+    cairo_surface_set_device_scale(s, scale, scale);
+    return s;
+}
+double sanitisedScale(double scale) { return scale > 0 && std::isfinite(scale) ? scale : 1; }
+}  // namespace
+
+CBitmap::CBitmap(int width, int height, double scale) : CBitmap(nullptr) {
+    mWidth = width > 0 ? width : 1;
+    mHeight = height > 0 ? height : 1;
+    mScale = sanitisedScale(scale);
+    mSurface = scaledSurface(mWidth, mHeight, mScale);
+}
+
+void CBitmap::rescale(double scale) {
+    scale = sanitisedScale(scale);
+    cairo_surface_destroy(mSurface);
+    mScale = scale;
+    mSurface = scaledSurface(mWidth, mHeight, mScale);
+}
 
 CBitmap::CBitmap(cairo_surface_t* surface) : mSurface(surface) {
+    if (!surface) return;
     mWidth = cairo_image_surface_get_width(surface);
     mHeight = cairo_image_surface_get_height(surface);
 }
@@ -70,7 +100,12 @@ CBitmap* CBitmap::createFromSurface(cairo_surface_t* surface) {
     return s ? new CBitmap(s) : nullptr;
 }
 
-CColor CBitmap::getPixel(int x, int y) const { return surfacePixel(mSurface, x, y); }
+CColor CBitmap::getPixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= mWidth || y >= mHeight) return kTransparentCColor;
+    return surfacePixel(mSurface, static_cast<int>(std::floor(x * mScale)), static_cast<int>(std::floor(y * mScale)));
+}
+
+CColor CBitmap::getDevicePixel(int x, int y) const { return surfacePixel(mSurface, x, y); }
 
 bool CBitmap::writePng(const std::string& path) const {
     return cairo_surface_write_to_png(mSurface, path.c_str()) == CAIRO_STATUS_SUCCESS;

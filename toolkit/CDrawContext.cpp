@@ -25,8 +25,12 @@ CDrawContext::CDrawContext(cairo_surface_t* surface) : mCairo(cairo_create(surfa
     double w = 0;
     double h = 0;
     if (cairo_surface_get_type(surface) == CAIRO_SURFACE_TYPE_IMAGE) {
-        w = cairo_image_surface_get_width(surface);
-        h = cairo_image_surface_get_height(surface);
+        // A zoomed surface is drawn in logical pixels: its device scale maps
+        // them to the surface's own.
+        double sx = 1, sy = 1;
+        cairo_surface_get_device_scale(surface, &sx, &sy);
+        w = cairo_image_surface_get_width(surface) / sx;
+        h = cairo_image_surface_get_height(surface) / sy;
     } else {
         double x1, y1, x2, y2;
         cairo_clip_extents(mCairo, &x1, &y1, &x2, &y2);
@@ -117,12 +121,47 @@ void CDrawContext::drawPolygon(const std::vector<CPoint>& points, CDrawStyle sty
     }
 }
 
+namespace {
+// Rounds a rectangle's corners to whole device pixels: through the current
+// matrix to the surface, then through the surface's device scale (which
+// cairo's own user-to-device conversion leaves out).
+CRect snapToDevice(cairo_t* cr, const CRect& rect, double (*lower)(double), double (*upper)(double)) {
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    double l = rect.left, t = rect.top, r = rect.right, b = rect.bottom;
+    cairo_user_to_device(cr, &l, &t);
+    cairo_user_to_device(cr, &r, &b);
+    l = lower(l * sx) / sx;
+    t = lower(t * sy) / sy;
+    r = upper(r * sx) / sx;
+    b = upper(b * sy) / sy;
+    cairo_device_to_user(cr, &l, &t);
+    cairo_device_to_user(cr, &r, &b);
+    return CRect(l, t, r, b);
+}
+// A hair of tolerance: 307·1.25 computed in binary is not to grow a pixel.
+double floorTolerant(double v) { return std::floor(v + 1e-6); }
+double ceilTolerant(double v) { return std::ceil(v - 1e-6); }
+double roundHalfUp(double v) { return std::floor(v + 0.5); }
+}  // namespace
+
+CRect CDrawContext::alignToDevice(const CRect& rect) const { return snapToDevice(mCairo, rect, roundHalfUp, roundHalfUp); }
+
+CRect CDrawContext::alignOutwardToDevice(const CRect& rect) const {
+    return snapToDevice(mCairo, rect, floorTolerant, ceilTolerant);
+}
+
 void CDrawContext::drawBitmap(CBitmap* bitmap, const CRect& dest, const CPoint& source, float alpha) {
     if (!bitmap || dest.isEmpty()) return;
+    // At a zoom that is no whole number a logical pixel edge falls inside a
+    // device pixel; snapping the blit to whole device pixels keeps a
+    // nearest-neighbour picture (the font above all) free of blended seams.
+    CRect snapped = alignToDevice(dest);
+    if (snapped.isEmpty()) return;
     cairo_save(mCairo);
-    cairo_rectangle(mCairo, dest.left, dest.top, dest.getWidth(), dest.getHeight());
+    cairo_rectangle(mCairo, snapped.left, snapped.top, snapped.getWidth(), snapped.getHeight());
     cairo_clip(mCairo);
-    cairo_set_source_surface(mCairo, bitmap->getSurface(), dest.left - source.x, dest.top - source.y);
+    cairo_set_source_surface(mCairo, bitmap->getSurface(), snapped.left - source.x, snapped.top - source.y);
     // Strips are blitted at whole pixels; no filtering keeps frames crisp
     // and stops the neighbouring frame bleeding in.
     cairo_pattern_set_filter(cairo_get_source(mCairo), CAIRO_FILTER_NEAREST);
@@ -188,6 +227,17 @@ void CDrawContext::setGlobalClip(const CRect& deviceRect) {
 void CDrawContext::setClipRect(const CRect& rect) {
     CRect device = rect;
     device.offset(mOffset.x, mOffset.y);
+    // A view's edge inside a device pixel (a zoom that is no whole number)
+    // clips to the whole pixel: a clip through a pixel would blend what the
+    // view draws there, snapped to whole pixels, with what lies below.
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(mCairo), &sx, &sy);
+    if (sx != 1 || sy != 1) {
+        device.left = floorTolerant(device.left * sx) / sx;
+        device.top = floorTolerant(device.top * sy) / sy;
+        device.right = ceilTolerant(device.right * sx) / sx;
+        device.bottom = ceilTolerant(device.bottom * sy) / sy;
+    }
     // Never beyond the clip in force when the state was last saved: a view
     // cannot draw outside the area its container gave it.
     mClip = intersect(device, mStates.empty() ? mGlobalClip : mStates.back().clip);

@@ -53,7 +53,14 @@ public:
     // width, horizontal and vertical lines are pixel-exact.
     void drawLine(const CPoint& from, const CPoint& to);
     void drawPolygon(const std::vector<CPoint>& points, CDrawStyle style = kDrawStroked);
-    // Copies the part of the bitmap that starts at source, as large as dest.
+    // The rectangle grown or shrunk to the nearest whole device pixels (the
+    // same rectangle at a whole-number zoom and integer coordinates).
+    CRect alignToDevice(const CRect& rect) const;
+    // The smallest rectangle of whole device pixels that covers rect.
+    CRect alignOutwardToDevice(const CRect& rect) const;
+    // Copies the part of the bitmap that starts at source, as large as dest,
+    // without filtering: a bitmap of a lower scale than the surface (the
+    // bitmap font) shows as blocks of whole device pixels.
     void drawBitmap(CBitmap* bitmap, const CRect& dest, const CPoint& source = {}, float alpha = 1);
     // Vertically centred in rect, aligned horizontally as asked.
     void drawString(const char* text, const CRect& rect, CHoriTxtAlign align = kCenterText);

@@ -98,6 +98,27 @@ void CFrame::close() {
     mDirtyRects.clear();
 }
 
+bool CFrame::setZoom(double zoom) {
+    if (!(zoom > 0) || !std::isfinite(zoom)) return false;
+    if (zoom == mZoom) return true;
+    double old = mZoom;
+    mZoom = zoom;
+    if (mWindow) {
+        if (!mWindow->resize()) {
+            mZoom = old;
+            mWindow->resize();
+            invalidAll();
+            return false;
+        }
+        mDirtyRects.clear();
+        invalidAll();
+    }
+    return true;
+}
+
+int CFrame::getDeviceWidth() const { return devicePixels(getWidth(), mZoom); }
+int CFrame::getDeviceHeight() const { return devicePixels(getHeight(), mZoom); }
+
 COffscreenWindow* CFrame::getOffscreenWindow() const { return dynamic_cast<COffscreenWindow*>(mWindow.get()); }
 
 void CFrame::setClock(std::function<uint64_t()> clock) {
@@ -202,7 +223,10 @@ void CFrame::redrawDirty() {
     rects.swap(mDirtyRects);
     {
         CDrawContext context(mWindow->getBackBuffer());
-        for (const CRect& r : rects) {
+        for (CRect& r : rects) {
+            // Whole device pixels: at a zoom that is no whole number a
+            // logical edge cuts a device pixel, which must be drawn whole.
+            r = context.alignOutwardToDevice(r);
             context.setGlobalClip(r);
             context.saveGlobalState();
             // Clear first so views that leave pixels alone show the frame's

@@ -84,6 +84,15 @@ public:
     void setClock(std::function<uint64_t()> clock);
     uint64_t getTimeMs() const;
 
+    // Device pixels per logical pixel (1 = 100 %). The view tree keeps its
+    // logical coordinates; the window is this much larger and drawn at its
+    // own resolution. An open window is resized at once and redrawn.
+    bool setZoom(double zoom);
+    double getZoom() const { return mZoom; }
+    // Width and height of the window in device pixels.
+    int getDeviceWidth() const;
+    int getDeviceHeight() const;
+
     // Frame coordinates.
     void invalidRect(const CRect& rect);
     void invalidAll() { invalidRect(getViewSize()); }
@@ -106,8 +115,9 @@ public:
     // Used by containers: drops focus, capture and hover of a view leaving.
     void onViewRemoved(CView* view);
 
-    // The drawn picture (image surface of the frame's size).
+    // The drawn picture (image surface of the frame's size times the zoom).
     cairo_surface_t* getBackBuffer() const;
+    // One pixel of the back buffer, in device pixels.
     CColor getPixel(int x, int y) const;
     bool writePng(const std::string& path) const;
 
@@ -136,6 +146,7 @@ private:
 
     std::unique_ptr<CPlatformWindow> mWindow;
     std::vector<std::unique_ptr<CPlatformWindow>> mRetiredWindows;
+    double mZoom = 1;
     std::function<uint64_t()> mClock;
     std::vector<CRect> mDirtyRects;
     std::vector<CTimer*> mTimers;

@@ -10,17 +10,31 @@ COffscreenWindow::~COffscreenWindow() { close(); }
 
 bool COffscreenWindow::open(CFrame* frame) {
     close();
-    int w = static_cast<int>(frame->getWidth());
-    int h = static_cast<int>(frame->getHeight());
-    if (w <= 0 || h <= 0) return false;
-    mSurface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    if (cairo_surface_status(mSurface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(mSurface);
-        mSurface = nullptr;
+    mFrame = frame;
+    if (!resize()) {
+        mFrame = nullptr;
         return false;
     }
-    mFrame = frame;
     return true;
+}
+
+bool COffscreenWindow::resize() {
+    if (!mFrame || mFrame->getWidth() <= 0 || mFrame->getHeight() <= 0) return false;
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, mFrame->getDeviceWidth(), mFrame->getDeviceHeight());
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return false;
+    }
+    cairo_surface_set_device_scale(surface, mFrame->getZoom(), mFrame->getZoom());
+    if (mSurface) cairo_surface_destroy(mSurface);
+    mSurface = surface;
+    return true;
+}
+
+CPoint COffscreenWindow::logical(CPoint device) const {
+    double zoom = mFrame ? mFrame->getZoom() : 1;
+    return {device.x / zoom, device.y / zoom};
 }
 
 void COffscreenWindow::close() {
@@ -35,11 +49,13 @@ void COffscreenWindow::pumpEvents() {
         Event e = mEvents.front();
         mEvents.pop_front();
         switch (e.kind) {
-            case Kind::Down: mFrame->platformOnMouseDown(e.where, e.buttons, e.timeMs ? *e.timeMs : mFrame->getTimeMs()); break;
-            case Kind::Up: mFrame->platformOnMouseUp(e.where, e.buttons); break;
-            case Kind::Moved: mFrame->platformOnMouseMoved(e.where, e.buttons); break;
+            case Kind::Down:
+                mFrame->platformOnMouseDown(logical(e.where), e.buttons, e.timeMs ? *e.timeMs : mFrame->getTimeMs());
+                break;
+            case Kind::Up: mFrame->platformOnMouseUp(logical(e.where), e.buttons); break;
+            case Kind::Moved: mFrame->platformOnMouseMoved(logical(e.where), e.buttons); break;
             case Kind::Exited: mFrame->platformOnMouseExited(); break;
-            case Kind::Wheel: mFrame->platformOnWheel(e.where, e.distance, e.buttons); break;
+            case Kind::Wheel: mFrame->platformOnWheel(logical(e.where), e.distance, e.buttons); break;
             case Kind::Key: mFrame->platformOnKeyDown(e.key); break;
             case Kind::FocusLost: mFrame->platformOnFocusLost(); break;
         }

@@ -1,7 +1,8 @@
 #pragma once
 // The off-screen back-end: an image surface and a queue of injected events,
 // delivered at the frame's next idle step exactly as window events would be.
-// For tests and screenshots.
+// Pointer positions are injected in device pixels, as a window would report
+// them (the same as logical ones at 100 %). For tests and screenshots.
 
 #include <cstdint>
 #include <deque>
@@ -23,6 +24,7 @@ public:
     void pumpEvents() override;
     cairo_surface_t* getBackBuffer() override { return mSurface; }
     void present(const std::vector<CRect>& rects) override;
+    bool resize() override;
     void setKeyboardFocus(bool wanted) override { mKeyboardFocus = wanted; }
 
     // Events, queued until the next idle step. timeMs defaults to the
@@ -57,6 +59,8 @@ private:
         CKeyCode key;
         std::optional<uint64_t> timeMs;
     };
+
+    CPoint logical(CPoint device) const;
 
     CFrame* mFrame = nullptr;
     cairo_surface_t* mSurface = nullptr;

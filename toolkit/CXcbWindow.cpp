@@ -93,8 +93,9 @@ bool CXcbWindow::open(CFrame* frame) {
         return false;
     }
 
-    int w = static_cast<int>(frame->getWidth());
-    int h = static_cast<int>(frame->getHeight());
+    mFrame = frame;
+    int w = frame->getDeviceWidth();
+    int h = frame->getDeviceHeight();
     mWindow = xcb_generate_id(mConnection);
     // No background: the window shows our back buffer only, without the
     // server clearing it first (no flicker on expose).
@@ -116,15 +117,35 @@ bool CXcbWindow::open(CFrame* frame) {
     xcb_map_window(mConnection, mWindow);
 
     mWindowSurface = cairo_xcb_surface_create(mConnection, mWindow, visual, w, h);
-    mBackBuffer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    if (cairo_surface_status(mWindowSurface) != CAIRO_STATUS_SUCCESS ||
-        cairo_surface_status(mBackBuffer) != CAIRO_STATUS_SUCCESS) {
+    if (cairo_surface_status(mWindowSurface) != CAIRO_STATUS_SUCCESS || !resize()) {
         close();
         return false;
     }
     loadKeyboardMapping();
     xcb_flush(mConnection);
-    mFrame = frame;
+    return true;
+}
+
+bool CXcbWindow::resize() {
+    if (!mConnection || !mWindow || !mWindowSurface || !mFrame) return false;
+    int w = mFrame->getDeviceWidth();
+    int h = mFrame->getDeviceHeight();
+    double zoom = mFrame->getZoom();
+    cairo_surface_t* back = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    if (cairo_surface_status(back) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(back);
+        return false;
+    }
+    cairo_surface_set_device_scale(back, zoom, zoom);
+    if (mBackBuffer) cairo_surface_destroy(mBackBuffer);
+    mBackBuffer = back;
+    uint32_t size[] = {static_cast<uint32_t>(w), static_cast<uint32_t>(h)};
+    xcb_configure_window(mConnection, mWindow, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    cairo_xcb_surface_set_size(mWindowSurface, w, h);
+    // Both surfaces in logical pixels, so present() copies one to the other
+    // pixel for pixel.
+    cairo_surface_set_device_scale(mWindowSurface, zoom, zoom);
+    xcb_flush(mConnection);
     return true;
 }
 
@@ -150,6 +171,8 @@ void CXcbWindow::close() {
         mConnection = nullptr;
     }
     mWindow = 0;
+    mPreviousFocus = 0;
+    mHavePreviousFocus = false;
     mFrame = nullptr;
 }
 
@@ -221,6 +244,8 @@ CKeyCode CXcbWindow::keyCodeOfKeysym(uint32_t keysym, int32_t modifiers) {
 void CXcbWindow::pumpEvents() {
     if (!mConnection || !mFrame) return;
     CFrame* frame = mFrame;
+    const double zoom = frame->getZoom();
+    auto logical = [zoom](int x, int y) { return CPoint(x / zoom, y / zoom); };
     // Hosts may idle only 15 times a second; a drag then queues many moves,
     // of which only the latest matters. Each is held back until the next
     // event shows whether another move follows.
@@ -229,7 +254,7 @@ void CXcbWindow::pumpEvents() {
     auto flushMove = [&] {
         if (!haveMove) return;
         haveMove = false;
-        frame->platformOnMouseMoved(CPoint(move.event_x, move.event_y), buttonsOf(move.state));
+        frame->platformOnMouseMoved(logical(move.event_x, move.event_y), buttonsOf(move.state));
     };
     while (mConnection && !xcb_connection_has_error(mConnection)) {
         xcb_generic_event_t* event = xcb_poll_for_event(mConnection);
@@ -249,12 +274,12 @@ void CXcbWindow::pumpEvents() {
         switch (type) {
             case XCB_EXPOSE: {
                 auto* e = reinterpret_cast<xcb_expose_event_t*>(event);
-                present({CRect(e->x, e->y, e->x + e->width, e->y + e->height)});
+                present({CRect(logical(e->x, e->y), e->width / zoom, e->height / zoom)});
                 break;
             }
             case XCB_BUTTON_PRESS: {
                 auto* e = reinterpret_cast<xcb_button_press_event_t*>(event);
-                CPoint where(e->event_x, e->event_y);
+                CPoint where = logical(e->event_x, e->event_y);
                 int32_t modifiers = modifiersOf(e->state);
                 if (e->detail == 4 || e->detail == 5)
                     frame->platformOnWheel(where, e->detail == 4 ? 1.0f : -1.0f, buttonsOf(e->state));
@@ -265,7 +290,7 @@ void CXcbWindow::pumpEvents() {
             case XCB_BUTTON_RELEASE: {
                 auto* e = reinterpret_cast<xcb_button_release_event_t*>(event);
                 if (int32_t b = buttonOfDetail(e->detail))
-                    frame->platformOnMouseUp(CPoint(e->event_x, e->event_y), b | modifiersOf(e->state));
+                    frame->platformOnMouseUp(logical(e->event_x, e->event_y), b | modifiersOf(e->state));
                 break;
             }
             case XCB_LEAVE_NOTIFY: {
@@ -311,13 +336,106 @@ void CXcbWindow::present(const std::vector<CRect>& rects) {
     xcb_flush(mConnection);
 }
 
+uint32_t CXcbWindow::currentFocus() const {
+    if (!mConnection || xcb_connection_has_error(mConnection)) return 0;
+    xcb_get_input_focus_reply_t* reply =
+        xcb_get_input_focus_reply(mConnection, xcb_get_input_focus(mConnection), nullptr);
+    if (!reply) return 0;
+    uint32_t focus = reply->focus;
+    std::free(reply);
+    return focus;
+}
+
 void CXcbWindow::setKeyboardFocus(bool wanted) {
-    if (!mConnection || !mWindow || (!wanted && !mParent)) return;
+    if (!mConnection || !mWindow) return;
     // A text field needs the keys, which the host's window has by default;
-    // give them back when typing is over so the host's shortcuts work again.
-    xcb_set_input_focus(mConnection, XCB_INPUT_FOCUS_PARENT, wanted ? mWindow : mParent,
-                        XCB_CURRENT_TIME);
+    // give them back to whoever had them when typing is over, so the host's
+    // shortcuts work again.
+    uint32_t focus = currentFocus();
+    if (wanted) {
+        if (focus == mWindow) return;
+        mPreviousFocus = focus;
+        mHavePreviousFocus = true;
+        xcb_set_input_focus(mConnection, XCB_INPUT_FOCUS_PARENT, mWindow, XCB_CURRENT_TIME);
+    } else {
+        // The user may have moved the focus elsewhere meanwhile: leave it.
+        if (focus != mWindow || !mHavePreviousFocus) return;
+        uint32_t back = mPreviousFocus != 0 ? mPreviousFocus : mParent;
+        mHavePreviousFocus = false;
+        if (back == 0) return;
+        xcb_set_input_focus(mConnection, XCB_INPUT_FOCUS_PARENT, back, XCB_CURRENT_TIME);
+    }
     xcb_flush(mConnection);
+}
+
+bool CXcbWindow::receivesKeysDirectly() const { return mWindow != 0 && currentFocus() == mWindow; }
+
+std::optional<double> CXcbWindow::xftDpiFromResources(const std::string& resources) {
+    size_t start = 0;
+    while (start < resources.size()) {
+        size_t end = resources.find('\n', start);
+        if (end == std::string::npos) end = resources.size();
+        std::string line = resources.substr(start, end - start);
+        start = end + 1;
+        size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string name = line.substr(0, colon);
+        while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+        size_t first = name.find_first_not_of(" \t");
+        if (first == std::string::npos || name.substr(first) != "Xft.dpi") continue;
+        // The C locale's number format whatever the host's locale is.
+        std::string value = line.substr(colon + 1);
+        size_t v = value.find_first_not_of(" \t");
+        if (v == std::string::npos) return std::nullopt;
+        double whole = 0, fraction = 0, scale = 1;
+        bool digits = false, point = false;
+        for (size_t i = v; i < value.size(); ++i) {
+            char c = value[i];
+            if (c >= '0' && c <= '9') {
+                digits = true;
+                if (point) {
+                    scale /= 10;
+                    fraction += (c - '0') * scale;
+                } else {
+                    whole = whole * 10 + (c - '0');
+                }
+            } else if (c == '.' && !point) {
+                point = true;
+            } else {
+                break;
+            }
+        }
+        double dpi = whole + fraction;
+        if (!digits || !(dpi > 0) || dpi > 10000) return std::nullopt;
+        return dpi;
+    }
+    return std::nullopt;
+}
+
+std::optional<double> CXcbWindow::readXftDpi(const std::string& display) {
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(display.empty() ? nullptr : display.c_str(), &screenNumber);
+    std::optional<double> dpi;
+    if (connection && !xcb_connection_has_error(connection)) {
+        auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+        // The resource database lives on the first screen's root window.
+        if (screens.rem) {
+            xcb_get_property_reply_t* reply = xcb_get_property_reply(
+                connection,
+                xcb_get_property(connection, 0, screens.data->root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0,
+                                 1u << 16),
+                nullptr);
+            if (reply) {
+                if (reply->format == 8 && reply->type == XCB_ATOM_STRING) {
+                    const char* text = static_cast<const char*>(xcb_get_property_value(reply));
+                    dpi = xftDpiFromResources(std::string(text, xcb_get_property_value_length(reply)));
+                }
+                std::free(reply);
+            }
+        }
+    }
+    if (connection) xcb_disconnect(connection);
+    return dpi;
 }
 
 CBitmap* CXcbWindow::captureWindow(xcb_connection_t* connection, uint32_t window) {

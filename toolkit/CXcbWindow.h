@@ -4,6 +4,7 @@
 // read without blocking in pumpEvents, called from the frame's idle step.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,18 @@ public:
     void pumpEvents() override;
     cairo_surface_t* getBackBuffer() override { return mBackBuffer; }
     void present(const std::vector<CRect>& rects) override;
+    bool resize() override;
+    // Takes the X keyboard focus for the window, remembering who had it, and
+    // hands it back to them when no longer wanted (unless it moved on).
     void setKeyboardFocus(bool wanted) override;
+    bool receivesKeysDirectly() const override;
+
+    // The screen's Xft.dpi resource (the RESOURCE_MANAGER property of the
+    // first root window), which desktops set to the user's scaling; none
+    // when no server answers or the resource is missing or not a number.
+    static std::optional<double> readXftDpi(const std::string& display);
+    // The value of "Xft.dpi" in the text of a resource database.
+    static std::optional<double> xftDpiFromResources(const std::string& resources);
 
     uint32_t getWindow() const { return mWindow; }
     xcb_connection_t* getConnection() const { return mConnection; }
@@ -43,6 +55,7 @@ public:
 
 private:
     void loadKeyboardMapping();
+    uint32_t currentFocus() const;
     uint32_t keysymOf(uint8_t keycode, uint16_t state) const;
 
     uint32_t mParent;
@@ -52,6 +65,8 @@ private:
     uint32_t mWindow = 0;
     cairo_surface_t* mWindowSurface = nullptr;
     cairo_surface_t* mBackBuffer = nullptr;
+    uint32_t mPreviousFocus = 0;
+    bool mHavePreviousFocus = false;
     uint8_t mMinKeycode = 0;
     int mKeysymsPerKeycode = 0;
     std::vector<uint32_t> mKeysyms;

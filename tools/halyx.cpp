@@ -35,6 +35,7 @@
 //   --no-time               the host answers no time information
 //   --midi SAMPLE:STATUS:DATA1:DATA2      (numbers decimal or 0x hex)
 //   --page N  --op N  --mod N  the editor's page (0..3) and shown modules (0..3)
+//   --zoom PERCENT          the editor's zoom: 100, 125, 150, 200, 250 or 300
 // After rendering: --save-preset F  --save-bank B:F  --chunk-out F  --copy
 
 #include <cairo.h>
@@ -61,6 +62,7 @@
 #include "tools/TestSignal.h"
 #include "tools/XScreenshot.h"
 #include "tools/AudioFile.h"
+#include "vst/AEffEditor.h"
 #include "vst/aeffect.h"
 
 using namespace vst;
@@ -313,7 +315,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> withValue = {"--rate", "--block", "--sidechain", "--seconds", "--bank", "--preset",
                                                 "--set", "--load-preset", "--load-bank", "--chunk-in", "--tempo",
                                                 "--ppq", "--midi", "--save-preset", "--save-bank", "--chunk-out",
-                                                "--page", "--op", "--mod", "--out"};
+                                                "--page", "--op", "--mod", "--out", "--zoom"};
     for (size_t i = 0; i < args.size(); ++i) {
         bool takesValue = std::find(withValue.begin(), withValue.end(), args[i]) != withValue.end();
         if (args[i] == "--rate" && i + 1 < args.size()) gHost.sampleRate = std::atof(args[i + 1].c_str());
@@ -369,6 +371,10 @@ int main(int argc, char** argv) {
             listAll = true;
         } else if (a == "--offscreen") {
             offscreen = true;
+        } else if (a == "--zoom") {
+            std::string v = next();
+            if (host.call(effVendorSpecific, vst::kVendorEditorZoom, std::atoi(v.c_str()), nullptr, 0.0f) != 1)
+                return fail("--zoom wants 100, 125, 150, 200, 250 or 300");
         } else if (a == "--contact-sheet") {
             contactSheetWanted = true;
         } else if (a == "--bank") {

@@ -9,6 +9,9 @@ namespace vst {
 
 class AudioEffect;
 
+// effVendorSpecific index of the editor's zoom (value: percent).
+constexpr int32_t kVendorEditorZoom = fourCharacters('V', 'H', 'z', 'm');
+
 class AEffEditor {
 public:
     explicit AEffEditor(AudioEffect* effect) : mEffect(effect) {}
@@ -28,6 +31,13 @@ public:
     virtual bool isOpen() const { return mSystemWindow != nullptr; }
     // Draws the window (off screen when it is not open) into a PNG file.
     virtual bool renderToPng(const char* /*path*/) { return false; }
+    // Keys a host forwards instead of letting the window have them; true
+    // when the editor used the key.
+    virtual bool onKeyDown(VstKeyCode& /*key*/) { return false; }
+    virtual bool onKeyUp(VstKeyCode& /*key*/) { return false; }
+    // The window's zoom in percent, for command-line hosts and tests; false
+    // for a zoom the editor does not offer.
+    virtual bool setZoomPercent(int /*percent*/) { return false; }
 
 protected:
     AudioEffect* mEffect;

@@ -145,6 +145,12 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         case effEditIdle:
             if (mEditor) mEditor->idle();
             return 0;
+        case effEditKeyDown:
+        case effEditKeyUp: {
+            if (!mEditor) return 0;
+            VstKeyCode key{index, static_cast<uint8_t>(value), static_cast<uint8_t>(static_cast<int>(opt))};
+            return (opcode == effEditKeyDown ? mEditor->onKeyDown(key) : mEditor->onKeyUp(key)) ? 1 : 0;
+        }
         case effGetChunk:
             if (ptr == nullptr) return 0;
             return getChunk(static_cast<void**>(ptr), index != 0);
@@ -171,7 +177,10 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
         case effGetVendorString: return (ptr && getVendorString(static_cast<char*>(ptr))) ? 1 : 0;
         case effGetProductString: return (ptr && getProductString(static_cast<char*>(ptr))) ? 1 : 0;
         case effGetVendorVersion: return getVendorVersion();
-        case effVendorSpecific: return vendorSpecific(index, value, ptr, opt);
+        case effVendorSpecific:
+            if (index == kVendorEditorZoom)
+                return (mEditor && value >= 0 && value <= 1000 && mEditor->setZoomPercent(static_cast<int>(value))) ? 1 : 0;
+            return vendorSpecific(index, value, ptr, opt);
         case effCanDo: return ptr ? canDo(static_cast<const char*>(ptr)) : 0;
         case effGetTailSize: return getTailSize();
         case effGetVstVersion: return getVstVersion();

@@ -118,11 +118,68 @@ enum EffectOpcode : int32_t {
     effCanDo = 51,
     effGetTailSize = 52,
     effGetVstVersion = 58,
+    effEditKeyDown = 59,
+    effEditKeyUp = 60,
     effBeginSetProgram = 67,
     effEndSetProgram = 68,
     effStartProcess = 71,
     effStopProcess = 72,
     effSetProcessPrecision = 77,
+};
+
+// A key a host forwards with effEditKeyDown / effEditKeyUp: index is the
+// character, value the virtual key, opt the modifier bits.
+struct VstKeyCode {
+    int32_t character;
+    uint8_t virt;      // VstVirtualKey, 0 for none
+    uint8_t modifier;  // VstModifierKey bits
+};
+
+enum VstVirtualKey : uint8_t {
+    VKEY_BACK = 1,
+    VKEY_TAB,
+    VKEY_CLEAR,
+    VKEY_RETURN,
+    VKEY_PAUSE,
+    VKEY_ESCAPE,
+    VKEY_SPACE,
+    VKEY_NEXT,
+    VKEY_END,
+    VKEY_HOME,
+    VKEY_LEFT,
+    VKEY_UP,
+    VKEY_RIGHT,
+    VKEY_DOWN,
+    VKEY_PAGEUP,
+    VKEY_PAGEDOWN,
+    VKEY_SELECT,
+    VKEY_PRINT,
+    VKEY_ENTER,
+    VKEY_SNAPSHOT,
+    VKEY_INSERT,
+    VKEY_DELETE,
+    VKEY_HELP,
+    VKEY_NUMPAD0,  // ..VKEY_NUMPAD9 = 33
+    VKEY_MULTIPLY = 34,
+    VKEY_ADD,
+    VKEY_SEPARATOR,
+    VKEY_SUBTRACT,
+    VKEY_DECIMAL,
+    VKEY_DIVIDE,
+    VKEY_F1,  // ..VKEY_F12 = 51
+    VKEY_NUMLOCK = 52,
+    VKEY_SCROLL,
+    VKEY_SHIFT,
+    VKEY_CONTROL,
+    VKEY_ALT,
+    VKEY_EQUALS,
+};
+
+enum VstModifierKey : uint8_t {
+    MODIFIER_SHIFT = 1 << 0,
+    MODIFIER_ALTERNATE = 1 << 1,
+    MODIFIER_COMMAND = 1 << 2,
+    MODIFIER_CONTROL = 1 << 3,
 };
 
 // Plug-in -> host.
