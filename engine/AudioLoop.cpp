@@ -242,8 +242,8 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
     // lane 0 and right in lane 1, side by side.
     const Vec4 toOutL = Vec4::load(&mMatrixGain[0][kMatrixOut]) * outL;
     const Vec4 toOutR = Vec4::load(&mMatrixGain[1][kMatrixOut]) * outR;
-    const Vec4 first(__builtin_shuffle(toOutL.v, toOutR.v, Int4Raw{0, 4, 1, 5}));   // L0 R0 L1 R1
-    const Vec4 second(__builtin_shuffle(toOutL.v, toOutR.v, Int4Raw{2, 6, 3, 7}));  // L2 R2 L3 R3
+    const Vec4 first = shuffleLanes<0, 4, 1, 5>(toOutL, toOutR);   // L0 R0 L1 R1
+    const Vec4 second = shuffleLanes<2, 6, 3, 7>(toOutL, toOutR);  // L2 R2 L3 R3
     Vec4 wet = Vec4(0.0f) + first;
     wet += upperHalf(first);
     wet += second;
