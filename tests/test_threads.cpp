@@ -377,24 +377,36 @@ protected:
         if (sServer.ownsServer()) setenv("DISPLAY", sDisplay.c_str(), 1);
     }
     static void TearDownTestSuite() { sServer.stop(); }
+    // A host's window for the editor to live in, as hosts make one.
+    void SetUp() override {
+        if (sDisplay.empty()) GTEST_SKIP() << "no X server and no Xvfb to start";
+        mConnection = xcb_connect(sDisplay.c_str(), nullptr);
+        ASSERT_FALSE(xcb_connection_has_error(mConnection));
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(mConnection)).data;
+        mParent = vh::test::createParentWindow(mConnection, screen, 830, 335);
+    }
+    void TearDown() override {
+        if (!mConnection) return;
+        if (mParent) xcb_destroy_window(mConnection, mParent);
+        xcb_disconnect(mConnection);
+    }
+    void* parent() const { return reinterpret_cast<void*>(uintptr_t(mParent)); }
+
     static inline vh::test::PrivateXServer sServer;
     static inline std::string sDisplay;
+    xcb_connection_t* mConnection = nullptr;
+    xcb_window_t mParent = 0;
 };
 }  // namespace
 
 TEST_F(EditorThreads, EditorOpensAndClosesWhileAudioRunsAndAutomates) {
-    if (sDisplay.empty()) GTEST_SKIP() << "no X server and no Xvfb to start";
-    xcb_connection_t* connection = xcb_connect(sDisplay.c_str(), nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(connection));
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    xcb_window_t parent = vh::test::createParentWindow(connection, screen, 830, 335);
     {
         PluginHost host;
         ASSERT_TRUE(host.open());
         AudioThread audio(host, [&](int i) { host.set(param::kMix, float(i % 10) / 10.0f); });
         for (int page : {0, 2, 3}) {
             host.set(param::kCurrMain, discreteValue(page, 4));
-            ASSERT_NE(host.call(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(parent))), 0);
+            ASSERT_NE(host.call(vst::effEditOpen, 0, 0, parent()), 0);
             for (int k = 0; k < 5; ++k) {
                 host.call(vst::effEditIdle);
                 audio.waitForBlocks(1);
@@ -403,18 +415,11 @@ TEST_F(EditorThreads, EditorOpensAndClosesWhileAudioRunsAndAutomates) {
         }
         EXPECT_TRUE(audio.finishAfter(1));
     }
-    xcb_destroy_window(connection, parent);
-    xcb_disconnect(connection);
 }
 
 // The window redraws the current modules' panels and plots while the audio
 // thread keeps replacing those modules.
 TEST_F(EditorThreads, EditorDrawsWhileTypeAutomationReplacesModules) {
-    if (sDisplay.empty()) GTEST_SKIP() << "no X server and no Xvfb to start";
-    xcb_connection_t* connection = xcb_connect(sDisplay.c_str(), nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(connection));
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    xcb_window_t parent = vh::test::createParentWindow(connection, screen, 830, 335);
     {
         PluginHost host;
         ASSERT_TRUE(host.open());
@@ -423,11 +428,9 @@ TEST_F(EditorThreads, EditorDrawsWhileTypeAutomationReplacesModules) {
             host.set(param::kOpType1, discreteValue(kTypes[i % 4], kNumTypeSteps));
             host.set(param::kModType1, discreteValue(i % kNumModulatorTypes, kNumTypeSteps));
         });
-        ASSERT_NE(host.call(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(parent))), 0);
+        ASSERT_NE(host.call(vst::effEditOpen, 0, 0, parent()), 0);
         for (int k = 0; k < 60; ++k) host.call(vst::effEditIdle);
         host.call(vst::effEditClose);
         EXPECT_TRUE(audio.finishAfter(1));
     }
-    xcb_destroy_window(connection, parent);
-    xcb_disconnect(connection);
 }
