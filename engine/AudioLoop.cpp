@@ -166,10 +166,7 @@ inline void Plugin::advanceRamps() {
             mMixGain[c].next();
             mOutputGain[c].next();
         }
-    if (mMatrixRamping)
-        for (int c = 0; c < 2; ++c)
-            for (int e = 0; e < kMatrixSize; e += 4)
-                (Vec4::load(&mMatrixGain[c][e]) + Vec4::load(&mMatrixInc[c][e])).store(&mMatrixGain[c][e]);
+    mMatrix.advance();
     if (mActiveRamping) {
         for (auto& a : mOpActive) a.next();
         for (auto& a : mModActive) a.next();
@@ -185,19 +182,8 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
     // Operator inputs from the input and last sample's operator outputs (still
     // in the taps): one vector of four destinations per matrix row.
     // (The outputs were stored as one vector, so they load as one.)
-    const Vec4 lastL = Vec4::load(&mTapL[kTapOp1]), lastR = Vec4::load(&mTapR[kTapOp1]);
-    Vec4 opInL = Vec4::load(&mMatrixGain[0][0]) * Vec4(xL);
-    Vec4 opInR = Vec4::load(&mMatrixGain[1][0]) * Vec4(xR);
-    const float* rowL = &mMatrixGain[0][kMatrixOpToOp];
-    const float* rowR = &mMatrixGain[1][kMatrixOpToOp];
-    opInL = mulAdd(Vec4::load(rowL), broadcastLane<0>(lastL), opInL);
-    opInR = mulAdd(Vec4::load(rowR), broadcastLane<0>(lastR), opInR);
-    opInL = mulAdd(Vec4::load(rowL + 4), broadcastLane<1>(lastL), opInL);
-    opInR = mulAdd(Vec4::load(rowR + 4), broadcastLane<1>(lastR), opInR);
-    opInL = mulAdd(Vec4::load(rowL + 8), broadcastLane<2>(lastL), opInL);
-    opInR = mulAdd(Vec4::load(rowR + 8), broadcastLane<2>(lastR), opInR);
-    opInL = mulAdd(Vec4::load(rowL + 12), broadcastLane<3>(lastL), opInL);
-    opInR = mulAdd(Vec4::load(rowR + 12), broadcastLane<3>(lastR), opInR);
+    Vec4 opInL, opInR;
+    mMatrix.operatorInputs(xL, xR, Vec4::load(&mTapL[kTapOp1]), Vec4::load(&mTapR[kTapOp1]), opInL, opInR);
     // clampLanes is clamp as one instruction per bound (a NaN gives the lower
     // bound in both).
     const Vec4 limit(kOperatorInputLimit);
@@ -237,19 +223,7 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
     outL.store(&mTapL[kTapOp1]);
     outR.store(&mTapR[kTapOp1]);
 
-    // Summed in operator order from 0, as a scalar loop would, so the
-    // rounding of the wet sums does not depend on the vector width: left in
-    // lane 0 and right in lane 1, side by side.
-    const Vec4 toOutL = Vec4::load(&mMatrixGain[0][kMatrixOut]) * outL;
-    const Vec4 toOutR = Vec4::load(&mMatrixGain[1][kMatrixOut]) * outR;
-    const Vec4 first = shuffleLanes<0, 4, 1, 5>(toOutL, toOutR);   // L0 R0 L1 R1
-    const Vec4 second = shuffleLanes<2, 6, 3, 7>(toOutL, toOutR);  // L2 R2 L3 R3
-    Vec4 wet = Vec4(0.0f) + first;
-    wet += upperHalf(first);
-    wet += second;
-    wet += upperHalf(second);
-    wetL = wet[0];
-    wetR = wet[1];
+    mMatrix.wetSums(outL, outR, wetL, wetR);
     mTapL[kTapWetSum] = wetL;
     mTapR[kTapWetSum] = wetR;
 }

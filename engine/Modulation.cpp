@@ -182,7 +182,7 @@ void Plugin::controlTick() {
     switchPreparedModules();
     for (auto& op : mOps) op->resetModulation();
     for (auto& mod : mMods) mod->resetModulation();
-    for (int c = 0; c < 2; ++c) std::memcpy(mMatrixMod[c], mMatrixBase, sizeof(mMatrixBase));
+    mMatrix.beginTick();
     for (ModSlot& slot : mSlots) slot.sensMod[0] = slot.sensMod[1] = slot.sens;
     for (int c = 0; c < 2; ++c) {
         mInputMod[c] = mInputSmoothed;
@@ -201,8 +201,7 @@ void Plugin::controlTick() {
         } else if (d >= kDestMods && d < kDestInToOp) {
             mMods[destModParamAt(d).slot]->addModulation(destModParamAt(d).local, amountL, amountR);
         } else if (d >= kDestInToOp && d < kDestSens) {
-            mMatrixMod[0][d - kDestInToOp] += amountL;
-            mMatrixMod[1][d - kDestInToOp] += amountR;
+            mMatrix.addModulation(d - kDestInToOp, amountL, amountR);
         } else if (d >= kDestSens && d < kDestinationNone) {
             mSlots[d - kDestSens].sensMod[0] += amountL;
             mSlots[d - kDestSens].sensMod[1] += amountR;
@@ -227,8 +226,7 @@ void Plugin::controlTick() {
         } else if (d >= kDestMods && d < kDestInToOp) {
             mMods[destModParamAt(d).slot]->clampModulation(destModParamAt(d).local);
         } else if (d >= kDestInToOp && d < kDestSens) {
-            pair[0] = &mMatrixMod[0][d - kDestInToOp];
-            pair[1] = &mMatrixMod[1][d - kDestInToOp];
+            mMatrix.clampModulation(d - kDestInToOp);
         } else if (d >= kDestSens && d < kDestinationNone) {
             pair[0] = &mSlots[d - kDestSens].sensMod[0];
             pair[1] = &mSlots[d - kDestSens].sensMod[1];
@@ -253,25 +251,7 @@ void Plugin::controlTick() {
     for (auto& op : mOps) op->update();
     for (auto& mod : mMods) mod->update();
 
-    // A settled matrix (the usual case) costs nothing per sample. The
-    // increments are smoothingIncrement's arithmetic four entries at a time,
-    // and an entry whose step no longer moves it lands on its target, as a
-    // Ramp does (otherwise a gain a hair off its target would keep the
-    // matrix ramping, and costing, for good).
-    const Vec4 rampFactor(kRampFactor), flush(1e-18f);
-    Int4Raw moving = {0, 0, 0, 0};
-    for (int c = 0; c < 2; ++c)
-        for (int e = 0; e < kMatrixSize; e += 4) {
-            // Slots and clamps have just written single entries.
-            Vec4 m = gatherWritten(&mMatrixMod[c][e]);
-            Vec4 target = m * m, gain = Vec4::load(&mMatrixGain[c][e]);
-            Vec4 inc = (((target - gain) * rampFactor) + flush) - flush;
-            Int4Raw stuck = (gain + inc).v == gain.v;
-            select(stuck, target, gain).store(&mMatrixGain[c][e]);
-            select(stuck, Vec4(), inc).store(&mMatrixInc[c][e]);
-            moving |= ~stuck;
-        }
-    mMatrixRamping = (moving[0] | moving[1] | moving[2] | moving[3]) != 0;
+    mMatrix.endTick();
     computeMainTargets();
     // A slot about to change its module fades out as if bypassed.
     for (int s = 0; s < kNumOperatorSlots; ++s) {

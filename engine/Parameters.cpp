@@ -15,18 +15,6 @@ using namespace param;
 
 namespace {
 
-// The values getParameter and the display texts read are written where the
-// engine is (under the lock or on the audio thread) and read from any
-// thread: single relaxed stores and loads.
-template <typename T>
-void publish(T& field, T value) {
-    std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
-}
-template <typename T>
-T observe(const T& field) {
-    return std::atomic_ref<T>(const_cast<T&>(field)).load(std::memory_order_relaxed);
-}
-
 // Input and output gain of a normalised value: 4v^2 (+12 dB at the top).
 float mainGainOf(float v) { return 4.0f * v * v; }
 float manualTempoOf(float v) { return 30.0f + 270.0f * v; }
@@ -187,8 +175,8 @@ void Plugin::applyParameter(int32_t index, float value) {
     } else if (index == kDryDly) {
         publish(mDryDly, v);
         updateDryLength();
-    } else if (inRange(index, kInToOp1, kMatrixSize)) {
-        publish(mMatrixBase[index - kInToOp1], v);
+    } else if (inRange(index, kInToOp1, kNumRoutingGains)) {
+        mMatrix.setValue(index - kInToOp1, v);
     } else if (index == kTempo) {
         publish(mTempo, v);
     } else if (index == kPpqOffset) {
@@ -280,7 +268,7 @@ float Plugin::getParameter(int32_t index) {
     if (isModParam(index)) return observe(mModMirror[modParamAt(index).slot][modParamAt(index).local]);
     if (inRange(index, kSlotSens1, kNumModSlots)) return observe(mSlots[index - kSlotSens1].sens);
     if (index == kDryDly) return observe(mDryDly);
-    if (inRange(index, kInToOp1, kMatrixSize)) return observe(mMatrixBase[index - kInToOp1]);
+    if (inRange(index, kInToOp1, kNumRoutingGains)) return mMatrix.value(index - kInToOp1);
     if (index == kTempo) return observe(mTempo);
     if (index == kPpqOffset) return observe(mPpqOffset);
     if (inRange(index, kOpBypass1, kNumOperatorSlots)) return observe(mOpBypass[index - kOpBypass1]);
@@ -344,7 +332,7 @@ void Plugin::getParameterName(int32_t index, char* text) {
 
 void Plugin::getParameterLabel(int32_t index, char* text) {
     text[0] = 0;
-    if (index == kInput || index == kOutput || inRange(index, kInToOp1, kMatrixSize))
+    if (index == kInput || index == kOutput || inRange(index, kInToOp1, kNumRoutingGains))
         VH_TEXT(text, "dB");
     else if (index == kMix)
         VH_TEXT(text, "%%");
@@ -385,7 +373,7 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
     } else if (index == kDryDly) {
         int length = observe(mDryLength);
         VH_TEXT(text, "%d (%.1f ms)", length, 1000.0 * length / mSampleRate);
-    } else if (inRange(index, kInToOp1, kMatrixSize)) {
+    } else if (inRange(index, kInToOp1, kNumRoutingGains)) {
         levelText(v * v, text, 0);
     } else if (index == kTempo) {
         if (observe(mTempoSyncMode) == 1)

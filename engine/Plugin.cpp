@@ -125,12 +125,6 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     }
     for (float& a : mSlotActive) a = 1.0f;
 
-    // A serial chain: input -> OP1 -> OP2 -> OP3 -> OP4 -> output.
-    mMatrixBase[0] = 1.0f;
-    mMatrixBase[kMatrixOpToOp + 4 * 0 + 1] = 1.0f;
-    mMatrixBase[kMatrixOpToOp + 4 * 1 + 2] = 1.0f;
-    mMatrixBase[kMatrixOpToOp + 4 * 2 + 3] = 1.0f;
-    mMatrixBase[kMatrixOut + 3] = 1.0f;
     updateChannelModes();
 
     mDryL.assign(kDryRing, 0.0f);
@@ -305,12 +299,8 @@ void Plugin::settleOnCurrentSettings() {
         mInputGain[c].snap();
         mMixGain[c].snap();
         mOutputGain[c].snap();
-        for (int e = 0; e < kMatrixSize; ++e) {
-            mMatrixGain[c][e] = mMatrixMod[c][e] * mMatrixMod[c][e];
-            mMatrixInc[c][e] = 0.0f;
-        }
     }
-    mMatrixRamping = false;
+    mMatrix.settle();
     for (auto& a : mOpActive) a.snap();
     for (auto& a : mModActive) a.snap();
     refreshActiveRamping();

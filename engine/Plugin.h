@@ -16,6 +16,7 @@
 #include "modules/ParameterLayout.h"
 #include "engine/ParameterQueue.h"
 #include "engine/PresetStore.h"
+#include "engine/RoutingMatrix.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
 #include "platform/SettingsStore.h"
@@ -369,15 +370,7 @@ private:
     bool applyPresetImage(const void* data, std::size_t size);
     void rememberFile(const std::string& path, std::string& lastName);
 
-    // Routing matrix: 0..3 IN->OP, 4 + 4a + b OP(a)->OP(b), 20..23 OP->OUT.
-    static constexpr int kMatrixSize = 24;
-    static constexpr int kMatrixOpToOp = 4;
-    static constexpr int kMatrixOut = 20;
-    float mMatrixBase[kMatrixSize] = {};
-    float mMatrixMod[2][kMatrixSize] = {};
-    alignas(16) float mMatrixGain[2][kMatrixSize] = {};
-    alignas(16) float mMatrixInc[2][kMatrixSize] = {};
-    bool mMatrixRamping = false;
+    RoutingMatrix mMatrix;
 
     // Channel modes: mid/side encoder coefficients (a, b, c, d) and decoder
     // coefficients (e, f, g, h), polarity. Stored coefficient by coefficient,

@@ -30,11 +30,12 @@ constexpr PredefinedRouting kRoutings[kNumPredefinedRoutings] = {
 }  // namespace
 
 float PredefinedRouting::gain(int g) const {
-    using namespace param;
-    constexpr int kOpToOpFirst = kOpToOp - kInToOp1, kOutFirst = kOpToOut1 - kInToOp1;
-    if (g >= 0 && g < kOpToOpFirst) return input(g) ? 1.0f : 0.0f;
-    if (g >= kOpToOpFirst && g < kOutFirst) return link((g - kOpToOpFirst) / 4, (g - kOpToOpFirst) % 4) ? 1.0f : 0.0f;
-    if (g >= kOutFirst && g < kNumRoutingGains) return output(g - kOutFirst) ? 1.0f : 0.0f;
+    if (g >= 0 && g < kRoutingOpToOp) return input(g) ? 1.0f : 0.0f;
+    if (g >= kRoutingOpToOp && g < kRoutingOut) {
+        int link = g - kRoutingOpToOp;
+        return this->link(link / kNumOperatorSlots, link % kNumOperatorSlots) ? 1.0f : 0.0f;
+    }
+    if (g >= kRoutingOut && g < kNumRoutingGains) return output(g - kRoutingOut) ? 1.0f : 0.0f;
     return 0.0f;
 }
 
@@ -50,11 +51,9 @@ void Plugin::applyPredefinedRouting(int r) {
     using namespace param;
     for (int op = 0; op < kNumOperatorSlots; ++op) {
         setParameter(kInToOp1 + op, routing->gain(op));
-        setParameter(kOpToOut1 + op, routing->gain(kOpToOut1 - kInToOp1 + op));
-        for (int to = 0; to < kNumOperatorSlots; ++to) {
-            int index = kOpToOp + 4 * op + to;
-            setParameter(index, routing->gain(index - kInToOp1));
-        }
+        setParameter(kInToOp1 + kRoutingOut + op, routing->gain(kRoutingOut + op));
+        for (int to = 0; to < kNumOperatorSlots; ++to)
+            setParameter(kInToOp1 + routingLink(op, to), routing->gain(routingLink(op, to)));
     }
 }
 

@@ -9,7 +9,6 @@
 
 namespace vh {
 
-constexpr int kNumRoutingGains = 24;
 constexpr int kNumPredefinedRoutings = 11;
 
 // Which gains are 1 (all others are 0): operators fed by the input and

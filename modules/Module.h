@@ -9,6 +9,7 @@
 #include "modules/Conversions.h"
 #include "modules/ParameterLayout.h"
 #include "modules/PlotSource.h"
+#include "modules/Published.h"
 #include "modules/ParameterTable.h"
 
 namespace vh {
@@ -70,8 +71,8 @@ public:
     void publishModulation() {
         if (mPreviewMode == 0) return;
         for (int i = 0; i < Capacity; ++i) {
-            publishValue(mShownL[i], mModL[i]);
-            publishValue(mShownR[i], mModR[i]);
+            publish(mShownL[i], mModL[i]);
+            publish(mShownR[i], mModR[i]);
         }
     }
     // Turns the modulated values into targets and increments.
@@ -83,10 +84,10 @@ public:
         return row && row->modulatable;
     }
     virtual void setModulationPreview(int mode) {
-        std::atomic_ref<int>(mPreviewMode).store(mode, std::memory_order_relaxed);
+        publish(mPreviewMode, mode);
         for (int i = 0; i < Capacity; ++i) {
-            publishValue(mShownL[i], mBase[i]);
-            publishValue(mShownR[i], mBase[i]);
+            publish(mShownL[i], mBase[i]);
+            publish(mShownR[i], mBase[i]);
         }
         if (mode == 0)
             for (int i = 0; i < Capacity; ++i) setParameter(i, mBase[i]);
@@ -107,7 +108,7 @@ public:
     // --- parameters ---------------------------------------------------------
     virtual void setParameter(int index, float value) {
         if (index < 0 || index >= Capacity) return;
-        publishValue(mBase[index], value);
+        publish(mBase[index], value);
     }
     float getParameter(int index) const { return (index >= 0 && index < Capacity) ? baseValue(index) : 0.0f; }
     virtual float getParameterDefault(int index) {
@@ -200,7 +201,7 @@ public:
     int slot() const { return mSlot; }
     float sampleRate() const { return mSampleRate; }
     int previewMode() const {
-        return std::atomic_ref<int>(const_cast<int&>(mPreviewMode)).load(std::memory_order_relaxed);
+        return observe(mPreviewMode);
     }
     float modulatedLeft(int index) const { return mModL[index]; }
     float modulatedRight(int index) const { return mModR[index]; }
@@ -211,22 +212,15 @@ public:
         // the modulation.
         const int preview = previewMode();
         const float* from = mEditing || preview == 0 ? mBase : preview == 1 ? mShownL : mShownR;
-        for (int i = 0; i < Capacity; ++i) out[i] = observeValue(from[i]);
+        for (int i = 0; i < Capacity; ++i) out[i] = observe(from[i]);
         return Capacity;
     }
     float plotSampleRate() const override { return mSampleRate; }
 
 protected:
     // Base and modulated values are written on the audio thread and read for
-    // texts and plots on others: single relaxed stores and loads, which are
-    // plain moves.
-    static void publishValue(float& field, float value) {
-        std::atomic_ref<float>(field).store(value, std::memory_order_relaxed);
-    }
-    static float observeValue(const float& field) {
-        return std::atomic_ref<float>(const_cast<float&>(field)).load(std::memory_order_relaxed);
-    }
-    float baseValue(int index) const { return observeValue(mBase[index]); }
+    // texts and plots on others.
+    float baseValue(int index) const { return observe(mBase[index]); }
 
     float mRampFactor = kRampFactor;
     float mSampleRate = 44100.0f;

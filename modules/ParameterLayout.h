@@ -23,6 +23,15 @@ constexpr int kNumTypeSteps = 64;       // type parameters choose among 64 steps
 constexpr int kNumOpParamIndices = kNumOperatorSlots * kOperatorParams;    // 64
 constexpr int kNumModParamIndices = kNumModulatorSlots * kModulatorParams;  // 152
 
+// The routing matrix's gains, in this order as parameters (from
+// param::kInToOp1) and as destinations (from kDestInToOp): the input into
+// operators 1..4, then operator a into operator b at 4 + 4a + b, then
+// operators 1..4 to the output.
+constexpr int kNumRoutingGains = 24;
+constexpr int kRoutingOpToOp = 4;
+constexpr int kRoutingOut = 20;
+constexpr int routingLink(int from, int to) { return kRoutingOpToOp + kNumOperatorSlots * from + to; }
+
 // A module parameter named by a global index or a destination: the slot and
 // the module-local index.
 struct ModuleParam {
@@ -115,6 +124,9 @@ constexpr ModuleParam destModParamAt(int d) {
 }
 static_assert(kDestOps + kNumOpParamIndices == kDestMods && kDestMods + kNumModParamIndices == kDestInToOp);
 static_assert(param::kOpParams + kNumOpParamIndices == param::kModType1);
+static_assert(param::kInToOp1 + kRoutingOpToOp == param::kOpToOp && param::kInToOp1 + kRoutingOut == param::kOpToOut1);
+static_assert(kDestInToOp + kRoutingOpToOp == kDestOpToOp && kDestInToOp + kRoutingOut == kDestOpToOut &&
+              kDestInToOp + kNumRoutingGains == kDestSens);
 static_assert(param::kModParams + kNumModParamIndices == param::kSlotSens1);
 
 }  // namespace vh

@@ -10,6 +10,8 @@
 #include <array>
 #include <atomic>
 
+#include "modules/Published.h"
+
 namespace vh {
 
 enum class PlotKind {
@@ -72,10 +74,8 @@ public:
 
 private:
     // The ring wraps under a reader that may be reading the oldest point.
-    static void store(float& point, float v) { std::atomic_ref<float>(point).store(v, std::memory_order_relaxed); }
-    static float load(const float& point) {
-        return std::atomic_ref<float>(const_cast<float&>(point)).load(std::memory_order_relaxed);
-    }
+    static void store(float& point, float v) { publish(point, v); }
+    static float load(const float& point) { return observe(point); }
 
     std::array<float, kSize> mLeft{};
     std::array<float, kSize> mRight{};

@@ -163,15 +163,15 @@ void DelayLine::valueChanged(int localIndex, float value) {
     }
     int oldMode = discreteIndex(baseValue(kMode), kNumModes);
     int newMode = discreteIndex(value, kNumModes);
-    publishValue(mBase[kMode], value);
+    publish(mBase[kMode], value);
     // Keep what the user hears: each time is converted into the nearest
     // equivalent of the new mode before the mode itself changes.
     if (oldMode != newMode && mOwner) {
         for (int index : {kTimeL, kTimeR}) {
             float v = baseValue(index);
             float converted = newMode == kTimeBased
-                                  ? tempoTimeValue(noteIndex(v), observeValue(mTempo))
-                                  : discreteValue(nearestRhythmItem(kMaxSeconds * v, observeValue(mTempo)), kNumRhythmItems);
+                                  ? tempoTimeValue(noteIndex(v), observe(mTempo))
+                                  : discreteValue(nearestRhythmItem(kMaxSeconds * v, observe(mTempo)), kNumRhythmItems);
             mOwner->automateParameter(globalIndex(index), converted);
         }
     }
@@ -182,7 +182,7 @@ void DelayLine::valueChanged(int localIndex, float value) {
 
 void DelayLine::setTempo(float bpm) {
     // Read by the editor's plot and mode conversion as well.
-    if (std::isfinite(bpm) && bpm > 0.0f) publishValue(mTempo, bpm);
+    if (std::isfinite(bpm) && bpm > 0.0f) publish(mTempo, bpm);
 }
 
 void DelayLine::resetModulation() {
@@ -291,7 +291,7 @@ void DelayLine::setSampleRate(float rate) {
 
 int DelayLine::delayTaps(const float* values, DelayTap* out, int maxTaps) const {
     auto probe = std::make_unique<DelayLine>(0, nullptr);
-    probe->setTempo(observeValue(mTempo));
+    probe->setTempo(observe(mTempo));
     for (int i = 0; i < kNumParams; ++i) probe->setParameter(i, values[i]);
     probe->setSampleRate(mSampleRate);
     // An echo is a local peak of the output; interpolation spreads it over

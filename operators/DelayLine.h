@@ -66,7 +66,7 @@ public:
     // Pan position 0..200 shown for a normalised pan value (100 is the centre).
     static int panPosition(float v);
 
-    float tempo() const { return observeValue(mTempo); }
+    float tempo() const { return observe(mTempo); }
     // Read by the host's texts while audio runs.
     int mode() const { return std::atomic_ref<int>(const_cast<int&>(mMode)).load(std::memory_order_relaxed); }
     // Current (ramped) delays in samples, for tests and the plot.
