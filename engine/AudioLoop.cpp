@@ -65,34 +65,13 @@ void Plugin::readTransport(int32_t frames) {
     for (auto& mod : mMods) mod->setTempo(mCurrentTempo);
 }
 
-// Knob, Input, Mix and Output smoothing (30 Hz one-poles). A one-pole's step
-// shrinks with the distance left until, some hundred float steps short of
-// the target, it no longer moves the value: a value that stopped moving
-// lands on its target, so unity gain is exactly 1 and a 100 % mix carries no
-// trace of the dry signal. (No add-and-subtract denormal flush here: in the
-// round-toward-zero mode the audio path runs in, that flush takes one float
-// step off a positive value every sample and would hold the value below its
-// target for good. Flush-to-zero takes care of a value decaying to 0.)
-namespace {
-inline float smoothTowards(float smoothed, float target, float coefficient) {
-    float next = smoothed + (target - smoothed) * coefficient;
-    return next == smoothed ? target : next;
-}
-}  // namespace
-
+// The knobs and the main controls move smoothly until they stand on their
+// values.
 inline void Plugin::smoothControls() {
     if (mControlsSettled) return;
-    const float c30 = mSmoothing30;
-    const Vec4 coefficient(c30);
-    for (int k = 0; k < kNumKnobs; k += 4) {
-        Vec4 smoothed = Vec4::load(&mKnobSmoothed[k]), target = Vec4::load(&mKnob[k]);
-        Vec4 next = smoothed + (target - smoothed) * coefficient;
-        select(next.v == smoothed.v, target, next).store(&mKnobSmoothed[k]);
-    }
-    mInputSmoothed = smoothTowards(mInputSmoothed, mInput, c30);
-    mMixSmoothed = smoothTowards(mMixSmoothed, mMix, c30);
-    mOutputSmoothed = smoothTowards(mOutputSmoothed, mOutput, c30);
-    noteControlsSettled();
+    mModulation.smoothKnobs(mMain.smoothingCoefficient());
+    mMain.smoothControls();
+    mControlsSettled = mMain.controlsSettled() && mModulation.knobsSettled();
 }
 
 // The active factors as the vectors the operators and modulators are scaled
@@ -102,32 +81,21 @@ inline void Plugin::noteActiveFactors() {
     rampCurrents(mModActive).store(mModActiveNow);
 }
 
-void Plugin::noteControlsSettled() {
-    bool settled = mInputSmoothed == mInput && mMixSmoothed == mMix && mOutputSmoothed == mOutput;
-    for (int k = 0; k < kNumKnobs; ++k) settled = settled && mKnobSmoothed[k] == mKnob[k];
-    mControlsSettled = settled;
-}
-
 // Which per-sample stages can be left out because they would change nothing.
 // During a block only this thread changes what they depend on, in MIDI
 // handling and the control tick, after which this is asked again.
 // - Once every smoothed value equals its target, smoothing leaves them as
 //   they are (a step of exactly 0, then the landing on the target itself).
 // - Operators that pass their pairs through unchanged need not be called.
-// - A main gain ramp with a zero increment stays where it is (unless it
-//   stood at -0, which adding +0 would turn into +0).
+// - Ramps that stand still need no steps.
 void Plugin::noteSkippableWork() {
-    noteControlsSettled();
+    mControlsSettled = mMain.controlsSettled() && mModulation.knobsSettled();
     noteActiveFactors();
 
     unsigned running = 0;
     for (int s = 0; s < kNumOperatorSlots; ++s) running |= unsigned(!mOps[s]->passesThrough()) << s;
     mOpsRunning = running;
-
-    bool moving = false;
-    for (const Ramp* gains : {mInputGain, mMixGain, mOutputGain})
-        for (int c = 0; c < 2; ++c) moving = moving || gains[c].increment != 0.0f || std::signbit(gains[c].current);
-    mMainRamping = moving;
+    mMain.noteRamping();
 }
 
 // The modulators read the taps and write their outputs (an unused slot's is
@@ -160,12 +128,7 @@ inline void Plugin::runModulators() {
 // Main-gain, matrix and active-factor ramps run only while a tick left them
 // moving (adding a zero increment would change nothing).
 inline void Plugin::advanceRamps() {
-    if (mMainRamping)
-        for (int c = 0; c < 2; ++c) {
-            mInputGain[c].next();
-            mMixGain[c].next();
-            mOutputGain[c].next();
-        }
+    mMain.advance();
     mMatrix.advance();
     if (mActiveRamping) {
         for (auto& a : mOpActive) a.next();
@@ -269,8 +232,6 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
     noteSkippableWork();
     int nextEvent = 0;
 
-    float* const dryRingL = mDryL.data();
-    float* const dryRingR = mDryR.data();
     // Peaks of this block (input L, R, output L, R); the meters are raised
     // once at its end.
     Vec4 peaks(0.0f);
@@ -278,8 +239,8 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
     for (int32_t n = 0; n < frames; ++n) {
         // Read everything of this index before writing: buffers may be shared.
         const Vec4 in = finiteOrZero(Vec4(read(readL, n), read(readR, n), read(readSideL, n), read(readSideR, n)));
-        float xL = in[0] * mInputGain[0].current;
-        float xR = in[1] * mInputGain[1].current;
+        float xL = in[0] * mMain.inputGain(0);
+        float xR = in[1] * mMain.inputGain(1);
         float scL = in[2];
         float scR = in[3];
 
@@ -308,16 +269,8 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
         float wetL, wetR;
         runOperators(xL, xR, wetL, wetR);
 
-        // Dry delay of mDryLength samples (0 passes the input through).
-        dryRingL[mDryPos] = xL;
-        dryRingR[mDryPos] = xR;
-        if (++mDryPos > mDryLength) mDryPos = 0;
-        float dryL = dryRingL[mDryPos];
-        float dryR = dryRingR[mDryPos];
-
-        float mixL = mMixGain[0].current, mixR = mMixGain[1].current;
-        float yL = (dryL * (1.0f - mixL) + wetL * mixL) * mOutputGain[0].current;
-        float yR = (dryR * (1.0f - mixR) + wetR * mixR) * mOutputGain[1].current;
+        float yL, yR;
+        mMain.mix(xL, xR, wetL, wetR, yL, yR);
 
         // Nothing non-finite ever leaves the plug-in, whatever a module did;
         // cleaned before the limiter too, whose envelopes would otherwise

@@ -4,11 +4,9 @@
 
 #include <cstring>
 
-#include "engine/LaneGather.h"
 #include "engine/ParameterNames.h"
 #include "engine/Plugin.h"
 #include "modules/ModuleTypes.h"
-#include "modules/Vec4.h"
 
 namespace vh {
 
@@ -137,40 +135,7 @@ void Plugin::handleController(int controller, int value) {
         if (mCcAssign[e].load(std::memory_order_relaxed) == controller) setParameterAutomated(kAssignedParameter[e], v);
 }
 
-void Plugin::resolveSources() {
-    for (ModSlot& slot : mSlots) {
-        int s = slot.source;
-        const float* l = &kZero;
-        const float* r = &kZero;
-        if (s >= kSourceMod1 && s < kSourceMod1 + kNumModulatorSlots) {
-            l = &mModOutL[s - kSourceMod1];
-            r = &mModOutR[s - kSourceMod1];
-        } else if (s >= kSourceKnob1 && s < kSourceCc0) {
-            l = r = &mKnobSmoothed[s - kSourceKnob1];
-        } else if (s >= kSourceCc0 && s < kSourceNoteOn) {
-            l = r = mMidi.controllerValue(s - kSourceCc0);
-        } else if (s >= kSourceNoteOn && s < kSourceNone) {
-            l = r = mMidi.noteSource(s - kSourceNoteOn);
-        }
-        slot.sourceL = l;
-        slot.sourceR = r;
-    }
-}
-
-void Plugin::computeMainTargets() {
-    for (int c = 0; c < 2; ++c) {
-        if (mPowerOn) {
-            mInputGain[c].setTarget(4.0f * mInputMod[c] * mInputMod[c], kRampFactor);
-            mOutputGain[c].setTarget(4.0f * mOutputMod[c] * mOutputMod[c], kRampFactor);
-            mMixGain[c].setTarget(mMixMod[c], kRampFactor);
-        } else {
-            // Off: the operators keep running, but only the dry signal is heard.
-            mInputGain[c].setTarget(1.0f, kRampFactor);
-            mOutputGain[c].setTarget(1.0f, kRampFactor);
-            mMixGain[c].setTarget(0.0f, kRampFactor);
-        }
-    }
-}
+void Plugin::resolveSources() { mModulation.resolveSources(mModOutL, mModOutR, mMidi); }
 
 void Plugin::refreshActiveRamping() {
     mActiveRamping = false;
@@ -178,81 +143,44 @@ void Plugin::refreshActiveRamping() {
     for (const Ramp& a : mModActive) mActiveRamping |= a.increment != 0.0f;
 }
 
+// The modulation of one tick: every part starts from its own values, the
+// slots add their amounts and clamp what they touched, then the modules and
+// ramps aim at the results.
 void Plugin::controlTick() {
     switchPreparedModules();
     for (auto& op : mOps) op->resetModulation();
     for (auto& mod : mMods) mod->resetModulation();
     mMatrix.beginTick();
-    for (ModSlot& slot : mSlots) slot.sensMod[0] = slot.sensMod[1] = slot.sens;
-    for (int c = 0; c < 2; ++c) {
-        mInputMod[c] = mInputSmoothed;
-        mMixMod[c] = mMixSmoothed;
-        mOutputMod[c] = mOutputSmoothed;
-    }
+    mMain.beginTick();
 
-    for (int k = 0; k < kNumModSlots; ++k) {
-        ModSlot& slot = mSlots[k];
-        int d = slot.destination;
-        if (d == kDestinationNone) continue;
-        float amountL = (2.0f * slot.sensEff[0] - 1.0f) * *slot.sourceL * mSlotActive[k];
-        float amountR = (2.0f * slot.sensEff[1] - 1.0f) * *slot.sourceR * mSlotActive[k];
-        if (d >= kDestOps && d < kDestMods) {
-            mOps[destOpParamAt(d).slot]->addModulation(destOpParamAt(d).local, amountL, amountR);
-        } else if (d >= kDestMods && d < kDestInToOp) {
-            mMods[destModParamAt(d).slot]->addModulation(destModParamAt(d).local, amountL, amountR);
-        } else if (d >= kDestInToOp && d < kDestSens) {
-            mMatrix.addModulation(d - kDestInToOp, amountL, amountR);
-        } else if (d >= kDestSens && d < kDestinationNone) {
-            mSlots[d - kDestSens].sensMod[0] += amountL;
-            mSlots[d - kDestSens].sensMod[1] += amountR;
-        } else if (d == kDestMainInput) {
-            mInputMod[0] += amountL;
-            mInputMod[1] += amountR;
-        } else if (d == kDestMainMix) {
-            mMixMod[0] += amountL;
-            mMixMod[1] += amountR;
-        } else if (d == kDestMainOutput) {
-            mOutputMod[0] += amountL;
-            mOutputMod[1] += amountR;
-        }
-    }
-
-    for (int k = 0; k < kNumModSlots; ++k) {
-        int d = mSlots[k].destination;
-        if (d == kDestinationNone) continue;
-        float* pair[2] = {nullptr, nullptr};
-        if (d >= kDestOps && d < kDestMods) {
-            mOps[destOpParamAt(d).slot]->clampModulation(destOpParamAt(d).local);
-        } else if (d >= kDestMods && d < kDestInToOp) {
-            mMods[destModParamAt(d).slot]->clampModulation(destModParamAt(d).local);
-        } else if (d >= kDestInToOp && d < kDestSens) {
-            mMatrix.clampModulation(d - kDestInToOp);
-        } else if (d >= kDestSens && d < kDestinationNone) {
-            pair[0] = &mSlots[d - kDestSens].sensMod[0];
-            pair[1] = &mSlots[d - kDestSens].sensMod[1];
-        } else if (d == kDestMainInput) {
-            pair[0] = &mInputMod[0];
-            pair[1] = &mInputMod[1];
-        } else if (d == kDestMainMix) {
-            pair[0] = &mMixMod[0];
-            pair[1] = &mMixMod[1];
-        } else if (d == kDestMainOutput) {
-            pair[0] = &mOutputMod[0];
-            pair[1] = &mOutputMod[1];
-        }
-        if (pair[0]) {
-            *pair[0] = clampUnit(*pair[0]);
-            *pair[1] = clampUnit(*pair[1]);
-        }
-    }
+    mModulation.tick(
+        [this](int d, float left, float right) {
+            if (isDestOpParam(d))
+                mOps[destOpParamAt(d).slot]->addModulation(destOpParamAt(d).local, left, right);
+            else if (isDestModParam(d))
+                mMods[destModParamAt(d).slot]->addModulation(destModParamAt(d).local, left, right);
+            else if (inRange(d, kDestInToOp, kNumRoutingGains))
+                mMatrix.addModulation(d - kDestInToOp, left, right);
+            else
+                mMain.addModulation(d - kDestMainInput, left, right);
+        },
+        [this](int d) {
+            if (isDestOpParam(d))
+                mOps[destOpParamAt(d).slot]->clampModulation(destOpParamAt(d).local);
+            else if (isDestModParam(d))
+                mMods[destModParamAt(d).slot]->clampModulation(destModParamAt(d).local);
+            else if (inRange(d, kDestInToOp, kNumRoutingGains))
+                mMatrix.clampModulation(d - kDestInToOp);
+            else
+                mMain.clampModulation(d - kDestMainInput);
+        });
     for (auto& op : mOps) op->publishModulation();
     for (auto& mod : mMods) mod->publishModulation();
 
     for (auto& op : mOps) op->update();
     for (auto& mod : mMods) mod->update();
-
     mMatrix.endTick();
-    computeMainTargets();
+    mMain.endTick();
     // A slot about to change its module fades out as if bypassed.
     for (int s = 0; s < kNumOperatorSlots; ++s) {
         bool off = discreteIndex(mOpBypass[s], 2) >= 1 || mOpHandover[s].switching;
@@ -263,11 +191,6 @@ void Plugin::controlTick() {
         mModActive[s].setTarget(off ? 0.0f : 1.0f, kRampFactor);
     }
     refreshActiveRamping();
-
-    for (ModSlot& slot : mSlots) {
-        slot.sensEff[0] = slot.sensMod[0];
-        slot.sensEff[1] = slot.sensMod[1];
-    }
 }
 
 void Plugin::getSourceName(int slot, char* longName, char* shortName) {
@@ -277,7 +200,7 @@ void Plugin::getSourceName(int slot, char* longName, char* shortName) {
         VH_TEXT(shortName, "error");
         return;
     }
-    int s = mSlots[slot].source;
+    int s = mModulation.source(slot);
     char buffer[kTextSize];
     if (s >= kSourceMod1 && s < kSourceMod1 + kNumModulatorSlots) {
         mMods[s - kSourceMod1]->getTypeName(buffer);
@@ -302,7 +225,7 @@ void Plugin::getDestinationName(int slot, char* text) {
         VH_TEXT(text, "error");
         return;
     }
-    int d = mSlots[slot].destination;
+    int d = mModulation.destination(slot);
     char buffer[kTextSize];
     if (d == kDestMainInput)
         VH_TEXT(text, "MAIN INPUT");

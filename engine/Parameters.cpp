@@ -36,17 +36,6 @@ const char* const kMainPages[4] = {"OP ROUTING", "LIBRARY", "PREFERENCES", "MOD 
 const char* const kLimiterModes[4] = {"disabled", "slow", "moderate", "fast"};
 }  // namespace
 
-int Plugin::dryDelayLength(float value) const {
-    int n = static_cast<int>(32769.0f * value);
-    if (n > 32768) n = 32768;
-    if (n < 0) n = 0;
-    if (mSampleRate < 80000.0f) return n / 4;
-    if (mSampleRate < 170000.0f) return n / 2;
-    return n;
-}
-
-void Plugin::updateDryLength() { publish(mDryLength, dryDelayLength(mDryDly)); }
-
 // Reported only on request: by default the host hears of no latency (and a
 // parallel dry track drifts by the lookahead), as the plug-in always did.
 void Plugin::updateReportedLatency() {
@@ -130,16 +119,15 @@ void Plugin::applyParameter(int32_t index, float value) {
     int restoreOperatorSlot = -1, restoreModulatorSlot = -1;
 
     if (index == kPower) {
-        publish(mPower, v);
-        publish(mPowerOn, discreteIndex(v, 2));
+        mMain.setPower(v);
     } else if (index == kInput) {
-        publish(mInput, v);
+        mMain.setControl(MainSection::kInput, v);
     } else if (index == kMix) {
-        publish(mMix, v);
+        mMain.setControl(MainSection::kMix, v);
     } else if (index == kOutput) {
-        publish(mOutput, v);
+        mMain.setControl(MainSection::kOutput, v);
     } else if (inRange(index, kKnob1, kNumKnobs)) {
-        publish(mKnob[index - kKnob1], v);
+        mModulation.setKnob(index - kKnob1, v);
     } else if (inRange(index, kOpType1, kNumOperatorSlots)) {
         int s = index - kOpType1;
         publish(mOpTypeValue[s], v);
@@ -171,10 +159,9 @@ void Plugin::applyParameter(int32_t index, float value) {
         if (!(mPreparedSlots & (1 << (kNumOperatorSlots + s)))) mMods[s]->setParameter(i, v);
         rememberModulatorValue(s, mModType[s], i, v);
     } else if (inRange(index, kSlotSens1, kNumModSlots)) {
-        publish(mSlots[index - kSlotSens1].sens, v);
+        mModulation.setSensitivity(index - kSlotSens1, v);
     } else if (index == kDryDly) {
-        publish(mDryDly, v);
-        updateDryLength();
+        mMain.setDryDelay(v);
     } else if (inRange(index, kInToOp1, kNumRoutingGains)) {
         mMatrix.setValue(index - kInToOp1, v);
     } else if (index == kTempo) {
@@ -186,14 +173,10 @@ void Plugin::applyParameter(int32_t index, float value) {
     } else if (inRange(index, kModBypass1, kNumModulatorSlots)) {
         publish(mModBypass[index - kModBypass1], v);
     } else if (inRange(index, kSlotSource1, kNumModSlots)) {
-        ModSlot& slot = mSlots[index - kSlotSource1];
-        publish(slot.sourceValue, v);
-        slot.source = discreteIndex(v, kNumSources);
+        mModulation.setSource(index - kSlotSource1, v);
         if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
     } else if (inRange(index, kSlotDest1, kNumModSlots)) {
-        ModSlot& slot = mSlots[index - kSlotDest1];
-        publish(slot.destinationValue, v);
-        slot.destination = discreteIndex(v, kNumDestinations);
+        mModulation.setDestination(index - kSlotDest1, v);
     } else if (index == kOutLimiter) {
         publish(mOutLimiter, v);
         publish(mLimiterMode, discreteIndex(v, 16));
@@ -210,9 +193,7 @@ void Plugin::applyParameter(int32_t index, float value) {
         int bits = discreteIndex(v, 16);
         for (int s = 0; s < kNumOperatorSlots; ++s) mOpSign[s] = ((bits >> s) & 1) ? -1.0f : 1.0f;
     } else if (index == kSlotStatus) {
-        publish(mSlotStatus, v);
-        int bits = discreteIndex(v, 65536);
-        for (int k = 0; k < kNumModSlots; ++k) mSlotActive[k] = ((bits >> k) & 1) ? 0.0f : 1.0f;
+        mModulation.setStatus(v);
     } else if (index == kCurrOp) {
         publish(mCurrOp, discreteIndex(v, 4));
     } else if (index == kCurrMain) {
@@ -257,29 +238,29 @@ void Plugin::applyParameter(int32_t index, float value) {
 
 float Plugin::getParameter(int32_t index) {
     if (index < 0 || index >= kNumIndices) return 0.0f;
-    if (index == kPower) return observe(mPower);
-    if (index == kInput) return observe(mInput);
-    if (index == kMix) return observe(mMix);
-    if (index == kOutput) return observe(mOutput);
-    if (inRange(index, kKnob1, kNumKnobs)) return observe(mKnob[index - kKnob1]);
+    if (index == kPower) return mMain.power();
+    if (index == kInput) return mMain.control(MainSection::kInput);
+    if (index == kMix) return mMain.control(MainSection::kMix);
+    if (index == kOutput) return mMain.control(MainSection::kOutput);
+    if (inRange(index, kKnob1, kNumKnobs)) return mModulation.knob(index - kKnob1);
     if (inRange(index, kOpType1, kNumOperatorSlots)) return observe(mOpTypeValue[index - kOpType1]);
     if (isOpParam(index)) return observe(mOpMirror[opParamAt(index).slot][opParamAt(index).local]);
     if (inRange(index, kModType1, kNumModulatorSlots)) return observe(mModTypeValue[index - kModType1]);
     if (isModParam(index)) return observe(mModMirror[modParamAt(index).slot][modParamAt(index).local]);
-    if (inRange(index, kSlotSens1, kNumModSlots)) return observe(mSlots[index - kSlotSens1].sens);
-    if (index == kDryDly) return observe(mDryDly);
+    if (inRange(index, kSlotSens1, kNumModSlots)) return mModulation.sensitivity(index - kSlotSens1);
+    if (index == kDryDly) return mMain.dryDelay();
     if (inRange(index, kInToOp1, kNumRoutingGains)) return mMatrix.value(index - kInToOp1);
     if (index == kTempo) return observe(mTempo);
     if (index == kPpqOffset) return observe(mPpqOffset);
     if (inRange(index, kOpBypass1, kNumOperatorSlots)) return observe(mOpBypass[index - kOpBypass1]);
     if (inRange(index, kModBypass1, kNumModulatorSlots)) return observe(mModBypass[index - kModBypass1]);
-    if (inRange(index, kSlotSource1, kNumModSlots)) return observe(mSlots[index - kSlotSource1].sourceValue);
-    if (inRange(index, kSlotDest1, kNumModSlots)) return observe(mSlots[index - kSlotDest1].destinationValue);
+    if (inRange(index, kSlotSource1, kNumModSlots)) return mModulation.sourceValue(index - kSlotSource1);
+    if (inRange(index, kSlotDest1, kNumModSlots)) return mModulation.destinationValue(index - kSlotDest1);
     if (index == kOutLimiter) return observe(mOutLimiter);
     if (index == kTempoSync) return observe(mTempoSync);
     if (index == kOpLrMs) return observe(mLrMs);
     if (index == kOpInv) return observe(mOpInvValue);
-    if (index == kSlotStatus) return observe(mSlotStatus);
+    if (index == kSlotStatus) return mModulation.status();
     if (index == kCurrOp) return (observe(mCurrOp) + 0.5f) / 4.0f;
     if (index == kCurrMain) return (observe(mCurrMain) + 0.5f) / 4.0f;
     if (index == kCurrMod) return (observe(mCurrMod) + 0.5f) / 4.0f;
@@ -353,7 +334,7 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
     if (index < 0 || index >= kNumIndices) return;
     float v = getParameter(index);
     if (index == kPower) {
-        VH_TEXT(text, "%s", observe(mPowerOn) ? "on" : "off");
+        VH_TEXT(text, "%s", mMain.on() ? "on" : "off");
     } else if (index == kInput || index == kOutput) {
         levelText(mainGainOf(v), text, 0);
     } else if (index == kMix) {
@@ -371,7 +352,7 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
     } else if (inRange(index, kSlotDest1, kNumModSlots)) {
         getDestinationName(index - kSlotDest1, text);
     } else if (index == kDryDly) {
-        int length = observe(mDryLength);
+        int length = mMain.dryLength();
         VH_TEXT(text, "%d (%.1f ms)", length, 1000.0 * length / mSampleRate);
     } else if (inRange(index, kInToOp1, kNumRoutingGains)) {
         levelText(v * v, text, 0);

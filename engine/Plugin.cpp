@@ -29,8 +29,6 @@ std::int64_t threadCpuNs() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
-// 2*pi*30 Hz in single precision: the main controls' one-pole smoothing.
-constexpr float kTwoPiThirtyHz = 188.49556f;
 }  // namespace
 
 Plugin::ProcessLock::ProcessLock(Plugin& plugin, Mode mode) : mPlugin(plugin) {
@@ -119,19 +117,11 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
         mModActive[s] = Ramp(1.0f);
     }
     noteModuleNeeds();
-    for (auto& slot : mSlots) {
-        slot.sourceValue = discreteValue(kSourceNone, kNumSources);
-        slot.destinationValue = discreteValue(kDestinationNone, kNumDestinations);
-    }
-    for (float& a : mSlotActive) a = 1.0f;
-
     updateChannelModes();
 
-    mDryL.assign(kDryRing, 0.0f);
-    mDryR.assign(kDryRing, 0.0f);
+    mMain.setSampleRate(mSampleRate);
     mLimiter.setSampleRate(mSampleRate);
     mLimiter.setReleaseTime(mReleaseMs);
-    mSmoothing30 = onePoleCoefficient(kTwoPiThirtyHz / mSampleRate);
     mInvRate = 1.0f / mSampleRate;
 
     // The library: factory banks, replaced by the user's default banks.
@@ -249,20 +239,15 @@ void Plugin::setSampleRate(float rate) {
     for (auto& mod : mMods) mod->setSampleRate(rate);
     mLimiter.setSampleRate(rate);
     updateReportedLatency();
-    mSmoothing30 = onePoleCoefficient(kTwoPiThirtyHz / rate);
     mInvRate = 1.0f / rate;
-    updateDryLength();
+    mMain.setSampleRate(rate);
 }
 
 // Everything that carries sound or state from before the suspend goes back
 // to rest, and (settleOnCurrentSettings) every ramp to its target, so
 // resuming starts clean.
 void Plugin::fullReset() {
-    for (int c = 0; c < 2; ++c) {
-        mInputMod[c] = mInputSmoothed = mInput;
-        mMixMod[c] = mMixSmoothed = mMix;
-        mOutputMod[c] = mOutputSmoothed = mOutput;
-    }
+    mMain.reset();
     std::fill(std::begin(mTapL), std::end(mTapL), 0.0f);
     std::fill(std::begin(mTapR), std::end(mTapR), 0.0f);
     for (auto& op : mOps) op->clearState();
@@ -270,18 +255,13 @@ void Plugin::fullReset() {
         mModOutL[s] = mModOutR[s] = 0.0f;
         mMods[s]->clearState();
     }
-    for (auto& slot : mSlots)
-        for (int c = 0; c < 2; ++c) slot.sensMod[c] = slot.sensEff[c] = slot.sens;
+    mModulation.reset();
 
     mMidi.reset();
     mNumPendingMidi = 0;
 
     for (auto& m : mMeters) m.store(0.0f);
-    std::fill(mDryL.begin(), mDryL.end(), 0.0f);
-    std::fill(mDryR.begin(), mDryR.end(), 0.0f);
-    mDryPos = 0;
     mLimiter.reset();
-    for (int k = 0; k < kNumKnobs; ++k) mKnobSmoothed[k] = mKnob[k];
     mSongPosition = 0.0;
     settleOnCurrentSettings();
 }
@@ -295,11 +275,7 @@ void Plugin::settleOnCurrentSettings() {
     controlTick();
     for (auto& op : mOps) op->resetSmoothing();
     for (auto& mod : mMods) mod->resetSmoothing();
-    for (int c = 0; c < 2; ++c) {
-        mInputGain[c].snap();
-        mMixGain[c].snap();
-        mOutputGain[c].snap();
-    }
+    mMain.settle();
     mMatrix.settle();
     for (auto& a : mOpActive) a.snap();
     for (auto& a : mModActive) a.snap();
@@ -331,14 +307,10 @@ void Plugin::settleFreshModules() {
 
 void Plugin::resetDestinationsOf(int first, int last, bool keep) {
     if (keep) return;
-    float none = discreteValue(kDestinationNone, kNumDestinations);
-    for (int k = 0; k < kNumModSlots; ++k) {
-        ModSlot& slot = mSlots[k];
-        if (slot.destination < first || slot.destination > last) continue;
-        slot.destination = kDestinationNone;
-        std::atomic_ref<float>(slot.destinationValue).store(none, std::memory_order_relaxed);
-        if (!mStore->loading()) mStore->setCurrentValue(param::kSlotDest1 + k, none);
-    }
+    unsigned cleared = mModulation.clearDestinations(first, last);
+    if (mStore->loading()) return;
+    for (int k = 0; k < kNumModSlots; ++k)
+        if ((cleared >> k) & 1) mStore->setCurrentValue(param::kSlotDest1 + k, mModulation.destinationValue(k));
 }
 
 namespace {

@@ -12,7 +12,9 @@
 
 #include "engine/EngineListener.h"
 #include "engine/Limiter.h"
+#include "engine/MainSection.h"
 #include "engine/MidiState.h"
+#include "engine/ModulationSlots.h"
 #include "modules/ParameterLayout.h"
 #include "engine/ParameterQueue.h"
 #include "engine/PresetStore.h"
@@ -165,7 +167,7 @@ public:
     // host automation: choosing a routing is one gesture, not 24 edits.
     void applyPredefinedRouting(int r);
     // The dry delay in samples a DryDly value means at the current rate.
-    int dryDelaySamples(float value) const { return dryDelayLength(value); }
+    int dryDelaySamples(float value) const { return MainSection::dryDelayLength(value, mSampleRate); }
 
 private:
     template <typename Sample>
@@ -175,7 +177,6 @@ private:
     void moduleDisplay(int32_t index, char* text);
     // Per-sample stages of the audio loop, in the order they run.
     void smoothControls();
-    void noteControlsSettled();
     void noteActiveFactors();
     void noteSkippableWork();
     void runModulators();
@@ -224,9 +225,6 @@ private:
     void updateChannelModes();
     void updateLimiterRelease();
     void updateReportedLatency();
-    void updateDryLength();
-    void computeMainTargets();
-    int dryDelayLength(float value) const;
 
     // Holds the processing lock unless this thread already does (a preset
     // being applied replaces modules from inside the lock). Holds by anything
@@ -261,15 +259,7 @@ private:
     std::atomic<std::int64_t> mLongestHoldNs{0};
     std::atomic<EngineListener*> mListener{nullptr};
 
-    // Main section.
-    float mPower = 0.75f;
-    int mPowerOn = 1;
-    float mInput = 0.5f, mMix = 1.0f, mOutput = 0.5f;
-    float mInputSmoothed = 0.5f, mMixSmoothed = 1.0f, mOutputSmoothed = 0.5f;
-    float mInputMod[2] = {}, mMixMod[2] = {}, mOutputMod[2] = {};
-    Ramp mInputGain[2], mMixGain[2], mOutputGain[2];
-    float mDryDly = 0.0f;
-    int mDryLength = 3;
+    MainSection mMain;
     float mTempo = 1.0f / 3.0f;
     float mPpqOffset = 0.0f;
     float mTempoSync = 0.375f;
@@ -348,7 +338,6 @@ private:
     unsigned mOpsRunning = 0xF;
     alignas(16) float mOpActiveNow[kNumOperatorSlots] = {};
     alignas(16) float mModActiveNow[kNumModulatorSlots] = {};
-    bool mMainRamping = true;
     // Modules installed since their slot's parameters were last all applied.
     bool mOpFresh[kNumOperatorSlots] = {};
     bool mModFresh[kNumModulatorSlots] = {};
@@ -390,23 +379,8 @@ private:
     alignas(16) float mTapL[kNumTaps + 1] = {};
     alignas(16) float mTapR[kNumTaps + 1] = {};
 
-    // Modulation slots.
-    struct ModSlot {
-        float sourceValue = 1.0f;
-        float destinationValue = 1.0f;
-        int source = kSourceNone;
-        int destination = kDestinationNone;
-        float sens = 0.5f;
-        float sensMod[2] = {0.5f, 0.5f};
-        float sensEff[2] = {0.5f, 0.5f};
-        const float* sourceL = nullptr;
-        const float* sourceR = nullptr;
-    };
-    ModSlot mSlots[kNumModSlots];
-    float mSlotStatus = 0.0f;
-    float mSlotActive[kNumModSlots] = {};
+    ModulationSlots mModulation;
     int mTickCounter = 0;
-    static constexpr float kZero = 0.0f;
 
     MidiState mMidi;
     // The MIDI messages of the next block, copied out of the host's list
@@ -420,16 +394,9 @@ private:
     PendingMidi mPendingMidi[kMaxEventsPerBlock] = {};
     int mNumPendingMidi = 0;
 
-    // Knobs and MIDI assignments.
-    alignas(16) float mKnob[kNumKnobs] = {};
-    alignas(16) float mKnobSmoothed[kNumKnobs] = {};
+    // MIDI assignments.
     std::atomic<int> mCcAssign[kNumCcAssignments];
     std::atomic<int> mLearnTarget{0};
-
-    // Dry delay.
-    static constexpr int kDryRing = 32770;
-    std::vector<float> mDryL, mDryR;
-    int mDryPos = 0;
 
     Limiter mLimiter;
     std::atomic<float> mMeters[4];
@@ -439,7 +406,6 @@ private:
     std::atomic<float> mCurrentTempo{120.0f};
     double mSongPosition = 0.0;
     float mInvRate = 1.0f / 44100.0f;
-    float mSmoothing30 = 0.0f;
 
     // The preset library; its current preset mirrors every parameter write.
     std::unique_ptr<PresetStore> mStore;
