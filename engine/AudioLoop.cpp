@@ -42,27 +42,11 @@ void Plugin::processDoubleReplacing(double** inputs, double** outputs, int32_t f
 }
 
 void Plugin::readTransport(int32_t frames) {
-    bool playing = false;
-    double position = 0.0;
-    vst::VstTimeInfo* time = getTimeInfo(vst::kVstPpqPosValid | vst::kVstTempoValid);
-    if (time != nullptr) {
-        if ((time->flags & vst::kVstTempoValid) && std::isfinite(time->tempo)) {
-            double tempo = time->tempo;
-            mCurrentTempo = static_cast<float>(tempo < 30.0 ? 30.0 : tempo > 300.0 ? 300.0 : tempo);
-        }
-        playing = (time->flags & vst::kVstTransportPlaying) != 0;
-        if ((time->flags & vst::kVstPpqPosValid) && std::isfinite(time->ppqPos))
-            position = time->ppqPos + static_cast<int>(16.0f * mPpqOffset) * 0.25;
-        else
-            playing = false;
-    }
-    if (mTempoSyncMode == 0) mCurrentTempo = 30.0f + 270.0f * mTempo;
-    if (!playing) position = mSongPosition;
-    mSongPosition += double(frames) * (1.0 / 60.0) * mInvRate * mCurrentTempo;
-
-    for (auto& mod : mMods) mod->setSongPosition(static_cast<float>(position));
-    for (auto& op : mOps) op->setTempo(mCurrentTempo);
-    for (auto& mod : mMods) mod->setTempo(mCurrentTempo);
+    float position = mTransport.advance(getTimeInfo(vst::kVstPpqPosValid | vst::kVstTempoValid), frames);
+    const float tempo = mTransport.tempo();
+    for (auto& mod : mMods) mod->setSongPosition(position);
+    for (auto& op : mOps) op->setTempo(tempo);
+    for (auto& mod : mMods) mod->setTempo(tempo);
 }
 
 // The knobs and the main controls move smoothly until they stand on their

@@ -17,7 +17,6 @@ namespace {
 
 // Input and output gain of a normalised value: 4v^2 (+12 dB at the top).
 float mainGainOf(float v) { return 4.0f * v * v; }
-float manualTempoOf(float v) { return 30.0f + 270.0f * v; }
 int meterHoldMs(float v) { return 1000 + static_cast<int>(4000.0f * v); }
 int meterFalloffDbPerSecond(float v) { return 6 + static_cast<int>(54.0f * v); }
 
@@ -142,7 +141,7 @@ void Plugin::applyParameter(int32_t index, float value) {
         auto [s, i] = opParamAt(index);
         publish(mOpMirror[s][i], v);
         if (!(mPreparedSlots & (1 << s))) mOps[s]->setParameter(i, v);
-        rememberOperatorValue(s, mOpType[s], i, v);
+        mOpMemory.remember(currentRecord(), s, mOpType[s], i, v);
     } else if (inRange(index, kModType1, kNumModulatorSlots)) {
         int s = index - kModType1;
         publish(mModTypeValue[s], v);
@@ -157,7 +156,7 @@ void Plugin::applyParameter(int32_t index, float value) {
         auto [s, i] = modParamAt(index);
         publish(mModMirror[s][i], v);
         if (!(mPreparedSlots & (1 << (kNumOperatorSlots + s)))) mMods[s]->setParameter(i, v);
-        rememberModulatorValue(s, mModType[s], i, v);
+        mModMemory.remember(currentRecord(), s, mModType[s], i, v);
     } else if (inRange(index, kSlotSens1, kNumModSlots)) {
         mModulation.setSensitivity(index - kSlotSens1, v);
     } else if (index == kDryDly) {
@@ -165,9 +164,9 @@ void Plugin::applyParameter(int32_t index, float value) {
     } else if (inRange(index, kInToOp1, kNumRoutingGains)) {
         mMatrix.setValue(index - kInToOp1, v);
     } else if (index == kTempo) {
-        publish(mTempo, v);
+        mTransport.setManualTempo(v);
     } else if (index == kPpqOffset) {
-        publish(mPpqOffset, v);
+        mTransport.setPpqOffset(v);
     } else if (inRange(index, kOpBypass1, kNumOperatorSlots)) {
         publish(mOpBypass[index - kOpBypass1], v);
     } else if (inRange(index, kModBypass1, kNumModulatorSlots)) {
@@ -183,8 +182,7 @@ void Plugin::applyParameter(int32_t index, float value) {
         updateLimiterRelease();
         updateReportedLatency();
     } else if (index == kTempoSync) {
-        publish(mTempoSync, v);
-        publish(mTempoSyncMode, discreteIndex(v, 4));
+        mTransport.setSync(v);
     } else if (index == kOpLrMs) {
         publish(mLrMs, v);
         updateChannelModes();
@@ -250,14 +248,14 @@ float Plugin::getParameter(int32_t index) {
     if (inRange(index, kSlotSens1, kNumModSlots)) return mModulation.sensitivity(index - kSlotSens1);
     if (index == kDryDly) return mMain.dryDelay();
     if (inRange(index, kInToOp1, kNumRoutingGains)) return mMatrix.value(index - kInToOp1);
-    if (index == kTempo) return observe(mTempo);
-    if (index == kPpqOffset) return observe(mPpqOffset);
+    if (index == kTempo) return mTransport.manualTempo();
+    if (index == kPpqOffset) return mTransport.ppqOffset();
     if (inRange(index, kOpBypass1, kNumOperatorSlots)) return observe(mOpBypass[index - kOpBypass1]);
     if (inRange(index, kModBypass1, kNumModulatorSlots)) return observe(mModBypass[index - kModBypass1]);
     if (inRange(index, kSlotSource1, kNumModSlots)) return mModulation.sourceValue(index - kSlotSource1);
     if (inRange(index, kSlotDest1, kNumModSlots)) return mModulation.destinationValue(index - kSlotDest1);
     if (index == kOutLimiter) return observe(mOutLimiter);
-    if (index == kTempoSync) return observe(mTempoSync);
+    if (index == kTempoSync) return mTransport.syncValue();
     if (index == kOpLrMs) return observe(mLrMs);
     if (index == kOpInv) return observe(mOpInvValue);
     if (index == kSlotStatus) return mModulation.status();
@@ -357,10 +355,10 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
     } else if (inRange(index, kInToOp1, kNumRoutingGains)) {
         levelText(v * v, text, 0);
     } else if (index == kTempo) {
-        if (observe(mTempoSyncMode) == 1)
+        if (mTransport.syncMode() == 1)
             VH_TEXT(text, "auto");
         else
-            VH_TEXT(text, "%.2f", manualTempoOf(v));
+            VH_TEXT(text, "%.2f", Transport::manualTempoOf(v));
     } else if (index == kPpqOffset) {
         VH_TEXT(text, "%d", static_cast<int>(16.0f * v));
     } else if (inRange(index, kOpBypass1, kNumOperatorSlots + kNumModulatorSlots)) {
@@ -369,7 +367,7 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
         int mode = observe(mLimiterMode);
         VH_TEXT(text, "%s", mode < 4 ? kLimiterModes[mode] : "n/a");
     } else if (index == kTempoSync) {
-        int sync = observe(mTempoSyncMode);
+        int sync = mTransport.syncMode();
         VH_TEXT(text, "%s", sync == 0 ? "off" : sync == 1 ? "on" : "n/a");
     } else if (index == kOpLrMs) {
         VH_TEXT(text, "%d", discreteIndex(v, 256));

@@ -17,12 +17,19 @@ namespace vh {
 namespace {
 constexpr float kDefaultRate = 44100.0f;
 
-// The parameter memory is written wherever parameters are applied (the audio
-// thread too) and read by the module builder and the editor's thread.
-float relaxedLoad(const float& value) {
-    return std::atomic_ref<float>(const_cast<float&>(value)).load(std::memory_order_relaxed);
+// Every type's parameter defaults, row by row. Only the types that exist
+// have rows: a type number without a class installs an empty module whose
+// parameters read 0 and are not remembered.
+template <class Create>
+std::vector<float> typeDefaults(int types, int params, Create create) {
+    std::vector<float> defaults(std::size_t(types) * params);
+    for (int type = 0; type < types; ++type) {
+        auto module = create(type, 0, nullptr);
+        for (int i = 0; i < params; ++i) defaults[std::size_t(type) * params + i] = module->getParameterDefault(i);
+    }
+    return defaults;
 }
-void relaxedStore(float& value, float v) { std::atomic_ref<float>(value).store(v, std::memory_order_relaxed); }
+constexpr int kNumRecords = kNumBanks * kPresetsPerBank;
 
 std::int64_t threadCpuNs() {
     timespec now{};
@@ -62,7 +69,12 @@ Plugin::ProcessLock::~ProcessLock() {
 }
 
 Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
-    : AudioEffectX(host, 1, param::kNumAutomatable), mSettings(std::move(settingsFolder)) {
+    : AudioEffectX(host, 1, param::kNumAutomatable),
+      mOpMemory(kNumRecords, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams,
+                typeDefaults(kNumOperatorTypes, kOperatorParams, createOperator)),
+      mModMemory(kNumRecords, kNumModulatorSlots, kNumModulatorTypes, kModulatorParams,
+                 typeDefaults(kNumModulatorTypes, kModulatorParams, createModulator)),
+      mSettings(std::move(settingsFolder)) {
     setNumInputs(4);
     setNumOutputs(2);
     setUniqueID(kUniqueId);
@@ -75,29 +87,6 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
 
     for (auto& cc : mCcAssign) cc.store(-1);
     for (auto& m : mMeters) m.store(0.0f);
-
-    // Parameter memory starts from every type's defaults. Only the types
-    // that exist have rows: a type number without a class installs an empty
-    // module whose parameters read 0 and are not remembered.
-    mOpMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumOperatorSlots * kNumOperatorTypes * kOperatorParams, 0.0f);
-    mModMemory.assign(size_t(kNumBanks) * kPresetsPerBank * kNumModulatorSlots * kNumModulatorTypes * kModulatorParams,
-                      0.0f);
-    for (int type = 0; type < kNumOperatorTypes; ++type) {
-        auto op = createOperator(type, 0, nullptr);
-        for (int record = 0; record < kNumBanks * kPresetsPerBank; ++record)
-            for (int slot = 0; slot < kNumOperatorSlots; ++slot)
-                for (int i = 0; i < kOperatorParams; ++i)
-                    mOpMemory[memoryIndex(record, slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)] =
-                        op->getParameterDefault(i);
-    }
-    for (int type = 0; type < kNumModulatorTypes; ++type) {
-        auto mod = createModulator(type, 0, nullptr);
-        for (int record = 0; record < kNumBanks * kPresetsPerBank; ++record)
-            for (int slot = 0; slot < kNumModulatorSlots; ++slot)
-                for (int i = 0; i < kModulatorParams; ++i)
-                    mModMemory[memoryIndex(record, slot, type, i, kNumModulatorSlots, kNumModulatorTypes,
-                                           kModulatorParams)] = mod->getParameterDefault(i);
-    }
 
     mCreatorThread = std::this_thread::get_id();
     for (int s = 0; s < kNumOperatorSlots; ++s) {
@@ -122,7 +111,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     mMain.setSampleRate(mSampleRate);
     mLimiter.setSampleRate(mSampleRate);
     mLimiter.setReleaseTime(mReleaseMs);
-    mInvRate = 1.0f / mSampleRate;
+    mTransport.setSampleRate(mSampleRate);
 
     // The library: factory banks, replaced by the user's default banks.
     mStore = std::make_unique<PresetStore>();
@@ -189,34 +178,6 @@ void Plugin::attachEditor(std::unique_ptr<vst::AEffEditor> editor) {
     setEditor(mOwnedEditor.get());
 }
 
-size_t Plugin::memoryIndex(int record, int slot, int type, int i, int slots, int types, int params) {
-    return ((size_t(record) * slots + slot) * types + type) * params + i;
-}
-
-float Plugin::rememberedOperatorValue(int slot, int type, int i) const {
-    if (type < 0 || type >= kNumOperatorTypes) return 0.0f;
-    return relaxedLoad(mOpMemory[memoryIndex(currentRecord(), slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)]);
-}
-
-float Plugin::rememberedModulatorValue(int slot, int type, int i) const {
-    if (type < 0 || type >= kNumModulatorTypes) return 0.0f;
-    return relaxedLoad(mModMemory[memoryIndex(currentRecord(), slot, type, i, kNumModulatorSlots, kNumModulatorTypes,
-                                              kModulatorParams)]);
-}
-
-void Plugin::rememberOperatorValue(int slot, int type, int i, float value) {
-    if (type < 0 || type >= kNumOperatorTypes) return;
-    relaxedStore(mOpMemory[memoryIndex(currentRecord(), slot, type, i, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams)],
-                 value);
-}
-
-void Plugin::rememberModulatorValue(int slot, int type, int i, float value) {
-    if (type < 0 || type >= kNumModulatorTypes) return;
-    relaxedStore(
-        mModMemory[memoryIndex(currentRecord(), slot, type, i, kNumModulatorSlots, kNumModulatorTypes, kModulatorParams)],
-        value);
-}
-
 int Plugin::currentRecord() const { return mStore->currentBank() * kPresetsPerBank + mStore->currentPreset(); }
 
 void Plugin::suspend() {
@@ -239,7 +200,7 @@ void Plugin::setSampleRate(float rate) {
     for (auto& mod : mMods) mod->setSampleRate(rate);
     mLimiter.setSampleRate(rate);
     updateReportedLatency();
-    mInvRate = 1.0f / rate;
+    mTransport.setSampleRate(rate);
     mMain.setSampleRate(rate);
 }
 
@@ -262,7 +223,7 @@ void Plugin::fullReset() {
 
     for (auto& m : mMeters) m.store(0.0f);
     mLimiter.reset();
-    mSongPosition = 0.0;
+    mTransport.reset();
     settleOnCurrentSettings();
 }
 
@@ -292,7 +253,7 @@ void Plugin::settleOnCurrentSettings() {
 // first processes.
 template <class M>
 void Plugin::settleModule(M& module) {
-    module.setTempo(mCurrentTempo);
+    module.setTempo(mTransport.tempo());
     module.resetModulation();
     module.update();
     module.resetSmoothing();
@@ -464,7 +425,7 @@ void Plugin::buildRequestedModules() {
         if (type < 0 || handover.ready.load(std::memory_order_acquire) != nullptr) continue;
         auto module = buildModule<M>(slot, type);
         for (int i = 0; i < M::kCapacity; ++i) {
-            float v = kIsOperator<M> ? rememberedOperatorValue(slot, type, i) : rememberedModulatorValue(slot, type, i);
+            float v = VH_FAMILY(mOpMemory, mModMemory).recall(currentRecord(), slot, type, i);
             module->setParameter(i, v);
             handover.values[i] = v;
         }
@@ -555,10 +516,10 @@ void Plugin::restoreRememberedParameters(bool modulatorSlot, int slot) {
     if (slot < 0 || slot > 3) return;
     if (modulatorSlot) {
         for (int i = 0; i < kModulatorParams; ++i)
-            setParameter(param::modParam(slot, i), rememberedModulatorValue(slot, mModType[slot], i));
+            setParameter(param::modParam(slot, i), mModMemory.recall(currentRecord(), slot, mModType[slot], i));
     } else {
         for (int i = 0; i < kOperatorParams; ++i)
-            setParameter(param::opParam(slot, i), rememberedOperatorValue(slot, mOpType[slot], i));
+            setParameter(param::opParam(slot, i), mOpMemory.recall(currentRecord(), slot, mOpType[slot], i));
     }
 }
 

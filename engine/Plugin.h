@@ -15,9 +15,11 @@
 #include "engine/MainSection.h"
 #include "engine/MidiState.h"
 #include "engine/ModulationSlots.h"
+#include "engine/ParameterMemory.h"
 #include "modules/ParameterLayout.h"
 #include "engine/ParameterQueue.h"
 #include "engine/PresetStore.h"
+#include "engine/Transport.h"
 #include "engine/RoutingMatrix.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
@@ -139,7 +141,7 @@ public:
     void setListener(EngineListener* listener) { mListener.store(listener, std::memory_order_release); }
     // Reads the four meter peaks (input L/R, output L/R) and clears them.
     void readMeters(float peaks[4]);
-    float getCurrentTempoValue() const { return (mCurrentTempo.load(std::memory_order_relaxed) - 30.0f) / 270.0f; }
+    float getCurrentTempoValue() const { return (mTransport.tempo() - 30.0f) / 270.0f; }
     bool isModulatable(int slot, int index);
     // The editor and the host's text queries read modules on their own
     // threads while the audio thread may replace them. A replaced module is
@@ -260,10 +262,7 @@ private:
     std::atomic<EngineListener*> mListener{nullptr};
 
     MainSection mMain;
-    float mTempo = 1.0f / 3.0f;
-    float mPpqOffset = 0.0f;
-    float mTempoSync = 0.375f;
-    int mTempoSyncMode = 1;
+    Transport mTransport;
     float mOutLimiter = 2.5f / 16.0f;
     int mLimiterMode = 2;
     float mReleaseMs = 70.0f;
@@ -344,15 +343,10 @@ private:
     bool mActiveRamping = false;
     float mOpMirror[kNumOperatorSlots][kOperatorParams] = {};
     float mModMirror[kNumModulatorSlots][kModulatorParams] = {};
-    // Last value of every module parameter per bank, preset, slot and type.
-    std::vector<float> mOpMemory;
-    std::vector<float> mModMemory;
-    static size_t memoryIndex(int record, int slot, int type, int i, int slots, int types, int params);
+    ParameterMemory mOpMemory;
+    ParameterMemory mModMemory;
+    // The memory's record of the current preset.
     int currentRecord() const;
-    float rememberedOperatorValue(int slot, int type, int i) const;
-    float rememberedModulatorValue(int slot, int type, int i) const;
-    void rememberOperatorValue(int slot, int type, int i, float value);
-    void rememberModulatorValue(int slot, int type, int i, float value);
     void applyCurrentPreset();
     void applyDefaultPreferences();
     bool mSaveAsDefaultPressed = false;
@@ -401,11 +395,6 @@ private:
     Limiter mLimiter;
     std::atomic<float> mMeters[4];
 
-    // Transport.
-    // Set by the audio thread each block, shown by the editor.
-    std::atomic<float> mCurrentTempo{120.0f};
-    double mSongPosition = 0.0;
-    float mInvRate = 1.0f / 44100.0f;
 
     // The preset library; its current preset mirrors every parameter write.
     std::unique_ptr<PresetStore> mStore;
