@@ -44,9 +44,9 @@ void Plugin::processDoubleReplacing(double** inputs, double** outputs, int32_t f
 void Plugin::readTransport(int32_t frames) {
     float position = mTransport.advance(getTimeInfo(vst::kVstPpqPosValid | vst::kVstTempoValid), frames);
     const float tempo = mTransport.tempo();
-    for (auto& mod : mMods) mod->setSongPosition(position);
-    for (auto& op : mOps) op->setTempo(tempo);
-    for (auto& mod : mMods) mod->setTempo(tempo);
+    for (auto& mod : mModulators.modules) mod->setSongPosition(position);
+    for (auto& op : mOperators.modules) op->setTempo(tempo);
+    for (auto& mod : mModulators.modules) mod->setTempo(tempo);
 }
 
 // The knobs and the main controls move smoothly until they stand on their
@@ -61,8 +61,8 @@ inline void Plugin::smoothControls() {
 // The active factors as the vectors the operators and modulators are scaled
 // by, rebuilt whenever the ramps may have moved.
 inline void Plugin::noteActiveFactors() {
-    rampCurrents(mOpActive).store(mOpActiveNow);
-    rampCurrents(mModActive).store(mModActiveNow);
+    rampCurrents(mOperators.active).store(mOperators.activeNow);
+    rampCurrents(mModulators.active).store(mModulators.activeNow);
 }
 
 // Which per-sample stages can be left out because they would change nothing.
@@ -77,7 +77,7 @@ void Plugin::noteSkippableWork() {
     noteActiveFactors();
 
     unsigned running = 0;
-    for (int s = 0; s < kNumOperatorSlots; ++s) running |= unsigned(!mOps[s]->passesThrough()) << s;
+    for (int s = 0; s < kNumOperatorSlots; ++s) running |= unsigned(!mOperators.modules[s]->passesThrough()) << s;
     mOpsRunning = running;
     mMain.noteRamping();
 }
@@ -101,10 +101,10 @@ inline void Plugin::runModulators() {
             mModOutL[m] = mModOutR[m] = 0.0f;
             continue;
         }
-        if (mModReadsTaps[m]) mMods[m]->setInputs(mTapL, mTapR);
-        mMods[m]->processSample(&mModOutL[m], &mModOutR[m]);
+        if (mModulators.readsTaps[m]) mModulators.modules[m]->setInputs(mTapL, mTapR);
+        mModulators.modules[m]->processSample(&mModOutL[m], &mModOutR[m]);
     }
-    const Vec4 active = Vec4::load(mModActiveNow);
+    const Vec4 active = Vec4::load(mModulators.activeNow);
     (gatherWritten(mModOutL) * active).store(mModOutL);
     (gatherWritten(mModOutR) * active).store(mModOutR);
 }
@@ -115,8 +115,8 @@ inline void Plugin::advanceRamps() {
     mMain.advance();
     mMatrix.advance();
     if (mActiveRamping) {
-        for (auto& a : mOpActive) a.next();
-        for (auto& a : mModActive) a.next();
+        for (auto& a : mOperators.active) a.next();
+        for (auto& a : mModulators.active) a.next();
         noteActiveFactors();
     }
 }
@@ -152,8 +152,8 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
         encR.store(pairR);
         for (int s = 0; s < kNumOperatorSlots; ++s) {
             if (!(running & (1u << s))) continue;
-            if (mOpReadsTaps[s]) mOps[s]->setInputs(mTapL, mTapR);
-            mOps[s]->processSample(&pairL[s], &pairR[s]);
+            if (mOperators.readsTaps[s]) mOperators.modules[s]->setInputs(mTapL, mTapR);
+            mOperators.modules[s]->processSample(&pairL[s], &pairR[s]);
         }
         l = gatherWritten(pairL);
         r = gatherWritten(pairR);
@@ -163,7 +163,7 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
 
     // A bypassed operator passes its encoded input; a module gone non-finite
     // must not poison the feedback paths.
-    const Vec4 active = Vec4::load(mOpActiveNow);
+    const Vec4 active = Vec4::load(mOperators.activeNow);
     const Vec4 sign = Vec4::load(mOpSign);
     const Vec4 outL = finiteOrZero(decL * active * sign + (Vec4(1.0f) - active) * encL);
     const Vec4 outR = finiteOrZero(decR * active * sign + (Vec4(1.0f) - active) * encR);

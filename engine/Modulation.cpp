@@ -139,8 +139,8 @@ void Plugin::resolveSources() { mModulation.resolveSources(mModOutL, mModOutR, m
 
 void Plugin::refreshActiveRamping() {
     mActiveRamping = false;
-    for (const Ramp& a : mOpActive) mActiveRamping |= a.increment != 0.0f;
-    for (const Ramp& a : mModActive) mActiveRamping |= a.increment != 0.0f;
+    for (const Ramp& a : mOperators.active) mActiveRamping |= a.increment != 0.0f;
+    for (const Ramp& a : mModulators.active) mActiveRamping |= a.increment != 0.0f;
 }
 
 // The modulation of one tick: every part starts from its own values, the
@@ -148,17 +148,17 @@ void Plugin::refreshActiveRamping() {
 // ramps aim at the results.
 void Plugin::controlTick() {
     switchPreparedModules();
-    for (auto& op : mOps) op->resetModulation();
-    for (auto& mod : mMods) mod->resetModulation();
+    for (auto& op : mOperators.modules) op->resetModulation();
+    for (auto& mod : mModulators.modules) mod->resetModulation();
     mMatrix.beginTick();
     mMain.beginTick();
 
     mModulation.tick(
         [this](int d, float left, float right) {
             if (isDestOpParam(d))
-                mOps[destOpParamAt(d).slot]->addModulation(destOpParamAt(d).local, left, right);
+                mOperators.modules[destOpParamAt(d).slot]->addModulation(destOpParamAt(d).local, left, right);
             else if (isDestModParam(d))
-                mMods[destModParamAt(d).slot]->addModulation(destModParamAt(d).local, left, right);
+                mModulators.modules[destModParamAt(d).slot]->addModulation(destModParamAt(d).local, left, right);
             else if (inRange(d, kDestInToOp, kNumRoutingGains))
                 mMatrix.addModulation(d - kDestInToOp, left, right);
             else
@@ -166,29 +166,29 @@ void Plugin::controlTick() {
         },
         [this](int d) {
             if (isDestOpParam(d))
-                mOps[destOpParamAt(d).slot]->clampModulation(destOpParamAt(d).local);
+                mOperators.modules[destOpParamAt(d).slot]->clampModulation(destOpParamAt(d).local);
             else if (isDestModParam(d))
-                mMods[destModParamAt(d).slot]->clampModulation(destModParamAt(d).local);
+                mModulators.modules[destModParamAt(d).slot]->clampModulation(destModParamAt(d).local);
             else if (inRange(d, kDestInToOp, kNumRoutingGains))
                 mMatrix.clampModulation(d - kDestInToOp);
             else
                 mMain.clampModulation(d - kDestMainInput);
         });
-    for (auto& op : mOps) op->publishModulation();
-    for (auto& mod : mMods) mod->publishModulation();
+    for (auto& op : mOperators.modules) op->publishModulation();
+    for (auto& mod : mModulators.modules) mod->publishModulation();
 
-    for (auto& op : mOps) op->update();
-    for (auto& mod : mMods) mod->update();
+    for (auto& op : mOperators.modules) op->update();
+    for (auto& mod : mModulators.modules) mod->update();
     mMatrix.endTick();
     mMain.endTick();
     // A slot about to change its module fades out as if bypassed.
     for (int s = 0; s < kNumOperatorSlots; ++s) {
-        bool off = discreteIndex(mOpBypass[s], 2) >= 1 || mOpHandover[s].switching;
-        mOpActive[s].setTarget(off ? 0.0f : 1.0f, kRampFactor);
+        bool off = discreteIndex(mOperators.bypass[s], 2) >= 1 || mOperators.handover[s].switching;
+        mOperators.active[s].setTarget(off ? 0.0f : 1.0f, kRampFactor);
     }
     for (int s = 0; s < kNumModulatorSlots; ++s) {
-        bool off = discreteIndex(mModBypass[s], 2) >= 1 || mModHandover[s].switching;
-        mModActive[s].setTarget(off ? 0.0f : 1.0f, kRampFactor);
+        bool off = discreteIndex(mModulators.bypass[s], 2) >= 1 || mModulators.handover[s].switching;
+        mModulators.active[s].setTarget(off ? 0.0f : 1.0f, kRampFactor);
     }
     refreshActiveRamping();
 }
@@ -203,7 +203,7 @@ void Plugin::getSourceName(int slot, char* longName, char* shortName) {
     int s = mModulation.source(slot);
     char buffer[kTextSize];
     if (s >= kSourceMod1 && s < kSourceMod1 + kNumModulatorSlots) {
-        mMods[s - kSourceMod1]->getTypeName(buffer);
+        mModulators.modules[s - kSourceMod1]->getTypeName(buffer);
         VH_TEXT(longName, "MOD %d: %s", s - kSourceMod1 + 1, buffer);
         VH_TEXT(shortName, "MOD%d %s", s - kSourceMod1 + 1, buffer);
     } else if (s >= kSourceKnob1 && s < kSourceCc0) {
@@ -235,14 +235,14 @@ void Plugin::getDestinationName(int slot, char* text) {
         VH_TEXT(text, "MAIN OUTPUT");
     else if (d >= kDestOps && d < kDestMods) {
         auto [s, i] = destOpParamAt(d);
-        if (mOps[s]->isModulatable(i))
-            mOps[s]->getDestinationName(i, buffer);
+        if (mOperators.modules[s]->isModulatable(i))
+            mOperators.modules[s]->getDestinationName(i, buffer);
         else
             VH_TEXT(buffer, "---");
         VH_TEXT(text, "OP%d %s", s + 1, buffer);
     } else if (d >= kDestMods && d < kDestInToOp) {
         auto [s, i] = destModParamAt(d);
-        mMods[s]->getDestinationName(i, buffer);
+        mModulators.modules[s]->getDestinationName(i, buffer);
         VH_TEXT(text, "MOD%d %s", s + 1, buffer);
     } else if (d >= kDestInToOp && d < kDestOpToOp)
         VH_TEXT(text, "IN->OP%d", d - kDestInToOp + 1);

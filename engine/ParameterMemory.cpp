@@ -10,7 +10,8 @@ ParameterMemory::ParameterMemory(int records, int slots, int types, int params, 
     for (int record = 0; record < records; ++record)
         for (int slot = 0; slot < slots; ++slot)
             for (int type = 0; type < types; ++type)
-                for (int i = 0; i < params; ++i) mValues[at(record, slot, type, i)] = defaults[std::size_t(type) * params + i];
+                for (int i = 0; i < params; ++i)
+                    mValues[at(record, slot, type, i)] = defaults[std::size_t(type) * params + i];
 }
 
 bool ParameterMemory::holds(int record, int slot, int type, int i) const {

@@ -129,34 +129,34 @@ void Plugin::applyParameter(int32_t index, float value) {
         mModulation.setKnob(index - kKnob1, v);
     } else if (inRange(index, kOpType1, kNumOperatorSlots)) {
         int s = index - kOpType1;
-        publish(mOpTypeValue[s], v);
+        publish(mOperators.typeValue[s], v);
         int type = discreteIndex(v, kNumTypeSteps);
         if (onAudioThread()) {
             requestModule<Operator>(s, type);
-        } else if (type != mOpType[s]) {
+        } else if (type != mOperators.type[s]) {
             replaceModule<Operator>(s, type);
             restoreOperatorSlot = s;
         }
     } else if (isOpParam(index)) {
         auto [s, i] = opParamAt(index);
-        publish(mOpMirror[s][i], v);
-        if (!(mPreparedSlots & (1 << s))) mOps[s]->setParameter(i, v);
-        mOpMemory.remember(currentRecord(), s, mOpType[s], i, v);
+        publish(mOperators.mirror[s][i], v);
+        if (!(mPreparedSlots & (1 << s))) mOperators.modules[s]->setParameter(i, v);
+        mOperators.memory.remember(currentRecord(), s, mOperators.type[s], i, v);
     } else if (inRange(index, kModType1, kNumModulatorSlots)) {
         int s = index - kModType1;
-        publish(mModTypeValue[s], v);
+        publish(mModulators.typeValue[s], v);
         int type = discreteIndex(v, kNumTypeSteps);
         if (onAudioThread()) {
             requestModule<Modulator>(s, type);
-        } else if (type != mModType[s]) {
+        } else if (type != mModulators.type[s]) {
             replaceModule<Modulator>(s, type);
             restoreModulatorSlot = s;
         }
     } else if (isModParam(index)) {
         auto [s, i] = modParamAt(index);
-        publish(mModMirror[s][i], v);
-        if (!(mPreparedSlots & (1 << (kNumOperatorSlots + s)))) mMods[s]->setParameter(i, v);
-        mModMemory.remember(currentRecord(), s, mModType[s], i, v);
+        publish(mModulators.mirror[s][i], v);
+        if (!(mPreparedSlots & (1 << (kNumOperatorSlots + s)))) mModulators.modules[s]->setParameter(i, v);
+        mModulators.memory.remember(currentRecord(), s, mModulators.type[s], i, v);
     } else if (inRange(index, kSlotSens1, kNumModSlots)) {
         mModulation.setSensitivity(index - kSlotSens1, v);
     } else if (index == kDryDly) {
@@ -168,9 +168,9 @@ void Plugin::applyParameter(int32_t index, float value) {
     } else if (index == kPpqOffset) {
         mTransport.setPpqOffset(v);
     } else if (inRange(index, kOpBypass1, kNumOperatorSlots)) {
-        publish(mOpBypass[index - kOpBypass1], v);
+        publish(mOperators.bypass[index - kOpBypass1], v);
     } else if (inRange(index, kModBypass1, kNumModulatorSlots)) {
-        publish(mModBypass[index - kModBypass1], v);
+        publish(mModulators.bypass[index - kModBypass1], v);
     } else if (inRange(index, kSlotSource1, kNumModSlots)) {
         mModulation.setSource(index - kSlotSource1, v);
         if (EngineListener* listener = mListener.load(std::memory_order_acquire)) listener->refresh();
@@ -214,8 +214,8 @@ void Plugin::applyParameter(int32_t index, float value) {
         mSaveAsDefaultPressed = pressed;
     } else if (index == kModulationPreview) {
         publish(mPreviewMode, discreteIndex(v, 3));
-        for (auto& op : mOps) op->setModulationPreview(mPreviewMode);
-        for (auto& mod : mMods) mod->setModulationPreview(mPreviewMode);
+        for (auto& op : mOperators.modules) op->setModulationPreview(mPreviewMode);
+        for (auto& mod : mModulators.modules) mod->setModulationPreview(mPreviewMode);
     }
     // Knob names and reserved indices live in the preset only.
 
@@ -241,17 +241,17 @@ float Plugin::getParameter(int32_t index) {
     if (index == kMix) return mMain.control(MainSection::kMix);
     if (index == kOutput) return mMain.control(MainSection::kOutput);
     if (inRange(index, kKnob1, kNumKnobs)) return mModulation.knob(index - kKnob1);
-    if (inRange(index, kOpType1, kNumOperatorSlots)) return observe(mOpTypeValue[index - kOpType1]);
-    if (isOpParam(index)) return observe(mOpMirror[opParamAt(index).slot][opParamAt(index).local]);
-    if (inRange(index, kModType1, kNumModulatorSlots)) return observe(mModTypeValue[index - kModType1]);
-    if (isModParam(index)) return observe(mModMirror[modParamAt(index).slot][modParamAt(index).local]);
+    if (inRange(index, kOpType1, kNumOperatorSlots)) return observe(mOperators.typeValue[index - kOpType1]);
+    if (isOpParam(index)) return observe(mOperators.mirror[opParamAt(index).slot][opParamAt(index).local]);
+    if (inRange(index, kModType1, kNumModulatorSlots)) return observe(mModulators.typeValue[index - kModType1]);
+    if (isModParam(index)) return observe(mModulators.mirror[modParamAt(index).slot][modParamAt(index).local]);
     if (inRange(index, kSlotSens1, kNumModSlots)) return mModulation.sensitivity(index - kSlotSens1);
     if (index == kDryDly) return mMain.dryDelay();
     if (inRange(index, kInToOp1, kNumRoutingGains)) return mMatrix.value(index - kInToOp1);
     if (index == kTempo) return mTransport.manualTempo();
     if (index == kPpqOffset) return mTransport.ppqOffset();
-    if (inRange(index, kOpBypass1, kNumOperatorSlots)) return observe(mOpBypass[index - kOpBypass1]);
-    if (inRange(index, kModBypass1, kNumModulatorSlots)) return observe(mModBypass[index - kModBypass1]);
+    if (inRange(index, kOpBypass1, kNumOperatorSlots)) return observe(mOperators.bypass[index - kOpBypass1]);
+    if (inRange(index, kModBypass1, kNumModulatorSlots)) return observe(mModulators.bypass[index - kModBypass1]);
     if (inRange(index, kSlotSource1, kNumModSlots)) return mModulation.sourceValue(index - kSlotSource1);
     if (inRange(index, kSlotDest1, kNumModSlots)) return mModulation.destinationValue(index - kSlotDest1);
     if (index == kOutLimiter) return observe(mOutLimiter);

@@ -70,10 +70,10 @@ Plugin::ProcessLock::~ProcessLock() {
 
 Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     : AudioEffectX(host, 1, param::kNumAutomatable),
-      mOpMemory(kNumRecords, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams,
-                typeDefaults(kNumOperatorTypes, kOperatorParams, createOperator)),
-      mModMemory(kNumRecords, kNumModulatorSlots, kNumModulatorTypes, kModulatorParams,
-                 typeDefaults(kNumModulatorTypes, kModulatorParams, createModulator)),
+      mOperators(ParameterMemory(kNumRecords, kNumOperatorSlots, kNumOperatorTypes, kOperatorParams,
+                                 typeDefaults(kNumOperatorTypes, kOperatorParams, createOperator))),
+      mModulators(ParameterMemory(kNumRecords, kNumModulatorSlots, kNumModulatorTypes, kModulatorParams,
+                                  typeDefaults(kNumModulatorTypes, kModulatorParams, createModulator))),
       mSettings(std::move(settingsFolder)) {
     setNumInputs(4);
     setNumOutputs(2);
@@ -90,20 +90,20 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
 
     mCreatorThread = std::this_thread::get_id();
     for (int s = 0; s < kNumOperatorSlots; ++s) {
-        mOps[s] = createOperator(kOpGain, s, this);
-        mOps[s]->setSampleRate(mSampleRate);
-        mOpView[s].store(mOps[s].get());
-        mOpTypeValue[s] = discreteValue(kOpGain, kNumTypeSteps);
-        mOpBypass[s] = 0.25f;
-        mOpActive[s] = Ramp(1.0f);
+        mOperators.modules[s] = createOperator(kOpGain, s, this);
+        mOperators.modules[s]->setSampleRate(mSampleRate);
+        mOperators.view[s].store(mOperators.modules[s].get());
+        mOperators.typeValue[s] = discreteValue(kOpGain, kNumTypeSteps);
+        mOperators.bypass[s] = 0.25f;
+        mOperators.active[s] = Ramp(1.0f);
     }
     for (int s = 0; s < kNumModulatorSlots; ++s) {
-        mMods[s] = createModulator(kModEmpty, s, this);
-        mMods[s]->setSampleRate(mSampleRate);
-        mModView[s].store(mMods[s].get());
-        mModTypeValue[s] = discreteValue(kModEmpty, kNumTypeSteps);
-        mModBypass[s] = 0.25f;
-        mModActive[s] = Ramp(1.0f);
+        mModulators.modules[s] = createModulator(kModEmpty, s, this);
+        mModulators.modules[s]->setSampleRate(mSampleRate);
+        mModulators.view[s].store(mModulators.modules[s].get());
+        mModulators.typeValue[s] = discreteValue(kModEmpty, kNumTypeSteps);
+        mModulators.bypass[s] = 0.25f;
+        mModulators.active[s] = Ramp(1.0f);
     }
     noteModuleNeeds();
     updateChannelModes();
@@ -158,11 +158,11 @@ Plugin::~Plugin() {
         mOwnedEditor.reset();
     }
     mListener.store(nullptr);
-    for (auto& handover : mOpHandover) {
+    for (auto& handover : mOperators.handover) {
         delete handover.ready.load();
         delete handover.retired.load();
     }
-    for (auto& handover : mModHandover) {
+    for (auto& handover : mModulators.handover) {
         delete handover.ready.load();
         delete handover.retired.load();
     }
@@ -196,8 +196,8 @@ void Plugin::setSampleRate(float rate) {
     ProcessLock lock(*this);
     mSampleRate = rate;
     mBuildRate.store(rate, std::memory_order_relaxed);
-    for (auto& op : mOps) op->setSampleRate(rate);
-    for (auto& mod : mMods) mod->setSampleRate(rate);
+    for (auto& op : mOperators.modules) op->setSampleRate(rate);
+    for (auto& mod : mModulators.modules) mod->setSampleRate(rate);
     mLimiter.setSampleRate(rate);
     updateReportedLatency();
     mTransport.setSampleRate(rate);
@@ -211,10 +211,10 @@ void Plugin::fullReset() {
     mMain.reset();
     std::fill(std::begin(mTapL), std::end(mTapL), 0.0f);
     std::fill(std::begin(mTapR), std::end(mTapR), 0.0f);
-    for (auto& op : mOps) op->clearState();
+    for (auto& op : mOperators.modules) op->clearState();
     for (int s = 0; s < kNumModulatorSlots; ++s) {
         mModOutL[s] = mModOutR[s] = 0.0f;
-        mMods[s]->clearState();
+        mModulators.modules[s]->clearState();
     }
     mModulation.reset();
 
@@ -234,12 +234,12 @@ void Plugin::fullReset() {
 void Plugin::settleOnCurrentSettings() {
     resolveSources();
     controlTick();
-    for (auto& op : mOps) op->resetSmoothing();
-    for (auto& mod : mMods) mod->resetSmoothing();
+    for (auto& op : mOperators.modules) op->resetSmoothing();
+    for (auto& mod : mModulators.modules) mod->resetSmoothing();
     mMain.settle();
     mMatrix.settle();
-    for (auto& a : mOpActive) a.snap();
-    for (auto& a : mModActive) a.snap();
+    for (auto& a : mOperators.active) a.snap();
+    for (auto& a : mModulators.active) a.snap();
     refreshActiveRamping();
     mTickCounter = 0;
 }
@@ -261,9 +261,9 @@ void Plugin::settleModule(M& module) {
 
 void Plugin::settleFreshModules() {
     for (int s = 0; s < kNumOperatorSlots; ++s)
-        if (std::exchange(mOpFresh[s], false)) settleModule(*mOps[s]);
+        if (std::exchange(mOperators.fresh[s], false)) settleModule(*mOperators.modules[s]);
     for (int s = 0; s < kNumModulatorSlots; ++s)
-        if (std::exchange(mModFresh[s], false)) settleModule(*mMods[s]);
+        if (std::exchange(mModulators.fresh[s], false)) settleModule(*mModulators.modules[s]);
 }
 
 void Plugin::resetDestinationsOf(int first, int last, bool keep) {
@@ -281,28 +281,20 @@ bool isFilterType(int type) { return type >= kOpBiquad && type <= kOpEq; }
 }  // namespace
 
 void Plugin::noteModuleNeeds() {
-    for (int s = 0; s < kNumOperatorSlots; ++s) mOpReadsTaps[s] = mOps[s]->readsTaps();
+    for (int s = 0; s < kNumOperatorSlots; ++s) mOperators.readsTaps[s] = mOperators.modules[s]->readsTaps();
     for (int s = 0; s < kNumModulatorSlots; ++s) {
-        mModReadsTaps[s] = mMods[s]->readsTaps();
-        mModSilent[s] = mMods[s]->isSilent();
+        mModulators.readsTaps[s] = mModulators.modules[s]->readsTaps();
+        mModSilent[s] = mModulators.modules[s]->isSilent();
     }
     mModsAllSilent = mModSilent[0] && mModSilent[1] && mModSilent[2] && mModSilent[3];
 }
 
-// The two module families share the replacement machinery; these pick the
-// family's members.
+// The two module families share the replacement machinery.
 namespace {
 template <class M>
 constexpr bool kIsOperator = std::is_same_v<M, Operator>;
 }  // namespace
 
-#define VH_FAMILY(opMember, modMember) \
-    [&]() -> auto& {                   \
-        if constexpr (kIsOperator<M>)  \
-            return opMember;           \
-        else                           \
-            return modMember;          \
-    }()
 
 template <class M>
 std::unique_ptr<M> Plugin::buildModule(int slot, int type) {
@@ -322,9 +314,9 @@ std::unique_ptr<M> Plugin::buildModule(int slot, int type) {
 // (operators keep them between the filter types, whose parameters line up).
 template <class M>
 void Plugin::installModule(int slot, int type, std::unique_ptr<M>& module) {
-    auto& modules = VH_FAMILY(mOps, mMods);
-    auto& types = VH_FAMILY(mOpType, mModType);
-    auto& handover = VH_FAMILY(mOpHandover, mModHandover)[slot];
+    auto& modules = slotsOf<M>().modules;
+    auto& types = slotsOf<M>().type;
+    auto& handover = slotsOf<M>().handover[slot];
     if constexpr (kIsOperator<M>) {
         resetDestinationsOf(destOpParam(slot, 0), destOpParam(slot, kOperatorParams - 1),
                             isFilterType(types[slot]) && isFilterType(type));
@@ -334,9 +326,9 @@ void Plugin::installModule(int slot, int type, std::unique_ptr<M>& module) {
     // The rate may have changed since the module was built.
     if (module->sampleRate() != mSampleRate) module->setSampleRate(mSampleRate);
     std::swap(modules[slot], module);
-    VH_FAMILY(mOpView, mModView)[slot].store(modules[slot].get());
+    slotsOf<M>().view[slot].store(modules[slot].get());
     types[slot] = type;
-    VH_FAMILY(mOpFresh, mModFresh)[slot] = true;
+    slotsOf<M>().fresh[slot] = true;
     // A change the audio thread asked for is overtaken by this one.
     handover.requested.store(-1, std::memory_order_relaxed);
     noteModuleNeeds();
@@ -348,8 +340,8 @@ template <class M>
 void Plugin::retireModule(int slot, std::unique_ptr<M> module) {
     {
         std::lock_guard<std::mutex> guard(mRetiredMutex);
-        auto& retired = VH_FAMILY(mRetiredOps, mRetiredMods);
-        if (retired[slot]) VH_FAMILY(mOpGraveyard, mModGraveyard).push_back(std::move(retired[slot]));
+        auto& retired = slotsOf<M>().retired;
+        if (retired[slot]) slotsOf<M>().graveyard.push_back(std::move(retired[slot]));
         retired[slot] = std::move(module);
     }
     collectRetiredModules();
@@ -364,12 +356,12 @@ void Plugin::collectRetiredModules() {
     std::vector<std::unique_ptr<Operator>> ops;
     std::vector<std::unique_ptr<Modulator>> mods;
     std::lock_guard<std::mutex> guard(mRetiredMutex);
-    if (mOpGraveyard.empty() && mModGraveyard.empty()) return;
+    if (mOperators.graveyard.empty() && mModulators.graveyard.empty()) return;
     mGraveyardWaiting.store(true);
     if (mModuleReaders.load() != 0) return;
     mGraveyardWaiting.store(false);
-    ops.swap(mOpGraveyard);
-    mods.swap(mModGraveyard);
+    ops.swap(mOperators.graveyard);
+    mods.swap(mModulators.graveyard);
     // Destroyed as the guard is released: declared before it, they go after.
 }
 
@@ -405,8 +397,8 @@ bool Plugin::onAudioThread() const {
 // On the audio thread: two stores and a wake-up; nothing is built here.
 template <class M>
 void Plugin::requestModule(int slot, int type) {
-    auto& handover = VH_FAMILY(mOpHandover, mModHandover)[slot];
-    auto& types = VH_FAMILY(mOpType, mModType);
+    auto& handover = slotsOf<M>().handover[slot];
+    auto& types = slotsOf<M>().type;
     handover.requested.store(type == types[slot] ? -1 : type, std::memory_order_release);
     mBuilderWake.fetch_add(1, std::memory_order_release);
     mBuilderWake.notify_one();
@@ -416,7 +408,7 @@ void Plugin::requestModule(int slot, int type) {
 // to the slot's remembered parameters and updated as if it had run.
 template <class M>
 void Plugin::buildRequestedModules() {
-    auto& handovers = VH_FAMILY(mOpHandover, mModHandover);
+    auto& handovers = slotsOf<M>().handover;
     for (int slot = 0; slot < std::ssize(handovers); ++slot) {
         auto& handover = handovers[slot];
         if (M* back = handover.retired.exchange(nullptr, std::memory_order_acquire))
@@ -425,7 +417,7 @@ void Plugin::buildRequestedModules() {
         if (type < 0 || handover.ready.load(std::memory_order_acquire) != nullptr) continue;
         auto module = buildModule<M>(slot, type);
         for (int i = 0; i < M::kCapacity; ++i) {
-            float v = VH_FAMILY(mOpMemory, mModMemory).recall(currentRecord(), slot, type, i);
+            float v = slotsOf<M>().memory.recall(currentRecord(), slot, type, i);
             module->setParameter(i, v);
             handover.values[i] = v;
         }
@@ -445,8 +437,8 @@ void Plugin::buildRequestedModules() {
 // modules while the slot passes its input and lets it fade in again.
 template <class M>
 void Plugin::switchPreparedModules() {
-    auto& handovers = VH_FAMILY(mOpHandover, mModHandover);
-    auto& active = VH_FAMILY(mOpActive, mModActive);
+    auto& handovers = slotsOf<M>().handover;
+    auto& active = slotsOf<M>().active;
     for (int slot = 0; slot < std::ssize(handovers); ++slot) {
         auto& handover = handovers[slot];
         M* ready = handover.ready.load(std::memory_order_acquire);
@@ -472,10 +464,10 @@ void Plugin::switchPreparedModules() {
         std::unique_ptr<M> module(ready);
         active[slot].snap();
         installModule(slot, handover.readyType, module);
-        VH_FAMILY(mOpFresh, mModFresh)[slot] = false;  // the builder settled it
+        slotsOf<M>().fresh[slot] = false;  // the builder settled it
         handover.switching = false;
 
-        auto& mirror = VH_FAMILY(mOpMirror, mModMirror)[slot];
+        auto& mirror = slotsOf<M>().mirror[slot];
         EngineListener* listener = mListener.load(std::memory_order_acquire);
         const int typeIndex = (kIsOperator<M> ? param::kOpType1 : param::kModType1) + slot;
         for (int i = 0; i < M::kCapacity; ++i) {
@@ -493,7 +485,6 @@ void Plugin::switchPreparedModules() {
     }
 }
 
-#undef VH_FAMILY
 
 void Plugin::switchPreparedModules() {
     switchPreparedModules<Operator>();
@@ -514,12 +505,13 @@ VH_INSTANTIATE(Modulator)
 
 void Plugin::restoreRememberedParameters(bool modulatorSlot, int slot) {
     if (slot < 0 || slot > 3) return;
+    const int record = currentRecord();
     if (modulatorSlot) {
         for (int i = 0; i < kModulatorParams; ++i)
-            setParameter(param::modParam(slot, i), mModMemory.recall(currentRecord(), slot, mModType[slot], i));
+            setParameter(param::modParam(slot, i), mModulators.memory.recall(record, slot, mModulators.type[slot], i));
     } else {
         for (int i = 0; i < kOperatorParams; ++i)
-            setParameter(param::opParam(slot, i), mOpMemory.recall(currentRecord(), slot, mOpType[slot], i));
+            setParameter(param::opParam(slot, i), mOperators.memory.recall(record, slot, mOperators.type[slot], i));
     }
 }
 

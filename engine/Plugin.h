@@ -8,11 +8,13 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "engine/EngineListener.h"
 #include "engine/Limiter.h"
 #include "engine/MainSection.h"
+#include "engine/ModuleSlots.h"
 #include "engine/MidiState.h"
 #include "engine/ModulationSlots.h"
 #include "engine/ParameterMemory.h"
@@ -158,8 +160,12 @@ public:
     private:
         Plugin& mPlugin;
     };
-    Operator* getOperator(int slot) { return (slot >= 0 && slot < kNumOperatorSlots) ? mOpView[slot].load() : nullptr; }
-    Modulator* getModulator(int slot) { return (slot >= 0 && slot < kNumModulatorSlots) ? mModView[slot].load() : nullptr; }
+    Operator* getOperator(int slot) {
+        return (slot >= 0 && slot < kNumOperatorSlots) ? mOperators.view[slot].load() : nullptr;
+    }
+    Modulator* getModulator(int slot) {
+        return (slot >= 0 && slot < kNumModulatorSlots) ? mModulators.view[slot].load() : nullptr;
+    }
     int limiterLatency() const { return mLimiter.lookahead(); }
     // The longest time another thread held the processing lock since the
     // last call, in nanoseconds of its processor time (how long audio could
@@ -272,44 +278,17 @@ private:
     int mCurrOp = 0, mCurrMain = 1, mCurrMod = 0;
     int mPreviewMode = 0;
 
-    // Module slots. Types are read by the builder thread, hence atomic.
-    std::unique_ptr<Operator> mOps[kNumOperatorSlots];
-    // The module a slot held before its last replacement, kept alive until
-    // the next one even outside reading sections.
-    std::unique_ptr<Operator> mRetiredOps[kNumOperatorSlots];
-    float mOpTypeValue[kNumOperatorSlots] = {};
-    std::atomic<int> mOpType[kNumOperatorSlots] = {};
-    float mOpBypass[kNumOperatorSlots] = {};
-    Ramp mOpActive[kNumOperatorSlots];
-    std::unique_ptr<Modulator> mMods[kNumModulatorSlots];
-    std::unique_ptr<Modulator> mRetiredMods[kNumModulatorSlots];
-    float mModTypeValue[kNumModulatorSlots] = {};
-    std::atomic<int> mModType[kNumModulatorSlots] = {};
-    float mModBypass[kNumModulatorSlots] = {};
-    Ramp mModActive[kNumModulatorSlots];
-    // A module asked for on the audio thread travels through its slot's
-    // handover: `requested` (audio thread, or cancelled under the lock) ->
-    // built by the builder thread -> `ready` -> swapped in at a tick, the old
-    // module going back as `retired` to be destroyed off the audio thread.
+    // The two module families, and the one of type M.
+    ModuleSlots<Operator, kNumOperatorSlots> mOperators;
+    ModuleSlots<Modulator, kNumModulatorSlots> mModulators;
     template <class M>
-    struct Handover {
-        std::atomic<int> requested{-1};
-        std::atomic<M*> ready{nullptr};
-        std::atomic<M*> retired{nullptr};
-        int readyType = -1;            // published with `ready`
-        float values[M::kCapacity] = {};  // the parameters `ready` was given
-        bool switching = false;        // audio thread: fading out to swap
-    };
-    Handover<Operator> mOpHandover[kNumOperatorSlots];
-    Handover<Modulator> mModHandover[kNumModulatorSlots];
+    auto& slotsOf() {
+        if constexpr (std::is_same_v<M, Operator>)
+            return mOperators;
+        else
+            return mModulators;
+    }
     std::mutex mRetiredMutex;  // the retired modules, between builder and host threads
-    // The slots' modules as other threads see them, published after each
-    // swap (sequentially consistent: see collectRetiredModules).
-    std::atomic<Operator*> mOpView[kNumOperatorSlots] = {};
-    std::atomic<Modulator*> mModView[kNumModulatorSlots] = {};
-    // Modules retired twice over, waiting for a moment without readers.
-    std::vector<std::unique_ptr<Operator>> mOpGraveyard;
-    std::vector<std::unique_ptr<Modulator>> mModGraveyard;
     std::atomic<int> mModuleReaders{0};
     std::atomic<bool> mGraveyardWaiting{false};
     void collectRetiredModules();
@@ -322,10 +301,7 @@ private:
     // During a preset load: slots (bit s operators, 4 + s modulators) whose
     // new module already holds the preset's parameters.
     int mPreparedSlots = 0;
-    // What the installed modules need each sample, read once at installation
-    // (noteModuleNeeds).
-    bool mOpReadsTaps[kNumOperatorSlots] = {};
-    bool mModReadsTaps[kNumModulatorSlots] = {};
+    // Which modulators are silent, read once at installation (noteModuleNeeds).
     bool mModSilent[kNumModulatorSlots] = {};
     bool mModsAllSilent = false;
     // Whether the modulator outputs may hold anything but 0.
@@ -335,16 +311,7 @@ private:
     // the main gain ramps.
     bool mControlsSettled = false;
     unsigned mOpsRunning = 0xF;
-    alignas(16) float mOpActiveNow[kNumOperatorSlots] = {};
-    alignas(16) float mModActiveNow[kNumModulatorSlots] = {};
-    // Modules installed since their slot's parameters were last all applied.
-    bool mOpFresh[kNumOperatorSlots] = {};
-    bool mModFresh[kNumModulatorSlots] = {};
     bool mActiveRamping = false;
-    float mOpMirror[kNumOperatorSlots][kOperatorParams] = {};
-    float mModMirror[kNumModulatorSlots][kModulatorParams] = {};
-    ParameterMemory mOpMemory;
-    ParameterMemory mModMemory;
     // The memory's record of the current preset.
     int currentRecord() const;
     void applyCurrentPreset();

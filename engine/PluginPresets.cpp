@@ -34,23 +34,23 @@ void Plugin::applyPresetValues(const float* values, bool selected) {
             settleModule(*built[s]);
         }
     };
-    buildChanged(ops, opTypes, param::kOpType1, mOpType, param::opParam);
-    buildChanged(mods, modTypes, param::kModType1, mModType, param::modParam);
+    buildChanged(ops, opTypes, param::kOpType1, mOperators.type, param::opParam);
+    buildChanged(mods, modTypes, param::kModType1, mModulators.type, param::modParam);
     {
         ProcessLock lock(*this);
         if (selected) mStore->setLoading(true);
         // Another thread may have changed a type meanwhile; such a slot is
         // replaced the ordinary way by its type value below.
         for (int s = 0; s < kNumOperatorSlots; ++s) {
-            if (!ops[s] || opTypes[s] == mOpType[s]) continue;
+            if (!ops[s] || opTypes[s] == mOperators.type[s]) continue;
             installModule(s, opTypes[s], ops[s]);
-            mOpFresh[s] = false;  // settled above, outside the lock
+            mOperators.fresh[s] = false;  // settled above, outside the lock
             mPreparedSlots |= 1 << s;
         }
         for (int s = 0; s < kNumModulatorSlots; ++s) {
-            if (!mods[s] || modTypes[s] == mModType[s]) continue;
+            if (!mods[s] || modTypes[s] == mModulators.type[s]) continue;
             installModule(s, modTypes[s], mods[s]);
-            mModFresh[s] = false;
+            mModulators.fresh[s] = false;
             mPreparedSlots |= 1 << (kNumOperatorSlots + s);
         }
         for (int i = 0; i < param::kNumPresetValues; ++i) setParameter(i, values[i]);
