@@ -137,8 +137,8 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
     opInL = clampLanes(opInL, -limit, limit);
     opInR = clampLanes(opInR, -limit, limit);
 
-    const Vec4 encL = Vec4::load(mEncode[0]) * opInL + Vec4::load(mEncode[2]) * opInR;
-    const Vec4 encR = Vec4::load(mEncode[1]) * opInL + Vec4::load(mEncode[3]) * opInR;
+    Vec4 encL, encR;
+    mChannels.encode(opInL, opInR, encL, encR);
     // An operator that passes its pair through unchanged is not called; when
     // none is called the encoded pairs are the processed ones. (Its pair is
     // the result of arithmetic under flush-to-zero, never a denormal that a
@@ -158,13 +158,13 @@ inline void Plugin::runOperators(float xL, float xR, float& wetL, float& wetR) {
         l = gatherWritten(pairL);
         r = gatherWritten(pairR);
     }
-    const Vec4 decL = Vec4::load(mDecode[0]) * l + Vec4::load(mDecode[2]) * r;
-    const Vec4 decR = Vec4::load(mDecode[1]) * l + Vec4::load(mDecode[3]) * r;
+    Vec4 decL, decR;
+    mChannels.decode(l, r, decL, decR);
 
     // A bypassed operator passes its encoded input; a module gone non-finite
     // must not poison the feedback paths.
     const Vec4 active = Vec4::load(mOperators.activeNow);
-    const Vec4 sign = Vec4::load(mOpSign);
+    const Vec4 sign = mChannels.signs();
     const Vec4 outL = finiteOrZero(decL * active * sign + (Vec4(1.0f) - active) * encL);
     const Vec4 outR = finiteOrZero(decR * active * sign + (Vec4(1.0f) - active) * encR);
     outL.store(&mTapL[kTapOp1]);
@@ -230,9 +230,9 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
 
         smoothControls();
 
-        if (nextEvent < mNumPendingMidi && mPendingMidi[nextEvent].deltaFrames == n) {
-            while (nextEvent < mNumPendingMidi && mPendingMidi[nextEvent].deltaFrames == n)
-                applyMidi(mPendingMidi[nextEvent++].data);
+        if (nextEvent < mMidiQueue.size() && mMidiQueue.offset(nextEvent) == n) {
+            while (nextEvent < mMidiQueue.size() && mMidiQueue.offset(nextEvent) == n)
+                applyMidi(mMidiQueue.message(nextEvent++));
             noteSkippableWork();
         }
 
@@ -274,7 +274,7 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
     }
 
     for (int i = 0; i < 4; ++i) raiseMeter(mMeters[i], peaks[i]);
-    mNumPendingMidi = 0;
+    mMidiQueue.clear();
 }
 
 template void Plugin::processBlock<float>(float**, float**, int32_t);

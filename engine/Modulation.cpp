@@ -84,28 +84,8 @@ const char* const kMidiShortNames[7] = {"NOTE ON",  "NOTE NUMBER", "NOTE FREQ", 
                                         "VELOCITY", "AFTERTOUCH",  "CHN PRESSURE"};
 }  // namespace
 
-// Copies the MIDI messages, stably ordered by sample offset (events of one
-// offset keep their list order), and drops what can never apply. Nothing of
-// the host's list is kept: it is only valid during this call and the next
-// process call, and a process call may never come.
 int32_t Plugin::processEvents(vst::VstEvents* events) {
-    mNumPendingMidi = 0;
-    if (events == nullptr) return 1;
-    int count = events->numEvents;
-    if (count > kMaxEventsPerBlock) count = kMaxEventsPerBlock;
-    for (int i = 0; i < count; ++i) {
-        const vst::VstEvent* event = events->events[i];
-        if (event == nullptr || event->type != vst::kVstMidiType || event->deltaFrames < 0) continue;
-        const auto* midi = reinterpret_cast<const vst::VstMidiEvent*>(event);
-        int j = mNumPendingMidi++;
-        while (j > 0 && mPendingMidi[j - 1].deltaFrames > event->deltaFrames) {
-            mPendingMidi[j] = mPendingMidi[j - 1];
-            --j;
-        }
-        PendingMidi& pending = mPendingMidi[j];
-        pending.deltaFrames = event->deltaFrames;
-        for (int b = 0; b < 3; ++b) pending.data[b] = static_cast<unsigned char>(midi->midiData[b]);
-    }
+    mMidiQueue.take(events);
     return 1;
 }
 

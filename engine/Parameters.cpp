@@ -49,36 +49,6 @@ void Plugin::updateLimiterRelease() {
     mLimiter.setReleaseTime(mReleaseMs);
 }
 
-// Operator s: encoder rows (a, b, c, d) and decoder rows (e, f, g, h) from the
-// mid/side bits; 0.70710677 is 1/sqrt(2) in single precision.
-void Plugin::updateChannelModes() {
-    int bits = discreteIndex(mLrMs, 256);
-    constexpr float k = 0.70710677f;
-    for (int s = 0; s < kNumOperatorSlots; ++s) {
-        bool msIn = (bits >> s) & 1;
-        bool msOut = (bits >> (s + 4)) & 1;
-        float enc[4], dec[4];
-        if (msIn) {
-            enc[0] = enc[1] = enc[2] = k;
-            enc[3] = -k;
-        } else {
-            enc[0] = enc[3] = 1.0f;
-            enc[1] = enc[2] = 0.0f;
-        }
-        if (msOut) {
-            dec[0] = dec[1] = dec[2] = k;
-            dec[3] = -k;
-        } else {
-            dec[0] = dec[3] = 1.0f;
-            dec[1] = dec[2] = 0.0f;
-        }
-        for (int c = 0; c < 4; ++c) {
-            mEncode[c][s] = enc[c];
-            mDecode[c][s] = dec[c];
-        }
-    }
-}
-
 // Changes reach the engine only where nothing else touches it: on the thread
 // that holds the processing lock, or by taking the lock if it is free. While
 // a block is being processed, a change waits in the queue for the next one
@@ -184,12 +154,9 @@ void Plugin::applyParameter(int32_t index, float value) {
     } else if (index == kTempoSync) {
         mTransport.setSync(v);
     } else if (index == kOpLrMs) {
-        publish(mLrMs, v);
-        updateChannelModes();
+        mChannels.setModes(v);
     } else if (index == kOpInv) {
-        publish(mOpInvValue, v);
-        int bits = discreteIndex(v, 16);
-        for (int s = 0; s < kNumOperatorSlots; ++s) mOpSign[s] = ((bits >> s) & 1) ? -1.0f : 1.0f;
+        mChannels.setPolarity(v);
     } else if (index == kSlotStatus) {
         mModulation.setStatus(v);
     } else if (index == kCurrOp) {
@@ -256,8 +223,8 @@ float Plugin::getParameter(int32_t index) {
     if (inRange(index, kSlotDest1, kNumModSlots)) return mModulation.destinationValue(index - kSlotDest1);
     if (index == kOutLimiter) return observe(mOutLimiter);
     if (index == kTempoSync) return mTransport.syncValue();
-    if (index == kOpLrMs) return observe(mLrMs);
-    if (index == kOpInv) return observe(mOpInvValue);
+    if (index == kOpLrMs) return mChannels.modes();
+    if (index == kOpInv) return mChannels.polarity();
     if (index == kSlotStatus) return mModulation.status();
     if (index == kCurrOp) return (observe(mCurrOp) + 0.5f) / 4.0f;
     if (index == kCurrMain) return (observe(mCurrMain) + 0.5f) / 4.0f;

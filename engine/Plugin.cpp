@@ -106,7 +106,6 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
         mModulators.active[s] = Ramp(1.0f);
     }
     noteModuleNeeds();
-    updateChannelModes();
 
     mMain.setSampleRate(mSampleRate);
     mLimiter.setSampleRate(mSampleRate);
@@ -219,7 +218,7 @@ void Plugin::fullReset() {
     mModulation.reset();
 
     mMidi.reset();
-    mNumPendingMidi = 0;
+    mMidiQueue.clear();
 
     for (auto& m : mMeters) m.store(0.0f);
     mLimiter.reset();

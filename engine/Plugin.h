@@ -11,10 +11,12 @@
 #include <type_traits>
 #include <vector>
 
+#include "engine/ChannelModes.h"
 #include "engine/EngineListener.h"
 #include "engine/Limiter.h"
 #include "engine/MainSection.h"
 #include "engine/ModuleSlots.h"
+#include "engine/MidiQueue.h"
 #include "engine/MidiState.h"
 #include "engine/ModulationSlots.h"
 #include "engine/ParameterMemory.h"
@@ -230,7 +232,6 @@ private:
     template <class M>
     void settleModule(M& module);
     void noteModuleNeeds();
-    void updateChannelModes();
     void updateLimiterRelease();
     void updateReportedLatency();
 
@@ -322,14 +323,7 @@ private:
 
     RoutingMatrix mMatrix;
 
-    // Channel modes: mid/side encoder coefficients (a, b, c, d) and decoder
-    // coefficients (e, f, g, h), polarity. Stored coefficient by coefficient,
-    // one lane per operator, so the loop encodes and decodes all four at once.
-    float mLrMs = 0.0f;
-    alignas(16) float mEncode[4][kNumOperatorSlots] = {};
-    alignas(16) float mDecode[4][kNumOperatorSlots] = {};
-    float mOpInvValue = 0.0f;
-    alignas(16) float mOpSign[kNumOperatorSlots] = {1, 1, 1, 1};
+    ChannelModes mChannels;
 
     // Signals of the current sample. The tap arrays are also where the
     // operator outputs and wet sums live from one sample to the next
@@ -343,17 +337,8 @@ private:
     ModulationSlots mModulation;
     int mTickCounter = 0;
 
+    MidiQueue mMidiQueue;
     MidiState mMidi;
-    // The MIDI messages of the next block, copied out of the host's list
-    // (which the host may free once its process call returns) and ordered
-    // by sample offset.
-    struct PendingMidi {
-        int32_t deltaFrames;
-        unsigned char data[3];
-    };
-    static constexpr int kMaxEventsPerBlock = 4096;
-    PendingMidi mPendingMidi[kMaxEventsPerBlock] = {};
-    int mNumPendingMidi = 0;
 
     // MIDI assignments.
     std::atomic<int> mCcAssign[kNumCcAssignments];
