@@ -67,12 +67,10 @@ std::string dryDelayText(int delaySamples, double rateHz) {
     return text;
 }
 
-bool dryDelayFromText(const std::string& text, int maxSamples, float& v) {
-    double samples;
-    if (maxSamples <= 0 || !parseNumber(text.c_str(), samples) || !std::isfinite(samples)) return false;
-    samples = std::clamp(std::trunc(samples), 0.0, double(maxSamples));
-    // Half a sample up, so the engine's truncation lands on the typed length.
-    v = std::min(1.0f, static_cast<float>((samples + 0.5) / maxSamples));
+bool dryDelaySamplesFromText(const std::string& text, int& samples) {
+    double typed;
+    if (!parseNumber(text.c_str(), typed) || !std::isfinite(typed)) return false;
+    samples = static_cast<int>(std::clamp(std::trunc(typed), 0.0, 1e6));
     return true;
 }
 
@@ -180,7 +178,10 @@ CDryDly::CDryDly(const CRect& size, CControlListener* listener, int32_t tag, CBi
           size, listener, tag, font, "",
           [plugin](float v, int) { return dryDelayText(plugin->dryDelaySamples(v), plugin->getSampleRate()); },
           [plugin](const std::string& text, float& v, int) {
-              return dryDelayFromText(text, plugin->dryDelaySamples(1.0f), v);
+              int samples;
+              if (!dryDelaySamplesFromText(text, samples)) return false;
+              v = plugin->dryDelayValue(samples);
+              return true;
           }),
       mPlugin(plugin) {
     // Thousands of samples: the fine drag moves about one sample a pixel.

@@ -32,9 +32,9 @@ constexpr int kMatrixView = 437;         // 0 connections, 1 configuration (2 st
 std::string routingGainText(float v);
 bool routingGainFromText(const std::string& text, float& v);
 // The dry delay of delaySamples at rateHz, and a typed number of samples
-// within 0..maxSamples as a DryDly value.
+// (whole, not negative; the engine clamps it to its range).
 std::string dryDelayText(int delaySamples, double rateHz);
-bool dryDelayFromText(const std::string& text, int maxSamples, float& v);
+bool dryDelaySamplesFromText(const std::string& text, int& samples);
 
 // The two tabs; the value is the view on a 2-step scale.
 class CMatrixPage : public CControl {

@@ -21,6 +21,20 @@ int MainSection::dryDelayLength(float value, float sampleRate) {
     return n;
 }
 
+// The middle of the run of steps that give the length, half a step up from
+// the start of that step: the product with 32769 then truncates to it
+// whatever the float rounding. (A length stored as a fraction of the longest
+// one would come back a sample long at high rates: 32769 steps share 32768
+// samples there.)
+float MainSection::dryDelayValue(int samples, float sampleRate) {
+    const int longest = dryDelayLength(1.0f, sampleRate);
+    if (samples <= 0) return 0.0f;
+    if (samples >= longest) return 1.0f;
+    const int stepsPerSample = 32768 / longest;
+    const int step = samples * stepsPerSample + stepsPerSample / 2;
+    return static_cast<float>((step + 0.5) / 32769.0);
+}
+
 void MainSection::setDryDelay(float value) {
     publish(mDryDelay, value);
     publish(mDryLength, dryDelayLength(value, mSampleRate));

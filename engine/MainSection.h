@@ -33,6 +33,8 @@ public:
     // 80 kHz.
     int dryLength() const { return observe(mDryLength); }
     static int dryDelayLength(float value, float sampleRate);
+    // The value whose length is `samples` (clamped to the range at the rate).
+    static float dryDelayValue(int samples, float sampleRate);
     void setSampleRate(float rate);
 
     // --- control tick --------------------------------------------------------------

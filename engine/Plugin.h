@@ -178,6 +178,8 @@ public:
     void applyPredefinedRouting(int r);
     // The dry delay in samples a DryDly value means at the current rate.
     int dryDelaySamples(float value) const { return MainSection::dryDelayLength(value, mSampleRate); }
+    // The DryDly value of a delay of `samples` at the current rate.
+    float dryDelayValue(int samples) const { return MainSection::dryDelayValue(samples, mSampleRate); }
 
 private:
     template <typename Sample>

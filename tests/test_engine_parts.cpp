@@ -464,25 +464,17 @@ TEST(MainSection, DryDelayLengthPerRate) {
     }
 }
 
-// The editor stores a typed length d as (d + 0.5) / longest and shows what
-// dryDelayLength makes of it.
-void expectTypedLengthsComeBack(float rate) {
-    const int longest = MainSection::dryDelayLength(1.0f, rate);
-    for (int d = 0; d <= longest; ++d)
-        ASSERT_EQ(MainSection::dryDelayLength(std::min(1.0f, float((d + 0.5) / longest)), rate), d) << rate << " Hz";
-}
-
-TEST(MainSection, TypedDryDelayComesBackUnchangedBelow80kHz) {
-    expectTypedLengthsComeBack(44100.0f);
-    expectTypedLengthsComeBack(48000.0f);
-}
-
-// Fails today: from 16368 samples up, at 80 kHz and above, the stored value
-// reads back one sample longer (trunc(v * 32769) against a scale of 32768,
-// and float rounding of the product near the top of the half range).
-TEST(MainSection, DISABLED_TypedDryDelayComesBackUnchangedAtHighRates) {
-    expectTypedLengthsComeBack(96000.0f);
-    expectTypedLengthsComeBack(192000.0f);
+// A typed length is stored as dryDelayValue gives it and shown as
+// dryDelayLength reads it: every length comes back as typed, at every rate
+// (32769 steps share at most 32768 samples).
+TEST(MainSection, TypedDryDelayComesBackUnchanged) {
+    for (float rate : {44100.0f, 48000.0f, 96000.0f, 192000.0f}) {
+        const int longest = MainSection::dryDelayLength(1.0f, rate);
+        for (int d = 0; d <= longest; ++d)
+            ASSERT_EQ(MainSection::dryDelayLength(MainSection::dryDelayValue(d, rate), rate), d) << rate << " Hz";
+        EXPECT_EQ(MainSection::dryDelayLength(MainSection::dryDelayValue(longest + 5, rate), rate), longest);
+        EXPECT_EQ(MainSection::dryDelayLength(MainSection::dryDelayValue(-3, rate), rate), 0);
+    }
 }
 
 class DryDelay : public ::testing::TestWithParam<std::pair<float, int>> {};
