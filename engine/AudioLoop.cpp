@@ -16,11 +16,6 @@ namespace vh {
 namespace {
 constexpr float kOperatorInputLimit = 1000.0f;
 
-// Raises a meter to a peak (already an absolute value) if that is larger.
-inline void raiseMeter(std::atomic<float>& meter, float peak) {
-    if (peak > meter.load(std::memory_order_relaxed)) meter.store(peak, std::memory_order_relaxed);
-}
-
 // The current values of four ramps as one vector.
 inline Vec4 rampCurrents(const Ramp (&ramps)[4]) {
     return Vec4(ramps[0].current, ramps[1].current, ramps[2].current, ramps[3].current);
@@ -256,16 +251,8 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
         float yL, yR;
         mMain.mix(xL, xR, wetL, wetR, yL, yR);
 
-        // Nothing non-finite ever leaves the plug-in, whatever a module did;
-        // cleaned before the limiter too, whose envelopes would otherwise
-        // stay infinite and stop limiting until the next reset.
-        if (!std::isfinite(yL)) yL = 0.0f;
-        if (!std::isfinite(yR)) yR = 0.0f;
-        if (mLimiterMode != 0) {
-            mLimiter.process(yL, yR, yL, yR);
-            if (!std::isfinite(yL)) yL = 0.0f;
-            if (!std::isfinite(yR)) yR = 0.0f;
-        }
+        // Nothing non-finite ever leaves the plug-in, whatever a module did.
+        mOutput.process(yL, yR);
         if (outL) outL[n] = static_cast<Sample>(yL);
         if (outR) outR[n] = static_cast<Sample>(yR);
         if (outRExtra) outRExtra[n] = static_cast<Sample>(yR);
@@ -273,7 +260,7 @@ void Plugin::processBlock(Sample** inputs, Sample** outputs, int32_t frames) {
         peaks = maxLanes(peaks, abs(Vec4(xL, xR, yL, yR)));
     }
 
-    for (int i = 0; i < 4; ++i) raiseMeter(mMeters[i], peaks[i]);
+    mOutput.raiseMeters(peaks);
     mMidiQueue.clear();
 }
 

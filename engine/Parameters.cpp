@@ -20,33 +20,16 @@ float mainGainOf(float v) { return 4.0f * v * v; }
 int meterHoldMs(float v) { return 1000 + static_cast<int>(4000.0f * v); }
 int meterFalloffDbPerSecond(float v) { return 6 + static_cast<int>(54.0f * v); }
 
-// Release time of the slowest limiter stage per mode; other modes keep the
-// previous time.
-float limiterReleaseMs(int mode, float previous) {
-    switch (mode) {
-        case 1: return 200.0f;
-        case 2: return 70.0f;
-        case 3: return 30.0f;
-        default: return previous;
-    }
-}
-
 const char* const kMainPages[4] = {"OP ROUTING", "LIBRARY", "PREFERENCES", "MOD ROUTING"};
-const char* const kLimiterModes[4] = {"disabled", "slow", "moderate", "fast"};
 }  // namespace
 
 // Reported only on request: by default the host hears of no latency (and a
 // parallel dry track drifts by the lookahead), as the plug-in always did.
 void Plugin::updateReportedLatency() {
-    int32_t delay = (mReportLatency && mLimiterMode != 0) ? mLimiter.lookahead() : 0;
+    int32_t delay = (mSession.reportLatency && mOutput.limiterMode() != 0) ? mOutput.lookahead() : 0;
     if (delay == mEffect.initialDelay) return;
     setInitialDelay(delay);
     ioChanged();
-}
-
-void Plugin::updateLimiterRelease() {
-    mReleaseMs = limiterReleaseMs(mLimiterMode, mReleaseMs);
-    mLimiter.setReleaseTime(mReleaseMs);
 }
 
 // Changes reach the engine only where nothing else touches it: on the thread
@@ -147,9 +130,7 @@ void Plugin::applyParameter(int32_t index, float value) {
     } else if (inRange(index, kSlotDest1, kNumModSlots)) {
         mModulation.setDestination(index - kSlotDest1, v);
     } else if (index == kOutLimiter) {
-        publish(mOutLimiter, v);
-        publish(mLimiterMode, discreteIndex(v, 16));
-        updateLimiterRelease();
+        mOutput.setLimiterMode(v);
         updateReportedLatency();
     } else if (index == kTempoSync) {
         mTransport.setSync(v);
@@ -160,29 +141,29 @@ void Plugin::applyParameter(int32_t index, float value) {
     } else if (index == kSlotStatus) {
         mModulation.setStatus(v);
     } else if (index == kCurrOp) {
-        publish(mCurrOp, discreteIndex(v, 4));
+        publish(mSession.currOp, discreteIndex(v, 4));
     } else if (index == kCurrMain) {
-        publish(mCurrMain, discreteIndex(v, 4));
+        publish(mSession.currMain, discreteIndex(v, 4));
     } else if (index == kCurrMod) {
-        publish(mCurrMod, discreteIndex(v, 4));
+        publish(mSession.currMod, discreteIndex(v, 4));
     } else if (index == kMeterHold) {
-        publish(mMeterHold, v);
+        publish(mSession.meterHold, v);
     } else if (index == kMeterFalloff) {
-        publish(mMeterFalloff, v);
+        publish(mSession.meterFalloff, v);
     } else if (index == kReportLatency) {
-        publish(mReportLatencyValue, v);
-        publish(mReportLatency, discreteIndex(v, 2) == 1);
+        publish(mSession.reportLatencyValue, v);
+        publish(mSession.reportLatency, discreteIndex(v, 2) == 1);
         updateReportedLatency();
     } else if (index == kSaveAsDefault) {
         // The control's rising edge stores the preferences a new instance
         // starts with.
         bool pressed = discreteIndex(v, 2) == 1;
-        if (pressed && !mSaveAsDefaultPressed) (void)savePreferencesAsDefault();
-        mSaveAsDefaultPressed = pressed;
+        if (pressed && !mSession.saveAsDefaultPressed) (void)savePreferencesAsDefault();
+        mSession.saveAsDefaultPressed = pressed;
     } else if (index == kModulationPreview) {
-        publish(mPreviewMode, discreteIndex(v, 3));
-        for (auto& op : mOperators.modules) op->setModulationPreview(mPreviewMode);
-        for (auto& mod : mModulators.modules) mod->setModulationPreview(mPreviewMode);
+        publish(mSession.previewMode, discreteIndex(v, 3));
+        for (auto& op : mOperators.modules) op->setModulationPreview(mSession.previewMode);
+        for (auto& mod : mModulators.modules) mod->setModulationPreview(mSession.previewMode);
     }
     // Knob names and reserved indices live in the preset only.
 
@@ -221,18 +202,18 @@ float Plugin::getParameter(int32_t index) {
     if (inRange(index, kModBypass1, kNumModulatorSlots)) return observe(mModulators.bypass[index - kModBypass1]);
     if (inRange(index, kSlotSource1, kNumModSlots)) return mModulation.sourceValue(index - kSlotSource1);
     if (inRange(index, kSlotDest1, kNumModSlots)) return mModulation.destinationValue(index - kSlotDest1);
-    if (index == kOutLimiter) return observe(mOutLimiter);
+    if (index == kOutLimiter) return mOutput.limiterValue();
     if (index == kTempoSync) return mTransport.syncValue();
     if (index == kOpLrMs) return mChannels.modes();
     if (index == kOpInv) return mChannels.polarity();
     if (index == kSlotStatus) return mModulation.status();
-    if (index == kCurrOp) return (observe(mCurrOp) + 0.5f) / 4.0f;
-    if (index == kCurrMain) return (observe(mCurrMain) + 0.5f) / 4.0f;
-    if (index == kCurrMod) return (observe(mCurrMod) + 0.5f) / 4.0f;
-    if (index == kMeterHold) return observe(mMeterHold);
-    if (index == kMeterFalloff) return observe(mMeterFalloff);
-    if (index == kReportLatency) return observe(mReportLatencyValue);
-    if (index == kModulationPreview) return discreteValue(observe(mPreviewMode), 3);
+    if (index == kCurrOp) return (observe(mSession.currOp) + 0.5f) / 4.0f;
+    if (index == kCurrMain) return (observe(mSession.currMain) + 0.5f) / 4.0f;
+    if (index == kCurrMod) return (observe(mSession.currMod) + 0.5f) / 4.0f;
+    if (index == kMeterHold) return observe(mSession.meterHold);
+    if (index == kMeterFalloff) return observe(mSession.meterFalloff);
+    if (index == kReportLatency) return observe(mSession.reportLatencyValue);
+    if (index == kModulationPreview) return discreteValue(observe(mSession.previewMode), 3);
     if (index < kNumPresetValues) return observe(mStore->current().values[index]);
     return 0.0f;
 }
@@ -331,8 +312,7 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
     } else if (inRange(index, kOpBypass1, kNumOperatorSlots + kNumModulatorSlots)) {
         VH_TEXT(text, "%s", discreteIndex(v, 2) >= 1 ? "bypass" : "process");
     } else if (index == kOutLimiter) {
-        int mode = observe(mLimiterMode);
-        VH_TEXT(text, "%s", mode < 4 ? kLimiterModes[mode] : "n/a");
+        VH_TEXT(text, "%s", OutputStage::modeName(mOutput.limiterMode()));
     } else if (index == kTempoSync) {
         int sync = mTransport.syncMode();
         VH_TEXT(text, "%s", sync == 0 ? "off" : sync == 1 ? "on" : "n/a");
@@ -343,11 +323,11 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
     } else if (index == kSlotStatus) {
         VH_TEXT(text, "%d", discreteIndex(v, 65536));
     } else if (index == kCurrOp) {
-        VH_TEXT(text, "OP%d", observe(mCurrOp) + 1);
+        VH_TEXT(text, "OP%d", observe(mSession.currOp) + 1);
     } else if (index == kCurrMain) {
-        VH_TEXT(text, "%s", kMainPages[observe(mCurrMain)]);
+        VH_TEXT(text, "%s", kMainPages[observe(mSession.currMain)]);
     } else if (index == kCurrMod) {
-        VH_TEXT(text, "MOD%d", observe(mCurrMod) + 1);
+        VH_TEXT(text, "MOD%d", observe(mSession.currMod) + 1);
     } else if (index == kMeterHold) {
         if (v >= 1.0f)
             VH_TEXT(text, "oo");
@@ -356,7 +336,7 @@ void Plugin::getParameterDisplay(int32_t index, char* text) {
     } else if (index == kMeterFalloff) {
         VH_TEXT(text, "%d", meterFalloffDbPerSecond(v));
     } else if (index == kReportLatency) {
-        VH_TEXT(text, "%s", observe(mReportLatency) ? "on" : "off");
+        VH_TEXT(text, "%s", observe(mSession.reportLatency) ? "on" : "off");
     }
 }
 

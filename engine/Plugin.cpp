@@ -86,7 +86,6 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     mSampleRate = kDefaultRate;
 
     for (auto& cc : mCcAssign) cc.store(-1);
-    for (auto& m : mMeters) m.store(0.0f);
 
     mCreatorThread = std::this_thread::get_id();
     for (int s = 0; s < kNumOperatorSlots; ++s) {
@@ -108,8 +107,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     noteModuleNeeds();
 
     mMain.setSampleRate(mSampleRate);
-    mLimiter.setSampleRate(mSampleRate);
-    mLimiter.setReleaseTime(mReleaseMs);
+    mOutput.setSampleRate(mSampleRate);
     mTransport.setSampleRate(mSampleRate);
 
     // The library: factory banks, replaced by the user's default banks.
@@ -127,14 +125,9 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     if (auto preset = mSettings.readString(setting::kCurrPreset, 511)) mLastPresetFile = *preset;
 
     // Builds the modules the audio thread asks for.
-    mBuilder = std::thread([this] {
-        int seen = 0;
-        while (!mBuilderStop.load(std::memory_order_acquire)) {
-            mBuilderWake.wait(seen, std::memory_order_acquire);
-            seen = mBuilderWake.load(std::memory_order_acquire);
-            buildRequestedModules();
-            collectRetiredModules();
-        }
+    mBuilder.start([this] {
+        buildRequestedModules();
+        collectRetiredModules();
     });
 
     // The first preset sets every parameter, which creates its modules.
@@ -146,10 +139,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
 
 Plugin::~Plugin() {
     // The builder goes first: it may be asking the editor for its preview mode.
-    mBuilderStop.store(true, std::memory_order_release);
-    mBuilderWake.fetch_add(1, std::memory_order_release);
-    mBuilderWake.notify_one();
-    mBuilder.join();
+    mBuilder.stop();
     // Then the window: it listens to the engine and reads its state.
     if (mOwnedEditor) {
         mOwnedEditor->close();
@@ -197,7 +187,7 @@ void Plugin::setSampleRate(float rate) {
     mBuildRate.store(rate, std::memory_order_relaxed);
     for (auto& op : mOperators.modules) op->setSampleRate(rate);
     for (auto& mod : mModulators.modules) mod->setSampleRate(rate);
-    mLimiter.setSampleRate(rate);
+    mOutput.setSampleRate(rate);
     updateReportedLatency();
     mTransport.setSampleRate(rate);
     mMain.setSampleRate(rate);
@@ -220,8 +210,7 @@ void Plugin::fullReset() {
     mMidi.reset();
     mMidiQueue.clear();
 
-    for (auto& m : mMeters) m.store(0.0f);
-    mLimiter.reset();
+    mOutput.reset();
     mTransport.reset();
     settleOnCurrentSettings();
 }
@@ -368,8 +357,7 @@ Plugin::ModuleReadSection::ModuleReadSection(Plugin& plugin) : mPlugin(plugin) {
 
 Plugin::ModuleReadSection::~ModuleReadSection() {
     if (mPlugin.mModuleReaders.fetch_sub(1) == 1 && mPlugin.mGraveyardWaiting.load()) {
-        mPlugin.mBuilderWake.fetch_add(1, std::memory_order_release);
-        mPlugin.mBuilderWake.notify_one();
+        mPlugin.mBuilder.wake();
     }
 }
 
@@ -399,8 +387,7 @@ void Plugin::requestModule(int slot, int type) {
     auto& handover = slotsOf<M>().handover[slot];
     auto& types = slotsOf<M>().type;
     handover.requested.store(type == types[slot] ? -1 : type, std::memory_order_release);
-    mBuilderWake.fetch_add(1, std::memory_order_release);
-    mBuilderWake.notify_one();
+    mBuilder.wake();
 }
 
 // Builder thread: destroys what came back and builds what is asked for, set
@@ -456,8 +443,7 @@ void Plugin::switchPreparedModules() {
         if (stale) {
             handover.ready.store(nullptr, std::memory_order_release);
             handover.retired.store(ready, std::memory_order_release);
-            mBuilderWake.fetch_add(1, std::memory_order_release);
-            mBuilderWake.notify_one();
+            mBuilder.wake();
             continue;
         }
         std::unique_ptr<M> module(ready);
@@ -478,8 +464,7 @@ void Plugin::switchPreparedModules() {
         // Only now may the builder reuse readyType and values for the next module.
         handover.ready.store(nullptr, std::memory_order_release);
         handover.retired.store(module.release(), std::memory_order_release);
-        mBuilderWake.fetch_add(1, std::memory_order_release);
-        mBuilderWake.notify_one();
+        mBuilder.wake();
         if (listener) listener->parameterChanged(typeIndex, getParameter(typeIndex));
     }
 }
@@ -528,7 +513,7 @@ int32_t Plugin::canDo(const char* text) {
 }
 
 void Plugin::readMeters(float peaks[4]) {
-    for (int i = 0; i < 4; ++i) peaks[i] = mMeters[i].exchange(0.0f, std::memory_order_relaxed);
+    mOutput.takeMeters(peaks);
 }
 
 bool Plugin::isModulatable(int slot, int index) {

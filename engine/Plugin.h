@@ -13,9 +13,9 @@
 
 #include "engine/ChannelModes.h"
 #include "engine/EngineListener.h"
-#include "engine/Limiter.h"
 #include "engine/MainSection.h"
 #include "engine/ModuleSlots.h"
+#include "engine/OutputStage.h"
 #include "engine/MidiQueue.h"
 #include "engine/MidiState.h"
 #include "engine/ModulationSlots.h"
@@ -23,7 +23,9 @@
 #include "modules/ParameterLayout.h"
 #include "engine/ParameterQueue.h"
 #include "engine/PresetStore.h"
+#include "engine/SessionSettings.h"
 #include "engine/Transport.h"
+#include "engine/WorkerThread.h"
 #include "engine/RoutingMatrix.h"
 #include "modules/Module.h"
 #include "modules/Ramp.h"
@@ -168,7 +170,7 @@ public:
     Modulator* getModulator(int slot) {
         return (slot >= 0 && slot < kNumModulatorSlots) ? mModulators.view[slot].load() : nullptr;
     }
-    int limiterLatency() const { return mLimiter.lookahead(); }
+    int limiterLatency() const { return mOutput.lookahead(); }
     // The longest time another thread held the processing lock since the
     // last call, in nanoseconds of its processor time (how long audio could
     // have waited on an idle machine).
@@ -234,7 +236,6 @@ private:
     template <class M>
     void settleModule(M& module);
     void noteModuleNeeds();
-    void updateLimiterRelease();
     void updateReportedLatency();
 
     // Holds the processing lock unless this thread already does (a preset
@@ -272,14 +273,7 @@ private:
 
     MainSection mMain;
     Transport mTransport;
-    float mOutLimiter = 2.5f / 16.0f;
-    int mLimiterMode = 2;
-    float mReleaseMs = 70.0f;
-    float mMeterHold = 0.25f, mMeterFalloff = 1.0f / 3.0f;
-    float mReportLatencyValue = 0.25f;
-    bool mReportLatency = false;
-    int mCurrOp = 0, mCurrMain = 1, mCurrMod = 0;
-    int mPreviewMode = 0;
+    SessionSettings mSession;
 
     // The two module families, and the one of type M.
     ModuleSlots<Operator, kNumOperatorSlots> mOperators;
@@ -298,9 +292,7 @@ private:
     std::atomic<float> mBuildRate{44100.0f};
     std::atomic<std::thread::id> mAudioThread{};
     std::thread::id mCreatorThread;
-    std::atomic<int> mBuilderWake{0};
-    std::atomic<bool> mBuilderStop{false};
-    std::thread mBuilder;
+    WorkerThread mBuilder;
     // During a preset load: slots (bit s operators, 4 + s modulators) whose
     // new module already holds the preset's parameters.
     int mPreparedSlots = 0;
@@ -319,7 +311,6 @@ private:
     int currentRecord() const;
     void applyCurrentPreset();
     void applyDefaultPreferences();
-    bool mSaveAsDefaultPressed = false;
     bool applyPresetImage(const void* data, std::size_t size);
     void rememberFile(const std::string& path, std::string& lastName);
 
@@ -346,8 +337,7 @@ private:
     std::atomic<int> mCcAssign[kNumCcAssignments];
     std::atomic<int> mLearnTarget{0};
 
-    Limiter mLimiter;
-    std::atomic<float> mMeters[4];
+    OutputStage mOutput;
 
 
     // The preset library; its current preset mirrors every parameter write.
