@@ -155,11 +155,11 @@ void Plugin::applyParameter(int32_t index, float value) {
         publish(mSession.reportLatency, discreteIndex(v, 2) == 1);
         updateReportedLatency();
     } else if (index == kSaveAsDefault) {
-        // The control's rising edge stores the preferences a new instance
-        // starts with.
+        // The window toggles the control on every click, so each change of
+        // its value asks to store the preferences a new instance starts with
+        // (the same value again, a host echoing it back, does not).
         bool pressed = discreteIndex(v, 2) == 1;
-        if (pressed && !mSession.saveAsDefaultPressed) (void)savePreferencesAsDefault();
-        mSession.saveAsDefaultPressed = pressed;
+        if (std::atomic_ref<bool>(mSession.saveAsDefaultPressed).exchange(pressed) != pressed) requestPreferenceSave();
     } else if (index == kModulationPreview) {
         publish(mSession.previewMode, discreteIndex(v, 3));
         for (auto& op : mOperators.modules) op->setModulationPreview(mSession.previewMode);

@@ -128,6 +128,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     mBuilder.start([this] {
         buildRequestedModules();
         collectRetiredModules();
+        if (mPreferenceSaveRequested.exchange(false)) (void)savePreferencesAsDefault();
     });
 
     // The first preset sets every parameter, which creates its modules.
@@ -140,6 +141,8 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
 Plugin::~Plugin() {
     // The builder goes first: it may be asking the editor for its preview mode.
     mBuilder.stop();
+    // A save asked for on the audio thread that the builder did not reach.
+    if (mPreferenceSaveRequested.exchange(false)) (void)savePreferencesAsDefault();
     // Then the window: it listens to the engine and reads its state.
     if (mOwnedEditor) {
         mOwnedEditor->close();

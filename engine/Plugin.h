@@ -311,6 +311,10 @@ private:
     int currentRecord() const;
     void applyCurrentPreset();
     void applyDefaultPreferences();
+    // Stores the preferences as defaults: at once, or from the builder
+    // thread when asked on the audio thread, which must not write files.
+    void requestPreferenceSave();
+    std::atomic<bool> mPreferenceSaveRequested{false};
     bool applyPresetImage(const void* data, std::size_t size);
     void rememberFile(const std::string& path, std::string& lastName);
 

@@ -226,6 +226,15 @@ bool Plugin::savePreferencesAsDefault() {
     return mSettings.writeString(kPreferencesSetting, text);
 }
 
+void Plugin::requestPreferenceSave() {
+    if (!onAudioThread()) {
+        (void)savePreferencesAsDefault();
+        return;
+    }
+    mPreferenceSaveRequested.store(true);
+    mBuilder.wake();
+}
+
 // A new instance takes the stored preferences over the first preset's. Each
 // line is checked: only the known indices, values read as host input.
 void Plugin::applyDefaultPreferences() {

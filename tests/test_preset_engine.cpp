@@ -256,10 +256,12 @@ TEST(PresetEngine, SaveAsDefaultPreferencesReachNewInstances) {
         Library a;
         a.set(param::kTempoSync, 0.1f);  // manual tempo
         a.set(param::kTempo, 0.5f);
+        a.set(param::kSaveAsDefault, 0.75f);  // a click toggles the control
         a.set(param::kMeterFalloff, 1.0f);
         a.set(param::kReportLatency, 0.75f);
-        a.set(param::kSaveAsDefault, 0.75f);  // pressed
-        a.set(param::kSaveAsDefault, 0.25f);
+        a.set(param::kSaveAsDefault, 0.25f);  // and so does the next: both store
+        a.set(param::kTempo, 0.9f);
+        a.set(param::kSaveAsDefault, 0.25f);  // the same value again is no click
     }
     {
         Library b;

@@ -9,7 +9,10 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -101,6 +104,33 @@ TEST(RealtimeThreads, TypeAutomationOnTheAudioThreadAllocatesNothing) {
     // The slot took the remembered parameters of its new type, as a change
     // from the editor does.
     EXPECT_FLOAT_EQ(plugin.getParameter(param::opParam(0, 0)), plugin.getOperator(0)->getParameter(0));
+}
+
+// A host may press "SAVE AS DEFAULT" on its audio thread: the preferences
+// are stored all the same, but the file is written by another thread.
+TEST(RealtimeThreads, SaveAsDefaultOnTheAudioThreadLeavesTheFileToAnotherThread) {
+    const std::string file = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Vornwerk/VornHalyx/Preferences";
+    std::remove(file.c_str());
+    {
+        Plugin plugin(quietHost);
+        plugin.setParameter(param::kMeterFalloff, 0.5f);
+        int allocations = -1;
+        std::thread audio([&] {
+            SineBlocks signal;
+            signal.block(plugin);
+            test::countAllocations(true);
+            plugin.setParameter(param::kSaveAsDefault, 0.75f);
+            signal.block(plugin);
+            allocations = test::allocationsCounted();
+            test::countAllocations(false);
+        });
+        audio.join();
+        EXPECT_EQ(allocations, 0);
+        for (int tries = 0; tries < 5000 && !std::filesystem::exists(file); ++tries)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_FLOAT_EQ(Plugin(quietHost).getParameter(param::kMeterFalloff), 0.5f);
+    std::remove(file.c_str());
 }
 
 // The slot fades out, swaps and fades in: no step in the output larger than
