@@ -1,7 +1,9 @@
 #pragma once
-// The engine: the host-facing object that owns the eight modules, the routing
-// matrix, the modulation slots, MIDI state, the main section (dry delay,
-// limiter, meters) and the preset store.
+// The engine: the host-facing object that composes the parts (main section,
+// routing matrix, channel modes, the two module families, output stage,
+// modulation slots, MIDI, transport, preset store) and answers the host.
+// The audio loop (AudioLoop.cpp) runs the parts' per-sample steps in order;
+// the control tick (Modulation.cpp) lets the slots move the parts' values.
 
 #include <atomic>
 #include <cstdint>
@@ -263,21 +265,35 @@ private:
     void applyParameter(int32_t index, float value);
     void applyQueuedParameters();
     void applyPendingChanges();
-    ParameterQueue mParameterQueue;
 
-    std::unique_ptr<vst::AEffEditor> mOwnedEditor;
-    std::mutex mProcessMutex;
-    std::atomic<std::thread::id> mLockOwner{};
-    std::atomic<std::int64_t> mLongestHoldNs{0};
-    std::atomic<EngineListener*> mListener{nullptr};
+    // Preset library and files.
+    // The parameter memory's record of the current preset.
+    int currentRecord() const;
+    void applyCurrentPreset();
+    void applyDefaultPreferences();
+    // Stores the preferences as defaults: at once, or from the builder
+    // thread when asked on the audio thread, which must not write files.
+    void requestPreferenceSave();
+    bool applyPresetImage(const void* data, std::size_t size);
+    void rememberFile(const std::string& path, std::string& lastName);
 
-    MainSection mMain;
-    Transport mTransport;
-    SessionSettings mSession;
-
-    // The two module families, and the one of type M.
+    // --- the parts ----------------------------------------------------------
+    // Along the signal path, then what drives it.
+    MainSection mMain;            // input gain, dry delay, mix, output gain
+    RoutingMatrix mMatrix;        // the input and the operators into the operators and out
+    ChannelModes mChannels;       // left/right or mid/side per operator, polarity
     ModuleSlots<Operator, kNumOperatorSlots> mOperators;
     ModuleSlots<Modulator, kNumModulatorSlots> mModulators;
+    OutputStage mOutput;          // finite output, limiter, meters
+    ModulationSlots mModulation;  // the sixteen slots and the knobs
+    MidiQueue mMidiQueue;         // this block's MIDI
+    MidiState mMidi;              // what MIDI left for the sources
+    Transport mTransport;         // tempo and song position
+    SessionSettings mSession;     // window and session settings outside presets
+    // The preset library; its current preset mirrors every parameter write.
+    std::unique_ptr<PresetStore> mStore;
+
+    // The module family of type M.
     template <class M>
     auto& slotsOf() {
         if constexpr (std::is_same_v<M, Operator>)
@@ -285,43 +301,8 @@ private:
         else
             return mModulators;
     }
-    std::mutex mRetiredMutex;  // the retired modules, between builder and host threads
-    std::atomic<int> mModuleReaders{0};
-    std::atomic<bool> mGraveyardWaiting{false};
-    void collectRetiredModules();
-    std::atomic<float> mBuildRate{44100.0f};
-    std::atomic<std::thread::id> mAudioThread{};
-    std::thread::id mCreatorThread;
-    WorkerThread mBuilder;
-    // During a preset load: slots (bit s operators, 4 + s modulators) whose
-    // new module already holds the preset's parameters.
-    int mPreparedSlots = 0;
-    // Which modulators are silent, read once at installation (noteModuleNeeds).
-    bool mModSilent[kNumModulatorSlots] = {};
-    bool mModsAllSilent = false;
-    // Whether the modulator outputs may hold anything but 0.
-    bool mModOutsLive = true;
-    // Per-sample work left out while it would change nothing
-    // (noteSkippableWork): smoothing, operators (bit s: slot s is called),
-    // the main gain ramps.
-    bool mControlsSettled = false;
-    unsigned mOpsRunning = 0xF;
-    bool mActiveRamping = false;
-    // The memory's record of the current preset.
-    int currentRecord() const;
-    void applyCurrentPreset();
-    void applyDefaultPreferences();
-    // Stores the preferences as defaults: at once, or from the builder
-    // thread when asked on the audio thread, which must not write files.
-    void requestPreferenceSave();
-    std::atomic<bool> mPreferenceSaveRequested{false};
-    bool applyPresetImage(const void* data, std::size_t size);
-    void rememberFile(const std::string& path, std::string& lastName);
 
-    RoutingMatrix mMatrix;
-
-    ChannelModes mChannels;
-
+    // --- the audio loop's own state --------------------------------------------
     // Signals of the current sample. The tap arrays are also where the
     // operator outputs and wet sums live from one sample to the next
     // ([kTapOp1..] and [kTapWetSum]), so they are never copied; one spare lane
@@ -330,22 +311,44 @@ private:
     alignas(16) float mModOutR[kNumModulatorSlots] = {};
     alignas(16) float mTapL[kNumTaps + 1] = {};
     alignas(16) float mTapR[kNumTaps + 1] = {};
-
-    ModulationSlots mModulation;
     int mTickCounter = 0;
+    // Which modulators are silent, read once at installation (noteModuleNeeds).
+    bool mModSilent[kNumModulatorSlots] = {};
+    bool mModsAllSilent = false;
+    // Whether the modulator outputs may hold anything but 0.
+    bool mModOutsLive = true;
+    // Per-sample work left out while it would change nothing
+    // (noteSkippableWork): smoothing, operators (bit s: slot s is called),
+    // the active-factor ramps.
+    bool mControlsSettled = false;
+    unsigned mOpsRunning = 0xF;
+    bool mActiveRamping = false;
 
-    MidiQueue mMidiQueue;
-    MidiState mMidi;
+    // --- threads ---------------------------------------------------------------------
+    std::mutex mProcessMutex;
+    std::atomic<std::thread::id> mLockOwner{};
+    std::atomic<std::int64_t> mLongestHoldNs{0};
+    ParameterQueue mParameterQueue;
+    std::atomic<std::thread::id> mAudioThread{};
+    std::thread::id mCreatorThread;
+    // Builds the modules the audio thread asks for, destroys the ones it
+    // hands back, saves what it may not.
+    WorkerThread mBuilder;
+    std::atomic<float> mBuildRate{44100.0f};
+    std::atomic<bool> mPreferenceSaveRequested{false};
+    std::mutex mRetiredMutex;  // the retired modules, between builder and host threads
+    std::atomic<int> mModuleReaders{0};
+    std::atomic<bool> mGraveyardWaiting{false};
+    void collectRetiredModules();
+    // During a preset load: slots (bit s operators, 4 + s modulators) whose
+    // new module already holds the preset's parameters.
+    int mPreparedSlots = 0;
 
-    // MIDI assignments.
+    // --- host and window ------------------------------------------------------------
+    std::unique_ptr<vst::AEffEditor> mOwnedEditor;
+    std::atomic<EngineListener*> mListener{nullptr};
     std::atomic<int> mCcAssign[kNumCcAssignments];
     std::atomic<int> mLearnTarget{0};
-
-    OutputStage mOutput;
-
-
-    // The preset library; its current preset mirrors every parameter write.
-    std::unique_ptr<PresetStore> mStore;
     std::vector<std::uint8_t> mChunk;
     SettingsStore mSettings;
     std::string mCurrDir, mLastBankFile, mLastPresetFile;
