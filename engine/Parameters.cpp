@@ -32,6 +32,34 @@ void Plugin::updateReportedLatency() {
     ioChanged();
 }
 
+// A slot's type value: on the audio thread a request to the builder thread,
+// elsewhere the module replaced at once. Answers whether it was replaced
+// (the slot then takes its remembered values).
+template <class M>
+bool Plugin::applyModuleType(int slot, float v) {
+    auto& slots = slotsOf<M>();
+    publish(slots.typeValue[slot], v);
+    int type = discreteIndex(v, kNumTypeSteps);
+    if (onAudioThread()) {
+        requestModule<M>(slot, type);
+        return false;
+    }
+    if (type == slots.type[slot]) return false;
+    replaceModule<M>(slot, type);
+    return true;
+}
+
+// A module parameter reaches the host's view, the module (unless it was
+// prepared with the preset being loaded) and the slot's memory.
+template <class M>
+void Plugin::applyModuleParameter(int slot, int i, float v) {
+    auto& slots = slotsOf<M>();
+    publish(slots.mirror[slot][i], v);
+    const int preparedBit = std::is_same_v<M, Operator> ? slot : kNumOperatorSlots + slot;
+    if (!(mPreparedSlots & (1 << preparedBit))) slots.modules[slot]->setParameter(i, v);
+    slots.memory.remember(currentRecord(), slot, slots.type[slot], i, v);
+}
+
 // Changes reach the engine only where nothing else touches it: on the thread
 // that holds the processing lock, or by taking the lock if it is free. While
 // a block is being processed, a change waits in the queue for the next one
@@ -81,35 +109,13 @@ void Plugin::applyParameter(int32_t index, float value) {
     } else if (inRange(index, kKnob1, kNumKnobs)) {
         mModulation.setKnob(index - kKnob1, v);
     } else if (inRange(index, kOpType1, kNumOperatorSlots)) {
-        int s = index - kOpType1;
-        publish(mOperators.typeValue[s], v);
-        int type = discreteIndex(v, kNumTypeSteps);
-        if (onAudioThread()) {
-            requestModule<Operator>(s, type);
-        } else if (type != mOperators.type[s]) {
-            replaceModule<Operator>(s, type);
-            restoreOperatorSlot = s;
-        }
+        if (applyModuleType<Operator>(index - kOpType1, v)) restoreOperatorSlot = index - kOpType1;
     } else if (isOpParam(index)) {
-        auto [s, i] = opParamAt(index);
-        publish(mOperators.mirror[s][i], v);
-        if (!(mPreparedSlots & (1 << s))) mOperators.modules[s]->setParameter(i, v);
-        mOperators.memory.remember(currentRecord(), s, mOperators.type[s], i, v);
+        applyModuleParameter<Operator>(opParamAt(index).slot, opParamAt(index).local, v);
     } else if (inRange(index, kModType1, kNumModulatorSlots)) {
-        int s = index - kModType1;
-        publish(mModulators.typeValue[s], v);
-        int type = discreteIndex(v, kNumTypeSteps);
-        if (onAudioThread()) {
-            requestModule<Modulator>(s, type);
-        } else if (type != mModulators.type[s]) {
-            replaceModule<Modulator>(s, type);
-            restoreModulatorSlot = s;
-        }
+        if (applyModuleType<Modulator>(index - kModType1, v)) restoreModulatorSlot = index - kModType1;
     } else if (isModParam(index)) {
-        auto [s, i] = modParamAt(index);
-        publish(mModulators.mirror[s][i], v);
-        if (!(mPreparedSlots & (1 << (kNumOperatorSlots + s)))) mModulators.modules[s]->setParameter(i, v);
-        mModulators.memory.remember(currentRecord(), s, mModulators.type[s], i, v);
+        applyModuleParameter<Modulator>(modParamAt(index).slot, modParamAt(index).local, v);
     } else if (inRange(index, kSlotSens1, kNumModSlots)) {
         mModulation.setSensitivity(index - kSlotSens1, v);
     } else if (index == kDryDly) {

@@ -88,22 +88,19 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     for (auto& cc : mCcAssign) cc.store(-1);
 
     mCreatorThread = std::this_thread::get_id();
-    for (int s = 0; s < kNumOperatorSlots; ++s) {
-        mOperators.modules[s] = createOperator(kOpGain, s, this);
-        mOperators.modules[s]->setSampleRate(mSampleRate);
-        mOperators.view[s].store(mOperators.modules[s].get());
-        mOperators.typeValue[s] = discreteValue(kOpGain, kNumTypeSteps);
-        mOperators.bypass[s] = 0.25f;
-        mOperators.active[s] = Ramp(1.0f);
-    }
-    for (int s = 0; s < kNumModulatorSlots; ++s) {
-        mModulators.modules[s] = createModulator(kModEmpty, s, this);
-        mModulators.modules[s]->setSampleRate(mSampleRate);
-        mModulators.view[s].store(mModulators.modules[s].get());
-        mModulators.typeValue[s] = discreteValue(kModEmpty, kNumTypeSteps);
-        mModulators.bypass[s] = 0.25f;
-        mModulators.active[s] = Ramp(1.0f);
-    }
+    // Every slot starts with a module that does nothing, processing.
+    auto fill = [this](auto& slots, int type, auto create) {
+        for (int s = 0; s < slots.kSlots; ++s) {
+            slots.modules[s] = create(type, s, this);
+            slots.modules[s]->setSampleRate(mSampleRate);
+            slots.view[s].store(slots.modules[s].get());
+            slots.typeValue[s] = discreteValue(type, kNumTypeSteps);
+            slots.bypass[s] = 0.25f;
+            slots.active[s] = Ramp(1.0f);
+        }
+    };
+    fill(mOperators, kOpGain, createOperator);
+    fill(mModulators, kModEmpty, createModulator);
     noteModuleNeeds();
 
     mMain.setSampleRate(mSampleRate);

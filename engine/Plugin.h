@@ -263,6 +263,10 @@ private:
     };
     // The effects of setParameter, on a thread that may touch the engine.
     void applyParameter(int32_t index, float value);
+    template <class M>
+    bool applyModuleType(int slot, float value);
+    template <class M>
+    void applyModuleParameter(int slot, int i, float value);
     void applyQueuedParameters();
     void applyPendingChanges();
 

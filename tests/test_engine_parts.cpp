@@ -432,18 +432,17 @@ TEST(MainSection, InputAndOutputAtHalfAreUnityGain) {
 TEST(MainSection, ModulationIsClampedPerChannelBeforeGain) {
     MainSection main;
     start(main, 44100.0f, 0.5f, 1.0f, 0.5f);
-    main.beginTick();
-    main.addModulation(MainSection::kInput, 0.25f, -0.25f);
-    main.clampModulation(MainSection::kInput);
-    main.endTick();
-    main.settle();
+    auto modulateInput = [&main](float left, float right) {
+        main.beginTick();
+        main.addModulation(MainSection::kInput, left, right);
+        main.clampModulation(MainSection::kInput);
+        main.endTick();
+        main.settle();
+    };
+    modulateInput(0.25f, -0.25f);
     EXPECT_EQ(main.inputGain(0), 2.25f);
     EXPECT_EQ(main.inputGain(1), 0.25f);
-    main.beginTick();
-    main.addModulation(MainSection::kInput, 0.8f, -0.8f);
-    main.clampModulation(MainSection::kInput);
-    main.endTick();
-    main.settle();
+    modulateInput(0.8f, -0.8f);
     EXPECT_FLOAT_EQ(main.inputGain(0), 4.0f);
     EXPECT_EQ(main.inputGain(1), 0.0f);
 }
