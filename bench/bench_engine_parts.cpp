@@ -1,15 +1,17 @@
 // The routing matrix per stereo sample (operator inputs, wet sums and the ramp
 // step, with a control tick every 32 samples) while its gains stand and while
 // every tick moves them; and one control tick of sixteen busy modulation
-// slots. Noise in, random values, and the audio thread's floating-point mode.
+// slots; the main section and the output stage per sample. Noise in, random values, and the audio thread's floating-point mode.
 
 #include <benchmark/benchmark.h>
 
 #include <random>
 #include <vector>
 
+#include "engine/MainSection.h"
 #include "engine/MidiState.h"
 #include "engine/ModulationSlots.h"
+#include "engine/OutputStage.h"
 #include "engine/RoutingMatrix.h"
 #include "modules/Conversions.h"
 #include "modules/ParameterLayout.h"
@@ -107,3 +109,40 @@ static void BM_ModulationSlotsTick(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ModulationSlotsTick);
+
+// The main section and the output stage per stereo sample: smoothing, gain
+// ramps, a dry delay of 100 ms, mix and output gain, then the limiter and the
+// finite check, on noise loud enough to limit; Input, Mix and Output move to
+// new random values every tick, so nothing settles.
+static void BM_MainAndOutputPerSample(benchmark::State& state) {
+    constexpr size_t kLength = 1 << 14;
+    const std::vector<float> dry = noise(kLength, 6, -2.0f, 2.0f), wet = noise(kLength, 7, -2.0f, 2.0f);
+    const std::vector<float> controls = noise(3 * 1024, 8, 0.0f, 1.0f);
+    ScopedFlushToZero fpu;
+    MainSection main;
+    OutputStage output;
+    main.setSampleRate(44100.0f);
+    output.setSampleRate(44100.0f);
+    main.setDryDelay(MainSection::dryDelayValue(4410, 44100.0f));
+    float sum = 0.0f;
+    size_t i = 0, set = 0;
+    for (auto _ : state) {
+        set = (set + 1) & 1023;
+        for (int c = 0; c < MainSection::kNumControls; ++c) main.setControl(c, controls[3 * set + c]);
+        main.beginTick();
+        main.endTick();
+        main.noteRamping();
+        for (int n = 0; n < kControlTick; ++n, i = (i + 1) & (kLength - 1)) {
+            main.smoothControls();
+            main.advance();
+            float yL, yR;
+            main.mix(dry[i] * main.inputGain(0), dry[i] * main.inputGain(1), wet[i], -wet[i], yL, yR);
+            output.process(yL, yR);
+            sum += yL + yR;
+        }
+    }
+    benchmark::DoNotOptimize(sum);
+    state.counters["ns_per_sample"] = benchmark::Counter(double(state.iterations()) * kControlTick,
+                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_MainAndOutputPerSample);
