@@ -129,7 +129,7 @@ std::vector<ControlPort> describeParameters(Plugin& plugin) {
             port.hidden = true;
         }
         for (const std::string& s : used)
-            if (s == port.symbol) port.symbol += "_" + std::to_string(i);
+            if (s == port.symbol) port.symbol.append("_").append(std::to_string(i));
         used.push_back(port.symbol);
         ports.push_back(port);
     }
