@@ -35,14 +35,9 @@ struct ModuleSlots {
     explicit ModuleSlots(ParameterMemory parameterMemory) : memory(std::move(parameterMemory)) {}
 
     std::unique_ptr<M> modules[N];
-    // The module a slot held before its last replacement, kept alive until
-    // the next one even outside reading sections.
-    std::unique_ptr<M> retired[N];
     // The modules as other threads see them, published after each swap
-    // (sequentially consistent: see Plugin::collectRetiredModules).
+    // (sequentially consistent: see RetiredModules::collect).
     std::atomic<M*> view[N] = {};
-    // Modules retired twice over, waiting for a moment without readers.
-    std::vector<std::unique_ptr<M>> graveyard;
     Handover<M> handover[N];
 
     float typeValue[N] = {};

@@ -124,7 +124,7 @@ Plugin::Plugin(vst::HostCallback host, std::string settingsFolder)
     // Builds the modules the audio thread asks for.
     mBuilder.start([this] {
         buildRequestedModules();
-        collectRetiredModules();
+        mRetired.collect();
         if (mPreferenceSaveRequested.exchange(false)) (void)savePreferencesAsDefault();
     });
 
@@ -322,44 +322,9 @@ void Plugin::installModule(int slot, int type, std::unique_ptr<M>& module) {
     noteModuleNeeds();
 }
 
-// The module a slot held before its last replacement stays alive until the
-// next one; the one before that waits until no reading section is open.
-template <class M>
-void Plugin::retireModule(int slot, std::unique_ptr<M> module) {
-    {
-        std::lock_guard<std::mutex> guard(mRetiredMutex);
-        auto& retired = slotsOf<M>().retired;
-        if (retired[slot]) slotsOf<M>().graveyard.push_back(std::move(retired[slot]));
-        retired[slot] = std::move(module);
-    }
-    collectRetiredModules();
-}
+Plugin::ModuleReadSection::ModuleReadSection(Plugin& plugin) : mPlugin(plugin) { mPlugin.mRetired.enterSection(); }
 
-// Off the audio thread. A retired module left the slot's view before it
-// was retired; a reader that found it had announced itself before, so with
-// sequentially consistent view and reader counts, no reader counted now
-// means nobody holds a retired module. A reader still counted wakes the
-// builder to try again when the last section closes.
-void Plugin::collectRetiredModules() {
-    std::vector<std::unique_ptr<Operator>> ops;
-    std::vector<std::unique_ptr<Modulator>> mods;
-    std::lock_guard<std::mutex> guard(mRetiredMutex);
-    if (mOperators.graveyard.empty() && mModulators.graveyard.empty()) return;
-    mGraveyardWaiting.store(true);
-    if (mModuleReaders.load() != 0) return;
-    mGraveyardWaiting.store(false);
-    ops.swap(mOperators.graveyard);
-    mods.swap(mModulators.graveyard);
-    // Destroyed as the guard is released: declared before it, they go after.
-}
-
-Plugin::ModuleReadSection::ModuleReadSection(Plugin& plugin) : mPlugin(plugin) { mPlugin.mModuleReaders.fetch_add(1); }
-
-Plugin::ModuleReadSection::~ModuleReadSection() {
-    if (mPlugin.mModuleReaders.fetch_sub(1) == 1 && mPlugin.mGraveyardWaiting.load()) {
-        mPlugin.mBuilder.wake();
-    }
-}
+Plugin::ModuleReadSection::~ModuleReadSection() { mPlugin.mRetired.leaveSection(); }
 
 // The new module is built and sized before the lock is taken, so audio
 // stalls only for the swap; the old one is destroyed after the lock is gone.
@@ -370,7 +335,7 @@ void Plugin::replaceModule(int slot, int type) {
         ProcessLock lock(*this);
         installModule(slot, type, module);
     }
-    retireModule(slot, std::move(module));
+    mRetired.retire(slot, std::move(module));
 }
 
 // A thread that processes audio and is not the one that created the plug-in
@@ -398,7 +363,7 @@ void Plugin::buildRequestedModules() {
     for (int slot = 0; slot < std::ssize(handovers); ++slot) {
         auto& handover = handovers[slot];
         if (M* back = handover.retired.exchange(nullptr, std::memory_order_acquire))
-            retireModule(slot, std::unique_ptr<M>(back));
+            mRetired.retire(slot, std::unique_ptr<M>(back));
         int type = handover.requested.load(std::memory_order_acquire);
         if (type < 0 || handover.ready.load(std::memory_order_acquire) != nullptr) continue;
         auto module = buildModule<M>(slot, type);
@@ -479,7 +444,6 @@ void Plugin::switchPreparedModules() {
 #define VH_INSTANTIATE(M)                                                                \
     template std::unique_ptr<M> Plugin::buildModule<M>(int, int);                        \
     template void Plugin::installModule<M>(int, int, std::unique_ptr<M>&);               \
-    template void Plugin::retireModule<M>(int, std::unique_ptr<M>);                      \
     template void Plugin::replaceModule<M>(int, int);                                    \
     template void Plugin::requestModule<M>(int, int);                                    \
     template void Plugin::settleModule<M>(M&);

@@ -25,6 +25,7 @@
 #include "modules/ParameterLayout.h"
 #include "engine/ParameterQueue.h"
 #include "engine/PresetStore.h"
+#include "engine/RetiredModules.h"
 #include "engine/SessionSettings.h"
 #include "engine/Transport.h"
 #include "engine/WorkerThread.h"
@@ -217,8 +218,6 @@ private:
     template <class M>
     void installModule(int slot, int type, std::unique_ptr<M>& module);
     template <class M>
-    void retireModule(int slot, std::unique_ptr<M> module);
-    template <class M>
     void replaceModule(int slot, int type);
     template <class M>
     void requestModule(int slot, int type);
@@ -340,10 +339,7 @@ private:
     WorkerThread mBuilder;
     std::atomic<float> mBuildRate{44100.0f};
     std::atomic<bool> mPreferenceSaveRequested{false};
-    std::mutex mRetiredMutex;  // the retired modules, between builder and host threads
-    std::atomic<int> mModuleReaders{0};
-    std::atomic<bool> mGraveyardWaiting{false};
-    void collectRetiredModules();
+    RetiredModules mRetired{mBuilder};
     // During a preset load: slots (bit s operators, 4 + s modulators) whose
     // new module already holds the preset's parameters.
     int mPreparedSlots = 0;

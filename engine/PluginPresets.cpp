@@ -64,9 +64,9 @@ void Plugin::applyPresetValues(const float* values, bool selected) {
     // The replaced modules (or prepared ones a concurrent change made
     // useless) go after the lock is released.
     for (int s = 0; s < kNumOperatorSlots; ++s)
-        if (ops[s]) retireModule(s, std::move(ops[s]));
+        if (ops[s]) mRetired.retire(s, std::move(ops[s]));
     for (int s = 0; s < kNumModulatorSlots; ++s)
-        if (mods[s]) retireModule(s, std::move(mods[s]));
+        if (mods[s]) mRetired.retire(s, std::move(mods[s]));
 }
 
 void Plugin::applyCurrentPreset() {
