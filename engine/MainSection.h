@@ -17,6 +17,7 @@ public:
     // The smoothed controls, in the order of their modulation destinations.
     enum Control { kInput, kMix, kOutput, kNumControls };
 
+    // The gains are 0 until a tick (and settle) sets them.
     MainSection();
 
     // --- values (normalised) --------------------------------------------------

@@ -55,7 +55,7 @@ template <class M>
 void Plugin::applyModuleParameter(int slot, int i, float v) {
     auto& slots = slotsOf<M>();
     publish(slots.mirror[slot][i], v);
-    const int preparedBit = std::is_same_v<M, Operator> ? slot : kNumOperatorSlots + slot;
+    const int preparedBit = kIsOperator<M> ? slot : kNumOperatorSlots + slot;
     if (!(mPreparedSlots & (1 << preparedBit))) slots.modules[slot]->setParameter(i, v);
     slots.memory.remember(currentRecord(), slot, slots.type[slot], i, v);
 }

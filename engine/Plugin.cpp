@@ -278,12 +278,6 @@ void Plugin::noteModuleNeeds() {
 }
 
 // The two module families share the replacement machinery.
-namespace {
-template <class M>
-constexpr bool kIsOperator = std::is_same_v<M, Operator>;
-}  // namespace
-
-
 template <class M>
 std::unique_ptr<M> Plugin::buildModule(int slot, int type) {
     std::unique_ptr<M> module;

@@ -299,10 +299,7 @@ private:
     // The module family of type M.
     template <class M>
     auto& slotsOf() {
-        if constexpr (std::is_same_v<M, Operator>)
-            return mOperators;
-        else
-            return mModulators;
+        return byFamily<M>(mOperators, mModulators);
     }
 
     // --- the audio loop's own state --------------------------------------------

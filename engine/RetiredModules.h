@@ -41,10 +41,7 @@ private:
     };
     template <class M>
     auto& familyOf() {
-        if constexpr (std::is_same_v<M, Operator>)
-            return mOperators;
-        else
-            return mModulators;
+        return byFamily<M>(mOperators, mModulators);
     }
 
     WorkerThread& mCollector;

@@ -15,7 +15,8 @@ namespace vh {
 
 class RoutingMatrix {
 public:
-    // A serial chain: input -> OP1 -> OP2 -> OP3 -> OP4 -> output.
+    // A serial chain: input -> OP1 -> OP2 -> OP3 -> OP4 -> output. The gains
+    // are 0 until a tick (and settle) turns the values into gains.
     RoutingMatrix();
 
     // --- values (entry 0..23 as in the layout) ------------------------------

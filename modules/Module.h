@@ -5,6 +5,7 @@
 // (processSample), reset and sample-rate handling.
 
 #include <atomic>
+#include <type_traits>
 
 #include "modules/Conversions.h"
 #include "modules/ParameterLayout.h"
@@ -274,6 +275,19 @@ public:
     virtual void getDestinationName(int index, char* out) { getParameterName(index, out); }
     int globalIndex(int localIndex) const override { return param::modParam(mSlot, localIndex); }
 };
+
+// Code written once for both module families picks its side by these.
+template <class M>
+constexpr bool kIsOperator = std::is_same_v<M, Operator>;
+// Of a pair of things kept for each family, the one of family M.
+template <class M, class ForOperators, class ForModulators>
+constexpr auto& byFamily(ForOperators& operators, ForModulators& modulators) {
+    static_assert(kIsOperator<M> || std::is_same_v<M, Modulator>);
+    if constexpr (kIsOperator<M>)
+        return operators;
+    else
+        return modulators;
+}
 
 // Indices of the tap arrays handed to setInputs.
 enum TapIndex {
