@@ -44,13 +44,17 @@ void Plugin::readTransport(int32_t frames) {
     for (auto& mod : mModulators.modules) mod->setTempo(tempo);
 }
 
+inline void Plugin::noteControlsSettled() {
+    mControlsSettled = mMain.controlsSettled() && mModulation.knobsSettled();
+}
+
 // The knobs and the main controls move smoothly until they stand on their
 // values.
 inline void Plugin::smoothControls() {
     if (mControlsSettled) return;
     mModulation.smoothKnobs(mMain.smoothingCoefficient());
     mMain.smoothControls();
-    mControlsSettled = mMain.controlsSettled() && mModulation.knobsSettled();
+    noteControlsSettled();
 }
 
 // The active factors as the vectors the operators and modulators are scaled
@@ -68,7 +72,7 @@ inline void Plugin::noteActiveFactors() {
 // - Operators that pass their pairs through unchanged need not be called.
 // - Ramps that stand still need no steps.
 void Plugin::noteSkippableWork() {
-    mControlsSettled = mMain.controlsSettled() && mModulation.knobsSettled();
+    noteControlsSettled();
     noteActiveFactors();
 
     unsigned running = 0;

@@ -194,6 +194,7 @@ private:
     void moduleDisplay(int32_t index, char* text);
     // Per-sample stages of the audio loop, in the order they run.
     void smoothControls();
+    void noteControlsSettled();
     void noteActiveFactors();
     void noteSkippableWork();
     void runModulators();
